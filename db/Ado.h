@@ -1,0 +1,133 @@
+#pragma once
+// The data-access objects the program relies on, shaped after ADO's Connection, Recordset and
+// Field. Open() picks the backend from the connection string's Driver=: the Paradox driver name
+// goes to the Paradox engine, every other driver to ODBC. Every failure raises db::Error whose
+// description is the driver's own text.
+
+#include "db/Value.h"
+
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace db {
+
+// ADO data type codes (the values of ADO's DataTypeEnum that the backends produce).
+enum AdoType : int {
+    adEmpty = 0,
+    adSmallInt = 2,
+    adInteger = 3,
+    adSingle = 4,
+    adDouble = 5,
+    adCurrency = 6,
+    adDate = 7,
+    adBSTR = 8,
+    adBoolean = 11,
+    adDecimal = 14,
+    adTinyInt = 16,
+    adUnsignedTinyInt = 17,
+    adUnsignedSmallInt = 18,
+    adUnsignedInt = 19,
+    adBigInt = 20,
+    adUnsignedBigInt = 21,
+    adGUID = 72,
+    adBinary = 128,
+    adChar = 129,
+    adWChar = 130,
+    adNumeric = 131,
+    adDBDate = 133,
+    adDBTime = 134,
+    adDBTimeStamp = 135,
+    adVarChar = 200,
+    adLongVarChar = 201,
+    adVarWChar = 202,
+    adLongVarWChar = 203,
+    adVarBinary = 204,
+    adLongVarBinary = 205,
+};
+
+inline constexpr int adUseServer = 2;
+inline constexpr int adUseClient = 3;
+inline constexpr int adOpenStatic = 3;
+inline constexpr int adLockOptimistic = 3;
+inline constexpr int adSchemaTables = 20;
+
+// The one failure type of the data-access layer. what() is the driver's description
+// (every diagnostic record, with its SQLSTATE where the driver gives one).
+class Error : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+struct Field {
+    std::string name;
+    int Type = adEmpty;
+    Value value;
+    std::int64_t definedSize = 0;
+    int precision = 0;
+    int numericScale = 0;
+};
+
+class Backend;
+class Cursor;
+
+class Connection {
+public:
+    Connection();
+    ~Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    // Stored before Open and handed to the driver by it.
+    int CursorLocation = adUseServer;
+    int CommandTimeout = 30;     // seconds
+    int ConnectionTimeout = 15;  // seconds
+
+    void Open(const std::string& connectionString);
+    // Runs one complete statement.
+    void Execute(const std::string& statement);
+    // Schema 20 (tables): one row per catalog object with the fields TABLE_CATALOG,
+    // TABLE_SCHEMA, TABLE_NAME, TABLE_TYPE.
+    class Recordset OpenSchema(int schema);
+    // Closing a connection that is not open raises db::Error.
+    void Close();
+    bool isOpen() const;
+
+    Backend& backend();
+
+private:
+    std::unique_ptr<Backend> backend_;
+};
+
+class Recordset {
+public:
+    Recordset();
+    explicit Recordset(std::unique_ptr<Cursor> cursor);
+    ~Recordset();
+    Recordset(Recordset&&) noexcept;
+    Recordset& operator=(Recordset&&) noexcept;
+
+    void Open(const std::string& source, Connection& activeConnection, int cursorType = adOpenStatic,
+              int lockType = adLockOptimistic);
+    // ADO's EOF; the C library reserves that name for a macro.
+    bool Eof() const;
+    bool bof() const;
+    void MoveNext();
+    // The current row's fields in column order of the source text.
+    const std::vector<Field>& Fields() const;
+    // Number of rows of the result for the progress display; -1 when it cannot be known.
+    std::int64_t RecordCount();
+    void Close();
+    bool isOpen() const;
+
+private:
+    std::unique_ptr<Cursor> cursor_;
+    std::vector<Field> fields_;
+    bool eof_ = true;
+    bool bof_ = true;
+    bool started_ = false;
+};
+
+} // namespace db

@@ -1,0 +1,25 @@
+#pragma once
+// Folders the test run provides (set by CTest for every test).
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+namespace testsupport {
+
+inline std::filesystem::path envPath(const char* name, const char* fallback)
+{
+    const char* v = std::getenv(name);
+    return std::filesystem::path(v && *v ? v : fallback);
+}
+
+// The program folder of the build (build/bin).
+inline std::filesystem::path binDir() { return envPath("QUILLMERE_BIN_DIR", "bin"); }
+// The shared reference material (pxcheck.c, samples).
+inline std::filesystem::path refDir() { return envPath("QUILLMERE_REF_DIR", "../shared/ref"); }
+inline std::filesystem::path sourceDir() { return envPath("QUILLMERE_SOURCE_DIR", "."); }
+
+// A fresh, empty folder of this test's own below the test's work folder.
+std::filesystem::path freshFolder(const std::string& name);
+
+} // namespace testsupport
