@@ -1,0 +1,160 @@
+#include "appearance/Appearance.h"
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QCursor>
+#include <QEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QImage>
+#include <QLabel>
+#include <QPixmap>
+#include <QRadioButton>
+#include <QWidget>
+
+#include <stdexcept>
+
+namespace appearance {
+
+namespace {
+
+const char* const kPointerProperty = "quillmereMousePointer";
+const char* const kHandCursorProperty = "quillmereHandCursor";
+
+QColor faceColor()
+{
+    return QPalette().color(QPalette::Button);
+}
+
+void paintBackground(QWidget& widget, const QColor& colour)
+{
+    QPalette palette = widget.palette();
+    palette.setColor(QPalette::Window, colour);
+    widget.setPalette(palette);
+    widget.setAutoFillBackground(true);
+}
+
+// The hot spot of a Windows cursor file: the first image entry's planes and bit-count fields.
+QPoint cursorHotSpot(const QByteArray& bytes)
+{
+    if (bytes.size() < 14)
+        return {0, 0};
+    auto u16 = [&](int at) { return int(quint8(bytes[at])) | (int(quint8(bytes[at + 1])) << 8); };
+    if (u16(2) != 2)
+        return {0, 0};
+    return {u16(10), u16(12)};
+}
+
+class PointerRule : public QObject {
+public:
+    PointerRule(QWidget& window, int value) : QObject(&window), window_(window), value_(value) {}
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::MouseMove || event->type() == QEvent::Enter
+            || event->type() == QEvent::HoverMove) {
+            if (mousePointer(window_) != Busy)
+                setMousePointer(window_, value_);
+        }
+        return false;
+    }
+
+private:
+    QWidget& window_;
+    int value_;
+};
+
+} // namespace
+
+QString applicationFolder()
+{
+    return QCoreApplication::applicationDirPath();
+}
+
+void ApplyFaceColor(QWidget& window)
+{
+    const QColor colour = faceColor();
+    paintBackground(window, colour);
+    for (QWidget* child : window.findChildren<QWidget*>()) {
+        if (qobject_cast<QRadioButton*>(child) || qobject_cast<QCheckBox*>(child)
+            || qobject_cast<QGroupBox*>(child) || qobject_cast<QLabel*>(child))
+            paintBackground(*child, colour);
+    }
+}
+
+bool ApplySkinFile(QWidget& mainWindow)
+{
+    const QFileInfo skin(applicationFolder() + "/x/o.cjs");
+    // Only an ordinary, visible file counts; a folder or hidden file of that name is absent.
+    if (!skin.exists() || !skin.isFile() || skin.isHidden())
+        return false;
+    ApplyFaceColor(mainWindow);
+    QFile file(skin.absoluteFilePath());
+    if (!file.open(QIODevice::ReadOnly))
+        throw std::runtime_error("Cannot open the skin file " + skin.absoluteFilePath().toStdString() + ": "
+                                 + file.errorString().toStdString());
+    mainWindow.setStyleSheet(QString::fromUtf8(file.readAll()));
+    return true;
+}
+
+void LoadHandCursor(QWidget& window)
+{
+    const QString path = applicationFolder() + "/HAND-M.CUR";
+    if (!QFileInfo::exists(path))
+        return;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return;
+    const QByteArray bytes = file.readAll();
+    QImage image;
+    if (!image.loadFromData(bytes, "ICO") || image.isNull())
+        return;
+    const QPoint hot = cursorHotSpot(bytes);
+    window.setProperty(kHandCursorProperty, QVariant::fromValue(QCursor(QPixmap::fromImage(image), hot.x(), hot.y())));
+}
+
+int mousePointer(const QWidget& window)
+{
+    const QVariant v = window.property(kPointerProperty);
+    return v.isValid() ? v.toInt() : Default;
+}
+
+void setMousePointer(QWidget& window, int value)
+{
+    window.setProperty(kPointerProperty, value);
+    switch (value) {
+    case Busy:
+        window.setCursor(Qt::WaitCursor);
+        break;
+    case Custom: {
+        const QVariant hand = window.property(kHandCursorProperty);
+        if (hand.canConvert<QCursor>())
+            window.setCursor(hand.value<QCursor>());
+        else
+            window.setCursor(Qt::ArrowCursor);
+        break;
+    }
+    default:
+        window.unsetCursor();
+        break;
+    }
+}
+
+void installPointerRule(QWidget& window, std::initializer_list<QWidget*> customControls,
+                        std::initializer_list<QWidget*> defaultControls)
+{
+    auto* toCustom = new PointerRule(window, Custom);
+    auto* toDefault = new PointerRule(window, Default);
+    for (QWidget* w : customControls) {
+        w->setMouseTracking(true);
+        w->installEventFilter(toCustom);
+    }
+    for (QWidget* w : defaultControls) {
+        w->setMouseTracking(true);
+        w->installEventFilter(toDefault);
+    }
+}
+
+} // namespace appearance
