@@ -1,0 +1,7 @@
+#include "convert/Globals.h"
+
+namespace Globals {
+
+bool SQLFormNotSkipped = true;
+
+} // namespace Globals

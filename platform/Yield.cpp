@@ -1,0 +1,13 @@
+#include "platform/Yield.h"
+
+#include <QCoreApplication>
+
+namespace platform {
+
+void DoEvents()
+{
+    if (QCoreApplication::instance())
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+} // namespace platform
