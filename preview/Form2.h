@@ -1,0 +1,125 @@
+#pragma once
+// The SQL Preview window: the statements a conversion run generated, shown before they run, with
+// the commands that execute, edit, replace, copy and explain them.
+//
+// How the run uses it (the main window keeps one Form2 for the program's life):
+//
+//     form2.clearStatements();
+//     form2.form5().clearDatatypes();
+//     form2.form5().appendDatatype(record); // once per source column
+//     form2.appendStatement(sql);           // once per statement, in generation order
+//     SQLFormOK = false;                    // or Globals::SQLFormNotSkipped = true
+//     form2.showModal();                    // returns when the window has closed
+//
+// The window object is "created" at its first access: every public call below first runs the load
+// step (Form_Load) when the window is not loaded. Closing the window (any way) discards its rows,
+// the error box and the progress display and unloads it, so the next access loads it afresh with
+// one column and no rows. Form5, the datatype viewer, is created at the first call of form5() and
+// keeps its rows until the run clears them.
+
+#include "platform/DialogService.h"
+
+#include <QDialog>
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+class QGroupBox;
+class QPlainTextEdit;
+class QPushButton;
+class QTreeView;
+
+namespace preview {
+
+class Form5;
+class ProgressBar;
+class StatementListModel;
+
+// What the SQL Preview window needs from the main window that owns it.
+class Host {
+public:
+    virtual ~Host() = default;
+    // Runs one statement on the main window's Paradox_conn (db::Connection::Execute); a failure
+    // raises an exception whose what() is the driver's description.
+    virtual void executeOnParadox(const std::string& statement) = 0;
+    // Writes the main window's SQLFormOK.
+    virtual void setSQLFormOK(bool ok) = 0;
+};
+
+class Form2 : public QDialog {
+    Q_OBJECT
+
+public:
+    Form2(QWidget* owner, platform::DialogService& dialogs, Host& host);
+    ~Form2() override;
+
+    // ---- The hand-over with the conversion run ---------------------------------------------
+    // Removes every row and clears ErrLine.
+    void clearStatements();
+    // Appends one row holding exactly this text.
+    void appendStatement(std::string_view statement);
+    int statementCount();
+    // Row text by 1-based row number; throws std::out_of_range outside 1..statementCount().
+    std::string statement(int row);
+    // Replaces the text of a 1-based row; throws std::out_of_range outside the list.
+    void setStatement(int row, std::string_view text);
+    // Shows the window modally over its owner through the dialog service and returns when the
+    // service returns; the window's result code.
+    int showModal();
+    // The Datatypes Conversion window, created (and loaded, not shown) at the first call.
+    Form5& form5();
+
+    // True between the load step and the next closing.
+    bool isLoaded() const { return loaded_; }
+
+    // ---- Handlers, named as designed ---------------------------------------------------------
+    void Form_Load();
+    void PushButton1_Click(); // Execute SQL
+    void PushButton2_Click(); // Copy SQL To Clipboard
+    void PushButton3_Click(); // Find and Replace
+    void PushButton4_Click(); // Copy Error Message To Clipboard
+    void PushButton5_Click(); // < Back
+    void PushButton6_Click(); // Jump To Error Line
+    void PushButton7_Click(); // View Datatype Conversion
+    void PushButton8_Click(); // Email Error Message
+    void PushButton9_Click(); // Skip Table / Do Not Execute SQL
+    void ListView1_Click();
+
+    // 1-based row of the last recognised SQL error, 0 while there has been none in this list.
+    int ErrLine = 0;
+
+    // Controls, named as designed; object names are the same.
+    QPushButton* PushButton5 = nullptr;
+    QPushButton* PushButton9 = nullptr;
+    QTreeView* ListView1 = nullptr;
+    QPushButton* PushButton1 = nullptr;
+    QPushButton* PushButton3 = nullptr;
+    QPushButton* PushButton2 = nullptr;
+    QGroupBox* Frame2 = nullptr;
+    QPlainTextEdit* Text1 = nullptr;
+    QPushButton* PushButton6 = nullptr;
+    QPushButton* PushButton4 = nullptr;
+    QPushButton* PushButton8 = nullptr;
+    QPushButton* PushButton7 = nullptr;
+    ProgressBar* ProgressBar1 = nullptr;
+
+    StatementListModel& statements() { return *model_; }
+    platform::DialogService& dialogs() { return dialogs_; }
+
+    // Closing, by any way, discards the window's visible state.
+    void done(int result) override;
+
+private:
+    void ensureLoaded();
+    void buildControls();
+    void discardState();
+
+    platform::DialogService& dialogs_;
+    Host& host_;
+    std::unique_ptr<StatementListModel> model_;
+    std::unique_ptr<Form5> form5_;
+    bool loaded_ = false;
+};
+
+} // namespace preview
