@@ -1,0 +1,272 @@
+#include "paradox/Database.h"
+
+#include "paradox/Encoding.h"
+#include "paradox/Sql.h"
+#include "paradox/Table.h"
+#include "paradox/Values.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <set>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace paradox {
+
+namespace {
+
+constexpr std::size_t kMaxTableName = 64;
+constexpr std::size_t kMaxColumnName = 25;
+constexpr std::array kBlockCodes7{8, 16, 32};
+
+[[noreturn]] void sqlError(std::size_t pos, const std::string& what)
+{
+    throw SqlError("SQL error at position " + std::to_string(pos) + ": " + what);
+}
+
+std::string tableRef(const sql::Name& n) { return "table \"" + n.text + "\""; }
+
+std::size_t characters(std::string_view utf8) { return sql::characterPosition(utf8, utf8.size()) - 1; }
+
+// A table name becomes a file name, so it must stay a plain name inside the folder.
+std::string checkTableName(const sql::Name& n)
+{
+    const std::string& t = n.text;
+    const std::string what = "the table name \"" + t + "\" ";
+    if (t.empty()) sqlError(n.pos, "the table name is empty");
+    if (characters(t) > kMaxTableName) sqlError(n.pos, what + "is longer than " + std::to_string(kMaxTableName) + " characters");
+    for (std::size_t i = 0; i < t.size(); ++i) {
+        const auto c = static_cast<unsigned char>(t[i]);
+        if (c < 0x20 || c == 0x7F) sqlError(n.pos, what + "holds a control character");
+        if (std::strchr("/\\:*?\"<>|`#[].!$", c))
+            sqlError(n.pos + sql::characterPosition(t, i), what + "holds '" + std::string(1, char(c)) + "', which a table name cannot hold");
+    }
+    if (t.front() == ' ' || t.back() == ' ') sqlError(n.pos, what + "begins or ends with a blank");
+    std::string cp;
+    if (auto bad = utf8ToCp1252(t, cp)) sqlError(n.pos + sql::characterPosition(t, *bad), what + "holds a character that code page 1252 lacks");
+    std::string device = foldCase(cp);
+    static const std::set<std::string> reserved{"con", "prn", "aux", "nul", "clock$"};
+    const bool numbered = device.size() == 4 && (device.starts_with("com") || device.starts_with("lpt")) &&
+                          device[3] >= '0' && device[3] <= '9';
+    if (reserved.count(device) || numbered) sqlError(n.pos, what + "is a reserved device name");
+    return cp;
+}
+
+std::string checkColumnName(const sql::Name& n, const std::string& table)
+{
+    const std::string what = "table \"" + table + "\": the column name \"" + n.text + "\" ";
+    if (n.text.empty()) sqlError(n.pos, "table \"" + table + "\": a column name is empty");
+    if (characters(n.text) > kMaxColumnName) sqlError(n.pos, what + "is longer than " + std::to_string(kMaxColumnName) + " characters");
+    for (unsigned char c : n.text)
+        if (c < 0x20 || c == 0x7F) sqlError(n.pos, what + "holds a control character");
+    if (n.text.front() == ' ') sqlError(n.pos, what + "begins with a blank");
+    std::string cp;
+    if (auto bad = utf8ToCp1252(n.text, cp)) sqlError(n.pos + sql::characterPosition(n.text, *bad), what + "holds a character that code page 1252 lacks");
+    return cp;
+}
+
+int findColumn(const Header& h, const sql::Name& n, const std::string& table)
+{
+    std::string cp;
+    if (!utf8ToCp1252(n.text, cp)) {
+        const std::string want = foldCase(cp);
+        for (std::size_t i = 0; i < h.fields.size(); ++i)
+            if (foldCase(h.fields[i].name) == want) return int(i);
+    }
+    sqlError(n.pos, "table \"" + table + "\" has no column \"" + n.text + "\"");
+}
+
+}  // namespace
+
+Database::Database(fs::path folder) : folder_(std::move(folder))
+{
+    std::error_code ec;
+    const auto status = fs::status(folder_, ec);
+    if (ec || !fs::exists(status))
+        throw FileError("Cannot open the folder '" + folder_.string() + "': " +
+                        (ec ? ec.message() : std::make_error_code(std::errc::no_such_file_or_directory).message()));
+    if (!fs::is_directory(status))
+        throw FileError("Cannot open the folder '" + folder_.string() + "': " + std::make_error_code(std::errc::not_a_directory).message());
+}
+
+Database::~Database() = default;
+
+const fs::path& Database::folder() const { return folder_; }
+
+std::vector<std::string> Database::tableNames() const
+{
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(folder_, ec)) {
+        const std::string name = entry.path().filename().string();
+        if (name.size() > 3 && foldCase(name.substr(name.size() - 3)) == ".db" && entry.is_regular_file(ec))
+            names.push_back(name.substr(0, name.size() - 3));
+    }
+    if (ec) throw FileError("Cannot read the folder '" + folder_.string() + "': " + ec.message());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+Table& Database::table(std::string_view nameUtf8)
+{
+    const sql::Name n{std::string(nameUtf8), 1};
+    const std::string cp = checkTableName(n);
+    const std::string key = foldCase(cp);
+    if (auto it = open_.find(key); it != open_.end()) {
+        std::error_code ec;
+        if (fs::exists(it->second->path(), ec)) return *it->second;
+        open_.erase(it);
+    }
+    const auto path = findFamilyFile(folder_, n.text, ".DB");
+    if (!path) sqlError(n.pos, tableRef(n) + " does not exist");
+    auto& slot = open_[key];
+    slot = Table::open(*path);
+    return *slot;
+}
+
+void Database::execute(std::string_view statementUtf8)
+{
+    const sql::Statement st = sql::parse(statementUtf8);
+
+    if (const auto* drop = std::get_if<sql::DropTable>(&st)) {
+        const std::string cp = checkTableName(drop->table);
+        open_.erase(foldCase(cp));
+        if (!dropTable(folder_, drop->table.text)) sqlError(drop->table.pos, tableRef(drop->table) + " does not exist");
+        return;
+    }
+
+    if (const auto* ct = std::get_if<sql::CreateTable>(&st)) {
+        const std::string cp = checkTableName(ct->table);
+        if (findFamilyFile(folder_, ct->table.text, ".DB")) sqlError(ct->table.pos, tableRef(ct->table) + " already exists");
+        if (ct->columns.size() > std::size_t(kMaxFields))
+            sqlError(ct->columns[kMaxFields].name.pos, tableRef(ct->table) + " would have more than 255 columns");
+        Header h;
+        h.tableName = cp;
+        std::set<std::string> seen;
+        int recordSize = 0;
+        for (const sql::ColumnDef& c : ct->columns) {
+            Field f;
+            const std::string name = checkColumnName(c.name, ct->table.text);
+            auto made = fieldForType(c);
+            if (!made.field) sqlError(c.type.pos, tableRef(ct->table) + ", column \"" + c.name.text + "\": " + made.error);
+            f = *made.field;
+            f.name = name;
+            if (!seen.insert(foldCase(name)).second)
+                sqlError(c.name.pos, tableRef(ct->table) + ": the column \"" + c.name.text + "\" is named twice");
+            recordSize += f.bytes();
+            h.fields.push_back(f);
+        }
+        h.recordSize = std::uint16_t(std::min(recordSize, 0xFFFF));
+        if (recordSize <= 4 * 1024 - kBlockHeader) {
+            h.version = kVersion5;
+            h.blockCode = 4;
+        } else {
+            const auto code = std::find_if(kBlockCodes7.begin(), kBlockCodes7.end(),
+                                           [&](int c) { return recordSize <= c * 1024 - kBlockHeader; });
+            if (code == kBlockCodes7.end())
+                sqlError(ct->table.pos, tableRef(ct->table) + ": a record of " + std::to_string(recordSize) +
+                                            " bytes is larger than the largest Paradox block holds (32762 bytes)");
+            h.version = kVersion7;
+            h.blockCode = std::uint8_t(*code);
+        }
+        open_.erase(foldCase(cp));
+        Table::create(folder_, ct->table.text, h);
+        return;
+    }
+
+    if (const auto* ci = std::get_if<sql::CreateIndex>(&st)) {
+        Table& t = table(ci->table.text);
+        const Header& h = t.header();
+        const std::string tn = ci->table.text;
+        if (!ci->primary) sqlError(ci->endPos, "table \"" + tn + "\": only a primary index can be created; end the statement with WITH PRIMARY");
+        if (t.keyed()) sqlError(ci->index.pos, "table \"" + tn + "\" already has a primary index");
+        if (ci->columns.size() > std::size_t(kMaxKeyFields))
+            sqlError(ci->columns[kMaxKeyFields].pos, "table \"" + tn + "\": a primary index has at most 16 columns");
+        for (std::size_t i = 0; i < ci->columns.size(); ++i) {
+            const int col = findColumn(h, ci->columns[i], tn);
+            if (col != int(i))
+                sqlError(ci->columns[i].pos, "table \"" + tn + "\": the primary index must cover the first columns in order; column " +
+                                                 std::to_string(i + 1) + " is \"" + cp1252ToUtf8(h.fields[i].name) + "\", not \"" + ci->columns[i].text + "\"");
+            if (h.fields[i].isBlob())
+                sqlError(ci->columns[i].pos, "table \"" + tn + "\": the " + std::string(typeName(h.fields[i].type)) + " column \"" +
+                                                 ci->columns[i].text + "\" cannot be part of an index");
+        }
+        int keyLen = 0;
+        for (std::size_t i = 0; i < ci->columns.size(); ++i) keyLen += h.fields[i].bytes();
+        if (keyLen > h.blockSize() / 3)
+            sqlError(ci->columns.front().pos, "table \"" + tn + "\": a key of " + std::to_string(keyLen) + " bytes is larger than a third of the " +
+                                                  std::to_string(h.blockSize()) + "-byte block");
+        if (t.makePrimary(int(ci->columns.size())) == Table::Result::Duplicate)
+            sqlError(ci->columns.front().pos, "table \"" + tn + "\" holds rows with the same key, so the primary index cannot be created");
+        return;
+    }
+
+    const auto& in = std::get<sql::Insert>(st);
+    Table& t = table(in.table.text);
+    const Header& h = t.header();
+    const std::string tn = in.table.text;
+    std::vector<int> targets;
+    if (in.columns.empty()) {
+        if (in.values.size() != h.fields.size())
+            sqlError(in.values.size() > h.fields.size() ? in.values[h.fields.size()].pos : in.valuesPos,
+                     "table \"" + tn + "\" has " + std::to_string(h.fields.size()) + " columns, the statement gives " +
+                         std::to_string(in.values.size()) + " values");
+        for (std::size_t i = 0; i < h.fields.size(); ++i) targets.push_back(int(i));
+    } else {
+        std::vector<bool> used(h.fields.size());
+        for (const sql::Name& c : in.columns) {
+            const int col = findColumn(h, c, tn);
+            if (used[col]) sqlError(c.pos, "table \"" + tn + "\": the column \"" + c.text + "\" is named twice");
+            used[col] = true;
+            targets.push_back(col);
+        }
+        if (in.values.size() != in.columns.size())
+            sqlError(in.values.size() > in.columns.size() ? in.values[in.columns.size()].pos : in.valuesPos,
+                     "table \"" + tn + "\": the statement names " + std::to_string(in.columns.size()) + " columns and gives " +
+                         std::to_string(in.values.size()) + " values");
+    }
+
+    std::string record(h.recordSize, '\0');
+    std::vector<Table::Blob> blobs;
+    std::vector<const sql::Literal*> byField(h.fields.size(), nullptr);
+    std::uint32_t nextAuto = h.autoInc;
+    bool autoChanged = false;
+    for (std::size_t k = 0; k < targets.size(); ++k) byField[targets[k]] = &in.values[k];
+    for (std::size_t i = 0; i < h.fields.size(); ++i) {
+        const Field& f = h.fields[i];
+        auto* out = reinterpret_cast<unsigned char*>(record.data()) + t.fieldOffset(int(i));
+        const sql::Literal* v = byField[i];
+        if (f.type == FieldType::AutoIncrement && (!v || v->kind == sql::Literal::Kind::Null)) {
+            const std::uint32_t value = std::max<std::uint32_t>(nextAuto, 1);
+            encodeInt(out, 4, value);
+            nextAuto = value + 1;
+            autoChanged = true;
+            continue;
+        }
+        if (!v) continue;
+        std::string blob;
+        if (auto err = encodeLiteral(f, *v, h.codePage, out, blob))
+            sqlError(v->pos, "table \"" + tn + "\", column \"" + cp1252ToUtf8(f.name) + "\" (" + fieldTypeText(f) + "): " + *err);
+        if (f.type == FieldType::AutoIncrement) {
+            const auto value = std::uint32_t(decodeInt(out, 4));
+            if (value >= nextAuto) {
+                nextAuto = value + 1;
+                autoChanged = true;
+            }
+        }
+        if (f.isBlob()) blobs.push_back({int(i), std::move(blob)});
+    }
+    const auto result = t.append(std::move(record), blobs);
+    if (result == Table::Result::Duplicate) {
+        const sql::Literal* v = byField[0];
+        sqlError(v ? v->pos : in.valuesPos, "table \"" + tn + "\": a row with the key " + (v ? (v->kind == sql::Literal::Kind::String ? "'" + v->text + "'" : v->text) : std::string("NULL")) +
+                                                " in column \"" + cp1252ToUtf8(h.fields[0].name) + "\" already exists (duplicate key)");
+    }
+    if (result == Table::Result::Full)
+        sqlError(in.valuesPos, "table \"" + tn + "\" is full: a Paradox table holds at most 65535 blocks of " + std::to_string(h.blockSize()) + " bytes");
+    if (autoChanged) t.setAutoIncrement(nextAuto);
+}
+
+}  // namespace paradox

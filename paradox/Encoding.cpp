@@ -1,0 +1,238 @@
+#include "paradox/Encoding.h"
+
+#include <array>
+#include <bit>
+#include <cstring>
+
+namespace paradox {
+
+void encodeInt(unsigned char* out, int bytes, std::int64_t value)
+{
+    auto u = static_cast<std::uint64_t>(value);
+    for (int i = bytes - 1; i >= 0; --i) {
+        out[i] = u & 0xFF;
+        u >>= 8;
+    }
+    out[0] ^= 0x80;
+}
+
+std::int64_t decodeInt(const unsigned char* in, int bytes)
+{
+    std::uint64_t u = in[0] ^ 0x80u;
+    for (int i = 1; i < bytes; ++i) u = (u << 8) | in[i];
+    const int shift = 64 - 8 * bytes;
+    return static_cast<std::int64_t>(u << shift) >> shift;
+}
+
+void encodeDouble(unsigned char* out, double value)
+{
+    if (value == 0.0) value = 0.0;   // -0.0 is stored as 0.0
+    auto u = std::bit_cast<std::uint64_t>(value);
+    if (value >= 0)
+        u |= 0x8000'0000'0000'0000ull;
+    else
+        u = ~u;
+    for (int i = 7; i >= 0; --i) {
+        out[i] = u & 0xFF;
+        u >>= 8;
+    }
+}
+
+double decodeDouble(const unsigned char* in)
+{
+    std::uint64_t u = 0;
+    for (int i = 0; i < 8; ++i) u = (u << 8) | in[i];
+    if (u & 0x8000'0000'0000'0000ull)
+        u &= ~0x8000'0000'0000'0000ull;
+    else
+        u = ~u;
+    return std::bit_cast<double>(u);
+}
+
+bool isBlank(const unsigned char* in, int bytes)
+{
+    for (int i = 0; i < bytes; ++i)
+        if (in[i]) return false;
+    return true;
+}
+
+namespace {
+constexpr int kBcdDigits = 32;
+constexpr int kBcdBytes = 17;
+}
+
+std::optional<std::string> encodeBcd(std::string_view text, int decimals)
+{
+    bool negative = false;
+    std::size_t i = 0;
+    if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
+    std::string intPart, fracPart;
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9') intPart += text[i++];
+    if (i < text.size() && text[i] == '.') {
+        ++i;
+        while (i < text.size() && text[i] >= '0' && text[i] <= '9') fracPart += text[i++];
+    }
+    if (i != text.size() || (intPart.empty() && fracPart.empty())) return std::nullopt;
+    const bool roundUp = fracPart.size() > std::size_t(decimals) && fracPart[decimals] >= '5';
+    fracPart.resize(decimals, '0');
+    std::string digits = intPart + fracPart;
+    if (roundUp) {
+        int k = int(digits.size()) - 1;
+        while (k >= 0 && digits[k] == '9') digits[k--] = '0';
+        if (k < 0)
+            digits.insert(digits.begin(), '1');
+        else
+            ++digits[k];
+    }
+    const auto first = digits.find_first_not_of('0');
+    digits = first == std::string::npos ? std::string() : digits.substr(first);
+    if (digits.size() > std::size_t(kBcdDigits)) return std::nullopt;
+    if (digits.empty()) negative = false;
+    digits.insert(0, kBcdDigits - digits.size(), '0');
+    std::string out(kBcdBytes, '\0');
+    out[0] = char((negative ? 0x00 : 0x80) | 0x40 | decimals);
+    for (int d = 0; d < kBcdDigits; ++d) {
+        int nibble = digits[d] - '0';
+        if (negative) nibble ^= 0xF;
+        out[1 + d / 2] = char(static_cast<unsigned char>(out[1 + d / 2]) | (d % 2 ? nibble : nibble << 4));
+    }
+    return out;
+}
+
+std::string decodeBcd(const unsigned char* in, int decimals)
+{
+    const bool negative = !(in[0] & 0x80);
+    std::string digits;
+    for (int d = 0; d < kBcdDigits; ++d) {
+        int nibble = d % 2 ? in[1 + d / 2] & 0xF : in[1 + d / 2] >> 4;
+        if (negative) nibble ^= 0xF;
+        digits += char('0' + (nibble > 9 ? 9 : nibble));
+    }
+    std::string intPart = digits.substr(0, kBcdDigits - decimals);
+    const auto first = intPart.find_first_not_of('0');
+    intPart = first == std::string::npos ? "0" : intPart.substr(first);
+    std::string result = (negative ? "-" : "") + intPart;
+    if (decimals > 0) result += "." + digits.substr(kBcdDigits - decimals);
+    return result;
+}
+
+std::int32_t dayNumber(int y, int m, int d)
+{
+    // Days from civil (H. Hinnant), shifted so that 0001-01-01 is day 1.
+    y -= m <= 2;
+    const int era = (y >= 0 ? y : y - 399) / 400;
+    const int yoe = y - era * 400;
+    const int doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    const std::int64_t unixDays = std::int64_t(era) * 146097 + doe - 719468;
+    return std::int32_t(unixDays + 719163);
+}
+
+void civilFromDay(std::int32_t dayNumber, int& year, int& month, int& day)
+{
+    const std::int64_t z = std::int64_t(dayNumber) - 719163 + 719468;
+    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    const int doe = int(z - era * 146097);
+    const int yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const int doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const int mp = (5 * doy + 2) / 153;
+    day = doy - (153 * mp + 2) / 5 + 1;
+    month = mp < 10 ? mp + 3 : mp - 9;
+    year = int(yoe + era * 400) + (month <= 2);
+}
+
+bool validDate(int y, int m, int d)
+{
+    static constexpr std::array<int, 12> lengths{31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (y < 1 || y > 9999 || m < 1 || m > 12 || d < 1) return false;
+    const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+    return d <= lengths[m - 1] + (m == 2 && leap);
+}
+
+namespace {
+// Code points of 0x80..0x9F in code page 1252; 0 where the code page has no character.
+constexpr std::array<char32_t, 32> kHigh{
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+char32_t codePoint(unsigned char b)
+{
+    return b >= 0x80 && b < 0xA0 ? kHigh[b - 0x80] : char32_t(b);
+}
+
+void appendUtf8(std::string& out, char32_t c)
+{
+    if (c < 0x80) {
+        out += char(c);
+    } else if (c < 0x800) {
+        out += char(0xC0 | (c >> 6));
+        out += char(0x80 | (c & 0x3F));
+    } else {
+        out += char(0xE0 | (c >> 12));
+        out += char(0x80 | ((c >> 6) & 0x3F));
+        out += char(0x80 | (c & 0x3F));
+    }
+}
+}  // namespace
+
+std::optional<std::size_t> utf8ToCp1252(std::string_view s, std::string& out)
+{
+    out.clear();
+    out.reserve(s.size());
+    for (std::size_t i = 0; i < s.size();) {
+        const auto b = static_cast<unsigned char>(s[i]);
+        if (b < 0x80) {
+            out += char(b);
+            ++i;
+            continue;
+        }
+        int extra = b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : b >= 0xC0 ? 1 : -1;
+        if (extra < 0 || i + extra >= s.size()) return i;
+        char32_t c = b & (0x3F >> extra);
+        for (int k = 1; k <= extra; ++k) {
+            const auto cb = static_cast<unsigned char>(s[i + k]);
+            if ((cb & 0xC0) != 0x80) return i;
+            c = (c << 6) | (cb & 0x3F);
+        }
+        int byte = -1;
+        if (c >= 0xA0 && c <= 0xFF) {
+            byte = int(c);
+        } else {
+            for (int k = 0; k < 32; ++k)
+                if (kHigh[k] == c && c) byte = 0x80 + k;
+        }
+        if (byte < 0) return i;
+        out += char(byte);
+        i += extra + 1;
+    }
+    return std::nullopt;
+}
+
+std::string cp1252ToUtf8(std::string_view bytes)
+{
+    std::string out;
+    out.reserve(bytes.size());
+    for (char ch : bytes) {
+        const char32_t c = codePoint(static_cast<unsigned char>(ch));
+        appendUtf8(out, c ? c : 0xFFFD);
+    }
+    return out;
+}
+
+std::string foldCase(std::string_view cp1252)
+{
+    std::string out(cp1252);
+    for (char& ch : out) {
+        const auto b = static_cast<unsigned char>(ch);
+        if ((b >= 'A' && b <= 'Z') || (b >= 0xC0 && b <= 0xDE && b != 0xD7))
+            ch = char(b + 0x20);
+        else if (b == 0x8A || b == 0x8C || b == 0x8E)
+            ch = char(b + 0x10);
+        else if (b == 0x9F)
+            ch = char(0xFF);
+    }
+    return out;
+}
+
+}  // namespace paradox

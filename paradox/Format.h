@@ -1,0 +1,155 @@
+// The on-disk structures of Paradox tables: file header, field descriptors, data and index
+// blocks, primary index entries and the blob (.MB) file.
+//
+// File header, fixed part (.DB and .PX; little-endian):
+//   off   size  meaning
+//   0x00  2     record size (.PX: key length + 6)
+//   0x02  2     header size: bytes before block 1
+//   0x04  1     file type: 0 keyed .DB, 1 .PX, 2 unkeyed .DB
+//   0x05  1     block size code: block size = code * 1024
+//   0x06  4     records (.PX: index entries of all levels)
+//   0x0A  2     blocks in use
+//   0x0C  2     blocks in the file
+//   0x0E  2     first block of the chain, 0 when empty
+//   0x10  2     last block of the chain, 0 when empty
+//   0x12  2     unknown: 12 keyed .DB, 17 .PX, 0 unkeyed
+//   0x1E  2     .PX: root index block
+//   0x20  1     .PX: index levels
+//   0x21  2     fields (.PX: key fields)
+//   0x23  2     leading key fields (.PX: 0)
+//   0x25  4     .DB: 0xFF00FF00
+//   0x29  1     sort order: 0x00 ascii
+//   0x2C  1     .PX: index change count, never 0
+//   0x2D  1     header change count (2)
+//   0x2E  1     second change count (1)
+//   0x39  1     version: 0x0B = 5.x, 0x0C = 7.x
+//   0x3A  2     maximum blocks (= blocks in the file)
+//   0x3E  2     .DB: 0x1F 0x0F
+//   0x49  4     next autoincrement value
+//   0x51  2     bytes of the header in use
+//   0x56  1     .DB: 0x20
+// .DB only, 0x58..0x77:
+//   0x58  2     0x010B (5.x) or 0x010C (7.x), again at 0x5A
+//   0x60  4     update time
+//   0x64  2     fields + 1
+//   0x66  2     offset of the field-number array - 0x58
+//   0x6A  2     code page (1252)
+//   0x6C  2     0x01 0x01
+//   0x6E  2     bytes of the header in use - 0x61
+// Variable part, at 0x78 (.DB) or 0x58 (.PX, and .DB before 4.x), n fields:
+//   2n bytes field descriptors (type, size); 4 bytes pointer; .DB: 4n bytes pointers;
+//   table name NUL-padded to 79 bytes (261 in 7.x); .DB: field names NUL-terminated,
+//   n u16 field numbers 1..n, sort-order name NUL-terminated; zeros up to the header size.
+//
+// Block header (every block of .DB and .PX, little-endian):
+//   0     2     next block, 0 = last
+//   2     2     previous block, 0 = first
+//   4     2     offset of the last record = (records - 1) * record size, signed
+// Records follow at offset 6 without gaps.
+//
+// Primary index entry (.PX): key bytes as in the table, then three Short-encoded values:
+// block number (a .DB block at level 1, a .PX block above), record count below it, 0.
+// Block 1 is the root; each lower level follows in chain order, level 1 last.
+//
+// Blob descriptor (last 10 bytes of a memo/blob field, after its leader; little-endian):
+//   0     4     .MB offset of the 4 KB block | 0xFF for a block of its own
+//   4     4     length
+//   8     2     modification number
+// .MB file: 4 KB units. Block 0 is the header (type 0). A type-2 block holds one blob:
+//   0     1     type 2
+//   1     2     4 KB units of the block
+//   3     4     length
+//   7     2     modification number
+//   9     ...   data
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace paradox {
+
+enum class FieldType : std::uint8_t {
+    Alpha = 0x01, Date = 0x02, Short = 0x03, Long = 0x04, Money = 0x05, Number = 0x06,
+    Logical = 0x09, Memo = 0x0C, Blob = 0x0D, FormattedMemo = 0x0E, Ole = 0x0F, Graphic = 0x10,
+    Time = 0x14, Timestamp = 0x15, AutoIncrement = 0x16, Bcd = 0x17, Bytes = 0x18,
+};
+
+struct Field {
+    std::string name;          // code page text
+    FieldType type = FieldType::Alpha;
+    std::uint8_t size = 0;     // the descriptor's size byte (BCD: decimals)
+    int bytes() const;         // space in the record
+    bool isBlob() const;
+    int leader() const { return bytes() - 10; }
+};
+
+std::string_view typeName(FieldType type);   // "Alpha", "Long", ...
+bool knownType(std::uint8_t code);
+
+namespace hdr {
+constexpr int RecordSize = 0x00, HeaderSize = 0x02, FileType = 0x04, BlockCode = 0x05,
+              NumRecords = 0x06, UsedBlocks = 0x0A, FileBlocks = 0x0C, FirstBlock = 0x0E,
+              LastBlock = 0x10, Unknown12 = 0x12, IndexRoot = 0x1E, IndexLevels = 0x20,
+              NumFields = 0x21, KeyFields = 0x23, Encryption = 0x25, SortOrder = 0x29,
+              IndexChanges = 0x2C, ChangeCount1 = 0x2D, ChangeCount2 = 0x2E, Version = 0x39,
+              MaxBlocks = 0x3A, DbMarker = 0x3E, AutoInc = 0x49, RealHeaderSize = 0x51,
+              DbMarker2 = 0x56, VersionId2 = 0x58, VersionId3 = 0x5A, UpdateTime = 0x60,
+              HiFieldId = 0x64, FieldNumbersAt = 0x66, CodePage = 0x6A, Unknown6C = 0x6C,
+              Unknown6E = 0x6E;
+constexpr int FixedEnd = 0x58;       // .PX and pre-4.x .DB variable part
+constexpr int DbFixedEnd = 0x78;     // 4.x and later .DB variable part
+}  // namespace hdr
+
+constexpr std::uint8_t kKeyedDb = 0, kPrimaryIndex = 1, kUnkeyedDb = 2;
+constexpr std::uint8_t kVersion5 = 0x0B, kVersion7 = 0x0C;
+constexpr int kBlockHeader = 6;
+constexpr int kMaxFields = 255;
+constexpr int kMaxKeyFields = 16;
+constexpr int kMaxBlocks = 65535;
+constexpr int kMbUnit = 4096;
+constexpr std::uint16_t kCodePage1252 = 1252;
+constexpr std::uint8_t kSortAscii = 0x00;
+
+struct Header {
+    std::uint16_t recordSize = 0;
+    std::uint16_t headerSize = 0x800;
+    std::uint8_t fileType = kUnkeyedDb;
+    std::uint8_t blockCode = 4;
+    std::uint32_t numRecords = 0;
+    std::uint16_t fileBlocks = 0;
+    std::uint16_t firstBlock = 0;
+    std::uint16_t lastBlock = 0;
+    std::uint16_t indexRoot = 0;
+    std::uint8_t indexLevels = 0;
+    std::uint16_t keyFields = 0;
+    std::uint8_t sortOrder = kSortAscii;
+    std::uint8_t version = kVersion5;
+    std::uint32_t autoInc = 0;
+    std::uint16_t codePage = kCodePage1252;
+    std::string tableName;     // as stored in the header
+    std::string sortName = "ascii";
+    std::vector<Field> fields;
+
+    int blockSize() const { return blockCode * 1024; }
+    int recordsPerBlock() const { return (blockSize() - kBlockHeader) / recordSize; }
+    int keyLength() const;
+    int nameFieldLength() const { return version >= kVersion7 ? 261 : 79; }
+};
+
+// Thrown by the decoders for a structure that cannot be right.
+struct FormatFault {
+    std::string what;
+};
+
+// Bytes of the header a .DB (index = false) or .PX (index = true) needs before block 1.
+int headerBytesNeeded(const Header& h, bool index);
+std::vector<unsigned char> encodeHeader(const Header& h, bool index);
+Header decodeHeader(const unsigned char* data, std::size_t size, bool index);
+
+// Blob files.
+std::vector<unsigned char> encodeMbHeader();
+std::vector<unsigned char> encodeMbBlob(std::string_view data, std::uint16_t modification);
+
+}  // namespace paradox

@@ -1,0 +1,324 @@
+#include "paradox/Sql.h"
+
+#include "paradox/Database.h"
+
+#include <cctype>
+
+namespace paradox::sql {
+
+std::size_t characterPosition(std::string_view text, std::size_t byteOffset)
+{
+    std::size_t pos = 1;
+    for (std::size_t i = 0; i < byteOffset && i < text.size(); ++i)
+        if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) ++pos;
+    return pos;
+}
+
+namespace {
+
+enum class Tok { Word, Quoted, String, Number, Punct, End };
+
+struct Token {
+    Tok kind = Tok::End;
+    std::string text;      // words as written, quoted names and strings unquoted
+    std::size_t offset = 0;
+};
+
+std::string upper(std::string_view s)
+{
+    std::string out(s);
+    for (char& c : out) c = char(std::toupper(static_cast<unsigned char>(c)));
+    return out;
+}
+
+bool wordStart(unsigned char c) { return std::isalpha(c) || c == '_' || c >= 0x80; }
+bool wordChar(unsigned char c) { return std::isalnum(c) || c == '_' || c >= 0x80; }
+
+class Parser {
+public:
+    explicit Parser(std::string_view s) : s_(s) { advance(); }
+
+    Statement statement()
+    {
+        const std::string w = keyword();
+        Statement st;
+        if (w == "DROP") {
+            advance();
+            expectKeyword("TABLE");
+            st = DropTable{name("a table name")};
+        } else if (w == "CREATE") {
+            advance();
+            const std::string what = keyword();
+            if (what == "TABLE") {
+                advance();
+                st = createTable();
+            } else if (what == "INDEX" || what == "UNIQUE") {
+                advance();
+                if (what == "UNIQUE") expectKeyword("INDEX");
+                st = createIndex();
+            } else {
+                unexpected("TABLE or INDEX");
+            }
+        } else if (w == "INSERT") {
+            advance();
+            expectKeyword("INTO");
+            st = insert();
+        } else {
+            unexpected("DROP, CREATE or INSERT");
+        }
+        if (isPunct(";")) advance();
+        if (tok_.kind != Tok::End)
+            error(tok_.offset, "unexpected " + describe(tok_) + " after the end of the statement");
+        return st;
+    }
+
+private:
+    [[noreturn]] void error(std::size_t offset, const std::string& what) const
+    {
+        throw SqlError("SQL error at position " + std::to_string(characterPosition(s_, offset)) + ": " + what);
+    }
+
+    static std::string describe(const Token& t)
+    {
+        switch (t.kind) {
+        case Tok::End: return "the end of the statement";
+        case Tok::Quoted: return "\"" + t.text + "\"";
+        case Tok::String: return "'" + t.text + "'";
+        default: return "'" + t.text + "'";
+        }
+    }
+
+    [[noreturn]] void unexpected(const std::string& expected) const
+    {
+        error(tok_.offset, "expected " + expected + ", found " + describe(tok_));
+    }
+
+    std::string keyword() const { return tok_.kind == Tok::Word ? upper(tok_.text) : std::string(); }
+    bool isPunct(std::string_view p) const { return tok_.kind == Tok::Punct && tok_.text == p; }
+
+    void expectKeyword(std::string_view k)
+    {
+        if (keyword() != k) unexpected(std::string(k));
+        advance();
+    }
+
+    void expectPunct(std::string_view p)
+    {
+        if (!isPunct(p)) unexpected("'" + std::string(p) + "'");
+        advance();
+    }
+
+    Name name(const std::string& what)
+    {
+        if (tok_.kind != Tok::Word && tok_.kind != Tok::Quoted) unexpected(what);
+        Name n{tok_.text, characterPosition(s_, tok_.offset)};
+        advance();
+        return n;
+    }
+
+    long number(const std::string& what)
+    {
+        if (tok_.kind != Tok::Number || tok_.text.find_first_not_of("0123456789") != std::string::npos ||
+            tok_.text.size() > 6)
+            unexpected(what);
+        const long v = std::stol(tok_.text);
+        advance();
+        return v;
+    }
+
+    CreateTable createTable()
+    {
+        CreateTable ct{name("a table name"), {}};
+        expectPunct("(");
+        for (;;) {
+            ColumnDef c;
+            c.name = name("a column name");
+            if (tok_.kind != Tok::Word) unexpected("a type name for column \"" + c.name.text + "\"");
+            c.type = Name{upper(tok_.text), characterPosition(s_, tok_.offset)};
+            advance();
+            if (isPunct("(")) {
+                advance();
+                c.args.push_back(number("a size"));
+                if (isPunct(",")) {
+                    advance();
+                    c.args.push_back(number("a number of decimals"));
+                }
+                expectPunct(")");
+            }
+            ct.columns.push_back(std::move(c));
+            if (isPunct(",")) {
+                advance();
+                continue;
+            }
+            if (isPunct(")")) break;
+            unexpected("',' or ')'");
+        }
+        advance();
+        return ct;
+    }
+
+    CreateIndex createIndex()
+    {
+        CreateIndex ci;
+        ci.index = name("an index name");
+        expectKeyword("ON");
+        ci.table = name("a table name");
+        expectPunct("(");
+        for (;;) {
+            ci.columns.push_back(name("a column name"));
+            if (keyword() == "ASC") advance();
+            else if (keyword() == "DESC") error(tok_.offset, "descending indexes are not supported");
+            if (isPunct(",")) {
+                advance();
+                continue;
+            }
+            if (isPunct(")")) break;
+            unexpected("',' or ')'");
+        }
+        advance();
+        ci.endPos = characterPosition(s_, tok_.offset);
+        if (keyword() == "WITH") {
+            advance();
+            const std::string option = keyword();
+            if (option == "PRIMARY") {
+                ci.primary = true;
+                advance();
+            } else if (option == "DISALLOW" || option == "IGNORE") {
+                advance();
+                expectKeyword("NULL");
+            } else {
+                unexpected("PRIMARY, DISALLOW NULL or IGNORE NULL");
+            }
+        }
+        return ci;
+    }
+
+    Insert insert()
+    {
+        Insert in;
+        in.table = name("a table name");
+        if (isPunct("(")) {
+            advance();
+            for (;;) {
+                in.columns.push_back(name("a column name"));
+                if (isPunct(",")) {
+                    advance();
+                    continue;
+                }
+                if (isPunct(")")) break;
+                unexpected("',' or ')'");
+            }
+            advance();
+        }
+        in.valuesPos = characterPosition(s_, tok_.offset);
+        expectKeyword("VALUES");
+        expectPunct("(");
+        for (;;) {
+            Literal lit;
+            lit.pos = characterPosition(s_, tok_.offset);
+            const std::string k = keyword();
+            if (tok_.kind == Tok::Number) {
+                lit.kind = Literal::Kind::Number;
+                lit.text = tok_.text;
+            } else if (tok_.kind == Tok::String) {
+                lit.kind = Literal::Kind::String;
+                lit.text = tok_.text;
+            } else if (k == "NULL") {
+                lit.kind = Literal::Kind::Null;
+            } else if (k == "TRUE" || k == "FALSE") {
+                lit.kind = k == "TRUE" ? Literal::Kind::True : Literal::Kind::False;
+                lit.text = k;
+            } else {
+                unexpected("a value");
+            }
+            advance();
+            in.values.push_back(std::move(lit));
+            if (isPunct(",")) {
+                advance();
+                continue;
+            }
+            if (isPunct(")")) break;
+            unexpected("',' or ')'");
+        }
+        advance();
+        return in;
+    }
+
+    void advance()
+    {
+        while (i_ < s_.size() && std::isspace(static_cast<unsigned char>(s_[i_]))) ++i_;
+        tok_ = Token{};
+        tok_.offset = i_;
+        if (i_ >= s_.size()) return;
+        const auto c = static_cast<unsigned char>(s_[i_]);
+        if (c == '\'') {
+            tok_.kind = Tok::String;
+            for (++i_;; ++i_) {
+                if (i_ >= s_.size()) error(tok_.offset, "the string that starts here has no closing quote");
+                if (s_[i_] == '\'') {
+                    if (i_ + 1 < s_.size() && s_[i_ + 1] == '\'') {
+                        tok_.text += '\'';
+                        ++i_;
+                        continue;
+                    }
+                    ++i_;
+                    break;
+                }
+                tok_.text += s_[i_];
+            }
+        } else if (c == '"' || c == '`' || c == '[') {
+            const char close = c == '[' ? ']' : char(c);
+            tok_.kind = Tok::Quoted;
+            const std::size_t end = s_.find(close, i_ + 1);
+            if (end == std::string_view::npos) error(tok_.offset, "the name that starts here has no closing " + std::string(1, close));
+            tok_.text = std::string(s_.substr(i_ + 1, end - i_ - 1));
+            i_ = end + 1;
+        } else if (std::isdigit(c) || ((c == '-' || c == '+' || c == '.') && i_ + 1 < s_.size() &&
+                                       (std::isdigit(static_cast<unsigned char>(s_[i_ + 1])) || s_[i_ + 1] == '.'))) {
+            tok_.kind = Tok::Number;
+            const std::size_t start = i_;
+            if (s_[i_] == '-' || s_[i_] == '+') ++i_;
+            while (i_ < s_.size() && std::isdigit(static_cast<unsigned char>(s_[i_]))) ++i_;
+            if (i_ < s_.size() && s_[i_] == '.') {
+                ++i_;
+                while (i_ < s_.size() && std::isdigit(static_cast<unsigned char>(s_[i_]))) ++i_;
+            }
+            if (i_ < s_.size() && (s_[i_] == 'e' || s_[i_] == 'E')) {
+                std::size_t j = i_ + 1;
+                if (j < s_.size() && (s_[j] == '-' || s_[j] == '+')) ++j;
+                if (j < s_.size() && std::isdigit(static_cast<unsigned char>(s_[j]))) {
+                    i_ = j;
+                    while (i_ < s_.size() && std::isdigit(static_cast<unsigned char>(s_[i_]))) ++i_;
+                }
+            }
+            tok_.text = std::string(s_.substr(start, i_ - start));
+            if (tok_.text == "-." || tok_.text == "+." || tok_.text == "." ||
+                (i_ < s_.size() && wordChar(static_cast<unsigned char>(s_[i_]))))
+                error(tok_.offset, "'" + std::string(s_.substr(start, i_ - start + 1)) + "' is not a number");
+        } else if (wordStart(c)) {
+            tok_.kind = Tok::Word;
+            const std::size_t start = i_;
+            while (i_ < s_.size() && wordChar(static_cast<unsigned char>(s_[i_]))) ++i_;
+            tok_.text = std::string(s_.substr(start, i_ - start));
+        } else if (c == '(' || c == ')' || c == ',' || c == ';') {
+            tok_.kind = Tok::Punct;
+            tok_.text = std::string(1, char(c));
+            ++i_;
+        } else {
+            error(i_, "unexpected character '" + std::string(1, char(c)) + "'");
+        }
+    }
+
+    std::string_view s_;
+    std::size_t i_ = 0;
+    Token tok_;
+};
+
+}  // namespace
+
+Statement parse(std::string_view statementUtf8)
+{
+    return Parser(statementUtf8).statement();
+}
+
+}  // namespace paradox::sql

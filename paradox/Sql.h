@@ -1,0 +1,64 @@
+// A hand-written lexer and parser for the Paradox SQL dialect the engine executes:
+//   DROP TABLE name
+//   CREATE TABLE name (column type [(n [, m])], ...)
+//   CREATE [UNIQUE] INDEX name ON table (column [ASC], ...) [WITH PRIMARY]
+//   INSERT INTO name [(column, ...)] VALUES (literal, ...)
+// Keywords in any letter case; names bare or between "", `` or []; an optional ';' at the end.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+namespace paradox::sql {
+
+struct Name {
+    std::string text;          // UTF-8
+    std::size_t pos = 0;       // 1-based character position in the statement
+};
+
+struct ColumnDef {
+    Name name;
+    Name type;                 // type name in upper case
+    std::vector<long> args;    // (n) or (n, m)
+};
+
+struct Literal {
+    enum class Kind { Null, Number, String, True, False };
+    Kind kind = Kind::Null;
+    std::string text;          // numbers as written, strings without quotes, UTF-8
+    std::size_t pos = 0;
+};
+
+struct DropTable {
+    Name table;
+};
+struct CreateTable {
+    Name table;
+    std::vector<ColumnDef> columns;
+};
+struct CreateIndex {
+    Name index;
+    Name table;
+    std::vector<Name> columns;
+    bool primary = false;
+    std::size_t endPos = 0;    // where WITH PRIMARY would go
+};
+struct Insert {
+    Name table;
+    std::vector<Name> columns; // empty: every column in table order
+    std::vector<Literal> values;
+    std::size_t valuesPos = 0;
+};
+
+using Statement = std::variant<DropTable, CreateTable, CreateIndex, Insert>;
+
+// Throws SqlError ("SQL error at position N: ...") for text that is not one statement.
+Statement parse(std::string_view statementUtf8);
+
+// The 1-based character position of a byte offset in UTF-8 text.
+std::size_t characterPosition(std::string_view text, std::size_t byteOffset);
+
+}  // namespace paradox::sql

@@ -1,0 +1,656 @@
+#include "paradox/Table.h"
+
+#include "paradox/Database.h"
+#include "paradox/Encoding.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace paradox {
+
+namespace {
+
+[[noreturn]] void fail(const fs::path& file, std::string_view action, int err = errno)
+{
+    throw FileError("Cannot " + std::string(action) + " file '" + file.string() + "': " + std::strerror(err));
+}
+
+[[noreturn]] void damaged(const fs::path& file, const std::string& what)
+{
+    throw Error("The Paradox file '" + file.string() + "' is damaged: " + what);
+}
+
+void preadAll(int fd, void* buf, std::size_t len, off_t at, const fs::path& file)
+{
+    auto* p = static_cast<unsigned char*>(buf);
+    while (len > 0) {
+        const ssize_t n = ::pread(fd, p, len, at);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) fail(file, "read");
+        if (n == 0) damaged(file, "it ends before offset " + std::to_string(at + len));
+        p += n;
+        len -= std::size_t(n);
+        at += n;
+    }
+}
+
+void pwriteAll(int fd, const void* buf, std::size_t len, off_t at, const fs::path& file)
+{
+    const auto* p = static_cast<const unsigned char*>(buf);
+    while (len > 0) {
+        const ssize_t n = ::pwrite(fd, p, len, at);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) fail(file, "write");
+        p += n;
+        len -= std::size_t(n);
+        at += n;
+    }
+}
+
+// Writes `bytes` under a temporary name beside `target` and renames it into place.
+void replaceFile(const fs::path& target, const std::vector<unsigned char>& bytes)
+{
+    fs::path temp = target;
+    temp += ".~new";
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) fail(temp, "create");
+    try {
+        pwriteAll(fd, bytes.data(), bytes.size(), 0, temp);
+    } catch (...) {
+        ::close(fd);
+        ::unlink(temp.c_str());
+        throw;
+    }
+    ::close(fd);
+    if (::rename(temp.c_str(), target.c_str()) != 0) {
+        const int err = errno;
+        ::unlink(temp.c_str());
+        fail(target, "replace", err);
+    }
+}
+
+std::string upper(std::string_view s)
+{
+    std::string out(s);
+    for (char& c : out)
+        if (c >= 'a' && c <= 'z') c = char(c - 32);
+    return out;
+}
+
+std::size_t pageSize()
+{
+    static const std::size_t size = std::size_t(::sysconf(_SC_PAGESIZE));
+    return size;
+}
+
+void encodeBlockHeader(unsigned char* b, int next, int prev, int lastOffset)
+{
+    putLe16(b, std::uint16_t(next));
+    putLe16(b + 2, std::uint16_t(prev));
+    putLe16(b + 4, std::uint16_t(std::int16_t(lastOffset)));
+}
+
+void encodeEntry(unsigned char* e, const std::string& key, int child, int count)
+{
+    std::memcpy(e, key.data(), key.size());
+    encodeInt(e + key.size(), 2, child);
+    encodeInt(e + key.size() + 2, 2, std::min(count, 32767));
+    encodeInt(e + key.size() + 4, 2, 0);
+}
+
+}  // namespace
+
+std::optional<fs::path> findFamilyFile(const fs::path& folder, std::string_view stem, std::string_view ext)
+{
+    const std::string want = foldCase(std::string(stem) + std::string(ext));
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(folder, ec)) {
+        const std::string name = entry.path().filename().string();
+        if (name.size() == want.size() && foldCase(name) == want) return entry.path();
+    }
+    if (ec) throw FileError("Cannot read folder '" + folder.string() + "': " + ec.message());
+    return std::nullopt;
+}
+
+bool dropTable(const fs::path& folder, std::string_view stem)
+{
+    const auto db = findFamilyFile(folder, stem, ".DB");
+    if (!db) return false;
+    if (::unlink(db->c_str()) != 0) fail(*db, "delete");
+    const std::string folded = foldCase(std::string(stem)) + ".";
+    std::error_code ec;
+    std::vector<fs::path> family;
+    for (const auto& entry : fs::directory_iterator(folder, ec)) {
+        const std::string name = entry.path().filename().string();
+        if (name.size() <= folded.size() || foldCase(name.substr(0, folded.size())) != folded) continue;
+        const std::string ext = upper(name.substr(folded.size()));
+        const bool digits2 = ext.size() == 3 && std::isdigit(static_cast<unsigned char>(ext[1])) &&
+                             std::isdigit(static_cast<unsigned char>(ext[2]));
+        const bool digit1 = ext.size() >= 2 && std::all_of(ext.begin() + 1, ext.end(), [](char c) {
+                                return std::isdigit(static_cast<unsigned char>(c));
+                            });
+        if (ext == "PX" || ext == "MB" || ext == "VAL" || ext == "TV" || ext == "FAM" || ext == "SET" ||
+            ((ext[0] == 'X' || ext[0] == 'Y') && digits2) ||
+            (ext.size() == 3 && (ext.starts_with("XG") || ext.starts_with("YG")) &&
+             std::isdigit(static_cast<unsigned char>(ext[2]))) ||
+            ((ext[0] == 'F' || ext[0] == 'R') && (ext.size() == 1 || digit1)))
+            family.push_back(entry.path());
+    }
+    for (const auto& file : family)
+        if (::unlink(file.c_str()) != 0 && errno != ENOENT) fail(file, "delete");
+    return true;
+}
+
+void Table::create(const fs::path& folder, std::string_view stem, Header h)
+{
+    h.fileType = kUnkeyedDb;
+    h.keyFields = 0;
+    h.numRecords = 0;
+    h.fileBlocks = h.firstBlock = h.lastBlock = 0;
+    h.headerSize = std::uint16_t(headerBytesNeeded(h, false));
+    const bool blobs = std::any_of(h.fields.begin(), h.fields.end(), [](const Field& f) { return f.isBlob(); });
+    const fs::path db = folder / (std::string(stem) + ".DB");
+    for (const char* ext : {".PX", ".MB"})
+        if (auto stale = findFamilyFile(folder, stem, ext); stale && ::unlink(stale->c_str()) != 0) fail(*stale, "delete");
+    if (blobs) replaceFile(folder / (std::string(stem) + ".MB"), encodeMbHeader());
+    replaceFile(db, encodeHeader(h, false));
+}
+
+std::unique_ptr<Table> Table::open(const fs::path& dbPath)
+{
+    std::unique_ptr<Table> t(new Table);
+    t->dbPath_ = dbPath;
+    t->load();
+    return t;
+}
+
+Table::~Table() { unmapAll(); }
+
+void Table::unmapAll()
+{
+    if (dbMap_) ::munmap(dbMap_, dbMapLen_);
+    if (pxMap_) ::munmap(pxMap_, pxMapLen_);
+    dbMap_ = pxMap_ = nullptr;
+    for (int* fd : {&db_, &px_, &mb_})
+        if (*fd >= 0) {
+            ::close(*fd);
+            *fd = -1;
+        }
+    writing_ = false;
+    released_ = 0;
+}
+
+void Table::load()
+{
+    unmapAll();
+    db_ = ::open(dbPath_.c_str(), O_RDONLY | O_CLOEXEC);
+    if (db_ < 0) fail(dbPath_, "open");
+    struct stat st {};
+    if (::fstat(db_, &st) != 0) fail(dbPath_, "examine");
+    unsigned char fixed[hdr::FixedEnd];
+    if (st.st_size < hdr::FixedEnd) damaged(dbPath_, "it is shorter than a Paradox header");
+    preadAll(db_, fixed, sizeof fixed, 0, dbPath_);
+    const std::size_t headerSize = std::min<std::size_t>(getLe16(fixed + hdr::HeaderSize), std::size_t(st.st_size));
+    std::vector<unsigned char> head(std::max<std::size_t>(headerSize, hdr::FixedEnd));
+    preadAll(db_, head.data(), head.size(), 0, dbPath_);
+    try {
+        h_ = decodeHeader(head.data(), head.size(), false);
+    } catch (const FormatFault& f) {
+        damaged(dbPath_, f.what);
+    }
+    const std::uint64_t need = h_.headerSize + std::uint64_t(h_.fileBlocks) * h_.blockSize();
+    if (std::uint64_t(st.st_size) < need)
+        damaged(dbPath_, "it has " + std::to_string(st.st_size) + " bytes, its " + std::to_string(h_.fileBlocks) +
+                             " blocks need " + std::to_string(need));
+    if (h_.fileType == kKeyedDb && h_.keyFields == 0) h_.fileType = kUnkeyedDb;
+    if (h_.fileType == kUnkeyedDb) h_.keyFields = 0;
+
+    blocks_.clear();
+    const int keyLen = h_.keyLength();
+    std::vector<unsigned char> buf(kBlockHeader + h_.recordSize);
+    int b = h_.firstBlock, prev = 0;
+    std::uint32_t total = 0;
+    while (b != 0) {
+        if (b > h_.fileBlocks) damaged(dbPath_, "the block chain reaches block " + std::to_string(b) + ", beyond the file");
+        if (blocks_.size() >= h_.fileBlocks) damaged(dbPath_, "the block chain runs in a circle");
+        preadAll(db_, buf.data(), buf.size(), off_t(h_.headerSize) + off_t(b - 1) * h_.blockSize(), dbPath_);
+        const int next = getLe16(buf.data()), back = getLe16(buf.data() + 2);
+        const int last = std::int16_t(getLe16(buf.data() + 4));
+        if (back != prev) damaged(dbPath_, "block " + std::to_string(b) + " links back to " + std::to_string(back));
+        if (last < -h_.recordSize || last % h_.recordSize != 0 || last > h_.blockSize() - kBlockHeader - h_.recordSize)
+            damaged(dbPath_, "block " + std::to_string(b) + " has a last-record offset of " + std::to_string(last));
+        const int count = last / h_.recordSize + 1;
+        blocks_.push_back({std::uint16_t(b), count, std::string(reinterpret_cast<char*>(buf.data()) + kBlockHeader, keyLen)});
+        total += std::uint32_t(count);
+        prev = b;
+        b = next;
+    }
+    h_.numRecords = total;
+    h_.lastBlock = std::uint16_t(prev);
+    lastKey_.clear();
+    if (keyed() && total > 0) {
+        const BlockRef& lastRef = blocks_.back();
+        lastKey_.resize(keyLen);
+        preadAll(db_, lastKey_.data(), keyLen,
+                 off_t(h_.headerSize) + off_t(lastRef.number - 1) * h_.blockSize() + kBlockHeader +
+                     off_t(lastRef.count - 1) * h_.recordSize,
+                 dbPath_);
+    }
+}
+
+std::uint32_t Table::recordCount() const { return h_.numRecords; }
+
+int Table::fieldOffset(int field) const
+{
+    int off = 0;
+    for (int i = 0; i < field; ++i) off += h_.fields[i].bytes();
+    return off;
+}
+
+unsigned char* Table::block(int number) const
+{
+    return dbMap_ + h_.headerSize + std::size_t(number - 1) * h_.blockSize();
+}
+
+void Table::beginWriting()
+{
+    if (writing_) return;
+    ::close(db_);
+    db_ = ::open(dbPath_.c_str(), O_RDWR | O_CLOEXEC);
+    if (db_ < 0) fail(dbPath_, "open for writing");
+    dbMapLen_ = h_.headerSize + std::size_t(kMaxBlocks) * h_.blockSize();
+    void* m = ::mmap(nullptr, dbMapLen_, PROT_READ | PROT_WRITE, MAP_SHARED, db_, 0);
+    if (m == MAP_FAILED) fail(dbPath_, "map");
+    dbMap_ = static_cast<unsigned char*>(m);
+    writing_ = true;
+    // A process killed between the stores of an append leaves the header behind the
+    // block chain; the chain is what counts.
+    if (getLe32(dbMap_ + hdr::NumRecords) != h_.numRecords) putLe32(dbMap_ + hdr::NumRecords, h_.numRecords);
+    if (getLe16(dbMap_ + hdr::LastBlock) != h_.lastBlock) putLe16(dbMap_ + hdr::LastBlock, h_.lastBlock);
+    if (keyed()) writePx();
+    released_ = h_.headerSize + (blocks_.empty() ? 0 : std::size_t(h_.lastBlock - 1) * h_.blockSize());
+    released_ = released_ / pageSize() * pageSize();
+    if (released_ > 0) ::madvise(dbMap_, released_, MADV_DONTNEED);
+}
+
+std::vector<unsigned char> Table::pxImage(std::vector<PxLevel>& levels) const
+{
+    Header p = h_;
+    p.fields.resize(h_.keyFields);
+    for (Field& f : p.fields) f.name.clear();
+    const int keyLen = h_.keyLength();
+    p.recordSize = std::uint16_t(keyLen + 6);
+    p.fileType = kPrimaryIndex;
+    p.keyFields = 0;
+    p.autoInc = 0;
+    p.headerSize = std::uint16_t(headerBytesNeeded(p, true));
+    const int per = (h_.blockSize() - kBlockHeader) / p.recordSize;
+    const int bs = h_.blockSize();
+
+    std::vector<int> perLevel;      // blocks per level, level 1 first
+    int entries = int(blocks_.size());
+    std::uint32_t totalEntries = 0;
+    while (entries > 0) {
+        totalEntries += std::uint32_t(entries);
+        const int blocks = (entries + per - 1) / per;
+        perLevel.push_back(blocks);
+        if (blocks == 1) break;
+        entries = blocks;
+    }
+    const int numLevels = int(perLevel.size());
+    std::vector<int> firstOfLevel(numLevels);
+    int next = 1;
+    for (int l = numLevels - 1; l >= 0; --l) {
+        firstOfLevel[l] = next;
+        next += perLevel[l];
+    }
+    const int totalBlocks = next - 1;
+    p.numRecords = totalEntries;
+    p.fileBlocks = std::uint16_t(totalBlocks);
+    p.firstBlock = totalBlocks ? 1 : 0;
+    p.lastBlock = std::uint16_t(totalBlocks);
+    p.indexRoot = totalBlocks ? 1 : 0;
+    p.indexLevels = std::uint8_t(numLevels);
+    std::vector<unsigned char> out = encodeHeader(p, true);
+    out.resize(p.headerSize + std::size_t(totalBlocks) * bs, 0);
+
+    struct Entry {
+        std::string key;
+        int child;
+        int count;
+    };
+    std::vector<Entry> level;
+    for (const BlockRef& r : blocks_) level.push_back({r.firstKey, r.number, r.count});
+    levels.assign(numLevels, PxLevel{0, 0});
+    for (int l = 0; l < numLevels; ++l) {
+        std::vector<Entry> up;
+        for (int k = 0; k < perLevel[l]; ++k) {
+            const int number = firstOfLevel[l] + k;
+            unsigned char* b = out.data() + p.headerSize + std::size_t(number - 1) * bs;
+            const int from = k * per, to = std::min(int(level.size()), from + per);
+            int sum = 0;
+            for (int i = from; i < to; ++i) {
+                encodeEntry(b + kBlockHeader + (i - from) * p.recordSize, level[i].key, level[i].child, level[i].count);
+                sum += level[i].count;
+            }
+            encodeBlockHeader(b, number == totalBlocks ? 0 : number + 1, number - 1, (to - from - 1) * p.recordSize);
+            up.push_back({level[from].key, number, sum});
+            levels[l] = {std::uint16_t(number), to - from};
+        }
+        level = std::move(up);
+    }
+    return out;
+}
+
+void Table::writePx()
+{
+    const fs::path pxPath = findFamilyFile(dbPath_.parent_path(), dbPath_.stem().string(), ".PX")
+                                .value_or(fs::path(dbPath_).replace_extension(dbPath_.extension() == ".db" ? ".px" : ".PX"));
+    std::vector<unsigned char> image = pxImage(pxLevels_);
+    bool same = false;
+    if (px_ < 0) px_ = ::open(pxPath.c_str(), O_RDWR | O_CLOEXEC);
+    if (px_ >= 0) {
+        struct stat st {};
+        if (::fstat(px_, &st) == 0 && std::size_t(st.st_size) == image.size()) {
+            std::vector<unsigned char> now(image.size());
+            preadAll(px_, now.data(), now.size(), 0, pxPath);
+            same = now == image;
+        }
+    }
+    if (!same) {
+        if (pxMap_) ::munmap(pxMap_, pxMapLen_);
+        pxMap_ = nullptr;
+        if (px_ >= 0) ::close(px_);
+        replaceFile(pxPath, image);
+        px_ = ::open(pxPath.c_str(), O_RDWR | O_CLOEXEC);
+        if (px_ < 0) fail(pxPath, "open for writing");
+    }
+    if (!pxMap_) {
+        pxMapLen_ = image.size() > 0 ? getLe16(image.data() + hdr::HeaderSize) + std::size_t(kMaxBlocks) * h_.blockSize()
+                                     : 0x800 + std::size_t(kMaxBlocks) * h_.blockSize();
+        void* m = ::mmap(nullptr, pxMapLen_, PROT_READ | PROT_WRITE, MAP_SHARED, px_, 0);
+        if (m == MAP_FAILED) fail(pxPath, "map");
+        pxMap_ = static_cast<unsigned char*>(m);
+    }
+}
+
+void Table::pxCountUp()
+{
+    const int entry = h_.keyLength() + 6;
+    const int headerSize = getLe16(pxMap_ + hdr::HeaderSize);
+    for (const PxLevel& l : pxLevels_) {
+        unsigned char* e = pxMap_ + headerSize + std::size_t(l.lastBlock - 1) * h_.blockSize() + kBlockHeader +
+                           std::size_t(l.entriesInLast - 1) * entry + entry - 4;
+        const auto count = decodeInt(e, 2);
+        if (count < 32767) encodeInt(e, 2, count + 1);
+    }
+}
+
+// Adds the level-1 entry of a new last data block; false when the index needs a rebuild.
+bool Table::pxAddEntry(const std::string& key, std::uint16_t child)
+{
+    const int entry = h_.keyLength() + 6;
+    const int per = (h_.blockSize() - kBlockHeader) / entry;
+    if (pxLevels_.empty()) return false;
+    const int headerSize = getLe16(pxMap_ + hdr::HeaderSize);
+    auto blockAt = [&](int number) { return pxMap_ + headerSize + std::size_t(number - 1) * h_.blockSize(); };
+    PxLevel& l1 = pxLevels_[0];
+    if (l1.entriesInLast < per) {
+        unsigned char* b = blockAt(l1.lastBlock);
+        encodeEntry(b + kBlockHeader + l1.entriesInLast * entry, key, child, 1);
+        putLe16(b + 4, std::uint16_t(l1.entriesInLast * entry));
+        ++l1.entriesInLast;
+        for (std::size_t l = 1; l < pxLevels_.size(); ++l) {
+            unsigned char* e = blockAt(pxLevels_[l].lastBlock) + kBlockHeader + (pxLevels_[l].entriesInLast - 1) * entry + entry - 4;
+            const auto count = decodeInt(e, 2);
+            if (count < 32767) encodeInt(e, 2, count + 1);
+        }
+        putLe32(pxMap_ + hdr::NumRecords, getLe32(pxMap_ + hdr::NumRecords) + 1);
+        return true;
+    }
+    // A new level-1 block at the end of the file, indexed by the level above.
+    if (pxLevels_.size() < 2 || pxLevels_[1].entriesInLast >= per) return false;
+    const int fileBlocks = getLe16(pxMap_ + hdr::FileBlocks);
+    if (fileBlocks >= kMaxBlocks) return false;
+    const int number = fileBlocks + 1;
+    if (::ftruncate(px_, off_t(headerSize) + off_t(number) * h_.blockSize()) != 0) fail(dbPath_, "extend the index of");
+    unsigned char* b = blockAt(number);
+    encodeEntry(b + kBlockHeader, key, child, 1);
+    encodeBlockHeader(b, 0, l1.lastBlock, 0);
+    putLe16(blockAt(l1.lastBlock), std::uint16_t(number));
+    PxLevel& l2 = pxLevels_[1];
+    unsigned char* up = blockAt(l2.lastBlock);
+    encodeEntry(up + kBlockHeader + l2.entriesInLast * entry, key, number, 1);
+    putLe16(up + 4, std::uint16_t(l2.entriesInLast * entry));
+    ++l2.entriesInLast;
+    for (std::size_t l = 2; l < pxLevels_.size(); ++l) {
+        unsigned char* e = blockAt(pxLevels_[l].lastBlock) + kBlockHeader + (pxLevels_[l].entriesInLast - 1) * entry + entry - 4;
+        const auto count = decodeInt(e, 2);
+        if (count < 32767) encodeInt(e, 2, count + 1);
+    }
+    l1 = {std::uint16_t(number), 1};
+    for (int off : {hdr::UsedBlocks, hdr::FileBlocks, hdr::MaxBlocks, hdr::LastBlock}) putLe16(pxMap_ + off, std::uint16_t(number));
+    putLe32(pxMap_ + hdr::NumRecords, getLe32(pxMap_ + hdr::NumRecords) + 2);
+    return true;
+}
+
+void Table::writeBlobs(std::string& record, const std::vector<Blob>& blobs)
+{
+    for (const Blob& blob : blobs) {
+        const Field& f = h_.fields[blob.field];
+        auto* d = reinterpret_cast<unsigned char*>(record.data()) + fieldOffset(blob.field);
+        const int leader = f.leader();
+        if (blob.data.empty()) continue;
+        std::memcpy(d, blob.data.data(), std::min<std::size_t>(leader, blob.data.size()));
+        std::uint32_t where = 0;
+        if (blob.data.size() > std::size_t(leader)) {
+            const fs::path mbPath = findFamilyFile(dbPath_.parent_path(), dbPath_.stem().string(), ".MB")
+                                        .value_or(fs::path(dbPath_).replace_extension(dbPath_.extension() == ".db" ? ".mb" : ".MB"));
+            if (mb_ < 0) {
+                mb_ = ::open(mbPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+                if (mb_ < 0) fail(mbPath, "open for writing");
+                struct stat st {};
+                if (::fstat(mb_, &st) != 0) fail(mbPath, "examine");
+                mbSize_ = (std::uint64_t(st.st_size) + kMbUnit - 1) / kMbUnit * kMbUnit;
+                if (mbSize_ == 0) {
+                    const auto head = encodeMbHeader();
+                    pwriteAll(mb_, head.data(), head.size(), 0, mbPath);
+                    mbSize_ = head.size();
+                }
+            }
+            const auto bytes = encodeMbBlob(blob.data, 1);
+            if (mbSize_ + bytes.size() > 0xFFFFFF00ull) fail(mbPath, "extend", EFBIG);
+            pwriteAll(mb_, bytes.data(), bytes.size(), off_t(mbSize_), mbPath);
+            where = std::uint32_t(mbSize_) | 0xFF;
+            mbSize_ += bytes.size();
+        }
+        unsigned char* desc = d + leader;
+        putLe32(desc, where);
+        putLe32(desc + 4, std::uint32_t(blob.data.size()));
+        putLe16(desc + 8, where ? 1 : 0);
+    }
+}
+
+void Table::appendInPlace(const std::string& record)
+{
+    const int rs = h_.recordSize, bs = h_.blockSize();
+    if (!blocks_.empty() && blocks_.back().count < h_.recordsPerBlock()) {
+        BlockRef& last = blocks_.back();
+        unsigned char* b = block(last.number);
+        std::memcpy(b + kBlockHeader + std::size_t(last.count) * rs, record.data(), rs);
+        putLe16(b + 4, std::uint16_t(last.count * rs));
+        ++last.count;
+        if (last.count == 1) last.firstKey = record.substr(0, h_.keyLength());
+        putLe32(dbMap_ + hdr::NumRecords, ++h_.numRecords);
+        if (keyed()) pxCountUp();
+        return;
+    }
+    const int number = h_.fileBlocks + 1;
+    if (::ftruncate(db_, off_t(h_.headerSize) + off_t(number) * bs) != 0) fail(dbPath_, "extend");
+    unsigned char* b = block(number);
+    std::memcpy(b + kBlockHeader, record.data(), rs);
+    encodeBlockHeader(b, 0, h_.lastBlock, 0);
+    h_.fileBlocks = std::uint16_t(number);
+    for (int off : {hdr::UsedBlocks, hdr::FileBlocks, hdr::MaxBlocks}) putLe16(dbMap_ + off, h_.fileBlocks);
+    if (h_.lastBlock)
+        putLe16(block(h_.lastBlock), std::uint16_t(number));
+    else
+        putLe16(dbMap_ + hdr::FirstBlock, h_.firstBlock = std::uint16_t(number));
+    putLe16(dbMap_ + hdr::LastBlock, h_.lastBlock = std::uint16_t(number));
+    putLe32(dbMap_ + hdr::NumRecords, ++h_.numRecords);
+    blocks_.push_back({std::uint16_t(number), 1, record.substr(0, h_.keyLength())});
+    if (keyed() && !pxAddEntry(blocks_.back().firstKey, std::uint16_t(number))) writePx();
+    // Blocks behind the last one are not touched again by appends.
+    const std::size_t keep = (h_.headerSize + std::size_t(number - 1) * bs) / pageSize() * pageSize();
+    if (keep > released_ + (std::size_t(1) << 20)) {
+        ::madvise(dbMap_ + released_, keep - released_, MADV_DONTNEED);
+        released_ = keep;
+    }
+}
+
+Table::Result Table::append(std::string record, const std::vector<Blob>& blobs)
+{
+    beginWriting();
+    const int keyLen = h_.keyLength();
+    const bool inOrder = !keyed() || h_.numRecords == 0 || std::memcmp(record.data(), lastKey_.data(), keyLen) > 0;
+    if (!inOrder) {
+        std::vector<std::string> records;
+        records.reserve(h_.numRecords + 1);
+        bool duplicate = false;
+        forEach([&](const unsigned char* r) {
+            if (std::memcmp(r, record.data(), keyLen) == 0) duplicate = true;
+            records.emplace_back(reinterpret_cast<const char*>(r), h_.recordSize);
+        });
+        if (duplicate) return Result::Duplicate;
+        writeBlobs(record, blobs);
+        const auto at = std::lower_bound(records.begin(), records.end(), record, [&](const std::string& a, const std::string& b) {
+            return std::memcmp(a.data(), b.data(), keyLen) < 0;
+        });
+        records.insert(at, record);
+        if ((records.size() + h_.recordsPerBlock() - 1) / h_.recordsPerBlock() > std::size_t(kMaxBlocks)) return Result::Full;
+        rebuild(std::move(records), h_);
+        return Result::Ok;
+    }
+    const bool newBlock = blocks_.empty() || blocks_.back().count >= h_.recordsPerBlock();
+    if (newBlock && h_.fileBlocks >= kMaxBlocks) return Result::Full;
+    writeBlobs(record, blobs);
+    appendInPlace(record);
+    if (keyed()) lastKey_ = record.substr(0, keyLen);
+    return Result::Ok;
+}
+
+void Table::rebuild(std::vector<std::string> records, Header h)
+{
+    const int rs = h.recordSize, bs = h.blockSize();
+    const int per = h.recordsPerBlock();
+    const int nBlocks = int((records.size() + per - 1) / per);
+    h.numRecords = std::uint32_t(records.size());
+    h.fileBlocks = std::uint16_t(nBlocks);
+    h.firstBlock = nBlocks ? 1 : 0;
+    h.lastBlock = std::uint16_t(nBlocks);
+    h.headerSize = std::uint16_t(std::max<int>(h.headerSize, headerBytesNeeded(h, false)));
+    std::vector<unsigned char> image = encodeHeader(h, false);
+    image.resize(h.headerSize + std::size_t(nBlocks) * bs, 0);
+    blocks_.clear();
+    for (int k = 0; k < nBlocks; ++k) {
+        unsigned char* b = image.data() + h.headerSize + std::size_t(k) * bs;
+        const int from = k * per, to = std::min<int>(int(records.size()), from + per);
+        for (int i = from; i < to; ++i) std::memcpy(b + kBlockHeader + (i - from) * rs, records[i].data(), rs);
+        encodeBlockHeader(b, k + 1 == nBlocks ? 0 : k + 2, k, (to - from - 1) * rs);
+        blocks_.push_back({std::uint16_t(k + 1), to - from, records[from].substr(0, h.keyLength())});
+    }
+    h_ = h;
+    if (keyed()) {
+        if (pxMap_) ::munmap(pxMap_, pxMapLen_);
+        pxMap_ = nullptr;
+        if (px_ >= 0) ::close(px_);
+        px_ = -1;
+        writePx();
+    }
+    replaceFile(dbPath_, image);
+    load();
+}
+
+Table::Result Table::makePrimary(int keyFields)
+{
+    Header h = h_;
+    h.fileType = kKeyedDb;
+    h.keyFields = std::uint16_t(keyFields);
+    const int keyLen = h.keyLength();
+    std::vector<std::string> records;
+    forEach([&](const unsigned char* r) { records.emplace_back(reinterpret_cast<const char*>(r), h_.recordSize); });
+    std::stable_sort(records.begin(), records.end(), [&](const std::string& a, const std::string& b) {
+        return std::memcmp(a.data(), b.data(), keyLen) < 0;
+    });
+    for (std::size_t i = 1; i < records.size(); ++i)
+        if (std::memcmp(records[i - 1].data(), records[i].data(), keyLen) == 0) return Result::Duplicate;
+    beginWriting();
+    rebuild(std::move(records), h);
+    return Result::Ok;
+}
+
+void Table::setAutoIncrement(std::uint32_t next)
+{
+    beginWriting();
+    h_.autoInc = next;
+    putLe32(dbMap_ + hdr::AutoInc, next);
+}
+
+void Table::forEach(const std::function<void(const unsigned char*)>& fn) const
+{
+    std::vector<unsigned char> buf(h_.blockSize());
+    for (const BlockRef& r : blocks_) {
+        preadAll(db_, buf.data(), kBlockHeader + std::size_t(r.count) * h_.recordSize,
+                 off_t(h_.headerSize) + off_t(r.number - 1) * h_.blockSize(), dbPath_);
+        for (int i = 0; i < r.count; ++i) fn(buf.data() + kBlockHeader + std::size_t(i) * h_.recordSize);
+    }
+}
+
+std::string Table::blob(int field, const unsigned char* record) const
+{
+    const Field& f = h_.fields[field];
+    const unsigned char* d = record + fieldOffset(field);
+    const int leader = f.leader();
+    const std::uint32_t where = getLe32(d + leader), len = getLe32(d + leader + 4);
+    if (len == 0) return {};
+    if (len <= std::uint32_t(leader)) return std::string(reinterpret_cast<const char*>(d), len);
+    const fs::path mbPath = findFamilyFile(dbPath_.parent_path(), dbPath_.stem().string(), ".MB").value_or(fs::path());
+    if (mbPath.empty()) damaged(dbPath_, "its blob file is missing");
+    const int fd = ::open(mbPath.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) fail(mbPath, "open");
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) fail(mbPath, "examine");
+    const std::uint64_t base = where & ~0xFFu, index = where & 0xFFu;
+    unsigned char head[12];
+    if (base + sizeof head > std::uint64_t(st.st_size)) damaged(mbPath, "a blob lies beyond the end of the file");
+    preadAll(fd, head, sizeof head, off_t(base), mbPath);
+    std::uint64_t at = 0;
+    if (head[0] == 2 && index == 0xFF && getLe32(head + 3) == len) {
+        at = base + 9;
+    } else if (head[0] == 3 && index < 64) {
+        unsigned char slot[5];
+        preadAll(fd, slot, sizeof slot, off_t(base + 12 + 5 * index), mbPath);
+        if (slot[0] == 0 || slot[1] == 0 || std::uint32_t((slot[1] - 1) * 16 + slot[4]) != len)
+            damaged(mbPath, "a blob slot does not match its record");
+        at = base + slot[0] * 16u;
+    } else {
+        damaged(mbPath, "the block at offset " + std::to_string(base) + " does not hold a blob of " + std::to_string(len) + " bytes");
+    }
+    if (at + len > std::uint64_t(st.st_size)) damaged(mbPath, "a blob is cut short");
+    std::string out(len, '\0');
+    preadAll(fd, out.data(), len, off_t(at), mbPath);
+    return out;
+}
+
+}  // namespace paradox

@@ -1,0 +1,97 @@
+// One Paradox table and its family files: create, open, append, read, make keyed, drop.
+//
+// Appends write straight into a shared mapping of the files, so that when append()
+// returns the kernel holds a valid table with the new record, without a system call per
+// record. The order of the stores keeps every intermediate state readable: record bytes,
+// then the block's last-record offset, then the header's record count, then the index.
+// Structural rewrites (CREATE, a new primary index, an insert below the last key, a new
+// index level) are written under a temporary name and renamed into place.
+#pragma once
+
+#include "paradox/Format.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace paradox {
+
+// The family file of `stem` with extension `ext` (".DB", ...), found without regard to case.
+std::optional<std::filesystem::path> findFamilyFile(const std::filesystem::path& folder,
+                                                    std::string_view stem, std::string_view ext);
+// Removes every family file of the table (.DB first); false when there was no .DB.
+bool dropTable(const std::filesystem::path& folder, std::string_view stem);
+
+class Table {
+public:
+    struct Blob {
+        int field;
+        std::string data;
+    };
+    enum class Result { Ok, Duplicate, Full };
+
+    // Writes a new, empty, unkeyed table `<stem>.DB` (and `.MB` when it has blob fields).
+    static void create(const std::filesystem::path& folder, std::string_view stem, Header header);
+    static std::unique_ptr<Table> open(const std::filesystem::path& dbPath);
+    ~Table();
+
+    const Header& header() const { return h_; }
+    const std::filesystem::path& path() const { return dbPath_; }
+    bool keyed() const { return h_.fileType == kKeyedDb && h_.keyFields > 0; }
+    std::uint32_t recordCount() const;
+
+    // `record` holds every field encoded, blob fields zero; `blobs` their contents.
+    Result append(std::string record, const std::vector<Blob>& blobs);
+    // Makes the first `keyFields` fields the primary key; Duplicate when two rows share a key.
+    Result makePrimary(int keyFields);
+    void setAutoIncrement(std::uint32_t next);
+
+    // Calls `fn` with every record in chain (= key) order.
+    void forEach(const std::function<void(const unsigned char*)>& fn) const;
+    // The contents of a blob field of a record read by forEach.
+    std::string blob(int field, const unsigned char* record) const;
+    int fieldOffset(int field) const;
+
+private:
+    struct BlockRef {
+        std::uint16_t number;
+        int count;
+        std::string firstKey;
+    };
+    struct PxLevel {
+        std::uint16_t lastBlock;
+        int entriesInLast;
+    };
+    Table() = default;
+    void load();
+    void beginWriting();
+    void unmapAll();
+    unsigned char* block(int number) const;
+    void appendInPlace(const std::string& record);
+    void rebuild(std::vector<std::string> records, Header header);
+    void writePx();
+    bool pxAddEntry(const std::string& key, std::uint16_t child);
+    void pxCountUp();
+    std::vector<unsigned char> pxImage(std::vector<PxLevel>& levels) const;
+    void writeBlobs(std::string& record, const std::vector<Blob>& blobs);
+
+    std::filesystem::path dbPath_;
+    Header h_;
+    int db_ = -1, px_ = -1, mb_ = -1;
+    unsigned char* dbMap_ = nullptr;
+    std::size_t dbMapLen_ = 0;
+    unsigned char* pxMap_ = nullptr;
+    std::size_t pxMapLen_ = 0;
+    std::size_t released_ = 0;          // mapped bytes handed back to the kernel
+    std::vector<BlockRef> blocks_;      // chain order
+    std::vector<PxLevel> pxLevels_;     // [0] = level 1
+    std::string lastKey_;
+    std::uint64_t mbSize_ = 0;
+    bool writing_ = false;
+};
+
+}  // namespace paradox

@@ -1,0 +1,424 @@
+#include "paradox/Values.h"
+
+#include "paradox/Encoding.h"
+#include "paradox/Table.h"
+
+#include <array>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace paradox {
+
+namespace {
+
+constexpr int kDefaultAlpha = 255;
+constexpr int kDefaultBcdDecimals = 6;
+constexpr int kDefaultMemoLeader = 10;
+
+enum class Sizing { None, Width, Decimals, Leader };
+
+struct TypeRule {
+    std::string_view name;
+    FieldType type;
+    Sizing sizing;
+};
+
+// SQL type names and the Paradox field each creates.
+constexpr std::array kTypeRules{
+    TypeRule{"TEXT", FieldType::Alpha, Sizing::Width},        TypeRule{"CHAR", FieldType::Alpha, Sizing::Width},
+    TypeRule{"VARCHAR", FieldType::Alpha, Sizing::Width},     TypeRule{"ALPHANUMERIC", FieldType::Alpha, Sizing::Width},
+    TypeRule{"STRING", FieldType::Alpha, Sizing::Width},      TypeRule{"CHARACTER", FieldType::Alpha, Sizing::Width},
+    TypeRule{"INT", FieldType::Long, Sizing::None},           TypeRule{"INTEGER", FieldType::Long, Sizing::None},
+    TypeRule{"LONG", FieldType::Long, Sizing::None},          TypeRule{"INTEGER4", FieldType::Long, Sizing::None},
+    TypeRule{"SMALLINT", FieldType::Short, Sizing::None},     TypeRule{"SHORT", FieldType::Short, Sizing::None},
+    TypeRule{"INTEGER2", FieldType::Short, Sizing::None},     TypeRule{"TINYINT", FieldType::Short, Sizing::None},
+    TypeRule{"BYTE", FieldType::Short, Sizing::None},         TypeRule{"INTEGER1", FieldType::Short, Sizing::None},
+    TypeRule{"FLOAT", FieldType::Number, Sizing::None},       TypeRule{"DOUBLE", FieldType::Number, Sizing::None},
+    TypeRule{"FLOAT8", FieldType::Number, Sizing::None},      TypeRule{"IEEEDOUBLE", FieldType::Number, Sizing::None},
+    TypeRule{"NUMBER", FieldType::Number, Sizing::None},      TypeRule{"REAL", FieldType::Number, Sizing::None},
+    TypeRule{"SINGLE", FieldType::Number, Sizing::None},      TypeRule{"FLOAT4", FieldType::Number, Sizing::None},
+    TypeRule{"CURRENCY", FieldType::Money, Sizing::None},     TypeRule{"MONEY", FieldType::Money, Sizing::None},
+    TypeRule{"DECIMAL", FieldType::Bcd, Sizing::Decimals},    TypeRule{"NUMERIC", FieldType::Bcd, Sizing::Decimals},
+    TypeRule{"DEC", FieldType::Bcd, Sizing::Decimals},        TypeRule{"BCD", FieldType::Bcd, Sizing::Decimals},
+    TypeRule{"DATE", FieldType::Date, Sizing::None},          TypeRule{"TIME", FieldType::Time, Sizing::None},
+    TypeRule{"TIMESTAMP", FieldType::Timestamp, Sizing::None}, TypeRule{"DATETIME", FieldType::Timestamp, Sizing::None},
+    TypeRule{"BIT", FieldType::Logical, Sizing::None},        TypeRule{"LOGICAL", FieldType::Logical, Sizing::None},
+    TypeRule{"LOGICAL1", FieldType::Logical, Sizing::None},   TypeRule{"YESNO", FieldType::Logical, Sizing::None},
+    TypeRule{"BOOLEAN", FieldType::Logical, Sizing::None},    TypeRule{"COUNTER", FieldType::AutoIncrement, Sizing::None},
+    TypeRule{"AUTOINCREMENT", FieldType::AutoIncrement, Sizing::None},
+    TypeRule{"MEMO", FieldType::Memo, Sizing::Leader},        TypeRule{"LONGTEXT", FieldType::Memo, Sizing::Leader},
+    TypeRule{"LONGCHAR", FieldType::Memo, Sizing::Leader},    TypeRule{"NOTE", FieldType::Memo, Sizing::Leader},
+    TypeRule{"LONGBINARY", FieldType::Blob, Sizing::None},    TypeRule{"OLEOBJECT", FieldType::Blob, Sizing::None},
+    TypeRule{"GENERAL", FieldType::Blob, Sizing::None},       TypeRule{"IMAGE", FieldType::Blob, Sizing::None},
+    TypeRule{"BINARY", FieldType::Bytes, Sizing::Width},      TypeRule{"VARBINARY", FieldType::Bytes, Sizing::Width},
+    TypeRule{"BYTES", FieldType::Bytes, Sizing::Width},
+};
+
+std::string shownText(std::string_view text)
+{
+    constexpr std::size_t kShown = 60;
+    if (text.size() <= kShown) return "'" + std::string(text) + "'";
+    std::size_t cut = kShown;
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+    return "'" + std::string(text.substr(0, cut)) + "...'";
+}
+
+struct Moment {
+    bool hasDate = false, hasTime = false;
+    std::int32_t day = 0;
+    std::int64_t ms = 0;
+};
+
+bool digitsAt(std::string_view s, std::size_t& i, int minDigits, int maxDigits, int& value)
+{
+    int n = 0;
+    value = 0;
+    while (i < s.size() && n < maxDigits && s[i] >= '0' && s[i] <= '9') {
+        value = value * 10 + (s[i++] - '0');
+        ++n;
+    }
+    return n >= minDigits;
+}
+
+// mm/dd/yyyy, yyyy-mm-dd, either followed by hh:nn[:ss[.fff]], or hh:nn[:ss[.fff]] alone.
+std::optional<Moment> parseMoment(std::string_view s)
+{
+    Moment m;
+    std::size_t i = 0;
+    int a = 0, b = 0, c = 0;
+    const std::size_t colon = s.find(':');
+    const bool timeOnly = colon != std::string_view::npos && s.find_first_of("/-") == std::string_view::npos;
+    if (!timeOnly) {
+        if (!digitsAt(s, i, 1, 4, a) || i >= s.size()) return std::nullopt;
+        int y = 0, mo = 0, d = 0;
+        if (s[i] == '/') {
+            ++i;
+            if (!digitsAt(s, i, 1, 2, b) || i >= s.size() || s[i] != '/') return std::nullopt;
+            ++i;
+            const std::size_t start = i;
+            if (!digitsAt(s, i, 4, 4, c) || i - start != 4) return std::nullopt;
+            mo = a, d = b, y = c;
+        } else if (s[i] == '-') {
+            ++i;
+            if (!digitsAt(s, i, 1, 2, b) || i >= s.size() || s[i] != '-') return std::nullopt;
+            ++i;
+            if (!digitsAt(s, i, 1, 2, c)) return std::nullopt;
+            y = a, mo = b, d = c;
+        } else {
+            return std::nullopt;
+        }
+        if (!validDate(y, mo, d)) return std::nullopt;
+        m.hasDate = true;
+        m.day = dayNumber(y, mo, d);
+        if (i == s.size()) return m;
+        if (s[i] != ' ' && s[i] != 'T') return std::nullopt;
+        ++i;
+    }
+    int h = 0, mi = 0, sec = 0, frac = 0;
+    if (!digitsAt(s, i, 1, 2, h) || i >= s.size() || s[i] != ':') return std::nullopt;
+    ++i;
+    if (!digitsAt(s, i, 2, 2, mi)) return std::nullopt;
+    if (i < s.size() && s[i] == ':') {
+        ++i;
+        if (!digitsAt(s, i, 2, 2, sec)) return std::nullopt;
+        if (i < s.size() && s[i] == '.') {
+            ++i;
+            int digits = 0;
+            while (i < s.size() && s[i] >= '0' && s[i] <= '9') {
+                if (digits < 3) frac = frac * 10 + (s[i] - '0');
+                ++digits;
+                ++i;
+            }
+            if (digits == 0) return std::nullopt;
+            for (int k = digits; k < 3; ++k) frac *= 10;
+        }
+    }
+    if (i != s.size() || h > 23 || mi > 59 || sec > 59) return std::nullopt;
+    m.hasTime = true;
+    m.ms = ((h * 60 + mi) * 60 + sec) * 1000LL + frac;
+    return m;
+}
+
+bool numericText(std::string_view s)
+{
+    std::size_t i = 0, digits = 0;
+    if (i < s.size() && (s[i] == '-' || s[i] == '+')) ++i;
+    while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i]))) ++i, ++digits;
+    if (i < s.size() && s[i] == '.') {
+        ++i;
+        while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i]))) ++i, ++digits;
+    }
+    if (digits == 0) return false;
+    if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+        ++i;
+        if (i < s.size() && (s[i] == '-' || s[i] == '+')) ++i;
+        std::size_t exp = 0;
+        while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i]))) ++i, ++exp;
+        if (exp == 0) return false;
+    }
+    return i == s.size();
+}
+
+std::string pad2(int v)
+{
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "%02d", v);
+    return buf;
+}
+
+std::string dateText(std::int32_t day)
+{
+    if (day < 1 || day > kMaxDay) return "<day " + std::to_string(day) + ">";
+    int y, m, d;
+    civilFromDay(day, y, m, d);
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", y, m, d);
+    return buf;
+}
+
+std::string timeText(std::int64_t ms)
+{
+    std::string out = pad2(int(ms / 3'600'000)) + ":" + pad2(int(ms / 60'000 % 60)) + ":" + pad2(int(ms / 1000 % 60));
+    if (ms % 1000) {
+        char buf[8];
+        std::snprintf(buf, sizeof buf, ".%03d", int(ms % 1000));
+        out += buf;
+    }
+    return out;
+}
+
+}  // namespace
+
+FieldOrError fieldForType(const sql::ColumnDef& c)
+{
+    const TypeRule* rule = nullptr;
+    for (const TypeRule& r : kTypeRules)
+        if (r.name == c.type.text) rule = &r;
+    if (!rule) return {std::nullopt, "unknown type '" + c.type.text + "'"};
+    Field f;
+    f.type = rule->type;
+    const std::size_t maxArgs = rule->sizing == Sizing::Decimals ? 2 : rule->sizing == Sizing::None ? 0 : 1;
+    if (c.args.size() > maxArgs)
+        return {std::nullopt, maxArgs == 0 ? "type " + c.type.text + " takes no size" : "type " + c.type.text + " takes at most " + std::to_string(maxArgs) + " number(s)"};
+    const long n = c.args.empty() ? -1 : c.args[0];
+    switch (rule->sizing) {
+    case Sizing::None: break;
+    case Sizing::Width:
+        if (n > 255) return {std::nullopt, "size " + std::to_string(n) + " of type " + c.type.text + " is larger than 255"};
+        f.size = std::uint8_t(n <= 0 ? kDefaultAlpha : n);
+        break;
+    case Sizing::Leader:
+        if (n == 0 || n > 240) return {std::nullopt, "size " + std::to_string(n) + " of type " + c.type.text + " is not 1 to 240"};
+        f.size = std::uint8_t((n < 0 ? kDefaultMemoLeader : n) + 10);
+        break;
+    case Sizing::Decimals: {
+        long decimals = kDefaultBcdDecimals;
+        if (rule->name == "BCD" && n >= 0) decimals = n;
+        if (rule->name != "BCD" && c.args.size() == 2) decimals = c.args[1];
+        if (rule->name != "BCD" && c.args.size() == 1) decimals = 0;
+        if (rule->name != "BCD" && n >= 0 && (n < 1 || n > 32))
+            return {std::nullopt, "precision " + std::to_string(n) + " of type " + c.type.text + " is not 1 to 32"};
+        if (decimals > 32 || (rule->name != "BCD" && n >= 0 && decimals > n))
+            return {std::nullopt, std::to_string(decimals) + " decimals do not fit type " + c.type.text};
+        f.size = std::uint8_t(decimals);
+        break;
+    }
+    }
+    if (f.type == FieldType::Blob) f.size = 10;
+    return {f, {}};
+}
+
+std::string fieldTypeText(const Field& f)
+{
+    std::string t(typeName(f.type));
+    switch (f.type) {
+    case FieldType::Alpha:
+    case FieldType::Bytes: return t + " " + std::to_string(f.size);
+    case FieldType::Bcd: return t + " " + std::to_string(f.size);
+    case FieldType::Memo:
+    case FieldType::Blob:
+    case FieldType::FormattedMemo:
+    case FieldType::Ole:
+    case FieldType::Graphic: return t + " " + std::to_string(f.leader());
+    default: return t;
+    }
+}
+
+std::optional<std::string> encodeLiteral(const Field& f, const sql::Literal& v, std::uint16_t codePage, unsigned char* out,
+                                         std::string& blob)
+{
+    using K = sql::Literal::Kind;
+    if (v.kind == K::Null) return std::nullopt;
+    const std::string shown = v.kind == K::String ? shownText(v.text) : v.text;
+    const bool isText = v.kind == K::String;
+    auto textBytes = [&](std::string& bytes) -> std::optional<std::string> {
+        if (auto bad = utf8ToCp1252(v.text, bytes))
+            return "the character at position " + std::to_string(v.pos + (isText ? 1 : 0) + sql::characterPosition(v.text, *bad) - 1) +
+                   " of " + shown + " is not in code page 1252";
+        if (codePage != kCodePage1252)
+            for (unsigned char ch : bytes)
+                if (ch >= 0x80) return shown + " holds characters beyond ASCII, which code page " + std::to_string(codePage) + " of this table may not hold";
+        if (bytes.find('\0') != std::string::npos) return shown + " holds a NUL character";
+        return std::nullopt;
+    };
+    switch (f.type) {
+    case FieldType::Alpha:
+    case FieldType::Bytes: {
+        std::string bytes;
+        if (auto e = textBytes(bytes)) return e;
+        if (bytes.size() > f.size)
+            return "the text " + shown + " has " + std::to_string(bytes.size()) + " characters, the column holds " + std::to_string(f.size);
+        std::memcpy(out, bytes.data(), bytes.size());
+        return std::nullopt;
+    }
+    case FieldType::Memo:
+    case FieldType::FormattedMemo:
+    case FieldType::Blob:
+    case FieldType::Ole:
+    case FieldType::Graphic: {
+        std::string bytes;
+        if (auto e = textBytes(bytes)) return e;
+        blob = std::move(bytes);
+        return std::nullopt;
+    }
+    case FieldType::Logical: {
+        std::string t = v.text;
+        for (char& ch : t) ch = char(std::tolower(static_cast<unsigned char>(ch)));
+        if (v.kind == K::True || t == "1" || (isText && t == "true")) {
+            out[0] = 0x81;
+            return std::nullopt;
+        }
+        if (v.kind == K::False || t == "0" || (isText && t == "false")) {
+            out[0] = 0x80;
+            return std::nullopt;
+        }
+        return shown + " is not a logical value (0, 1, TRUE or FALSE)";
+    }
+    case FieldType::Date:
+    case FieldType::Time:
+    case FieldType::Timestamp: {
+        if (!isText) return shown + " is not a date; write it as 'mm/dd/yyyy' or 'mm/dd/yyyy hh:nn:ss'";
+        const auto m = parseMoment(v.text);
+        if (!m) return shown + " is not a date or time ('mm/dd/yyyy', 'mm/dd/yyyy hh:nn:ss', 'yyyy-mm-dd hh:nn:ss' or 'hh:nn:ss')";
+        if (f.type == FieldType::Date) {
+            if (!m->hasDate) return shown + " is a time of day, not a date";
+            if (m->ms != 0) return shown + " has a time of day, which a Date column cannot hold";
+            encodeInt(out, 4, m->day);
+        } else if (f.type == FieldType::Time) {
+            if (m->hasDate && m->day != kZeroDateDay) return shown + " has a date, which a Time column cannot hold";
+            encodeInt(out, 4, m->ms);
+        } else {
+            const std::int32_t day = m->hasDate ? m->day : kZeroDateDay;
+            encodeDouble(out, double(day) * double(kMillisPerDay) + double(m->ms));
+        }
+        return std::nullopt;
+    }
+    default: break;
+    }
+    // Numeric fields.
+    if (v.kind == K::True || v.kind == K::False) {
+        if (f.type == FieldType::Bcd) {
+            auto b = encodeBcd(v.kind == K::True ? "1" : "0", f.size);
+            std::memcpy(out, b->data(), b->size());
+        } else if (f.type == FieldType::Number || f.type == FieldType::Money) {
+            encodeDouble(out, v.kind == K::True ? 1.0 : 0.0);
+        } else {
+            encodeInt(out, f.bytes(), v.kind == K::True ? 1 : 0);
+        }
+        return std::nullopt;
+    }
+    if (!numericText(v.text)) return shown + " is not a number";
+    switch (f.type) {
+    case FieldType::Short:
+    case FieldType::Long:
+    case FieldType::AutoIncrement: {
+        const long long limit = f.type == FieldType::Short ? 32767 : 2147483647;
+        errno = 0;
+        const double d = std::strtod(v.text.c_str(), nullptr);
+        if (d != std::floor(d)) return shown + " has a fraction, which a whole-number column cannot hold";
+        if (std::fabs(d) > double(limit)) return shown + " is out of range (-" + std::to_string(limit) + " to " + std::to_string(limit) + ")";
+        if (f.type == FieldType::AutoIncrement && d < 1) return shown + " is not a positive number";
+        encodeInt(out, f.bytes(), static_cast<long long>(d));
+        return std::nullopt;
+    }
+    case FieldType::Number:
+    case FieldType::Money: {
+        errno = 0;
+        const double d = std::strtod(v.text.c_str(), nullptr);
+        if (!std::isfinite(d) || (errno == ERANGE && std::fabs(d) > 1.0)) return shown + " is out of range for a floating-point number";
+        encodeDouble(out, d);
+        return std::nullopt;
+    }
+    case FieldType::Bcd: {
+        std::string text = v.text;
+        if (text.find_first_of("eE") != std::string::npos) {
+            char buf[64];
+            std::snprintf(buf, sizeof buf, "%.*f", f.size, std::strtod(text.c_str(), nullptr));
+            text = buf;
+        }
+        const auto b = encodeBcd(text, f.size);
+        if (!b) return shown + " has more than " + std::to_string(32 - f.size) + " digits before the decimal point";
+        std::memcpy(out, b->data(), b->size());
+        return std::nullopt;
+    }
+    default: return "column type " + std::string(typeName(f.type)) + " cannot be written";
+    }
+}
+
+std::string fieldText(const Table& table, int index, const unsigned char* record)
+{
+    const Field& f = table.header().fields[index];
+    const unsigned char* d = record + table.fieldOffset(index);
+    if (isBlank(d, f.bytes())) return {};
+    switch (f.type) {
+    case FieldType::Alpha: {
+        const auto len = strnlen(reinterpret_cast<const char*>(d), f.size);
+        return cp1252ToUtf8(std::string_view(reinterpret_cast<const char*>(d), len));
+    }
+    case FieldType::Short:
+    case FieldType::Long:
+    case FieldType::AutoIncrement: return std::to_string(decodeInt(d, f.bytes()));
+    case FieldType::Number:
+    case FieldType::Money: {
+        char buf[32];
+        std::snprintf(buf, sizeof buf, "%.15g", decodeDouble(d));
+        return buf;
+    }
+    case FieldType::Date: return dateText(std::int32_t(decodeInt(d, 4)));
+    case FieldType::Time: return timeText(decodeInt(d, 4));
+    case FieldType::Timestamp: {
+        const double v = decodeDouble(d);
+        if (!(v >= double(kMillisPerDay) && v < (kMaxDay + 1.0) * double(kMillisPerDay))) return "<ms " + std::to_string(v) + ">";
+        const auto ms = static_cast<std::int64_t>(std::llround(v));
+        return dateText(std::int32_t(ms / kMillisPerDay)) + " " + timeText(ms % kMillisPerDay);
+    }
+    case FieldType::Logical: return d[0] == 0x80 ? "false" : "true";
+    case FieldType::Bcd: return decodeBcd(d, f.size);
+    case FieldType::Bytes: {
+        std::string hex;
+        char buf[4];
+        for (int i = 0; i < f.size; ++i) {
+            std::snprintf(buf, sizeof buf, "%02x", d[i]);
+            hex += buf;
+        }
+        return hex;
+    }
+    case FieldType::Memo:
+    case FieldType::FormattedMemo: return cp1252ToUtf8(table.blob(index, record));
+    default: {
+        const std::string data = table.blob(index, record);
+        std::string hex;
+        char buf[4];
+        for (unsigned char ch : data) {
+            std::snprintf(buf, sizeof buf, "%02x", ch);
+            hex += buf;
+        }
+        return hex;
+    }
+    }
+}
+
+}  // namespace paradox

@@ -1,0 +1,35 @@
+// Conversions between SQL literals, record bytes and display text, and the mapping of SQL
+// type names to Paradox field types.
+#pragma once
+
+#include "paradox/Format.h"
+#include "paradox/Sql.h"
+
+#include <optional>
+#include <string>
+
+namespace paradox {
+
+class Table;
+
+// The field a column definition creates; an error text (without position) when the type
+// name or its size is not accepted.
+struct FieldOrError {
+    std::optional<Field> field;
+    std::string error;
+};
+FieldOrError fieldForType(const sql::ColumnDef& column);
+
+// Encodes `value` into `out` (the field's bytes, zero on entry). For blob fields the
+// contents go to `blob` instead. Returns an error text (without position) when the value
+// does not fit the field.
+std::optional<std::string> encodeLiteral(const Field& field, const sql::Literal& value, std::uint16_t codePage,
+                                         unsigned char* out, std::string& blob);
+
+// The value of field `index` of a record as text (UTF-8): dates yyyy-mm-dd, times
+// hh:mm:ss, timestamps "yyyy-mm-dd hh:mm:ss", logicals true/false, blanks empty.
+std::string fieldText(const Table& table, int index, const unsigned char* record);
+// "Alpha 20", "Long", "BCD 2", "Memo 10" ...
+std::string fieldTypeText(const Field& field);
+
+}  // namespace paradox

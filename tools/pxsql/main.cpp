@@ -1,0 +1,104 @@
+// pxsql FOLDER [FILE]          executes the statements of FILE (or standard input)
+// pxsql FOLDER --dump TABLE    prints a table as CSV
+// pxsql FOLDER --info TABLE    prints a table's structure
+#include "Script.h"
+
+#include "paradox/Database.h"
+#include "paradox/Encoding.h"
+#include "paradox/Table.h"
+#include "paradox/Values.h"
+
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <sstream>
+
+namespace {
+
+int usage()
+{
+    std::cerr << "usage: pxsql FOLDER [FILE]\n       pxsql FOLDER --dump TABLE\n       pxsql FOLDER --info TABLE\n";
+    return 2;
+}
+
+std::string csvCell(const std::string& s)
+{
+    if (s.find_first_of(",\"\r\n") == std::string::npos) return s;
+    std::string out = "\"";
+    for (char c : s) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    return out + "\"";
+}
+
+void dump(paradox::Table& t)
+{
+    const auto& h = t.header();
+    for (std::size_t i = 0; i < h.fields.size(); ++i)
+        std::cout << (i ? "," : "") << csvCell(paradox::cp1252ToUtf8(h.fields[i].name));
+    std::cout << '\n';
+    t.forEach([&](const unsigned char* r) {
+        for (std::size_t i = 0; i < h.fields.size(); ++i) std::cout << (i ? "," : "") << csvCell(paradox::fieldText(t, int(i), r));
+        std::cout << '\n';
+    });
+}
+
+void info(paradox::Table& t)
+{
+    const auto& h = t.header();
+    std::cout << "file: " << t.path().string() << '\n'
+              << "version: " << (h.version >= paradox::kVersion7 ? "7.x" : h.version >= 10 ? "5.x" : h.version >= 5 ? "4.x" : "3.x") << '\n'
+              << "keyed: " << (t.keyed() ? "yes" : "no") << '\n'
+              << "key fields: " << h.keyFields << '\n'
+              << "records: " << t.recordCount() << '\n'
+              << "record size: " << h.recordSize << '\n'
+              << "block size: " << h.blockSize() << '\n'
+              << "code page: " << h.codePage << '\n'
+              << "fields: " << h.fields.size() << '\n';
+    for (std::size_t i = 0; i < h.fields.size(); ++i)
+        std::cout << "  " << i + 1 << ' ' << paradox::cp1252ToUtf8(h.fields[i].name) << ' ' << paradox::fieldTypeText(h.fields[i])
+                  << (int(i) < h.keyFields ? " key" : "") << '\n';
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 2 || argc > 4) return usage();
+    try {
+        paradox::Database db(argv[1]);
+        if (argc == 4) {
+            const std::string option = argv[2];
+            if (option != "--dump" && option != "--info") return usage();
+            paradox::Table& t = db.table(argv[3]);
+            option == "--dump" ? dump(t) : info(t);
+            return 0;
+        }
+        if (argc == 3 && argv[2][0] == '-' && argv[2][1]) return usage();
+        std::string script;
+        if (argc == 3) {
+            std::ifstream in(argv[2], std::ios::binary);
+            if (!in) {
+                std::cerr << "pxsql: cannot read " << argv[2] << '\n';
+                return 2;
+            }
+            script.assign(std::istreambuf_iterator<char>(in), {});
+        } else {
+            script.assign(std::istreambuf_iterator<char>(std::cin), {});
+        }
+        int rejected = 0;
+        for (const auto& st : pxsql::splitScript(script)) {
+            try {
+                db.execute(st.text);
+            } catch (const paradox::Error& e) {
+                ++rejected;
+                std::cerr << "line " << st.line << ": " << e.what() << '\n';
+            }
+        }
+        return rejected ? 1 : 0;
+    } catch (const paradox::Error& e) {
+        std::cerr << "pxsql: " << e.what() << '\n';
+        return 2;
+    }
+}
