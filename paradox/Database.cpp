@@ -93,6 +93,14 @@ Database::Database(fs::path folder) : folder_(std::move(folder))
 
 Database::~Database() = default;
 
+void Database::forget(const std::string& nameCp1252)
+{
+    const auto it = open_.find(foldCase(nameCp1252));
+    if (it == open_.end()) return;
+    std::erase_if(byText_, [&](const auto& entry) { return entry.second == it->second.get(); });
+    open_.erase(it);
+}
+
 const fs::path& Database::folder() const { return folder_; }
 
 std::vector<std::string> Database::tableNames() const
@@ -109,20 +117,19 @@ std::vector<std::string> Database::tableNames() const
     return names;
 }
 
-Table& Database::table(std::string_view nameUtf8)
+Table& Database::table(std::string_view nameUtf8) { return table(sql::Name{std::string(nameUtf8), 1}); }
+
+Table& Database::table(const sql::Name& n)
 {
-    const sql::Name n{std::string(nameUtf8), 1};
+    if (auto it = byText_.find(n.text); it != byText_.end()) return *it->second;
     const std::string cp = checkTableName(n);
     const std::string key = foldCase(cp);
-    if (auto it = open_.find(key); it != open_.end()) {
-        std::error_code ec;
-        if (fs::exists(it->second->path(), ec)) return *it->second;
-        open_.erase(it);
-    }
+    if (auto it = open_.find(key); it != open_.end()) return *it->second;
     const auto path = findFamilyFile(folder_, n.text, ".DB");
     if (!path) sqlError(n.pos, tableRef(n) + " does not exist");
     auto& slot = open_[key];
     slot = Table::open(*path);
+    byText_.emplace(n.text, slot.get());
     return *slot;
 }
 
@@ -132,7 +139,7 @@ void Database::execute(std::string_view statementUtf8)
 
     if (const auto* drop = std::get_if<sql::DropTable>(&st)) {
         const std::string cp = checkTableName(drop->table);
-        open_.erase(foldCase(cp));
+        forget(cp);
         if (!dropTable(folder_, drop->table.text)) sqlError(drop->table.pos, tableRef(drop->table) + " does not exist");
         return;
     }
@@ -171,13 +178,13 @@ void Database::execute(std::string_view statementUtf8)
             h.version = kVersion7;
             h.blockCode = std::uint8_t(*code);
         }
-        open_.erase(foldCase(cp));
+        forget(cp);
         Table::create(folder_, ct->table.text, h);
         return;
     }
 
     if (const auto* ci = std::get_if<sql::CreateIndex>(&st)) {
-        Table& t = table(ci->table.text);
+        Table& t = table(ci->table);
         const Header& h = t.header();
         const std::string tn = ci->table.text;
         if (!ci->primary) sqlError(ci->endPos, "table \"" + tn + "\": only a primary index can be created; end the statement with WITH PRIMARY");
@@ -204,7 +211,7 @@ void Database::execute(std::string_view statementUtf8)
     }
 
     const auto& in = std::get<sql::Insert>(st);
-    Table& t = table(in.table.text);
+    Table& t = table(in.table);
     const Header& h = t.header();
     const std::string tn = in.table.text;
     std::vector<int> targets;

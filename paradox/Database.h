@@ -31,6 +31,9 @@ public:
 };
 
 class Table;
+namespace sql {
+struct Name;
+}
 
 class Database {
 public:
@@ -51,8 +54,12 @@ public:
     Table& table(std::string_view nameUtf8);
 
 private:
+    Table& table(const sql::Name& name);
+    void forget(const std::string& nameCp1252);
+
     std::filesystem::path folder_;
-    std::map<std::string, std::unique_ptr<Table>> open_;   // by folded name
+    std::map<std::string, std::unique_ptr<Table>> open_;       // by folded name
+    std::map<std::string, Table*, std::less<>> byText_;        // by the name as written
 };
 
 }  // namespace paradox

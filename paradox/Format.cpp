@@ -216,6 +216,9 @@ Header decodeHeader(const unsigned char* p, std::size_t size, bool index)
         if (!knownType(p[at - 2])) throw FormatFault{"field " + std::to_string(i + 1) + " has unknown type " + std::to_string(p[at - 2])};
         if (f.type == FieldType::Bcd ? f.size > 32 : f.bytes() == 0)
             throw FormatFault{"field " + std::to_string(i + 1) + " has size " + std::to_string(f.size)};
+        const bool sized = f.type == FieldType::Alpha || f.type == FieldType::Bytes || f.type == FieldType::Bcd || f.isBlob();
+        if (!sized && f.size != f.bytes())
+            throw FormatFault{"field " + std::to_string(i + 1) + " of type " + std::string(typeName(f.type)) + " has size " + std::to_string(f.size)};
         if (f.isBlob() && f.bytes() < 10) throw FormatFault{"blob field " + std::to_string(i + 1) + " is shorter than its descriptor"};
         sum += f.bytes();
         h.fields.push_back(f);

@@ -24,19 +24,37 @@ struct Token {
     std::size_t offset = 0;
 };
 
+char upperAscii(unsigned char c);
+
 std::string upper(std::string_view s)
 {
     std::string out(s);
-    for (char& c : out) c = char(std::toupper(static_cast<unsigned char>(c)));
+    for (char& c : out) c = upperAscii(static_cast<unsigned char>(c));
     return out;
 }
 
-bool wordStart(unsigned char c) { return std::isalpha(c) || c == '_' || c >= 0x80; }
-bool wordChar(unsigned char c) { return std::isalnum(c) || c == '_' || c >= 0x80; }
+bool space(unsigned char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+bool digit(unsigned char c) { return c >= '0' && c <= '9'; }
+char upperAscii(unsigned char c) { return char(c >= 'a' && c <= 'z' ? c - 32 : c); }
+
+bool wordStart(unsigned char c) { return ((c | 0x20) >= 'a' && (c | 0x20) <= 'z') || c == '_' || c >= 0x80; }
+bool wordChar(unsigned char c) { return wordStart(c) || digit(c); }
 
 class Parser {
 public:
     explicit Parser(std::string_view s) : s_(s) { advance(); }
+
+    // Positions are asked for in increasing order, so they are counted on from the last one.
+    std::size_t pos(std::size_t offset)
+    {
+        if (offset < countedTo_) {
+            countedTo_ = 0;
+            counted_ = 1;
+        }
+        for (; countedTo_ < offset && countedTo_ < s_.size(); ++countedTo_)
+            if ((static_cast<unsigned char>(s_[countedTo_]) & 0xC0) != 0x80) ++counted_;
+        return counted_;
+    }
 
     Statement statement()
     {
@@ -94,11 +112,18 @@ private:
     }
 
     std::string keyword() const { return tok_.kind == Tok::Word ? upper(tok_.text) : std::string(); }
+    bool is(std::string_view k) const
+    {
+        if (tok_.kind != Tok::Word || tok_.text.size() != k.size()) return false;
+        for (std::size_t i = 0; i < k.size(); ++i)
+            if (upperAscii(static_cast<unsigned char>(tok_.text[i])) != k[i]) return false;
+        return true;
+    }
     bool isPunct(std::string_view p) const { return tok_.kind == Tok::Punct && tok_.text == p; }
 
     void expectKeyword(std::string_view k)
     {
-        if (keyword() != k) unexpected(std::string(k));
+        if (!is(k)) unexpected(std::string(k));
         advance();
     }
 
@@ -111,7 +136,7 @@ private:
     Name name(const std::string& what)
     {
         if (tok_.kind != Tok::Word && tok_.kind != Tok::Quoted) unexpected(what);
-        Name n{tok_.text, characterPosition(s_, tok_.offset)};
+        Name n{tok_.text, pos(tok_.offset)};
         advance();
         return n;
     }
@@ -134,7 +159,7 @@ private:
             ColumnDef c;
             c.name = name("a column name");
             if (tok_.kind != Tok::Word) unexpected("a type name for column \"" + c.name.text + "\"");
-            c.type = Name{upper(tok_.text), characterPosition(s_, tok_.offset)};
+            c.type = Name{upper(tok_.text), pos(tok_.offset)};
             advance();
             if (isPunct("(")) {
                 advance();
@@ -176,7 +201,7 @@ private:
             unexpected("',' or ')'");
         }
         advance();
-        ci.endPos = characterPosition(s_, tok_.offset);
+        ci.endPos = pos(tok_.offset);
         if (keyword() == "WITH") {
             advance();
             const std::string option = keyword();
@@ -210,24 +235,23 @@ private:
             }
             advance();
         }
-        in.valuesPos = characterPosition(s_, tok_.offset);
+        in.valuesPos = pos(tok_.offset);
         expectKeyword("VALUES");
         expectPunct("(");
         for (;;) {
             Literal lit;
-            lit.pos = characterPosition(s_, tok_.offset);
-            const std::string k = keyword();
+            lit.pos = pos(tok_.offset);
             if (tok_.kind == Tok::Number) {
                 lit.kind = Literal::Kind::Number;
                 lit.text = tok_.text;
             } else if (tok_.kind == Tok::String) {
                 lit.kind = Literal::Kind::String;
                 lit.text = tok_.text;
-            } else if (k == "NULL") {
+            } else if (is("NULL")) {
                 lit.kind = Literal::Kind::Null;
-            } else if (k == "TRUE" || k == "FALSE") {
-                lit.kind = k == "TRUE" ? Literal::Kind::True : Literal::Kind::False;
-                lit.text = k;
+            } else if (is("TRUE") || is("FALSE")) {
+                lit.kind = is("TRUE") ? Literal::Kind::True : Literal::Kind::False;
+                lit.text = keyword();
             } else {
                 unexpected("a value");
             }
@@ -246,8 +270,9 @@ private:
 
     void advance()
     {
-        while (i_ < s_.size() && std::isspace(static_cast<unsigned char>(s_[i_]))) ++i_;
-        tok_ = Token{};
+        while (i_ < s_.size() && space(static_cast<unsigned char>(s_[i_]))) ++i_;
+        tok_.kind = Tok::End;
+        tok_.text.clear();
         tok_.offset = i_;
         if (i_ >= s_.size()) return;
         const auto c = static_cast<unsigned char>(s_[i_]);
@@ -273,25 +298,25 @@ private:
             if (end == std::string_view::npos) error(tok_.offset, "the name that starts here has no closing " + std::string(1, close));
             tok_.text = std::string(s_.substr(i_ + 1, end - i_ - 1));
             i_ = end + 1;
-        } else if (std::isdigit(c) || ((c == '-' || c == '+' || c == '.') && i_ + 1 < s_.size() &&
-                                       (std::isdigit(static_cast<unsigned char>(s_[i_ + 1])) || s_[i_ + 1] == '.'))) {
+        } else if (digit(c) || ((c == '-' || c == '+' || c == '.') && i_ + 1 < s_.size() &&
+                                       (digit(static_cast<unsigned char>(s_[i_ + 1])) || s_[i_ + 1] == '.'))) {
             tok_.kind = Tok::Number;
             const std::size_t start = i_;
             if (s_[i_] == '-' || s_[i_] == '+') ++i_;
-            while (i_ < s_.size() && std::isdigit(static_cast<unsigned char>(s_[i_]))) ++i_;
+            while (i_ < s_.size() && digit(static_cast<unsigned char>(s_[i_]))) ++i_;
             if (i_ < s_.size() && s_[i_] == '.') {
                 ++i_;
-                while (i_ < s_.size() && std::isdigit(static_cast<unsigned char>(s_[i_]))) ++i_;
+                while (i_ < s_.size() && digit(static_cast<unsigned char>(s_[i_]))) ++i_;
             }
             if (i_ < s_.size() && (s_[i_] == 'e' || s_[i_] == 'E')) {
                 std::size_t j = i_ + 1;
                 if (j < s_.size() && (s_[j] == '-' || s_[j] == '+')) ++j;
-                if (j < s_.size() && std::isdigit(static_cast<unsigned char>(s_[j]))) {
+                if (j < s_.size() && digit(static_cast<unsigned char>(s_[j]))) {
                     i_ = j;
-                    while (i_ < s_.size() && std::isdigit(static_cast<unsigned char>(s_[i_]))) ++i_;
+                    while (i_ < s_.size() && digit(static_cast<unsigned char>(s_[i_]))) ++i_;
                 }
             }
-            tok_.text = std::string(s_.substr(start, i_ - start));
+            tok_.text.assign(s_.substr(start, i_ - start));
             if (tok_.text == "-." || tok_.text == "+." || tok_.text == "." ||
                 (i_ < s_.size() && wordChar(static_cast<unsigned char>(s_[i_]))))
                 error(tok_.offset, "'" + std::string(s_.substr(start, i_ - start + 1)) + "' is not a number");
@@ -311,6 +336,7 @@ private:
 
     std::string_view s_;
     std::size_t i_ = 0;
+    std::size_t countedTo_ = 0, counted_ = 1;
     Token tok_;
 };
 

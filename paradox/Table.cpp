@@ -209,6 +209,8 @@ void Table::load()
     if (std::uint64_t(st.st_size) < need)
         damaged(dbPath_, "it has " + std::to_string(st.st_size) + " bytes, its " + std::to_string(h_.fileBlocks) +
                              " blocks need " + std::to_string(need));
+    offsets_.clear();
+    for (int i = 0, off = 0; i < int(h_.fields.size()); off += h_.fields[i++].bytes()) offsets_.push_back(off);
     if (h_.fileType == kKeyedDb && h_.keyFields == 0) h_.fileType = kUnkeyedDb;
     if (h_.fileType == kUnkeyedDb) h_.keyFields = 0;
 
@@ -247,12 +249,6 @@ void Table::load()
 
 std::uint32_t Table::recordCount() const { return h_.numRecords; }
 
-int Table::fieldOffset(int field) const
-{
-    int off = 0;
-    for (int i = 0; i < field; ++i) off += h_.fields[i].bytes();
-    return off;
-}
 
 unsigned char* Table::block(int number) const
 {
@@ -542,7 +538,7 @@ Table::Result Table::append(std::string record, const std::vector<Blob>& blobs)
     if (newBlock && h_.fileBlocks >= kMaxBlocks) return Result::Full;
     writeBlobs(record, blobs);
     appendInPlace(record);
-    if (keyed()) lastKey_ = record.substr(0, keyLen);
+    if (keyed()) lastKey_.assign(record, 0, std::size_t(keyLen));
     return Result::Ok;
 }
 

@@ -54,7 +54,7 @@ public:
     void forEach(const std::function<void(const unsigned char*)>& fn) const;
     // The contents of a blob field of a record read by forEach.
     std::string blob(int field, const unsigned char* record) const;
-    int fieldOffset(int field) const;
+    int fieldOffset(int field) const { return offsets_[std::size_t(field)]; }
 
 private:
     struct BlockRef {
@@ -90,6 +90,7 @@ private:
     std::vector<BlockRef> blocks_;      // chain order
     std::vector<PxLevel> pxLevels_;     // [0] = level 1
     std::string lastKey_;
+    std::vector<int> offsets_;
     std::uint64_t mbSize_ = 0;
     bool writing_ = false;
 };

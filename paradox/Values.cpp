@@ -228,6 +228,7 @@ FieldOrError fieldForType(const sql::ColumnDef& c)
     }
     }
     if (f.type == FieldType::Blob) f.size = 10;
+    if (rule->sizing == Sizing::None && f.type != FieldType::Blob) f.size = std::uint8_t(f.bytes());
     return {f, {}};
 }
 
@@ -252,16 +253,16 @@ std::optional<std::string> encodeLiteral(const Field& f, const sql::Literal& v, 
 {
     using K = sql::Literal::Kind;
     if (v.kind == K::Null) return std::nullopt;
-    const std::string shown = v.kind == K::String ? shownText(v.text) : v.text;
     const bool isText = v.kind == K::String;
+    const auto shown = [&] { return isText ? shownText(v.text) : v.text; };
     auto textBytes = [&](std::string& bytes) -> std::optional<std::string> {
         if (auto bad = utf8ToCp1252(v.text, bytes))
             return "the character at position " + std::to_string(v.pos + (isText ? 1 : 0) + sql::characterPosition(v.text, *bad) - 1) +
-                   " of " + shown + " is not in code page 1252";
+                   " of " + shown() + " is not in code page 1252";
         if (codePage != kCodePage1252)
             for (unsigned char ch : bytes)
-                if (ch >= 0x80) return shown + " holds characters beyond ASCII, which code page " + std::to_string(codePage) + " of this table may not hold";
-        if (bytes.find('\0') != std::string::npos) return shown + " holds a NUL character";
+                if (ch >= 0x80) return shown() + " holds characters beyond ASCII, which code page " + std::to_string(codePage) + " of this table may not hold";
+        if (bytes.find('\0') != std::string::npos) return shown() + " holds a NUL character";
         return std::nullopt;
     };
     switch (f.type) {
@@ -270,7 +271,7 @@ std::optional<std::string> encodeLiteral(const Field& f, const sql::Literal& v, 
         std::string bytes;
         if (auto e = textBytes(bytes)) return e;
         if (bytes.size() > f.size)
-            return "the text " + shown + " has " + std::to_string(bytes.size()) + " characters, the column holds " + std::to_string(f.size);
+            return "the text " + shown() + " has " + std::to_string(bytes.size()) + " characters, the column holds " + std::to_string(f.size);
         std::memcpy(out, bytes.data(), bytes.size());
         return std::nullopt;
     }
@@ -295,20 +296,20 @@ std::optional<std::string> encodeLiteral(const Field& f, const sql::Literal& v, 
             out[0] = 0x80;
             return std::nullopt;
         }
-        return shown + " is not a logical value (0, 1, TRUE or FALSE)";
+        return shown() + " is not a logical value (0, 1, TRUE or FALSE)";
     }
     case FieldType::Date:
     case FieldType::Time:
     case FieldType::Timestamp: {
-        if (!isText) return shown + " is not a date; write it as 'mm/dd/yyyy' or 'mm/dd/yyyy hh:nn:ss'";
+        if (!isText) return shown() + " is not a date; write it as 'mm/dd/yyyy' or 'mm/dd/yyyy hh:nn:ss'";
         const auto m = parseMoment(v.text);
-        if (!m) return shown + " is not a date or time ('mm/dd/yyyy', 'mm/dd/yyyy hh:nn:ss', 'yyyy-mm-dd hh:nn:ss' or 'hh:nn:ss')";
+        if (!m) return shown() + " is not a date or time ('mm/dd/yyyy', 'mm/dd/yyyy hh:nn:ss', 'yyyy-mm-dd hh:nn:ss' or 'hh:nn:ss')";
         if (f.type == FieldType::Date) {
-            if (!m->hasDate) return shown + " is a time of day, not a date";
-            if (m->ms != 0) return shown + " has a time of day, which a Date column cannot hold";
+            if (!m->hasDate) return shown() + " is a time of day, not a date";
+            if (m->ms != 0) return shown() + " has a time of day, which a Date column cannot hold";
             encodeInt(out, 4, m->day);
         } else if (f.type == FieldType::Time) {
-            if (m->hasDate && m->day != kZeroDateDay) return shown + " has a date, which a Time column cannot hold";
+            if (m->hasDate && m->day != kZeroDateDay) return shown() + " has a date, which a Time column cannot hold";
             encodeInt(out, 4, m->ms);
         } else {
             const std::int32_t day = m->hasDate ? m->day : kZeroDateDay;
@@ -330,17 +331,27 @@ std::optional<std::string> encodeLiteral(const Field& f, const sql::Literal& v, 
         }
         return std::nullopt;
     }
-    if (!numericText(v.text)) return shown + " is not a number";
+    if (!numericText(v.text)) return shown() + " is not a number";
     switch (f.type) {
     case FieldType::Short:
     case FieldType::Long:
     case FieldType::AutoIncrement: {
         const long long limit = f.type == FieldType::Short ? 32767 : 2147483647;
-        errno = 0;
-        const double d = std::strtod(v.text.c_str(), nullptr);
-        if (d != std::floor(d)) return shown + " has a fraction, which a whole-number column cannot hold";
-        if (std::fabs(d) > double(limit)) return shown + " is out of range (-" + std::to_string(limit) + " to " + std::to_string(limit) + ")";
-        if (f.type == FieldType::AutoIncrement && d < 1) return shown + " is not a positive number";
+        const std::string& t = v.text;
+        const std::size_t signs = t[0] == '-' || t[0] == '+';
+        if (t.size() - signs <= 10 && t.find_first_not_of("0123456789", signs) == std::string::npos) {
+            long long value = 0;
+            for (std::size_t i = signs; i < t.size(); ++i) value = value * 10 + (t[i] - '0');
+            if (t[0] == '-') value = -value;
+            if (value > limit || value < -limit) return shown() + " is out of range (-" + std::to_string(limit) + " to " + std::to_string(limit) + ")";
+            if (f.type == FieldType::AutoIncrement && value < 1) return shown() + " is not a positive number";
+            encodeInt(out, f.bytes(), value);
+            return std::nullopt;
+        }
+        const double d = std::strtod(t.c_str(), nullptr);
+        if (d != std::floor(d)) return shown() + " has a fraction, which a whole-number column cannot hold";
+        if (std::fabs(d) > double(limit)) return shown() + " is out of range (-" + std::to_string(limit) + " to " + std::to_string(limit) + ")";
+        if (f.type == FieldType::AutoIncrement && d < 1) return shown() + " is not a positive number";
         encodeInt(out, f.bytes(), static_cast<long long>(d));
         return std::nullopt;
     }
@@ -348,7 +359,7 @@ std::optional<std::string> encodeLiteral(const Field& f, const sql::Literal& v, 
     case FieldType::Money: {
         errno = 0;
         const double d = std::strtod(v.text.c_str(), nullptr);
-        if (!std::isfinite(d) || (errno == ERANGE && std::fabs(d) > 1.0)) return shown + " is out of range for a floating-point number";
+        if (!std::isfinite(d) || (errno == ERANGE && std::fabs(d) > 1.0)) return shown() + " is out of range for a floating-point number";
         encodeDouble(out, d);
         return std::nullopt;
     }
@@ -360,7 +371,7 @@ std::optional<std::string> encodeLiteral(const Field& f, const sql::Literal& v, 
             text = buf;
         }
         const auto b = encodeBcd(text, f.size);
-        if (!b) return shown + " has more than " + std::to_string(32 - f.size) + " digits before the decimal point";
+        if (!b) return shown() + " has more than " + std::to_string(32 - f.size) + " digits before the decimal point";
         std::memcpy(out, b->data(), b->size());
         return std::nullopt;
     }
