@@ -8,7 +8,7 @@ namespace convert {
 struct DatatypeRecord {
     std::string table;       // source table name
     std::string field;       // source column name
-    std::string sourceType;  // lower-cased ADO type name of the source column
+    std::string sourceType;  // the matched rule's search text ("char", "int", ...) or "OTHER TYPES"
     std::string paradoxType; // the Paradox type written into CREATE TABLE
 };
 

@@ -1,0 +1,166 @@
+// Whole statement texts of the table definition, one named row per case.
+#include "convert/TableDefinition.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+using convert::DatatypeRecord;
+
+namespace {
+
+db::Field field(std::string name, int type)
+{
+    db::Field f;
+    f.name = std::move(name);
+    f.Type = type;
+    return f;
+}
+
+struct DefinitionCase {
+    const char* name;
+    std::string table;
+    std::vector<db::Field> fields;
+    std::string createTable;
+    std::string numeric;
+    std::string binary;
+    std::vector<DatatypeRecord> records;
+};
+
+class TableDefinitionCases : public ::testing::TestWithParam<DefinitionCase> {};
+
+TEST_P(TableDefinitionCases, GivesTheWholeStatementListsAndRecords)
+{
+    const DefinitionCase& c = GetParam();
+    const convert::DefinedTable defined = convert::DefineTable(c.table, c.fields);
+    EXPECT_EQ(defined.createTable, c.createTable);
+    EXPECT_EQ(defined.createIndex, "CREATE INDEX \"" + c.table + "\" ON \"" + c.table + "\" (\"SBSID\") with primary");
+    EXPECT_EQ(defined.numericPositions, c.numeric);
+    EXPECT_EQ(defined.binaryPositions, c.binary);
+    ASSERT_EQ(defined.datatypes.size(), c.records.size());
+    for (std::size_t i = 0; i < c.records.size(); ++i) {
+        EXPECT_EQ(defined.datatypes[i].table, c.records[i].table) << i;
+        EXPECT_EQ(defined.datatypes[i].field, c.records[i].field) << i;
+        EXPECT_EQ(defined.datatypes[i].sourceType, c.records[i].sourceType) << i;
+        EXPECT_EQ(defined.datatypes[i].paradoxType, c.records[i].paradoxType) << i;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, TableDefinitionCases,
+    ::testing::Values(
+        DefinitionCase{"WorkedExampleOrders",
+                       "Orders",
+                       {field("OrderID", db::adInteger), field("Customer", db::adVarWChar),
+                        field("Amount", db::adCurrency), field("Scan", db::adLongVarBinary),
+                        field("Placed", db::adDBTimeStamp)},
+                       "CREATE TABLE \"Orders\" (\"SBSID\" INT, \"OrderID\" INT, \"Customer\" TEXT, \"Amount\" "
+                       "CURRENCY, \"Scan\" VARCHAR, \"Placed\" TIMESTAMP);",
+                       "0, 2, ",
+                       "3, ",
+                       {{"Orders", "OrderID", "int", "INT"},
+                        {"Orders", "Customer", "char", "TEXT"},
+                        {"Orders", "Amount", "currency", "CURRENCY"},
+                        {"Orders", "Scan", "adlongvarbinary", "VARCHAR"},
+                        {"Orders", "Placed", "timestamp", "TIMESTAMP"}}},
+        DefinitionCase{"NoFields", "T", {}, "CREATE TABLE \"T\" (\"SBSID\" INT);", "", "", {}},
+        DefinitionCase{"SourceColumnNamedSbsidIsKept",
+                       "T",
+                       {field("SBSID", db::adInteger)},
+                       "CREATE TABLE \"T\" (\"SBSID\" INT, \"SBSID\" INT);",
+                       "0, ",
+                       "",
+                       {{"T", "SBSID", "int", "INT"}}},
+        DefinitionCase{"UnnamedCodesBecomeVarchar",
+                       "T",
+                       {field("a", 1), field("b", 8192), field("c", 15)},
+                       "CREATE TABLE \"T\" (\"SBSID\" INT, \"a\" VARCHAR, \"b\" VARCHAR, \"c\" VARCHAR);",
+                       "",
+                       "",
+                       {{"T", "a", "OTHER TYPES", "VARCHAR"},
+                        {"T", "b", "OTHER TYPES", "VARCHAR"},
+                        {"T", "c", "OTHER TYPES", "VARCHAR"}}},
+        DefinitionCase{"TimestampTimeAndDate",
+                       "T",
+                       {field("ts", db::adDBTimeStamp), field("tm", db::adDBTime), field("d", db::adDBDate),
+                        field("vd", db::adDate)},
+                       "CREATE TABLE \"T\" (\"SBSID\" INT, \"ts\" TIMESTAMP, \"tm\" VARCHAR, \"d\" DATE, \"vd\" DATE);",
+                       "",
+                       "",
+                       {{"T", "ts", "timestamp", "TIMESTAMP"},
+                        {"T", "tm", "OTHER TYPES", "VARCHAR"},
+                        {"T", "d", "date", "DATE"},
+                        {"T", "vd", "date", "DATE"}}},
+        DefinitionCase{"BigintAndTinyint",
+                       "T",
+                       {field("b", db::adBigInt), field("ub", db::adUnsignedBigInt), field("t", db::adTinyInt),
+                        field("ut", db::adUnsignedTinyInt), field("us", db::adUnsignedSmallInt),
+                        field("ui", db::adUnsignedInt)},
+                       "CREATE TABLE \"T\" (\"SBSID\" INT, \"b\" INT, \"ub\" INT, \"t\" SMALLINT, \"ut\" SMALLINT, "
+                       "\"us\" SMALLINT, \"ui\" INT);",
+                       "0, 1, 2, 3, 4, 5, ",
+                       "",
+                       {{"T", "b", "int", "INT"},
+                        {"T", "ub", "int", "INT"},
+                        {"T", "t", "smallint", "SMALLINT"},
+                        {"T", "ut", "smallint", "SMALLINT"},
+                        {"T", "us", "smallint", "SMALLINT"},
+                        {"T", "ui", "int", "INT"}}},
+        DefinitionCase{"SingleIsFloatSoFractionsSurvive",
+                       "T",
+                       {field("s", db::adSingle), field("d", db::adDouble)},
+                       "CREATE TABLE \"T\" (\"SBSID\" INT, \"s\" FLOAT, \"d\" FLOAT);",
+                       "0, 1, ",
+                       "",
+                       {{"T", "s", "single", "FLOAT"}, {"T", "d", "double", "FLOAT"}}},
+        DefinitionCase{"ShortBinariesAreTextOnlyLongBinaryIsBinary",
+                       "T",
+                       {field("vb", db::adVarBinary), field("b", db::adBinary), field("lb", db::adLongVarBinary),
+                        field("g", db::adGUID)},
+                       "CREATE TABLE \"T\" (\"SBSID\" INT, \"vb\" VARCHAR, \"b\" VARCHAR, \"lb\" VARCHAR, \"g\" VARCHAR);",
+                       "",
+                       "2, ",
+                       {{"T", "vb", "OTHER TYPES", "VARCHAR"},
+                        {"T", "b", "OTHER TYPES", "VARCHAR"},
+                        {"T", "lb", "adlongvarbinary", "VARCHAR"},
+                        {"T", "g", "OTHER TYPES", "VARCHAR"}}},
+        DefinitionCase{"NumericDecimalBoolAndWideText",
+                       "T",
+                       {field("n", db::adNumeric), field("vn", 139), field("dc", db::adDecimal),
+                        field("f", db::adBoolean), field("w", db::adWChar), field("lw", db::adLongVarWChar),
+                        field("lc", db::adLongVarChar)},
+                       "CREATE TABLE \"T\" (\"SBSID\" INT, \"n\" CURRENCY, \"vn\" CURRENCY, \"dc\" DECIMAL, \"f\" BIT, "
+                       "\"w\" TEXT, \"lw\" TEXT, \"lc\" TEXT);",
+                       "0, 1, 2, 3, ",
+                       "",
+                       {{"T", "n", "currency", "CURRENCY"},
+                        {"T", "vn", "currency", "CURRENCY"},
+                        {"T", "dc", "decimal", "DECIMAL"},
+                        {"T", "f", "bool", "BIT"},
+                        {"T", "w", "char", "TEXT"},
+                        {"T", "lw", "char", "TEXT"},
+                        {"T", "lc", "char", "TEXT"}}},
+        DefinitionCase{"NamesWithBlanksAndCaseStandUnchanged",
+                       "Order Details",
+                       {field("Unit Price", db::adCurrency), field("qTy", db::adSmallInt)},
+                       "CREATE TABLE \"Order Details\" (\"SBSID\" INT, \"Unit Price\" CURRENCY, \"qTy\" SMALLINT);",
+                       "0, 1, ",
+                       "",
+                       {{"Order Details", "Unit Price", "currency", "CURRENCY"},
+                        {"Order Details", "qTy", "smallint", "SMALLINT"}}}),
+    [](const ::testing::TestParamInfo<DefinitionCase>& info) { return std::string(info.param.name); });
+
+TEST(TableDefinition, DropStatementQuotesTheName)
+{
+    EXPECT_EQ(convert::DropTableStatement("Orders"), "DROP TABLE \"Orders\";");
+    EXPECT_EQ(convert::DropTableStatement("my Table"), "DROP TABLE \"my Table\";");
+}
+
+TEST(TableDefinition, TypeCodeIsTakenAtSixteenBits)
+{
+    // 65536 + 3 wraps to adInteger, as the conversion to a 16-bit code does.
+    EXPECT_STREQ(convert::TypeRuleForType(65536 + db::adInteger).paradoxType, "INT");
+    EXPECT_STREQ(convert::TypeRuleForType(8192 | db::adInteger).paradoxType, "VARCHAR");
+}
+
+} // namespace
