@@ -1,0 +1,81 @@
+#pragma once
+// Silent questions about paths, the listing of matching files in one folder and the walk over all
+// sub-folders below a list of folders. Nothing here changes anything on disk.
+//
+// Paths are UTF-8 texts. This is the POSIX form of the Windows original, so the separator is "/":
+// every entry of a folder list ends in "/" (where the Windows program used a backslash), and
+// FileNameOfPath splits at "/". The Windows notions map as follows:
+// - file-name patterns ignore letter case, as Windows does ("ORDERS.DB" matches "*.db");
+// - hidden means a name with a leading dot; such files are listed like any other;
+// - the excluded "system + hidden" folders and reparse points are symbolic links to folders here
+//   (POSIX has no system attribute), so a walk never loops through a link;
+// - "permission denied" (Windows error 70) is EACCES or EPERM, "path not found" (76) is ENOENT or
+//   ENOTDIR;
+// - the ANSI code page of the name test is the fixed Windows-1252;
+// - the drive of a path is the mount point that holds it.
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace report {
+class MessageService;
+}
+
+namespace platform {
+
+// The separator that ends every folder-list entry and that FileNameOfPath splits at.
+inline constexpr char kPathSeparator = '/';
+
+// A file-system call that failed; the text names the system's message and the path.
+class FileSystemError : public std::runtime_error {
+public:
+    FileSystemError(int error, const std::string& what) : std::runtime_error(what), error_(error) {}
+    // The errno value of the failed call.
+    int error() const { return error_; }
+
+private:
+    int error_;
+};
+
+// True when the path (following links) is a folder; any failure gives false.
+bool IsFolder(const std::string& path);
+// True when the file system reports a modification time for the path; missing gives false.
+bool PathExists(const std::string& path);
+// True when the path opens as an existing regular file without reading it (O_PATH, so the file's
+// own permissions do not matter, as Windows' open with no data access); folders give false.
+bool IsOpenableFile(const std::string& path);
+// True when a character of the UTF-8 name is, in Windows-1252, below 32, from 127 to 159 or the
+// question mark, which is also what a character outside Windows-1252 becomes. Text that is not
+// UTF-8 is unsafe. An empty name is safe.
+bool HasUnsafeCharacters(const std::string& name);
+
+// Names (no folder part) of the files of `folder` matching the wildcard `pattern` ('*' and '?',
+// letter case ignored), hidden ones included, folders and files that IsOpenableFile refuses left
+// out, sorted by name ignoring case (the order an NTFS folder returns). The folder may end in "/"
+// or not. A folder that does not exist has no matches; other failures (permission denied, a link
+// loop) throw FileSystemError.
+std::vector<std::string> ListFiles(const std::string& folder, const std::string& pattern);
+
+// Extends `folders` breadth first by every sub-folder of its entries, each ending in "/": first
+// the direct sub-folders of all entries, then (with `recurse`) the next level, and so on, with one
+// recursive call per level. A folder that cannot be listed because of missing permission or
+// because it vanished is removed from the list, seeded ones included. Symbolic links to folders and
+// names that HasUnsafeCharacters refuses are neither returned nor walked into. Lets pending window
+// events run once per folder visited. Runs under its own error trap, whose reports go to
+// `messages` with the location "in Marrowdale2021/08/31.AddFolder.GetSubDirectories2016 ".
+void GetSubDirectories2016(std::vector<std::string>& folders, bool recurse, report::MessageService& messages);
+
+// The text after the last "/"; the whole text when there is none; empty when the path ends in "/".
+std::string FileNameOfPath(const std::string& path);
+
+// The mount point holding `path` (links followed), ending in "/": "/" for the root file system.
+// Throws FileSystemError when the path cannot be examined.
+std::string DriveRootOf(const std::string& path);
+// The folder that holds the running program file.
+std::string ApplicationFolder();
+// The mount point holding the application folder, ending in "/" (the Windows drive with its
+// backslash, or the share of a network drive: here the mount point of a network file system).
+std::string AppDriveRoot();
+
+} // namespace platform
