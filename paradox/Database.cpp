@@ -41,11 +41,11 @@ std::string checkTableName(const sql::Name& n)
         const auto c = static_cast<unsigned char>(t[i]);
         if (c < 0x20 || c == 0x7F) sqlError(n.pos, what + "holds a control character");
         if (std::strchr("/\\:*?\"<>|`#[].!$", c))
-            sqlError(n.pos + sql::characterPosition(t, i), what + "holds '" + std::string(1, char(c)) + "', which a table name cannot hold");
+sqlError(n.textPos + sql::characterPosition(t, i) - 1, what + "holds '" + std::string(1, char(c)) + "', which a table name cannot hold");
     }
     if (t.front() == ' ' || t.back() == ' ') sqlError(n.pos, what + "begins or ends with a blank");
     std::string cp;
-    if (auto bad = utf8ToCp1252(t, cp)) sqlError(n.pos + sql::characterPosition(t, *bad), what + "holds a character that code page 1252 lacks");
+    if (auto bad = utf8ToCp1252(t, cp)) sqlError(n.textPos + sql::characterPosition(t, *bad) - 1, what + "holds a character that code page 1252 lacks");
     std::string device = foldCase(cp);
     static const std::set<std::string> reserved{"con", "prn", "aux", "nul", "clock$"};
     const bool numbered = device.size() == 4 && (device.starts_with("com") || device.starts_with("lpt")) &&
@@ -63,7 +63,7 @@ std::string checkColumnName(const sql::Name& n, const std::string& table)
         if (c < 0x20 || c == 0x7F) sqlError(n.pos, what + "holds a control character");
     if (n.text.front() == ' ') sqlError(n.pos, what + "begins with a blank");
     std::string cp;
-    if (auto bad = utf8ToCp1252(n.text, cp)) sqlError(n.pos + sql::characterPosition(n.text, *bad), what + "holds a character that code page 1252 lacks");
+    if (auto bad = utf8ToCp1252(n.text, cp)) sqlError(n.textPos + sql::characterPosition(n.text, *bad) - 1, what + "holds a character that code page 1252 lacks");
     return cp;
 }
 
@@ -117,7 +117,7 @@ std::vector<std::string> Database::tableNames() const
     return names;
 }
 
-Table& Database::table(std::string_view nameUtf8) { return table(sql::Name{std::string(nameUtf8), 1}); }
+Table& Database::table(std::string_view nameUtf8) { return table(sql::Name{std::string(nameUtf8), 1, 1}); }
 
 Table& Database::table(const sql::Name& n)
 {

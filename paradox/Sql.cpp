@@ -136,7 +136,8 @@ private:
     Name name(const std::string& what)
     {
         if (tok_.kind != Tok::Word && tok_.kind != Tok::Quoted) unexpected(what);
-        Name n{tok_.text, pos(tok_.offset)};
+        const std::size_t at = pos(tok_.offset);
+        Name n{std::move(tok_.text), at, tok_.kind == Tok::Quoted ? at + 1 : at};
         advance();
         return n;
     }
@@ -159,7 +160,7 @@ private:
             ColumnDef c;
             c.name = name("a column name");
             if (tok_.kind != Tok::Word) unexpected("a type name for column \"" + c.name.text + "\"");
-            c.type = Name{upper(tok_.text), pos(tok_.offset)};
+            c.type = Name{upper(tok_.text), pos(tok_.offset), pos(tok_.offset)};
             advance();
             if (isPunct("(")) {
                 advance();
@@ -237,16 +238,17 @@ private:
         }
         in.valuesPos = pos(tok_.offset);
         expectKeyword("VALUES");
+        in.values.reserve(16);
         expectPunct("(");
         for (;;) {
             Literal lit;
             lit.pos = pos(tok_.offset);
             if (tok_.kind == Tok::Number) {
                 lit.kind = Literal::Kind::Number;
-                lit.text = tok_.text;
+                lit.text = std::move(tok_.text);
             } else if (tok_.kind == Tok::String) {
                 lit.kind = Literal::Kind::String;
-                lit.text = tok_.text;
+                lit.text = std::move(tok_.text);
             } else if (is("NULL")) {
                 lit.kind = Literal::Kind::Null;
             } else if (is("TRUE") || is("FALSE")) {
@@ -278,25 +280,24 @@ private:
         const auto c = static_cast<unsigned char>(s_[i_]);
         if (c == '\'') {
             tok_.kind = Tok::String;
-            for (++i_;; ++i_) {
-                if (i_ >= s_.size()) error(tok_.offset, "the string that starts here has no closing quote");
-                if (s_[i_] == '\'') {
-                    if (i_ + 1 < s_.size() && s_[i_ + 1] == '\'') {
-                        tok_.text += '\'';
-                        ++i_;
-                        continue;
-                    }
+            for (++i_;;) {
+                const std::size_t quote = s_.find('\'', i_);
+                if (quote == std::string_view::npos) error(tok_.offset, "the string that starts here has no closing quote");
+                tok_.text.append(s_.substr(i_, quote - i_));
+                i_ = quote + 1;
+                if (i_ < s_.size() && s_[i_] == '\'') {
+                    tok_.text += '\'';
                     ++i_;
-                    break;
+                    continue;
                 }
-                tok_.text += s_[i_];
+                break;
             }
         } else if (c == '"' || c == '`' || c == '[') {
             const char close = c == '[' ? ']' : char(c);
             tok_.kind = Tok::Quoted;
             const std::size_t end = s_.find(close, i_ + 1);
             if (end == std::string_view::npos) error(tok_.offset, "the name that starts here has no closing " + std::string(1, close));
-            tok_.text = std::string(s_.substr(i_ + 1, end - i_ - 1));
+            tok_.text.assign(s_.substr(i_ + 1, end - i_ - 1));
             i_ = end + 1;
         } else if (digit(c) || ((c == '-' || c == '+' || c == '.') && i_ + 1 < s_.size() &&
                                        (digit(static_cast<unsigned char>(s_[i_ + 1])) || s_[i_ + 1] == '.'))) {
@@ -324,7 +325,7 @@ private:
             tok_.kind = Tok::Word;
             const std::size_t start = i_;
             while (i_ < s_.size() && wordChar(static_cast<unsigned char>(s_[i_]))) ++i_;
-            tok_.text = std::string(s_.substr(start, i_ - start));
+            tok_.text.assign(s_.substr(start, i_ - start));
         } else if (c == '(' || c == ')' || c == ',' || c == ';') {
             tok_.kind = Tok::Punct;
             tok_.text = std::string(1, char(c));

@@ -17,6 +17,7 @@ namespace paradox::sql {
 struct Name {
     std::string text;          // UTF-8
     std::size_t pos = 0;       // 1-based character position in the statement
+    std::size_t textPos = 0;   // position of its first character (after an opening quote)
 };
 
 struct ColumnDef {

@@ -1,0 +1,228 @@
+// Golden bytes of every field type's encoding, and of a whole small table.
+#include "Helpers.h"
+
+#include "TestPaths.h"
+#include "paradox/Database.h"
+#include "paradox/Encoding.h"
+#include "paradox/Values.h"
+
+#include <gtest/gtest.h>
+
+using namespace paradox;
+
+namespace {
+
+Field field(FieldType type, int size)
+{
+    Field f;
+    f.type = type;
+    f.size = std::uint8_t(size);
+    return f;
+}
+
+sql::Literal number(const std::string& text) { return {sql::Literal::Kind::Number, text, 1}; }
+sql::Literal text(const std::string& t) { return {sql::Literal::Kind::String, t, 1}; }
+
+struct Golden {
+    Field field;
+    sql::Literal value;
+    std::string bytes;   // hex of the field's bytes in the record
+};
+
+std::string encoded(const Field& f, const sql::Literal& v, std::optional<std::string>* error = nullptr)
+{
+    std::string out(std::size_t(f.bytes()), '\0'), blob;
+    auto e = encodeLiteral(f, v, kCodePage1252, reinterpret_cast<unsigned char*>(out.data()), blob);
+    if (error) *error = e;
+    return ptest::hex(out);
+}
+
+}  // namespace
+
+TEST(Encoding, GoldenBytesOfEveryFixedType)
+{
+    const std::vector<Golden> cases{
+        {field(FieldType::Short, 2), number("1"), "80 01"},
+        {field(FieldType::Short, 2), number("256"), "81 00"},
+        {field(FieldType::Short, 2), number("-1"), "7f ff"},
+        {field(FieldType::Short, 2), number("0"), "80 00"},
+        {field(FieldType::Short, 2), number("-32767"), "00 01"},
+        {field(FieldType::Long, 4), number("1"), "80 00 00 01"},
+        {field(FieldType::Long, 4), number("-2147483647"), "00 00 00 01"},
+        {field(FieldType::Long, 4), number("2147483647"), "ff ff ff ff"},
+        {field(FieldType::Long, 4), number("7.0"), "80 00 00 07"},
+        {field(FieldType::Number, 8), number("1.5"), "bf f8 00 00 00 00 00 00"},
+        {field(FieldType::Number, 8), number("-0.25"), "40 2f ff ff ff ff ff ff"},
+        {field(FieldType::Number, 8), number("0"), "80 00 00 00 00 00 00 00"},
+        {field(FieldType::Number, 8), number("-0.0"), "80 00 00 00 00 00 00 00"},
+        {field(FieldType::Money, 8), number("12.5"), "c0 29 00 00 00 00 00 00"},
+        {field(FieldType::Logical, 1), number("0"), "80"},
+        {field(FieldType::Logical, 1), number("1"), "81"},
+        {field(FieldType::Logical, 1), {sql::Literal::Kind::True, "TRUE", 1}, "81"},
+        {field(FieldType::Date, 4), text("08/31/2021"), "80 0b 42 f1"},          // day 738033
+        {field(FieldType::Date, 4), text("2021-08-31"), "80 0b 42 f1"},
+        {field(FieldType::Date, 4), text("12/30/1899"), "80 0a 95 5a"},          // day 693594
+        {field(FieldType::Date, 4), text("01/01/0001"), "80 00 00 01"},
+        {field(FieldType::Time, 4), text("00:00:00"), "80 00 00 00"},            // midnight is not blank
+        {field(FieldType::Time, 4), text("12/30/1899 12:30:00"), "82 ae a5 40"}, // 45,000,000 ms
+        {field(FieldType::Timestamp, 8), text("08/31/2021 14:05:00"), "c2 cc ff 59 ed 1d 70 00"},
+        {field(FieldType::Timestamp, 8), text("01/01/0001"), "c1 94 99 70 00 00 00 00"},   // 86,400,000
+        {field(FieldType::Bcd, 2), number("1234.56"), "c2 00 00 00 00 00 00 00 00 00 00 00 00 00 12 34 56"},
+        {field(FieldType::Bcd, 2), number("-7.5"), "42 ff ff ff ff ff ff ff ff ff ff ff ff ff ff f8 af"},
+        {field(FieldType::Bcd, 0), number("0"), "c0 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00"},
+        {field(FieldType::Bcd, 1), number("0.05"), "c1 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 01"},   // rounded half up
+        {field(FieldType::Alpha, 4), text("ab"), "61 62 00 00"},
+        {field(FieldType::Alpha, 4), text("abcd"), "61 62 63 64"},               // full width: no terminator
+        {field(FieldType::Alpha, 4), text("\xE2\x82\xAC" "\xC3\xA9"), "80 e9 00 00"},   // euro sign, e acute in 1252
+        {field(FieldType::Alpha, 4), number("12.5"), "31 32 2e 35"},
+        {field(FieldType::Bytes, 3), text("A"), "41 00 00"},
+        {field(FieldType::Long, 4), {sql::Literal::Kind::Null, "", 1}, "00 00 00 00"},
+        {field(FieldType::Alpha, 2), text(""), "00 00"},
+    };
+    for (const auto& c : cases) {
+        std::optional<std::string> error;
+        EXPECT_EQ(encoded(c.field, c.value, &error), c.bytes) << typeName(c.field.type) << " " << c.value.text;
+        EXPECT_FALSE(error) << *error;
+    }
+}
+
+TEST(Encoding, ValuesThatDoNotFitAreRejectedWithTheReason)
+{
+    const std::vector<std::pair<Golden, std::string>> cases{
+        {{field(FieldType::Short, 2), number("32768"), ""}, "32768 is out of range (-32767 to 32767)"},
+        {{field(FieldType::Short, 2), number("-32768"), ""}, "-32768 is out of range (-32767 to 32767)"},
+        {{field(FieldType::Long, 4), number("-2147483648"), ""}, "-2147483648 is out of range (-2147483647 to 2147483647)"},
+        {{field(FieldType::Long, 4), number("1.5"), ""}, "1.5 has a fraction, which a whole-number column cannot hold"},
+        {{field(FieldType::Long, 4), text("abc"), ""}, "'abc' is not a number"},
+        {{field(FieldType::Number, 8), number("1e999"), ""}, "1e999 is out of range for a floating-point number"},
+        {{field(FieldType::Logical, 1), number("2"), ""}, "2 is not a logical value (0, 1, TRUE or FALSE)"},
+        {{field(FieldType::Date, 4), text("02/30/2021"), ""},
+         "'02/30/2021' is not a date or time ('mm/dd/yyyy', 'mm/dd/yyyy hh:nn:ss', 'yyyy-mm-dd hh:nn:ss' or 'hh:nn:ss')"},
+        {{field(FieldType::Date, 4), text("08/31/2021 10:15:00"), ""}, "'08/31/2021 10:15:00' has a time of day, which a Date column cannot hold"},
+        {{field(FieldType::Date, 4), number("5"), ""}, "5 is not a date; write it as 'mm/dd/yyyy' or 'mm/dd/yyyy hh:nn:ss'"},
+        {{field(FieldType::Time, 4), text("08/31/2021 10:15:00"), ""}, "'08/31/2021 10:15:00' has a date, which a Time column cannot hold"},
+        {{field(FieldType::Alpha, 3), text("abcd"), ""}, "the text 'abcd' has 4 characters, the column holds 3"},
+        {{field(FieldType::Alpha, 9), text("a\xE2\x82\xB9"), ""}, "the character at position 3 of 'a\xE2\x82\xB9' is not in code page 1252"},
+        {{field(FieldType::Bcd, 30), number("123"), ""}, "123 has more than 2 digits before the decimal point"},
+    };
+    for (const auto& [c, message] : cases) {
+        std::optional<std::string> error;
+        encoded(c.field, c.value, &error);
+        ASSERT_TRUE(error) << c.value.text;
+        EXPECT_EQ(*error, message);
+    }
+}
+
+TEST(Encoding, IntegersDoublesAndBcdDecodeToWhatWasEncoded)
+{
+    unsigned char b[8];
+    for (std::int64_t v : {-32767LL, -1LL, 0LL, 1LL, 32767LL}) {
+        encodeInt(b, 2, v);
+        EXPECT_EQ(decodeInt(b, 2), v);
+    }
+    for (double v : {-1e300, -0.25, 0.0, 1e-300, 1.5, 63766101900000.0}) {
+        encodeDouble(b, v);
+        EXPECT_EQ(decodeDouble(b), v);
+    }
+    for (const char* v : {"-7.50", "1234.56", "0.00", "99999999999999999999999999999.99"}) {
+        const auto bcd = encodeBcd(v, 2);
+        ASSERT_TRUE(bcd);
+        EXPECT_EQ(decodeBcd(reinterpret_cast<const unsigned char*>(bcd->data()), 2), v);
+    }
+}
+
+TEST(Encoding, CalendarMatchesTheProlepticGregorianDayCount)
+{
+    EXPECT_EQ(dayNumber(1, 1, 1), 1);
+    EXPECT_EQ(dayNumber(2021, 8, 31), 738033);
+    EXPECT_EQ(dayNumber(1996, 5, 4), 728783);
+    EXPECT_EQ(dayNumber(100, 1, 1), 36160);
+    EXPECT_EQ(dayNumber(9999, 12, 31), kMaxDay);
+    for (std::int32_t day : {1, 693594, 738033, 744000, kMaxDay}) {
+        int y, m, d;
+        civilFromDay(day, y, m, d);
+        EXPECT_EQ(dayNumber(y, m, d), day);
+    }
+    EXPECT_TRUE(validDate(2000, 2, 29));
+    EXPECT_FALSE(validDate(1900, 2, 29));
+    EXPECT_FALSE(validDate(10000, 1, 1));
+}
+
+TEST(Encoding, CodePage1252RoundTripsAndRefusesWhatItLacks)
+{
+    std::string cp;
+    EXPECT_FALSE(utf8ToCp1252("O'Neil \xE2\x82\xAC \xC3\xBC \xC5\xA0", cp));
+    EXPECT_EQ(ptest::hex(cp), "4f 27 4e 65 69 6c 20 80 20 fc 20 8a");
+    EXPECT_EQ(cp1252ToUtf8(cp), "O'Neil \xE2\x82\xAC \xC3\xBC \xC5\xA0");
+    EXPECT_EQ(utf8ToCp1252("ab\xE4\xB8\xAD", cp), 2u);   // a CJK character
+    EXPECT_EQ(utf8ToCp1252("\xC2\x81", cp), 0u);         // U+0081 has no place in 1252
+    EXPECT_EQ(utf8ToCp1252("a\xC3", cp), 1u);            // cut-off UTF-8
+    EXPECT_EQ(foldCase("ORDERS \xC4"), "orders \xE4");
+}
+
+// A whole small table: CREATE TABLE "G" ("ID" INT, "Name" CHAR(3)), one primary key,
+// one row (1, 'ab').
+TEST(Encoding, GoldenBytesOfASmallKeyedTable)
+{
+    const auto folder = testsupport::freshFolder("golden");
+    Database db(folder);
+    db.execute(R"(CREATE TABLE "G" ("ID" INT, "Name" CHAR(3)))");
+    db.execute(R"(CREATE INDEX "G" ON "G" ("ID") WITH PRIMARY)");
+    db.execute(R"(INSERT INTO "G" VALUES (1, 'ab'))");
+    std::string file = ptest::readFile(folder / "G.DB");
+    ASSERT_EQ(file.size(), 0x800u + 0x1000u);
+    for (int i = 0x60; i < 0x64; ++i) file[i] = 0;   // update time
+    const std::string header = ptest::unhex(R"(
+        07 00           # record size 7
+        00 08           # header size 0x800
+        00              # keyed table
+        04              # 4 KB blocks
+        01 00 00 00     # 1 record
+        01 00 01 00     # blocks in use, in the file
+        01 00 01 00     # first and last block
+        0c 00           # keyed table marker
+        00 00 00 00 00 00 00 00 00 00 00 00
+        00              # no index levels in a .DB
+        02 00           # 2 fields
+        01 00           # 1 key field
+        00 ff 00 ff     # not encrypted
+        00              # sort order ascii
+        00 00 00
+        02 01 00        # change counts
+        00 00 00 00 00 00 00 00 00
+        0b              # version 5.x
+        01 00           # maximum blocks
+        00 00
+        1f 0f           # .DB marker
+        00 00 00 00 00 00 00 00 00
+        00 00 00 00     # autoincrement
+        00 00 00 00
+        e9 00           # header bytes in use: 0x78 + 8*2 + 4 + 79 + 8 (names) + 2*2 + 6 ("ascii")
+        00 00 00 20 00
+        0b 01 0b 01     # version ids
+        00 00 00 00
+        00 00 00 00     # update time (masked)
+        03 00           # fields + 1
+        87 00           # field numbers at 0x58 + 0x87
+        00 00
+        e4 04           # code page 1252
+        01 01
+        88 00           # bytes in use - 0x61
+        00 00 00 00 00 00 00 00
+        04 04 01 03     # fields: Long 4, Alpha 3
+    )");
+    EXPECT_EQ(ptest::hex(file.substr(0, header.size())), ptest::hex(header));
+    const std::string names = ptest::unhex(R"(
+        47 00           # table name "G", NUL-padded to 79 bytes
+    )");
+    EXPECT_EQ(ptest::hex(file.substr(0x78 + 4 + 4 + 8, 2)), ptest::hex(names));
+    EXPECT_EQ(file.substr(0x78 + 16 + 79, 18), std::string("ID\0Name\0\x01\0\x02\0ascii\0", 18));
+    const std::string block = ptest::unhex(R"(
+        00 00           # next block: none
+        00 00           # previous block: none
+        00 00           # last record at offset 0
+        80 00 00 01     # ID 1
+        61 62 00        # Name 'ab'
+    )");
+    EXPECT_EQ(ptest::hex(file.substr(0x800, block.size())), ptest::hex(block));
+}
