@@ -115,19 +115,25 @@ public:
     bool Eof() const;
     bool bof() const;
     void MoveNext();
-    // The current row's fields in column order of the source text.
+    // The current row's fields in column order of the source text. At EOF the fields keep
+    // their names and types and hold null values.
     const std::vector<Field>& Fields() const;
+    // The field of that name (letter case ignored), as Fields("TABLE_NAME") in ADO.
+    const Field& Fields(const std::string& name) const;
     // Number of rows of the result for the progress display; -1 when it cannot be known.
     std::int64_t RecordCount();
     void Close();
     bool isOpen() const;
 
 private:
+    void attach(std::unique_ptr<Cursor> cursor);
+    // Raises db::Error unless the recordset is open.
+    void requireOpen() const;
+
     std::unique_ptr<Cursor> cursor_;
     std::vector<Field> fields_;
     bool eof_ = true;
     bool bof_ = true;
-    bool started_ = false;
 };
 
 } // namespace db

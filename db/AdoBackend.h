@@ -1,0 +1,46 @@
+#pragma once
+// What a backend of the data-access objects provides. Connection and Recordset (Ado.h) hold the
+// ADO-shaped state; a backend talks to one kind of database.
+
+#include "db/Ado.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace db {
+
+// Rows of one result, read forward only.
+class Cursor {
+public:
+    virtual ~Cursor() = default;
+    // The result's columns in order, each with a null value.
+    virtual std::vector<Field> describe() = 0;
+    // Reads the next row's values into `fields` (as described); false after the last row.
+    virtual bool next(std::vector<Field>& fields) = 0;
+    // Number of rows of the whole result, or -1 when it is not known.
+    virtual std::int64_t recordCount() = 0;
+};
+
+class Backend {
+public:
+    virtual ~Backend() = default;
+    virtual void execute(const std::string& statement) = 0;
+    // The table schema rowset: TABLE_CATALOG, TABLE_SCHEMA, TABLE_NAME, TABLE_TYPE.
+    virtual std::unique_ptr<Cursor> tables() = 0;
+    virtual std::unique_ptr<Cursor> query(const std::string& source) = 0;
+};
+
+// ADO's own texts for misuse of its objects.
+inline constexpr const char* kObjectClosed = "Operation is not allowed when the object is closed.";
+inline constexpr const char* kObjectOpen = "Operation is not allowed when the object is open.";
+inline constexpr const char* kNoCurrentRecord =
+    "Either BOF or EOF is True, or the current record has been deleted. Requested operation requires a current record.";
+inline constexpr const char* kItemNotFound =
+    "Item cannot be found in the collection corresponding to the requested name or ordinal.";
+
+// The connection string's backend: the Paradox engine for the Paradox driver's name, else ODBC.
+std::unique_ptr<Backend> openBackend(const std::string& connectionString, const Connection& settings);
+
+} // namespace db

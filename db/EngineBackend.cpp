@@ -1,0 +1,106 @@
+#include "db/EngineBackend.h"
+
+#include "db/OdbcConnectionString.h"
+#include "paradox/Database.h"
+
+#include <utility>
+#include <vector>
+
+namespace db {
+
+namespace {
+
+// Rows held in memory: the table list of a folder is short.
+class ListCursor final : public Cursor {
+public:
+    ListCursor(std::vector<Field> columns, std::vector<std::vector<Value>> rows)
+        : columns_(std::move(columns)), rows_(std::move(rows))
+    {
+    }
+
+    std::vector<Field> describe() override { return columns_; }
+
+    bool next(std::vector<Field>& fields) override
+    {
+        if (next_ >= rows_.size())
+            return false;
+        for (std::size_t i = 0; i < fields.size(); ++i)
+            fields[i].value = rows_[next_][i];
+        ++next_;
+        return true;
+    }
+
+    std::int64_t recordCount() override { return static_cast<std::int64_t>(rows_.size()); }
+
+private:
+    std::vector<Field> columns_;
+    std::vector<std::vector<Value>> rows_;
+    std::size_t next_ = 0;
+};
+
+template <class F>
+auto translated(F&& f)
+{
+    try {
+        return f();
+    } catch (const paradox::Error& e) {
+        throw Error(e.what());
+    }
+}
+
+class EngineBackend final : public Backend {
+public:
+    explicit EngineBackend(const std::filesystem::path& folder)
+        : database_(translated([&] { return std::make_unique<paradox::Database>(folder); }))
+    {
+    }
+
+    void execute(const std::string& statement) override
+    {
+        translated([&] { database_->execute(statement); });
+    }
+
+    std::unique_ptr<Cursor> tables() override
+    {
+        std::vector<Field> columns;
+        for (const char* name : {"TABLE_CATALOG", "TABLE_SCHEMA", "TABLE_NAME", "TABLE_TYPE"})
+            columns.push_back(Field{name, adVarWChar, Null{}, 255, 0, 0});
+        std::vector<std::vector<Value>> rows;
+        const std::string catalog = database_->folder().string();
+        for (const std::string& name : translated([&] { return database_->tableNames(); }))
+            rows.push_back({catalog, Null{}, name, std::string("TABLE")});
+        return std::make_unique<ListCursor>(std::move(columns), std::move(rows));
+    }
+
+    std::unique_ptr<Cursor> query(const std::string& source) override
+    {
+        throw Error("The Paradox connection runs statements only and returns no rows: " + source);
+    }
+
+private:
+    std::unique_ptr<paradox::Database> database_;
+};
+
+} // namespace
+
+bool isParadoxDriver(const std::string& driverName) { return equalsIgnoringCase(driverName, kParadoxDriverName); }
+
+std::filesystem::path paradoxFolder(const std::string& connectionString)
+{
+    const std::vector<ConnectionAttribute> attributes = parseConnectionString(connectionString);
+    std::optional<std::string> folder = attributeValue(attributes, "Dbq");
+    if (!folder || folder->empty())
+        folder = attributeValue(attributes, "DefaultDir");
+    if (!folder || folder->empty())
+        throw Error("The Paradox connection string names no folder (Dbq= or DefaultDir=).");
+    if (folder->size() > 1 && folder->back() == '\\')
+        folder->pop_back();
+    return std::filesystem::path(*folder);
+}
+
+std::unique_ptr<Backend> openEngineBackend(const std::string& connectionString)
+{
+    return std::make_unique<EngineBackend>(paradoxFolder(connectionString));
+}
+
+} // namespace db

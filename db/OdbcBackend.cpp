@@ -1,0 +1,481 @@
+#include "db/OdbcBackend.h"
+
+#include "db/OdbcConnectionString.h"
+#include "db/OdbcHandles.h"
+#include "db/OdbcText.h"
+#include "db/OdbcTypes.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <regex>
+#include <vector>
+
+namespace db {
+
+namespace {
+
+using odbc::check;
+
+bool containsIgnoringCase(std::string_view text, std::string_view part)
+{
+    return !std::ranges::search(text, part, [](char a, char b) {
+                return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+            }).empty();
+}
+
+// The server part "host", "host,port" or "host\instance" with "(local)" or "." as the host
+// naming this machine, as the Windows driver reads them.
+std::string withLocalHost(const std::string& server)
+{
+    const std::size_t end = std::min(server.find_first_of(",\\"), server.size());
+    const std::string host = server.substr(0, end);
+    if (equalsIgnoringCase(host, "(local)") || host == ".")
+        return "127.0.0.1" + server.substr(end);
+    return server;
+}
+
+SQLWCHAR* wide(std::u16string& text) { return reinterpret_cast<SQLWCHAR*>(text.data()); }
+
+std::optional<std::string> registeredDriverLibrary(const odbc::EnvironmentHandle& env, std::string_view name)
+{
+    std::array<SQLWCHAR, 512> description{};
+    std::array<SQLWCHAR, 4096> attributes{};
+    SQLUSMALLINT direction = SQL_FETCH_FIRST;
+    for (;;) {
+        SQLSMALLINT descriptionLength = 0;
+        SQLSMALLINT attributesLength = 0;
+        SQLRETURN rc = SQLDriversW(env.get(), direction, description.data(), static_cast<SQLSMALLINT>(description.size()),
+                                   &descriptionLength, attributes.data(), static_cast<SQLSMALLINT>(attributes.size()),
+                                   &attributesLength);
+        if (!SQL_SUCCEEDED(rc))
+            return std::nullopt;
+        direction = SQL_FETCH_NEXT;
+        const std::string driver = utf16ToUtf8(reinterpret_cast<const char16_t*>(description.data()));
+        if (!equalsIgnoringCase(driver, name))
+            continue;
+        // Attributes are "key=value" texts, each ended by a NUL, the list by a second NUL.
+        std::string library;
+        for (const SQLWCHAR* p = attributes.data(); *p != 0;) {
+            const std::string pair = utf16ToUtf8(reinterpret_cast<const char16_t*>(p));
+            if (pair.size() > 7 && equalsIgnoringCase(std::string_view(pair).substr(0, 7), "Driver="))
+                library = pair.substr(7);
+            while (*p != 0)
+                ++p;
+            ++p;
+        }
+        return library.empty() ? driver : library;
+    }
+}
+
+// One result set: its columns and a statement positioned on its rows.
+class OdbcCursor;
+
+class OdbcBackend final : public Backend {
+public:
+    OdbcBackend(const std::string& connectionString, const Connection& settings)
+        : env_(odbc::allocateEnvironment()), dbc_(odbc::allocateConnection(env_)),
+          queryTimeout_(settings.CommandTimeout)
+    {
+        const SQLULEN loginTimeout = static_cast<SQLULEN>(std::max(0, settings.ConnectionTimeout));
+        check(SQLSetConnectAttrW(dbc_.get(), SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(loginTimeout), 0),
+              dbc_, "SQLSetConnectAttr");
+        DriverCatalog catalog{[this](std::string_view name) { return registeredDriverLibrary(env_, name); },
+                              findFreeTdsLibrary(), defaultSqlServerPort()};
+        std::u16string text = utf8ToUtf16(prepareConnectionString(connectionString, catalog));
+        std::array<SQLWCHAR, 1024> completed{};
+        SQLSMALLINT completedLength = 0;
+        SQLRETURN rc = SQLDriverConnectW(dbc_.get(), nullptr, wide(text), static_cast<SQLSMALLINT>(text.size()),
+                                         completed.data(), static_cast<SQLSMALLINT>(completed.size()),
+                                         &completedLength, SQL_DRIVER_NOPROMPT);
+        check(rc, dbc_, "SQLDriverConnect");
+    }
+
+    ~OdbcBackend() override;
+
+    void execute(const std::string& statement) override
+    {
+        odbc::StatementHandle stmt = newStatement();
+        std::u16string text = utf8ToUtf16(statement);
+        SQLRETURN rc = SQLExecDirectW(stmt.get(), wide(text), static_cast<SQLINTEGER>(text.size()));
+        // Later results of a batch may carry its errors, so every one is walked through.
+        while (rc != SQL_NO_DATA) {
+            check(rc, stmt, "SQLExecDirect");
+            rc = SQLMoreResults(stmt.get());
+        }
+    }
+
+    std::unique_ptr<Cursor> tables() override;
+    std::unique_ptr<Cursor> query(const std::string& source) override;
+
+    odbc::StatementHandle newStatement()
+    {
+        odbc::StatementHandle stmt = odbc::allocateStatement(dbc_);
+        const SQLULEN timeout = static_cast<SQLULEN>(std::max(0, queryTimeout_));
+        SQLRETURN rc = SQLSetStmtAttrW(stmt.get(), SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(timeout), 0);
+        // A driver that cannot honour the timeout exactly substitutes its own value (01S02).
+        check(rc, stmt, "SQLSetStmtAttr");
+        return stmt;
+    }
+
+    void attach(OdbcCursor* cursor) { cursors_.push_back(cursor); }
+    void detach(OdbcCursor* cursor) { std::erase(cursors_, cursor); }
+
+private:
+    std::int64_t countRows(const std::string& table);
+
+    odbc::EnvironmentHandle env_;
+    odbc::ConnectionHandle dbc_;
+    int queryTimeout_;
+    // Open results, released before the connection goes so the driver sees them end first.
+    std::vector<OdbcCursor*> cursors_;
+};
+
+struct Column {
+    std::string name;
+    odbc::ColumnType type;
+    std::int64_t size;
+    int digits;
+};
+
+class OdbcCursor final : public Cursor {
+public:
+    OdbcCursor(OdbcBackend& owner, odbc::StatementHandle stmt, std::int64_t rows,
+               std::vector<std::string> renamed = {})
+        : owner_(&owner), stmt_(std::move(stmt)), rows_(rows)
+    {
+        SQLSMALLINT count = 0;
+        check(SQLNumResultCols(stmt_.get(), &count), stmt_, "SQLNumResultCols");
+        for (SQLUSMALLINT i = 1; i <= count; ++i) {
+            std::array<SQLWCHAR, 256> name{};
+            SQLSMALLINT nameLength = 0;
+            SQLSMALLINT sqlType = 0;
+            SQLULEN size = 0;
+            SQLSMALLINT digits = 0;
+            SQLSMALLINT nullable = 0;
+            check(SQLDescribeColW(stmt_.get(), i, name.data(), static_cast<SQLSMALLINT>(name.size()), &nameLength,
+                                  &sqlType, &size, &digits, &nullable),
+                  stmt_, "SQLDescribeCol");
+            SQLLEN isUnsigned = SQL_FALSE;
+            check(SQLColAttributeW(stmt_.get(), i, SQL_DESC_UNSIGNED, nullptr, 0, nullptr, &isUnsigned), stmt_,
+                  "SQLColAttribute");
+            Column column;
+            column.name = i <= renamed.size() ? renamed[i - 1]
+                                              : utf16ToUtf8(reinterpret_cast<const char16_t*>(name.data()));
+            column.type = odbc::mapColumnType(sqlType, static_cast<std::int64_t>(size), isUnsigned == SQL_TRUE);
+            column.size = static_cast<std::int64_t>(size);
+            column.digits = digits;
+            columns_.push_back(std::move(column));
+        }
+        if (!renamed.empty() && renamed.size() < columns_.size())
+            columns_.resize(renamed.size());
+        owner_->attach(this);
+    }
+
+    ~OdbcCursor() override
+    {
+        if (owner_)
+            owner_->detach(this);
+    }
+
+    // The connection is going: the rows end here.
+    void release() noexcept
+    {
+        stmt_.reset();
+        owner_ = nullptr;
+    }
+
+    std::vector<Field> describe() override
+    {
+        std::vector<Field> fields;
+        for (const Column& c : columns_) {
+            Field f;
+            f.name = c.name;
+            f.Type = c.type.adoType;
+            f.definedSize = c.size;
+            if (c.type.kind == odbc::ValueKind::Decimal) {
+                f.precision = static_cast<int>(c.size);
+                f.numericScale = c.digits;
+            }
+            fields.push_back(std::move(f));
+        }
+        return fields;
+    }
+
+    bool next(std::vector<Field>& fields) override
+    {
+        if (!stmt_)
+            throw Error(kObjectClosed);
+        SQLRETURN rc = SQLFetch(stmt_.get());
+        if (rc == SQL_NO_DATA) {
+            stmt_.reset();
+            return false;
+        }
+        check(rc, stmt_, "SQLFetch");
+        for (std::size_t i = 0; i < columns_.size(); ++i)
+            fields[i].value = read(static_cast<SQLUSMALLINT>(i + 1), columns_[i].type.kind);
+        return true;
+    }
+
+    std::int64_t recordCount() override { return rows_; }
+
+private:
+    template <class T>
+    bool readFixed(SQLUSMALLINT column, SQLSMALLINT cType, T& target)
+    {
+        SQLLEN indicator = 0;
+        check(SQLGetData(stmt_.get(), column, cType, &target, sizeof target, &indicator), stmt_, "SQLGetData");
+        return indicator != SQL_NULL_DATA;
+    }
+
+    // Text and binary of any length, in pieces; empty when the value is NULL.
+    template <class Unit>
+    std::optional<std::basic_string<Unit>> readPieces(SQLUSMALLINT column, SQLSMALLINT cType)
+    {
+        const std::size_t terminator = cType == SQL_C_BINARY ? 0 : sizeof(Unit);
+        const std::size_t room = buffer_.size() - terminator;
+        std::basic_string<Unit> data;
+        for (;;) {
+            SQLLEN indicator = 0;
+            SQLRETURN rc = SQLGetData(stmt_.get(), column, cType, buffer_.data(), static_cast<SQLLEN>(buffer_.size()),
+                                      &indicator);
+            if (rc == SQL_NO_DATA)
+                break;
+            check(rc, stmt_, "SQLGetData");
+            if (indicator == SQL_NULL_DATA)
+                return std::nullopt;
+            const bool last = indicator != SQL_NO_TOTAL && static_cast<std::size_t>(indicator) <= room;
+            const std::size_t bytes = last ? static_cast<std::size_t>(indicator) : room;
+            data.append(reinterpret_cast<const Unit*>(buffer_.data()), bytes / sizeof(Unit));
+            if (last)
+                break;
+        }
+        return data;
+    }
+
+    std::optional<std::string> readText(SQLUSMALLINT column)
+    {
+        auto text = readPieces<char16_t>(column, SQL_C_WCHAR);
+        if (!text)
+            return std::nullopt;
+        return utf16ToUtf8(*text);
+    }
+
+    Value read(SQLUSMALLINT column, odbc::ValueKind kind);
+
+    OdbcBackend* owner_;
+    odbc::StatementHandle stmt_;
+    std::int64_t rows_;
+    std::vector<Column> columns_;
+    std::vector<std::uint8_t> buffer_ = std::vector<std::uint8_t>(64 * 1024);
+};
+
+OdbcBackend::~OdbcBackend()
+{
+    for (OdbcCursor* cursor : cursors_)
+        cursor->release();
+}
+
+// "-.5" and ".5" as some drivers write them become "-0.5" and "0.5".
+Decimal decimalFromText(std::string text)
+{
+    text.erase(std::remove_if(text.begin(), text.end(), [](unsigned char c) { return std::isspace(c); }), text.end());
+    const std::size_t digitsStart = !text.empty() && (text[0] == '-' || text[0] == '+') ? 1 : 0;
+    if (digitsStart < text.size() && text[digitsStart] == '.')
+        text.insert(digitsStart, "0");
+    if (!text.empty() && text[0] == '+')
+        text.erase(0, 1);
+    static const std::regex exact(R"(-?[0-9]+(\.[0-9]+)?)");
+    if (!std::regex_match(text, exact))
+        throw Error("The driver returned \"" + text + "\" for an exact number.");
+    return Decimal{text};
+}
+
+// "hh:mm:ss" with up to nine digits of fraction, as drivers write a time of day.
+DateTime timeFromText(const std::string& text)
+{
+    DateTime t;
+    int consumed = 0;
+    if (std::sscanf(text.c_str(), "%2d:%2d:%2d%n", &t.hour, &t.minute, &t.second, &consumed) != 3)
+        throw Error("The driver returned \"" + text + "\" for a time of day.");
+    std::size_t pos = static_cast<std::size_t>(consumed);
+    if (pos < text.size() && text[pos] == '.') {
+        std::uint32_t scale = 100000000;
+        for (++pos; pos < text.size() && std::isdigit(static_cast<unsigned char>(text[pos])) && scale > 0; ++pos) {
+            t.nanosecond += static_cast<std::uint32_t>(text[pos] - '0') * scale;
+            scale /= 10;
+        }
+    }
+    return t;
+}
+
+std::string guidText(const SQLGUID& g)
+{
+    char text[37];
+    std::snprintf(text, sizeof text, "%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X", static_cast<unsigned>(g.Data1),
+                  g.Data2, g.Data3, g.Data4[0], g.Data4[1], g.Data4[2], g.Data4[3], g.Data4[4], g.Data4[5], g.Data4[6],
+                  g.Data4[7]);
+    return text;
+}
+
+Value OdbcCursor::read(SQLUSMALLINT column, odbc::ValueKind kind)
+{
+    using odbc::ValueKind;
+    switch (kind) {
+    case ValueKind::Text: {
+        auto text = readText(column);
+        return text ? Value(std::move(*text)) : Value(Null{});
+    }
+    case ValueKind::Bit: {
+        unsigned char v = 0;
+        return readFixed(column, SQL_C_BIT, v) ? Value(v != 0) : Value(Null{});
+    }
+    case ValueKind::Integer: {
+        SQLBIGINT v = 0;
+        return readFixed(column, SQL_C_SBIGINT, v) ? Value(static_cast<std::int64_t>(v)) : Value(Null{});
+    }
+    case ValueKind::Single: {
+        SQLREAL v = 0;
+        return readFixed(column, SQL_C_FLOAT, v) ? Value(static_cast<double>(v)) : Value(Null{});
+    }
+    case ValueKind::Double: {
+        SQLDOUBLE v = 0;
+        return readFixed(column, SQL_C_DOUBLE, v) ? Value(static_cast<double>(v)) : Value(Null{});
+    }
+    case ValueKind::Decimal: {
+        auto text = readText(column);
+        return text ? Value(decimalFromText(std::move(*text))) : Value(Null{});
+    }
+    case ValueKind::Date: {
+        SQL_DATE_STRUCT d{};
+        if (!readFixed(column, SQL_C_TYPE_DATE, d))
+            return Null{};
+        return DateTime{d.year, d.month, d.day, 0, 0, 0, 0};
+    }
+    case ValueKind::Time: {
+        // Text keeps the fraction of a second, which the ODBC time structure has no room for.
+        auto text = readText(column);
+        return text ? Value(timeFromText(*text)) : Value(Null{});
+    }
+    case ValueKind::Timestamp: {
+        SQL_TIMESTAMP_STRUCT t{};
+        if (!readFixed(column, SQL_C_TYPE_TIMESTAMP, t))
+            return Null{};
+        return DateTime{t.year, t.month, t.day, t.hour, t.minute, t.second, static_cast<std::uint32_t>(t.fraction)};
+    }
+    case ValueKind::Guid: {
+        SQLGUID g{};
+        return readFixed(column, SQL_C_GUID, g) ? Value(Guid{guidText(g)}) : Value(Null{});
+    }
+    case ValueKind::Binary: {
+        auto bytes = readPieces<std::uint8_t>(column, SQL_C_BINARY);
+        return bytes ? Value(Bytes(bytes->begin(), bytes->end())) : Value(Null{});
+    }
+    }
+    return Null{};
+}
+
+std::unique_ptr<Cursor> OdbcBackend::tables()
+{
+    odbc::StatementHandle stmt = newStatement();
+    check(SQLTablesW(stmt.get(), nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0), stmt, "SQLTables");
+    // ODBC names the columns TABLE_CAT and TABLE_SCHEM; the schema rowset calls them as below.
+    return std::make_unique<OdbcCursor>(*this, std::move(stmt), -1,
+                                        std::vector<std::string>{"TABLE_CATALOG", "TABLE_SCHEMA", "TABLE_NAME", "TABLE_TYPE"});
+}
+
+// The table of a source "SELECT * FROM [name]" or "SELECT * FROM name", else empty.
+std::optional<std::string> wholeTableSource(const std::string& source)
+{
+    static const std::regex pattern(R"(\s*SELECT\s+\*\s+FROM\s+(\[(?:[^\]]|\]\])+\]|[A-Za-z_][A-Za-z0-9_]*)\s*;?\s*)",
+                                    std::regex::icase);
+    std::smatch match;
+    if (!std::regex_match(source, match, pattern))
+        return std::nullopt;
+    return match[1].str();
+}
+
+std::int64_t OdbcBackend::countRows(const std::string& table)
+{
+    odbc::StatementHandle stmt = newStatement();
+    std::u16string text = utf8ToUtf16("SELECT COUNT(*) FROM " + table);
+    check(SQLExecDirectW(stmt.get(), wide(text), static_cast<SQLINTEGER>(text.size())), stmt, "SQLExecDirect");
+    check(SQLFetch(stmt.get()), stmt, "SQLFetch");
+    SQLBIGINT count = 0;
+    SQLLEN indicator = 0;
+    check(SQLGetData(stmt.get(), 1, SQL_C_SBIGINT, &count, sizeof count, &indicator), stmt, "SQLGetData");
+    return indicator == SQL_NULL_DATA ? -1 : static_cast<std::int64_t>(count);
+}
+
+std::unique_ptr<Cursor> OdbcBackend::query(const std::string& source)
+{
+    // The rows stream forward only, so their number for the progress display is asked for
+    // first, while the connection has no other result open.
+    std::int64_t rows = -1;
+    if (auto table = wholeTableSource(source))
+        rows = countRows(*table);
+    odbc::StatementHandle stmt = newStatement();
+    std::u16string text = utf8ToUtf16(source);
+    check(SQLExecDirectW(stmt.get(), wide(text), static_cast<SQLINTEGER>(text.size())), stmt, "SQLExecDirect");
+    return std::make_unique<OdbcCursor>(*this, std::move(stmt), rows);
+}
+
+} // namespace
+
+std::string prepareConnectionString(std::string_view connectionString, const DriverCatalog& catalog)
+{
+    std::vector<ConnectionAttribute> attributes = parseConnectionString(connectionString);
+    const std::optional<std::string> driver = attributeValue(attributes, "Driver");
+    if (!driver)
+        return std::string(connectionString);
+    std::optional<std::string> library = catalog.registeredLibrary ? catalog.registeredLibrary(*driver) : std::nullopt;
+    if (!library && equalsIgnoringCase(*driver, "SQL Server") && !catalog.freeTdsLibrary.empty()) {
+        library = catalog.freeTdsLibrary;
+        setAttribute(attributes, "Driver", *library);
+    }
+    if (!containsIgnoringCase(library.value_or(*driver), "tdsodbc"))
+        return formatConnectionString(attributes);
+    if (std::optional<std::string> server = attributeValue(attributes, "Server")) {
+        const std::string local = withLocalHost(*server);
+        if (local != *server)
+            setAttribute(attributes, "Server", local);
+        if (server->find_first_of(",\\") == std::string::npos && !attributeValue(attributes, "Port"))
+            setAttribute(attributes, "Port", catalog.defaultPort);
+    }
+    return formatConnectionString(attributes);
+}
+
+std::string findFreeTdsLibrary()
+{
+#ifdef _WIN32
+    return {};
+#else
+    static const char* const candidates[] = {
+        "/usr/lib/x86_64-linux-gnu/odbc/libtdsodbc.so", "/usr/lib/aarch64-linux-gnu/odbc/libtdsodbc.so",
+        "/usr/lib/i386-linux-gnu/odbc/libtdsodbc.so",   "/usr/lib/odbc/libtdsodbc.so",
+        "/usr/lib64/libtdsodbc.so.0",                   "/usr/lib64/libtdsodbc.so",
+        "/usr/local/lib/libtdsodbc.so",                 "/opt/homebrew/lib/libtdsodbc.so",
+    };
+    std::error_code ignored;
+    for (const char* path : candidates)
+        if (std::filesystem::exists(path, ignored))
+            return path;
+    return {};
+#endif
+}
+
+std::string defaultSqlServerPort()
+{
+    const char* port = std::getenv("TDSPORT");
+    return port && *port ? port : "1433";
+}
+
+std::unique_ptr<Backend> openOdbcBackend(const std::string& connectionString, const Connection& settings)
+{
+    return std::make_unique<OdbcBackend>(connectionString, settings);
+}
+
+} // namespace db

@@ -1,0 +1,37 @@
+#pragma once
+// The ODBC backend of the data-access objects (unixODBC, or Windows' driver manager).
+
+#include "db/AdoBackend.h"
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace db {
+
+// What decides how a connection string reaches the driver manager.
+struct DriverCatalog {
+    // The library of a driver registered under this name, or empty when none is.
+    std::function<std::optional<std::string>(std::string_view name)> registeredLibrary;
+    // FreeTDS's ODBC driver library, or empty when it is not installed.
+    std::string freeTdsLibrary;
+    // The port FreeTDS is handed for a server named without port or instance.
+    std::string defaultPort;
+};
+
+// The connection string as the driver manager gets it. Written for Windows' "{SQL Server}" it
+// has to work unchanged here: that name falls back to FreeTDS's driver when no driver is
+// registered under it, and FreeTDS, which connects nowhere for a server without port, gets the
+// default port (the Windows driver then uses the default instance's port).
+std::string prepareConnectionString(std::string_view connectionString, const DriverCatalog& catalog);
+
+// The installed FreeTDS ODBC library, or empty.
+std::string findFreeTdsLibrary();
+// TDSPORT when set, else 1433.
+std::string defaultSqlServerPort();
+
+std::unique_ptr<Backend> openOdbcBackend(const std::string& connectionString, const Connection& settings);
+
+} // namespace db

@@ -1,0 +1,24 @@
+#pragma once
+// From the ODBC SQL type of a result column to its ADO data type code, as ADO's own ODBC
+// bridge maps them, and to the way its values are read.
+
+#include <cstdint>
+
+namespace db::odbc {
+
+// SQL Server's time type as SQL Server drivers report it (SQL_SS_TIME2).
+inline constexpr int kSqlSsTime2 = -154;
+// A character or binary column above this size, or of size 0 (the (max) types), is long.
+inline constexpr std::int64_t kLongDataThreshold = 8000;
+
+enum class ValueKind { Text, Bit, Integer, Single, Double, Decimal, Date, Time, Timestamp, Guid, Binary };
+
+struct ColumnType {
+    int adoType;
+    ValueKind kind;
+};
+
+// `columnSize` as SQLDescribeCol reports it; `isUnsigned` is SQL_DESC_UNSIGNED.
+ColumnType mapColumnType(int sqlType, std::int64_t columnSize, bool isUnsigned);
+
+} // namespace db::odbc
