@@ -1,0 +1,850 @@
+#include "Session.h"
+
+#include "SqlText.h"
+#include "Text.h"
+#include "Types.h"
+#include "Wire.h"
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <optional>
+#include <sqlite3.h>
+#include <tuple>
+
+namespace demo {
+
+namespace {
+
+constexpr uint8_t kTokenColMetadata = 0x81, kTokenReturnStatus = 0x79, kTokenReturnValue = 0xAC,
+                  kTokenError = 0xAA, kTokenInfo = 0xAB, kTokenLoginAck = 0xAD, kTokenEnvChange = 0xE3,
+                  kTokenRow = 0xD1, kTokenDone = 0xFD, kTokenDoneProc = 0xFE, kTokenDoneInProc = 0xFF;
+constexpr uint16_t kDoneFinal = 0x00, kDoneMore = 0x01, kDoneError = 0x02, kDoneCount = 0x10, kDoneAttn = 0x20;
+constexpr uint16_t kCmdSelect = 0xC1;
+
+const std::u16string kServerName = u"QUILLMERE";
+
+// The RPC procedure ids that clients use instead of names.
+constexpr uint16_t kProcExecuteSql = 10, kProcPrepare = 11, kProcExecute = 12, kProcPrepExec = 13,
+                   kProcUnprepare = 15;
+
+struct Column {
+    std::u16string name;
+    ColumnType type;
+};
+
+struct Param {
+    std::string name; // without '@', lower case
+    bool null = true;
+    int storage = SQLITE_NULL;
+    int64_t integer = 0;
+    double real = 0;
+    std::string bytes;
+};
+
+void putEnvChange(Bytes& out, uint8_t type, std::u16string_view now, std::u16string_view before)
+{
+    Bytes body;
+    put8(body, type);
+    putBVarchar(body, now);
+    putBVarchar(body, before);
+    put8(out, kTokenEnvChange);
+    put16(out, static_cast<uint16_t>(body.size()));
+    putBytes(out, body.data(), body.size());
+}
+
+void putDone(Bytes& out, uint8_t token, uint16_t status, uint16_t command, uint64_t rows, uint32_t tds)
+{
+    put8(out, token);
+    put16(out, status);
+    put16(out, command);
+    if (tds >= kTds72)
+        put64(out, rows);
+    else
+        put32(out, static_cast<uint32_t>(rows));
+}
+
+void putMessage(Bytes& out, uint8_t token, int number, int state, int severity, std::string_view text, uint32_t tds)
+{
+    const std::u16string message = utf8ToUtf16(text);
+    Bytes body;
+    put32(body, static_cast<uint32_t>(number));
+    put8(body, static_cast<uint8_t>(state));
+    put8(body, static_cast<uint8_t>(severity));
+    putUsVarchar(body, message);
+    putBVarchar(body, kServerName);
+    putBVarchar(body, u"");
+    if (tds >= kTds72)
+        put32(body, 1);
+    else
+        put16(body, 1);
+    put8(out, token);
+    put16(out, static_cast<uint16_t>(body.size()));
+    putBytes(out, body.data(), body.size());
+}
+
+void putColMetadata(Bytes& out, const std::vector<Column>& columns, uint32_t tds)
+{
+    put8(out, kTokenColMetadata);
+    put16(out, static_cast<uint16_t>(columns.size()));
+    for (const Column& c : columns) {
+        if (tds >= kTds72)
+            put32(out, 0);
+        else
+            put16(out, 0);
+        put16(out, 0x0009); // nullable, updatability unknown
+        putTypeInfo(out, c.type, tds);
+        putBVarchar(out, c.name);
+    }
+}
+
+// SQL Server's LIKE on catalog names: % and _ wildcards, case-insensitive.
+bool likeMatch(std::string_view pattern, std::string_view text)
+{
+    if (pattern.empty())
+        return text.empty();
+    if (pattern[0] == '%') {
+        for (size_t k = 0; k <= text.size(); ++k) {
+            if (likeMatch(pattern.substr(1), text.substr(k)))
+                return true;
+        }
+        return false;
+    }
+    if (text.empty())
+        return false;
+    if (pattern[0] == '[' && pattern.size() >= 3 && pattern[2] == ']') {
+        return lowerAscii(pattern.substr(1, 1)) == lowerAscii(text.substr(0, 1)) &&
+               likeMatch(pattern.substr(3), text.substr(1));
+    }
+    if (pattern[0] == '_' || lowerAscii(pattern.substr(0, 1)) == lowerAscii(text.substr(0, 1)))
+        return likeMatch(pattern.substr(1), text.substr(1));
+    return false;
+}
+
+class Session {
+public:
+    Session(int fd, const ServerConfig& config, uint16_t spid) : socket_(fd), config_(config), spid_(spid) {}
+    ~Session()
+    {
+        if (db_)
+            sqlite3_close(db_);
+    }
+
+    void run()
+    {
+        Message m;
+        if (!socket_.readMessage(m))
+            return;
+        if (m.type == kPrelogin) {
+            answerPrelogin();
+            if (!socket_.readMessage(m))
+                return;
+        }
+        if (m.type != kLogin7 || !login(m))
+            return;
+        while (socket_.readMessage(m)) {
+            switch (m.type) {
+            case kSqlBatch: batch(m); break;
+            case kRpc: rpc(m); break;
+            case kAttention: break;
+            default: {
+                ReplyWriter w = writer();
+                Bytes out;
+                putMessage(out, kTokenError, 50000, 1, 16, "Unsupported request type.", tds_);
+                putDone(out, kTokenDone, kDoneError, 0, 0, tds_);
+                w.append(out);
+                w.finish();
+            }
+            }
+            if (socket_.takeAttention())
+                acknowledgeAttention();
+        }
+    }
+
+private:
+    ReplyWriter writer() { return ReplyWriter(socket_, spid_, packetSize_); }
+
+    void acknowledgeAttention()
+    {
+        ReplyWriter w = writer();
+        Bytes out;
+        putDone(out, kTokenDone, kDoneAttn, 0, 0, tds_);
+        w.append(out);
+        w.finish();
+    }
+
+    void answerPrelogin()
+    {
+        // VERSION, ENCRYPTION (not supported: the client then logs in without TLS), INSTOPT, THREADID, MARS.
+        Bytes out;
+        const uint16_t start = 5 * 5 + 1;
+        const std::pair<uint8_t, uint16_t> options[] = {{0, 6}, {1, 1}, {2, 1}, {3, 0}, {4, 1}};
+        uint16_t offset = start;
+        for (const auto& [token, length] : options) {
+            put8(out, token);
+            out.push_back(static_cast<uint8_t>(offset >> 8));
+            out.push_back(static_cast<uint8_t>(offset));
+            out.push_back(static_cast<uint8_t>(length >> 8));
+            out.push_back(static_cast<uint8_t>(length));
+            offset = static_cast<uint16_t>(offset + length);
+        }
+        put8(out, 0xFF);
+        const uint8_t version[] = {16, 0, 0x0F, 0xF5, 0, 0};
+        putBytes(out, version, sizeof version);
+        put8(out, 0x02);
+        put8(out, 0x00);
+        put8(out, 0x00);
+        ReplyWriter w = writer();
+        w.append(out);
+        w.finish();
+    }
+
+    static std::u16string loginText(const Bytes& data, size_t fieldOffset, bool password)
+    {
+        Reader field(data, fieldOffset);
+        const uint16_t offset = field.u16();
+        const uint16_t chars = field.u16();
+        Bytes raw = Reader(data, offset).bytes(chars * 2u);
+        if (password) {
+            // Each byte was nibble-swapped and XORed with 0xA5 by the client.
+            for (uint8_t& b : raw) {
+                b ^= 0xA5;
+                b = static_cast<uint8_t>((b << 4) | (b >> 4));
+            }
+        }
+        std::u16string text;
+        for (size_t i = 0; i + 1 < raw.size(); i += 2)
+            text.push_back(static_cast<char16_t>(raw[i] | (raw[i + 1] << 8)));
+        return text;
+    }
+
+    bool login(const Message& m)
+    {
+        std::string user, password, database;
+        try {
+            Reader r(m.data);
+            r.u32();
+            const uint32_t asked = r.u32();
+            const uint32_t packet = r.u32();
+            tds_ = asked >= kTds74 ? kTds74
+                 : asked >= 0x73000000 ? kTds73
+                 : asked >= 0x72000000 ? kTds72
+                 : asked >= 0x71000000 ? kTds71
+                                       : kTds70;
+            packetSize_ = packet == 0 ? 4096 : std::clamp<size_t>(packet, 512, 32767);
+            user = utf16ToUtf8(loginText(m.data, 40, false));
+            password = utf16ToUtf8(loginText(m.data, 44, true));
+            database = utf16ToUtf8(loginText(m.data, 68, false));
+        } catch (const ProtocolError&) {
+            return false;
+        }
+
+        ReplyWriter w = writer();
+        Bytes out;
+        const auto refuse = [&](bool unknownDatabase) {
+            if (unknownDatabase) {
+                putMessage(out, kTokenError, 4060, 1, 11,
+                           "Cannot open database \"" + database + "\" requested by the login. The login failed.", tds_);
+            }
+            putMessage(out, kTokenError, 18456, 1, 14, "Login failed for user '" + user + "'.", tds_);
+            putDone(out, kTokenDone, kDoneError, 0, 0, tds_);
+            w.append(out);
+            w.finish();
+            return false;
+        };
+        if (!equalsNoCase(user, config_.user) || password != config_.password)
+            return refuse(false);
+        const DatabaseEntry* entry = config_.databases.empty() ? nullptr : &config_.databases.front();
+        if (!database.empty()) {
+            entry = nullptr;
+            for (const DatabaseEntry& d : config_.databases) {
+                if (equalsNoCase(d.name, database))
+                    entry = &d;
+            }
+        }
+        if (!entry || sqlite3_open_v2(entry->file.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX,
+                                      nullptr) != SQLITE_OK)
+            return refuse(true);
+        sqlite3_busy_timeout(db_, 10000);
+        dbName_ = entry->name;
+
+        const std::u16string name = utf8ToUtf16(dbName_);
+        putEnvChange(out, 1, name, u"master");
+        putMessage(out, kTokenInfo, 5701, 2, 0, "Changed database context to '" + dbName_ + "'.", tds_);
+        {
+            Bytes body;
+            put8(body, 7);
+            const uint8_t collation[] = {0x09, 0x04, 0xD0, 0x00, 0x34};
+            put8(body, sizeof collation);
+            putBytes(body, collation, sizeof collation);
+            put8(body, 0);
+            put8(out, kTokenEnvChange);
+            put16(out, static_cast<uint16_t>(body.size()));
+            putBytes(out, body.data(), body.size());
+        }
+        putEnvChange(out, 2, u"us_english", u"");
+        putMessage(out, kTokenInfo, 5703, 1, 0, "Changed language setting to us_english.", tds_);
+        {
+            const std::u16string product = u"Microsoft SQL Server";
+            Bytes body;
+            put8(body, 1);
+            for (int shift = 24; shift >= 0; shift -= 8)
+                put8(body, static_cast<uint8_t>(tds_ >> shift));
+            putBVarchar(body, product);
+            const uint8_t version[] = {16, 0, 0x0F, 0xF5};
+            putBytes(body, version, sizeof version);
+            put8(out, kTokenLoginAck);
+            put16(out, static_cast<uint16_t>(body.size()));
+            putBytes(out, body.data(), body.size());
+        }
+        const std::u16string size = utf8ToUtf16(std::to_string(packetSize_));
+        putEnvChange(out, 4, size, u"4096");
+        putDone(out, kTokenDone, kDoneFinal, 0, 0, tds_);
+        w.append(out);
+        w.finish();
+        return true;
+    }
+
+    // Skips ALL_HEADERS, which clients of TDS 7.2 and later put before a batch or RPC.
+    size_t headersEnd(const Bytes& data) const
+    {
+        if (tds_ < kTds72 || data.size() < 4)
+            return 0;
+        const size_t total = Reader(data).u32();
+        return total <= data.size() ? total : data.size();
+    }
+
+    void batch(const Message& m)
+    {
+        const size_t start = headersEnd(m.data);
+        std::u16string text;
+        for (size_t i = start; i + 1 < m.data.size(); i += 2)
+            text.push_back(static_cast<char16_t>(m.data[i] | (m.data[i + 1] << 8)));
+        ReplyWriter w = writer();
+        if (runStatements(w, utf16ToUtf8(text), false, {}) != Outcome::Cancelled)
+            w.finish();
+    }
+
+    enum class Outcome { Done, Failed, Cancelled };
+
+    static bool onlyBlanks(const char* p)
+    {
+        for (; *p; ++p) {
+            if (*p != ' ' && *p != '\t' && *p != '\r' && *p != '\n' && *p != ';')
+                return false;
+        }
+        return true;
+    }
+
+    void fail(ReplyWriter& w, const ServerError& e, bool inProc)
+    {
+        Bytes out;
+        putMessage(out, kTokenError, e.number, e.state, e.severity, e.message, tds_);
+        putDone(out, inProc ? kTokenDoneInProc : kTokenDone, static_cast<uint16_t>(kDoneError | (inProc ? kDoneMore : 0)),
+                0, 0, tds_);
+        w.append(out);
+    }
+
+    // Runs every statement of the text; each ends with DONE (DONEINPROC inside a procedure, always
+    // flagged "more" there). A cancelled result ends the reply with DONE_ATTN.
+    Outcome runStatements(ReplyWriter& w, const std::string& tsql, bool inProc, const std::vector<Param>& params)
+    {
+        const std::string text = toSqlite(tsql);
+        const char* p = text.c_str();
+        const uint8_t doneToken = inProc ? kTokenDoneInProc : kTokenDone;
+        bool any = false;
+        while (*p) {
+            while (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n' || *p == ';')
+                ++p;
+            if (!*p)
+                break;
+            size_t optionLength = 0;
+            if (isSessionOption(p, optionLength)) {
+                p += optionLength;
+                any = true;
+                Bytes out;
+                putDone(out, doneToken, (inProc || !onlyBlanks(p)) ? kDoneMore : kDoneFinal, 0, 0, tds_);
+                w.append(out);
+                continue;
+            }
+            sqlite3_stmt* raw = nullptr;
+            const char* tail = nullptr;
+            if (sqlite3_prepare_v2(db_, p, -1, &raw, &tail) != SQLITE_OK) {
+                fail(w, fromSqlite(sqlite3_errmsg(db_)), inProc);
+                return Outcome::Failed;
+            }
+            p = tail;
+            if (!raw)
+                continue;
+            any = true;
+            std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> statement(raw, sqlite3_finalize);
+            for (const Param& param : params)
+                bind(raw, param);
+            const uint16_t more = (inProc || !onlyBlanks(p)) ? kDoneMore : kDoneFinal;
+            const Outcome o = step(w, raw, doneToken, more, inProc);
+            if (o != Outcome::Done)
+                return o;
+        }
+        if (!any) {
+            Bytes out;
+            putDone(out, doneToken, inProc ? kDoneMore : kDoneFinal, 0, 0, tds_);
+            w.append(out);
+        }
+        return Outcome::Done;
+    }
+
+    void bind(sqlite3_stmt* statement, const Param& param)
+    {
+        const int index = sqlite3_bind_parameter_index(statement, ("@" + param.name).c_str());
+        if (index == 0)
+            return;
+        switch (param.storage) {
+        case SQLITE_INTEGER: sqlite3_bind_int64(statement, index, param.integer); break;
+        case SQLITE_FLOAT: sqlite3_bind_double(statement, index, param.real); break;
+        case SQLITE_TEXT:
+            sqlite3_bind_text(statement, index, param.bytes.data(), static_cast<int>(param.bytes.size()), SQLITE_TRANSIENT);
+            break;
+        case SQLITE_BLOB:
+            sqlite3_bind_blob(statement, index, param.bytes.data(), static_cast<int>(param.bytes.size()), SQLITE_TRANSIENT);
+            break;
+        default: sqlite3_bind_null(statement, index); break;
+        }
+    }
+
+    // Streams one statement's rows, one sqlite3_step per row; nothing of the result is kept.
+    Outcome step(ReplyWriter& w, sqlite3_stmt* st, uint8_t doneToken, uint16_t more, bool inProc)
+    {
+        const int columns = sqlite3_column_count(st);
+        int rc = sqlite3_step(st);
+        if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
+            fail(w, fromSqlite(sqlite3_errmsg(db_)), inProc);
+            return Outcome::Failed;
+        }
+        Bytes out;
+        if (columns == 0) {
+            const std::string sql = lowerAscii(std::string_view(sqlite3_sql(st)).substr(0, 8));
+            const bool counted = sql.starts_with("insert") || sql.starts_with("update") ||
+                                 sql.starts_with("delete") || sql.starts_with("replace");
+            putDone(out, doneToken, static_cast<uint16_t>(more | (counted ? kDoneCount : 0)), 0,
+                    counted ? static_cast<uint64_t>(sqlite3_changes64(db_)) : 0, tds_);
+            w.append(out);
+            return Outcome::Done;
+        }
+        std::vector<Column> meta;
+        for (int c = 0; c < columns; ++c) {
+            const int first = rc == SQLITE_ROW ? sqlite3_column_type(st, c) : SQLITE_NULL;
+            const char* name = sqlite3_column_name(st, c);
+            meta.push_back({utf8ToUtf16(name ? name : ""),
+                            forVersion(columnTypeFor(sqlite3_column_decltype(st, c), first), tds_)});
+        }
+        putColMetadata(out, meta, tds_);
+        w.append(out);
+        uint64_t rows = 0;
+        Bytes row;
+        while (rc == SQLITE_ROW) {
+            row.clear();
+            put8(row, kTokenRow);
+            try {
+                for (int c = 0; c < columns; ++c)
+                    putValue(row, meta[static_cast<size_t>(c)].type, cellOf(st, c));
+            } catch (const ValueError& e) {
+                fail(w, {e.number, 16, 1, e.message}, inProc);
+                return Outcome::Failed;
+            }
+            w.append(row);
+            ++rows;
+            if (w.cancelled()) {
+                out.clear();
+                putDone(out, kTokenDone, kDoneAttn, 0, 0, tds_);
+                w.append(out);
+                w.finish();
+                socket_.takeAttention();
+                return Outcome::Cancelled;
+            }
+            rc = sqlite3_step(st);
+        }
+        if (rc != SQLITE_DONE) {
+            fail(w, fromSqlite(sqlite3_errmsg(db_)), inProc);
+            return Outcome::Failed;
+        }
+        out.clear();
+        putDone(out, doneToken, static_cast<uint16_t>(more | kDoneCount), kCmdSelect, rows, tds_);
+        w.append(out);
+        return Outcome::Done;
+    }
+
+    // Reads one RPC parameter: name, status, TYPE_INFO and value.
+    Param readParam(Reader& r)
+    {
+        Param p;
+        const uint8_t nameLength = r.u8();
+        std::string name = utf16ToUtf8(r.ucs2(nameLength));
+        if (!name.empty() && name[0] == '@')
+            name.erase(0, 1);
+        p.name = lowerAscii(name);
+        r.u8(); // status flags
+        const uint8_t type = r.u8();
+        const auto setInteger = [&](const Bytes& b) {
+            uint64_t v = 0;
+            for (size_t i = 0; i < b.size(); ++i)
+                v |= static_cast<uint64_t>(b[i]) << (8 * i);
+            if (b.size() < 8 && b.size() > 0 && type != 0x30 && (b.back() & 0x80))
+                v |= ~uint64_t(0) << (8 * b.size());
+            p.null = false;
+            p.storage = SQLITE_INTEGER;
+            p.integer = static_cast<int64_t>(v);
+        };
+        const auto setText = [&](std::string text) {
+            p.null = false;
+            p.storage = SQLITE_TEXT;
+            p.bytes = std::move(text);
+        };
+        switch (type) {
+        case 0x30: case 0x32: case 0x34: case 0x38: case 0x7F: {
+            const size_t n = type == 0x30 || type == 0x32 ? 1 : type == 0x34 ? 2 : type == 0x38 ? 4 : 8;
+            setInteger(r.bytes(n));
+            break;
+        }
+        case 0x26: case 0x68: {
+            r.u8();
+            const uint8_t n = r.u8();
+            if (n > 0) {
+                const Bytes b = r.bytes(n);
+                setInteger(b);
+                if (type == 0x68 || n == 1)
+                    p.integer = b[0];
+            }
+            break;
+        }
+        case 0x6D: {
+            r.u8();
+            const uint8_t n = r.u8();
+            if (n == 8) {
+                const uint64_t bits = r.u64();
+                std::memcpy(&p.real, &bits, 8);
+                p.null = false;
+                p.storage = SQLITE_FLOAT;
+            } else if (n == 4) {
+                const uint32_t bits = r.u32();
+                float f;
+                std::memcpy(&f, &bits, 4);
+                p.real = f;
+                p.null = false;
+                p.storage = SQLITE_FLOAT;
+            }
+            break;
+        }
+        case 0x6A: case 0x6C: {
+            r.u8();
+            r.u8();
+            const uint8_t scale = r.u8();
+            const uint8_t n = r.u8();
+            if (n > 0) {
+                const uint8_t sign = r.u8();
+                Bytes magnitude = r.bytes(n - 1u);
+                std::string digits;
+                while (std::any_of(magnitude.begin(), magnitude.end(), [](uint8_t b) { return b != 0; })) {
+                    unsigned remainder = 0;
+                    for (size_t i = magnitude.size(); i-- > 0;) {
+                        const unsigned v = remainder * 256 + magnitude[i];
+                        magnitude[i] = static_cast<uint8_t>(v / 10);
+                        remainder = v % 10;
+                    }
+                    digits.insert(digits.begin(), static_cast<char>('0' + remainder));
+                }
+                if (digits.size() <= scale)
+                    digits.insert(0, scale + 1 - digits.size(), '0');
+                if (scale > 0)
+                    digits.insert(digits.size() - scale, ".");
+                setText((sign == 0 ? "-" : "") + digits);
+            }
+            break;
+        }
+        case 0xA7: case 0xAF: case 0xE7: case 0xEF: case 0xA5: case 0xAD: {
+            const uint16_t max = r.u16();
+            const bool binary = type == 0xA5 || type == 0xAD;
+            if (!binary)
+                r.skip(5);
+            std::string data;
+            bool present = false;
+            if (max == 0xFFFF) {
+                const uint64_t total = r.u64();
+                if (total != ~uint64_t(0)) {
+                    present = true;
+                    for (uint32_t chunk = r.u32(); chunk != 0; chunk = r.u32()) {
+                        const Bytes b = r.bytes(chunk);
+                        data.append(b.begin(), b.end());
+                    }
+                }
+            } else {
+                const uint16_t n = r.u16();
+                if (n != 0xFFFF) {
+                    present = true;
+                    const Bytes b = r.bytes(n);
+                    data.assign(b.begin(), b.end());
+                }
+            }
+            if (!present)
+                break;
+            if (binary) {
+                p.null = false;
+                p.storage = SQLITE_BLOB;
+                p.bytes = std::move(data);
+            } else if (type == 0xE7 || type == 0xEF) {
+                std::u16string text;
+                for (size_t i = 0; i + 1 < data.size(); i += 2)
+                    text.push_back(static_cast<char16_t>(static_cast<uint8_t>(data[i]) | (static_cast<uint8_t>(data[i + 1]) << 8)));
+                setText(utf16ToUtf8(text));
+            } else {
+                std::u16string text;
+                for (char c : data)
+                    text.push_back(static_cast<char16_t>(static_cast<uint8_t>(c)));
+                setText(utf16ToUtf8(text));
+            }
+            break;
+        }
+        case 0x63: case 0x23: case 0x22: {
+            r.u32();
+            if (type != 0x22)
+                r.skip(5);
+            const uint32_t n = r.u32();
+            if (n != 0xFFFFFFFF) {
+                const Bytes b = r.bytes(n);
+                std::string data(b.begin(), b.end());
+                if (type == 0x63) {
+                    std::u16string text;
+                    for (size_t i = 0; i + 1 < data.size(); i += 2)
+                        text.push_back(static_cast<char16_t>(static_cast<uint8_t>(data[i]) | (static_cast<uint8_t>(data[i + 1]) << 8)));
+                    setText(utf16ToUtf8(text));
+                } else {
+                    p.null = false;
+                    p.storage = type == 0x22 ? SQLITE_BLOB : SQLITE_TEXT;
+                    p.bytes = std::move(data);
+                }
+            }
+            break;
+        }
+        case 0x1F:
+            break;
+        default:
+            throw ServerError{8016, 16, 1, "The incoming tabular data stream (TDS) remote procedure call (RPC) protocol "
+                                           "stream is incorrect: unsupported parameter type."};
+        }
+        return p;
+    }
+
+    void rpc(const Message& m)
+    {
+        ReplyWriter w = writer();
+        std::string name;
+        uint16_t id = 0;
+        std::vector<Param> params;
+        try {
+            Reader r(m.data, headersEnd(m.data));
+            const uint16_t nameLength = r.u16();
+            if (nameLength == 0xFFFF)
+                id = r.u16();
+            else
+                name = utf16ToUtf8(r.ucs2(nameLength));
+            r.u16(); // option flags
+            while (r.left() > 0) {
+                const uint8_t next = m.data[r.pos()];
+                if (next == 0x80 || next == 0xFF || next == 0xFE)
+                    break;
+                params.push_back(readParam(r));
+            }
+        } catch (const ProtocolError&) {
+            finishProc(w, fail(w, {8016, 16, 1, "The incoming tabular data stream (TDS) remote procedure call (RPC) "
+                                                "protocol stream is incorrect."}));
+            return;
+        } catch (const ServerError& e) {
+            finishProc(w, fail(w, e));
+            return;
+        }
+        const auto dot = name.rfind('.');
+        const std::string proc = lowerAscii(dot == std::string::npos ? name : name.substr(dot + 1));
+        if (proc == "sp_tables") {
+            spTables(w, params);
+        } else if (id == kProcExecuteSql || proc == "sp_executesql") {
+            const std::string sql = params.empty() ? std::string() : params[0].bytes;
+            execute(w, sql, params.size() > 2 ? std::vector<Param>(params.begin() + 2, params.end()) : std::vector<Param>{},
+                    std::nullopt);
+        } else if (id == kProcPrepExec || proc == "sp_prepexec" || id == kProcPrepare || proc == "sp_prepare") {
+            const bool run = id == kProcPrepExec || proc == "sp_prepexec";
+            const std::string sql = params.size() > 2 ? params[2].bytes : std::string();
+            const int32_t handle = nextHandle_++;
+            prepared_[handle] = sql;
+            if (run) {
+                execute(w, sql, params.size() > 3 ? std::vector<Param>(params.begin() + 3, params.end()) : std::vector<Param>{},
+                        handle);
+            } else {
+                finishProc(w, true, handle);
+            }
+        } else if (id == kProcExecute || proc == "sp_execute") {
+            const auto found = params.empty() ? prepared_.end() : prepared_.find(static_cast<int32_t>(params[0].integer));
+            if (found == prepared_.end()) {
+                finishProc(w, fail(w, {8179, 16, 4, "Could not find prepared statement with handle " +
+                                                        std::to_string(params.empty() ? 0 : params[0].integer) + "."}));
+            } else {
+                execute(w, found->second, std::vector<Param>(params.begin() + 1, params.end()), std::nullopt);
+            }
+        } else if (id == kProcUnprepare || proc == "sp_unprepare") {
+            if (!params.empty())
+                prepared_.erase(static_cast<int32_t>(params[0].integer));
+            finishProc(w, true);
+        } else {
+            finishProc(w, fail(w, {2812, 16, 62, "Could not find stored procedure '" + name + "'."}));
+        }
+    }
+
+    bool fail(ReplyWriter& w, const ServerError& e)
+    {
+        fail(w, e, true);
+        return false;
+    }
+
+    // RETURNSTATUS, the handle of a prepared statement as output parameter, DONEPROC.
+    void finishProc(ReplyWriter& w, bool ok, std::optional<int32_t> handle = std::nullopt)
+    {
+        Bytes out;
+        put8(out, kTokenReturnStatus);
+        put32(out, ok ? 0 : 1);
+        if (handle) {
+            put8(out, kTokenReturnValue);
+            put16(out, 0);
+            putBVarchar(out, u"@handle");
+            put8(out, 0x01);
+            if (tds_ >= kTds72)
+                put32(out, 0);
+            else
+                put16(out, 0);
+            put16(out, 0x0009);
+            put8(out, 0x26);
+            put8(out, 4);
+            put8(out, 4);
+            put32(out, static_cast<uint32_t>(*handle));
+        }
+        putDone(out, kTokenDoneProc, ok ? kDoneFinal : kDoneError, 0, 0, tds_);
+        w.append(out);
+        w.finish();
+    }
+
+    void execute(ReplyWriter& w, const std::string& sql, const std::vector<Param>& params, std::optional<int32_t> handle)
+    {
+        const Outcome o = runStatements(w, sql, true, params);
+        if (o != Outcome::Cancelled)
+            finishProc(w, o == Outcome::Done, handle);
+    }
+
+    // The catalog as SQL Server's sp_tables gives it: ordered by type, owner and name.
+    void spTables(ReplyWriter& w, const std::vector<Param>& params)
+    {
+        static const char* const positional[] = {"table_name", "table_owner", "table_qualifier", "table_type"};
+        std::map<std::string, std::optional<std::string>> arg;
+        for (size_t i = 0; i < params.size(); ++i) {
+            const std::string key = params[i].name.empty() && i < 4 ? positional[i] : params[i].name;
+            arg[key] = params[i].null ? std::nullopt : std::optional<std::string>(params[i].bytes);
+        }
+        const auto argument = [&](const char* key) -> std::optional<std::string> {
+            const auto found = arg.find(key);
+            return found == arg.end() ? std::nullopt : found->second;
+        };
+        std::vector<std::string> types;
+        if (const auto list = argument("table_type")) {
+            std::string item;
+            for (char c : *list + ",") {
+                if (c == ',') {
+                    if (!item.empty())
+                        types.push_back(item);
+                    item.clear();
+                } else if (c != '\'' && c != '"' && !(c == ' ' && item.empty())) {
+                    item.push_back(c);
+                }
+            }
+            for (std::string& t : types) {
+                while (!t.empty() && t.back() == ' ')
+                    t.pop_back();
+            }
+        }
+        struct Entry {
+            std::string owner, name, type;
+        };
+        std::vector<Entry> entries{{"sys", "trace_xe_action_map", "SYSTEM TABLE"},
+                                   {"sys", "trace_xe_event_map", "SYSTEM TABLE"}};
+        sqlite3_stmt* raw = nullptr;
+        sqlite3_prepare_v2(db_, "SELECT name, type FROM sqlite_schema WHERE type IN ('table','view') "
+                                "AND name NOT LIKE 'sqlite!_%' ESCAPE '!'", -1, &raw, nullptr);
+        std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> statement(raw, sqlite3_finalize);
+        while (raw && sqlite3_step(raw) == SQLITE_ROW) {
+            const std::string type = reinterpret_cast<const char*>(sqlite3_column_text(raw, 1));
+            entries.push_back({"dbo", reinterpret_cast<const char*>(sqlite3_column_text(raw, 0)),
+                               type == "view" ? "VIEW" : "TABLE"});
+        }
+        const auto nameFilter = argument("table_name");
+        const auto ownerFilter = argument("table_owner");
+        const auto qualifier = argument("table_qualifier");
+        std::erase_if(entries, [&](const Entry& e) {
+            if (nameFilter && !nameFilter->empty() && !likeMatch(*nameFilter, e.name))
+                return true;
+            if (ownerFilter && !ownerFilter->empty() && !likeMatch(*ownerFilter, e.owner))
+                return true;
+            if (qualifier && !qualifier->empty() && !equalsNoCase(*qualifier, dbName_))
+                return true;
+            return !types.empty() && std::none_of(types.begin(), types.end(),
+                                                  [&](const std::string& t) { return equalsNoCase(t, e.type); });
+        });
+        std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+            const auto key = [](const Entry& e) { return std::make_tuple(e.type, lowerAscii(e.owner), lowerAscii(e.name)); };
+            return key(a) < key(b);
+        });
+
+        const std::vector<Column> columns{{u"TABLE_QUALIFIER", {Kind::NVarChar, 128}},
+                                          {u"TABLE_OWNER", {Kind::NVarChar, 128}},
+                                          {u"TABLE_NAME", {Kind::NVarChar, 128}},
+                                          {u"TABLE_TYPE", {Kind::VarChar, 32}},
+                                          {u"REMARKS", {Kind::VarChar, 254}}};
+        Bytes out;
+        putColMetadata(out, columns, tds_);
+        const auto text = [](const std::string& s) {
+            Cell c;
+            c.storage = SQLITE_TEXT;
+            c.bytes = s;
+            return c;
+        };
+        for (const Entry& e : entries) {
+            put8(out, kTokenRow);
+            putValue(out, columns[0].type, text(dbName_));
+            putValue(out, columns[1].type, text(e.owner));
+            putValue(out, columns[2].type, text(e.name));
+            putValue(out, columns[3].type, text(e.type));
+            putValue(out, columns[4].type, Cell{});
+        }
+        putDone(out, kTokenDoneInProc, kDoneMore | kDoneCount, kCmdSelect, entries.size(), tds_);
+        w.append(out);
+        finishProc(w, true);
+    }
+
+    Socket socket_;
+    const ServerConfig& config_;
+    uint16_t spid_;
+    uint32_t tds_ = kTds74;
+    size_t packetSize_ = 4096;
+    sqlite3* db_ = nullptr;
+    std::string dbName_;
+    std::map<int32_t, std::string> prepared_;
+    int32_t nextHandle_ = 1;
+};
+
+} // namespace
+
+void serveClient(int fd, const ServerConfig& config, uint16_t spid)
+{
+    try {
+        Session(fd, config, spid).run();
+    } catch (const ProtocolError&) {
+        // The client broke the protocol or went away mid-reply; its socket closes with the session.
+    }
+}
+
+} // namespace demo
