@@ -1,0 +1,236 @@
+// Tables read back by the independent reader pxcheck (pxlib) and by the engine itself.
+#include "Helpers.h"
+
+#include "TestPaths.h"
+#include "paradox/Database.h"
+#include "paradox/Table.h"
+#include "paradox/Values.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+namespace fs = std::filesystem;
+using namespace paradox;
+
+namespace {
+
+std::vector<std::string> engineRows(Database& db, const std::string& table)
+{
+    Table& t = db.table(table);
+    std::vector<std::string> rows;
+    t.forEach([&](const unsigned char* r) {
+        std::string line;
+        for (std::size_t i = 0; i < t.header().fields.size(); ++i) line += (i ? "," : "") + fieldText(t, int(i), r);
+        rows.push_back(line);
+    });
+    return rows;
+}
+
+void expectClean(const fs::path& db)
+{
+    const auto r = ptest::pxcheck(db);
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_TRUE(ptest::problems(r.out).empty()) << r.out;
+}
+
+void expectCleanIndex(const fs::path& px)
+{
+    const auto r = ptest::pxcheckIndex(px);
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find("pxlib accepts it as the index of"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find(": yes"), std::string::npos) << r.out;
+}
+
+class Files : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        folder = testsupport::freshFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
+        db = std::make_unique<Database>(folder);
+    }
+    fs::path folder;
+    std::unique_ptr<Database> db;
+};
+
+}  // namespace
+
+// Every type, NULLs, empty and full-width Alpha, boundary numbers, dates before 1900 and
+// after 2038, as pxlib and the engine read them.
+TEST_F(Files, EveryTypeRoundTripsThroughPxcheckAndTheEngine)
+{
+    db->execute(R"(CREATE TABLE "All" ("K" INT, "A" CHAR(5), "S" SMALLINT, "N" FLOAT, "M" CURRENCY, "D" DATE, "T" TIME, "TS" TIMESTAMP, "L" BIT, "B" DECIMAL(10,2), "Y" BYTES(2), "Memo" MEMO);)");
+    db->execute(R"(CREATE INDEX "All" ON "All" ("K") with primary)");
+    const std::vector<std::string> inserts{
+        R"(INSERT INTO "All" VALUES (-2147483647, 'abcde', -32767, -1e300, -3.75, '01/01/0001', '00:00:00', '01/01/0001 00:00:00', 0, -7.5, 'ab', 'short');)",
+        R"(INSERT INTO "All" VALUES (0, '', 0, 0, 0, '12/30/1899', '23:59:59', '12/30/1899 12:30:00', 1, 0, NULL, NULL);)",
+        R"(INSERT INTO "All" VALUES (1, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL);)",
+        R"(INSERT INTO "All" VALUES (2, 'O''Ne', 32767, 1.5, 12.5, '01/19/2038', '12:00:00', '01/19/2038 03:14:08', 1, 12345678.99, 'z', 'a memo longer than the leader, so it lives in the MB file');)",
+        R"(INSERT INTO "All" VALUES (2147483647, 'x', 1, 1e-300, 1e15, '12/31/9999', '00:00:01', '12/31/9999 23:59:59', 0, 0.01, NULL, '');)",
+        R"(INSERT INTO "All" VALUES (3, '€äé', 2, 0.25, 0.01, '1850-07-04', '06:30:00', '1850-07-04 06:30:00', 1, -0.05, NULL, 'ü');)",
+    };
+    for (const auto& s : inserts) db->execute(s);
+    const std::vector<std::string> expected{
+        "-2147483647,abcde,-32767,-1e+300,-3.75,0001-01-01,00:00:00,0001-01-01 00:00:00,false,-7.50,6162,short",
+        "0,,0,0,0,1899-12-30,23:59:59,1899-12-30 12:30:00,true,0.00,,",
+        "1,,,,,,,,,,,",
+        "2,O'Ne,32767,1.5,12.5,2038-01-19,12:00:00,2038-01-19 03:14:08,true,12345678.99,7a00,a memo longer than the leader, so it lives in the MB file",
+        "3,€äé,2,0.25,0.01,1850-07-04,06:30:00,1850-07-04 06:30:00,true,-0.05,,ü",
+        "2147483647,x,1,1e-300,1e+15,9999-12-31,00:00:01,9999-12-31 23:59:59,false,0.01,,",
+    };
+    EXPECT_EQ(engineRows(*db, "All"), expected);
+    const auto r = ptest::pxcheck(folder / "All.DB");
+    ASSERT_EQ(r.status, 0) << r.out;
+    const std::vector<std::string> byPxlib{
+        "-2147483647,abcde,-32767,-1e+300,-3.75,0001-01-01,00:00:00,0001-01-01 00:00:00,false,-7.50,6162,short",
+        "0,,0,0,0,1899-12-30,23:59:59,1899-12-30 12:30:00,true,0.00,,",
+        "1,,,,,,,,,,,",
+        "2,O'Ne,32767,1.5,12.5,2038-01-19,12:00:00,2038-01-19 03:14:08,true,12345678.99,7a00,\"a memo longer than the leader, so it lives in the MB file\"",
+        "3,€äé,2,0.25,0.01,1850-07-04,06:30:00,1850-07-04 06:30:00,true,-0.05,,\xFC",   // memos as stored
+        "2147483647,x,1,1e-300,1e+15,9999-12-31,00:00:01,9999-12-31 23:59:59,false,0.01,,",
+    };
+    EXPECT_EQ(ptest::pxcheckRecords(r.out), byPxlib) << r.out;
+    EXPECT_NE(r.out.find("codepage: 1252"), std::string::npos);
+    EXPECT_NE(r.out.find("fileversion: 5.0 (version byte 0x0B)"), std::string::npos);
+    expectCleanIndex(folder / "All.PX");
+}
+
+TEST_F(Files, KeyedTablesStayInKeyOrderAndRejectDuplicates)
+{
+    db->execute(R"(CREATE TABLE "K" ("SBSID" INT, "Pad" CHAR(250)))");
+    db->execute(R"(CREATE INDEX "K" ON "K" ("SBSID") with primary)");
+    // Descending and interleaved keys, across many blocks.
+    for (int i = 0; i < 300; ++i) db->execute("INSERT INTO \"K\" VALUES (" + std::to_string((i * 37) % 300) + ", 'p')");
+    EXPECT_THROW(db->execute(R"(INSERT INTO "K" VALUES (37, 'dup'))"), SqlError);
+    auto rows = engineRows(*db, "K");
+    ASSERT_EQ(rows.size(), 300u);
+    for (int i = 0; i < 300; ++i) EXPECT_EQ(rows[i], std::to_string(i) + ",p");
+    expectClean(folder / "K.DB");
+    expectCleanIndex(folder / "K.PX");
+}
+
+TEST_F(Files, AnIndexOfTwoLevelsGrowsWithAppends)
+{
+    db->execute(R"(CREATE TABLE "Big" ("SBSID" INT, "A" CHAR(255), "B" CHAR(255), "C" CHAR(255)))");
+    db->execute(R"(CREATE INDEX "Big" ON "Big" ("SBSID") with primary)");
+    for (int i = 0; i < 5000; ++i) db->execute("INSERT INTO \"Big\" VALUES (" + std::to_string(i) + ", 'a', 'b', 'c')");
+    expectClean(folder / "Big.DB");
+    const auto r = ptest::pxcheckIndex(folder / "Big.PX");
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find("indexlevels: 2"), std::string::npos) << r.out.substr(0, 600);
+    EXPECT_NE(r.out.find("records covered by level-1 entries: 5000"), std::string::npos);
+}
+
+TEST_F(Files, PrimaryIndexOnAFilledTableSortsItsRows)
+{
+    db->execute(R"(CREATE TABLE "P" ("ID" SMALLINT, "Name" CHAR(10)))");
+    for (int id : {5, -3, 9, 0}) db->execute("INSERT INTO P VALUES (" + std::to_string(id) + ", 'n" + std::to_string(id) + "')");
+    db->execute(R"(CREATE INDEX "P" ON "P" ("ID") with primary)");
+    EXPECT_EQ(engineRows(*db, "P"), (std::vector<std::string>{"-3,n-3", "0,n0", "5,n5", "9,n9"}));
+    expectClean(folder / "P.DB");
+    expectCleanIndex(folder / "P.PX");
+
+    db->execute(R"(CREATE TABLE "Q" ("ID" INT))");
+    db->execute("INSERT INTO Q VALUES (1)");
+    db->execute("INSERT INTO Q VALUES (1)");
+    try {
+        db->execute(R"(CREATE INDEX "Q" ON "Q" ("ID") with primary)");
+        FAIL();
+    } catch (const SqlError& e) {
+        EXPECT_STREQ(e.what(), "SQL error at position 26: table \"Q\" holds rows with the same key, so the primary index cannot be created");
+    }
+    EXPECT_FALSE(db->table("Q").keyed());
+}
+
+TEST_F(Files, DropRemovesTheWholeFamilyFoundWithoutRegardToCase)
+{
+    for (const char* f : {"ORDERS.DB", "ORDERS.PX", "orders.mb", "Orders.X02", "ORDERS.Y02", "ORDERS.XG0", "ORDERS.VAL", "ORDERS.TV", "ORDERS.FAM",
+                          "ORDERSX.DB", "ORDERS.TXT"})
+        ptest::writeFile(folder / f, "x");
+    fs::copy_file(testsupport::refDir() / "samples" / "keyed.db", folder / "ORDERS.DB", fs::copy_options::overwrite_existing);
+    EXPECT_EQ(db->tableNames(), (std::vector<std::string>{"ORDERS", "ORDERSX"}));
+    db->execute(R"(DROP TABLE "Orders";)");
+    std::vector<std::string> left;
+    for (const auto& e : fs::directory_iterator(folder)) left.push_back(e.path().filename().string());
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"ORDERS.TXT", "ORDERSX.DB"}));
+    EXPECT_THROW(db->execute(R"(DROP TABLE "Orders";)"), SqlError);
+}
+
+// Tables written by pxlib (mkpxsample): appended to, read and dropped.
+TEST_F(Files, PxlibSamplesCanBeAppendedToAndDropped)
+{
+    for (const char* f : {"keyed.db", "keyed.px", "types.db", "memo.db", "memo.mb", "extra.db", "empty.db", "empty.px"})
+        fs::copy_file(testsupport::refDir() / "samples" / f, folder / f);
+    db->execute("INSERT INTO keyed VALUES (300, 'new row', 1.25)");
+    db->execute("INSERT INTO keyed VALUES (-1, 'first', 2)");
+    EXPECT_THROW(db->execute("INSERT INTO keyed VALUES (7, 'dup', 2)"), SqlError);
+    db->execute("INSERT INTO types VALUES ('more', 5, 6, 7.5, 8.25, '2024-02-29', '2024-02-29 13:14:15', 1)");
+    db->execute("INSERT INTO memo VALUES (9, 'a memo added later, longer than its ten-byte leader')");
+    db->execute("INSERT INTO extra VALUES ('13:14:15', 3.14, 'ab', 4)");
+    db->execute("INSERT INTO empty VALUES (1, 'one', 1)");
+    for (const char* t : {"keyed", "types", "memo", "extra", "empty"}) {
+        const auto r = ptest::pxcheck(folder / (std::string(t) + ".db"));
+        EXPECT_EQ(r.status, 0) << t << "\n" << r.out;
+    }
+    expectCleanIndex(folder / "keyed.px");
+    expectCleanIndex(folder / "empty.px");
+    const auto keyed = engineRows(*db, "keyed");
+    ASSERT_EQ(keyed.size(), 302u);
+    EXPECT_EQ(keyed.front(), "-1,first,2");
+    EXPECT_EQ(keyed.back(), "300,new row,1.25");
+    EXPECT_EQ(engineRows(*db, "memo").back(), "9,a memo added later, longer than its ten-byte leader");
+    EXPECT_EQ(engineRows(*db, "extra").back(), "13:14:15,3.14,61620000,4");
+    const auto r = ptest::pxcheck(folder / "types.db");
+    EXPECT_EQ(ptest::pxcheckRecords(r.out).back(), "more,5,6,7.5,8.25,2024-02-29,2024-02-29 13:14:15,true");
+    for (const char* t : {"keyed", "types", "memo", "extra", "empty"}) db->execute(std::string("DROP TABLE ") + t);
+    EXPECT_TRUE(fs::is_empty(folder));
+}
+
+// Records from 1 byte to the largest block: 5.x up to 4 KB blocks, 7.x above.
+TEST_F(Files, RecordAndBlockSizeSweep)
+{
+    int n = 0;
+    for (int width : {1, 2, 57, 255, 1000, 2044, 4085, 4090, 4091, 8000, 16000, 32762}) {
+        const std::string name = "W" + std::to_string(n++);
+        std::string cols;
+        int left = width, c = 0;
+        while (left > 0) {
+            const int w = std::min(left, 255);
+            cols += (c ? ", " : "") + ("C" + std::to_string(c)) + " CHAR(" + std::to_string(w) + ")";
+            left -= w;
+            ++c;
+        }
+        db->execute("CREATE TABLE " + name + " (" + cols + ")");
+        db->execute("CREATE INDEX " + name + " ON " + name + " (C0) WITH PRIMARY");
+        const int rows = width > 4000 ? 12 : 40;
+        for (int i = 0; i < rows; ++i) {
+            char key[8];
+            std::snprintf(key, sizeof key, "%03d", i);
+            const std::string k = width < 3 ? std::string(1, char('A' + i)) : std::string(key);
+            db->execute("INSERT INTO " + name + " (C0) VALUES ('" + k + "')");
+        }
+        Table& t = db->table(name);
+        EXPECT_EQ(t.header().version, width <= 4090 ? kVersion5 : kVersion7) << width;
+        EXPECT_GE(t.header().blockSize() - 6, width);
+        const auto r = ptest::pxcheck(t.path());
+        EXPECT_EQ(r.status, 0) << width << "\n" << r.out.substr(0, 2000);
+        expectCleanIndex(fs::path(t.path()).replace_extension(".PX"));
+    }
+}
+
+TEST_F(Files, DamagedFilesFailWithAClearError)
+{
+    fs::copy_file(testsupport::refDir() / "samples" / "keyed.db", folder / "bad.db");
+    std::string bytes = ptest::readFile(folder / "bad.db");
+    bytes[0x1802] = 7;   // previous-block link of block 3
+    ptest::writeFile(folder / "bad.db", bytes);
+    try {
+        db->table("bad");
+        FAIL();
+    } catch (const Error& e) {
+        EXPECT_EQ(std::string(e.what()), "The Paradox file '" + (folder / "bad.db").string() + "' is damaged: block 3 links back to 7");
+    }
+    ptest::writeFile(folder / "short.db", bytes.substr(0, 0x900));
+    EXPECT_THROW(db->table("short"), Error);
+}
