@@ -1,0 +1,109 @@
+// Start Converting: the conversion run wired to the main window, the SQL Preview window and the
+// Datatypes Conversion window.
+
+#include "app/Form1.h"
+
+#include "appearance/Appearance.h"
+#include "convert/Run.h"
+#include "db/Ado.h"
+#include "db/Paradox.h"
+#include "platform/Yield.h"
+#include "preview/Form2.h"
+#include "preview/Form5.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QRadioButton>
+
+#include <algorithm>
+#include <cmath>
+
+struct Form1::ConvertLinks final : convert::RunSettings,
+                                   convert::RunQuestions,
+                                   convert::RunPreview,
+                                   convert::RunProgress,
+                                   preview::Host {
+    explicit ConvertLinks(Form1& form) : form(form) {}
+
+    Form1& form;
+    std::unique_ptr<preview::Form2> sqlPreview;
+
+    // Created at its first access, owned by the main window.
+    preview::Form2& Form2()
+    {
+        if (!sqlPreview)
+            sqlPreview = std::make_unique<preview::Form2>(&form, form.dialogs(), *this);
+        return *sqlPreview;
+    }
+
+    static std::string text(const QLineEdit* edit) { return edit->text().toStdString(); }
+
+    // convert::RunSettings
+    std::string paradoxFolder() override { return text(form.Text1); }
+    MSSQL::Login login() override
+    {
+        return MSSQL::Login{text(form.Text5), text(form.Text6), text(form.Text8),
+                            text(form.Text3), text(form.Text4), form.Check4->isChecked()};
+    }
+    bool previewMode() override { return form.Check1->isChecked(); }
+    bool wholeRunPreview() override { return form.Option1->isChecked(); }
+    bool perTablePreview() override { return form.Option2->isChecked(); }
+
+    // convert::RunQuestions
+    void offerSpaceFreeCopy() override
+    {
+        const std::string folder = paradoxFolder();
+        const std::string use = Paradox::CopyDB(false, folder, form.dialogs());
+        if (use != folder)
+            form.Text1->setText(QString::fromStdString(use));
+    }
+    bool askOverwrite(const std::string& table) override
+    {
+        return form.dialogs().question("Would you like to overwrite " + table + "?", "Overwrite?");
+    }
+
+    // convert::RunPreview
+    void clearStatements() override { Form2().clearStatements(); }
+    void appendStatement(const std::string& statement) override { Form2().appendStatement(statement); }
+    void clearDatatypes() override { Form2().form5().clearDatatypes(); }
+    void appendDatatype(const convert::DatatypeRecord& record) override { Form2().form5().appendDatatype(record); }
+    void show() override { Form2().showModal(); }
+
+    // convert::RunProgress
+    void setProgressText(const std::string& progressText) override
+    {
+        form.ProgressBar1->setTextVisible(true);
+        form.ProgressBar1->setFormat(QString::fromStdString(progressText));
+    }
+    void setProgressValue(double percent) override
+    {
+        form.ProgressBar1->setValue(static_cast<int>(std::lround(std::clamp(percent, 0.0, 100.0))));
+    }
+    void setBusyPointer(bool busy) override
+    {
+        appearance::setMousePointer(form, busy ? appearance::Busy : appearance::Default);
+    }
+    void yield() override { platform::DoEvents(); }
+    void tableFinished(const convert::TableSummary&) override {}
+
+    // preview::Host
+    void executeOnParadox(const std::string& statement) override
+    {
+        if (!form.Paradox_conn)
+            throw db::Error("Object variable or With block variable not set");
+        form.Paradox_conn->Execute(statement);
+    }
+    void setSQLFormOK(bool ok) override { form.SQLFormOK = ok; }
+};
+
+void Form1::PushButton7_Click()
+{
+    if (!convertLinks_)
+        convertLinks_ = std::make_shared<ConvertLinks>(*this);
+    // Held for the run: a click meanwhile (through the yields) finds the busy flag and returns.
+    const std::shared_ptr<ConvertLinks> links = convertLinks_;
+    convert::RunState state{busy_, List1, List2, mssql_conn, Paradox_conn, tbl, SQLFormOK};
+    convert::RunPorts ports{dialogs(), *links, *links, *links, *links};
+    convert::RunConversion(state, ports);
+}

@@ -1,0 +1,119 @@
+#pragma once
+// The Start Converting run: checks the Paradox folder and the SQL Server login, opens the two
+// shared connections and walks the source tables from the last to the first, writing the table
+// definition and one insert statement per row, each executed at once (direct mode) or collected
+// for the SQL Preview window. Every step runs under the common error trap with its step number;
+// the run reaches the user only through the small interfaces below, which the main window and
+// the command line implement.
+
+#include "convert/DatatypeRecord.h"
+#include "db/Ado.h"
+#include "db/MSSQL.h"
+#include "platform/ListBox.h"
+#include "report/MessageService.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace convert {
+
+// The fields of the main window, read at the moments the run needs them.
+class RunSettings {
+public:
+    virtual ~RunSettings() = default;
+    virtual std::string paradoxFolder() = 0;
+    virtual MSSQL::Login login() = 0;
+    // Check1 in state 1: statements are collected for the preview instead of executed.
+    virtual bool previewMode() = 0;
+    // Option1: one preview after the last table.
+    virtual bool wholeRunPreview() = 0;
+    // Option2: one preview after every table.
+    virtual bool perTablePreview() = 0;
+};
+
+class RunQuestions {
+public:
+    virtual ~RunQuestions() = default;
+    // Offers a space-free copy of a folder whose path has a blank; may change the folder.
+    virtual void offerSpaceFreeCopy() = 0;
+    // "Would you like to overwrite <table>?"; true for Yes.
+    virtual bool askOverwrite(const std::string& table) = 0;
+};
+
+// The statement list and the datatype list of the preview.
+class RunPreview {
+public:
+    virtual ~RunPreview() = default;
+    virtual void clearStatements() = 0;
+    virtual void appendStatement(const std::string& statement) = 0;
+    virtual void clearDatatypes() = 0;
+    virtual void appendDatatype(const DatatypeRecord& record) = 0;
+    // Shows the preview modally and returns when it has closed; the outcome is in
+    // Globals::SQLFormNotSkipped (per table) and the run's SQLFormOK (whole run).
+    virtual void show() = 0;
+};
+
+// What one table cost and gave; handed over when the run leaves the table.
+struct TableSummary {
+    std::string table;
+    bool skipped = false;           // answered No to the overwrite question
+    std::int64_t rowsWritten = 0;   // insert statements executed (or collected)
+    std::int64_t rowsRejected = 0;  // rows whose statement failed
+    int statementsRejected = 0;     // every statement of the table that failed, inserts included
+    double seconds = 0;
+};
+
+class RunProgress {
+public:
+    virtual ~RunProgress() = default;
+    // The text shown on the progress bar ("Please wait.. Processing table T", "", "Progress Bar").
+    virtual void setProgressText(const std::string& text) = 0;
+    // Percent, 0 to 100.
+    virtual void setProgressValue(double percent) = 0;
+    virtual void setBusyPointer(bool busy) = 0;
+    // Lets pending window events run.
+    virtual void yield() = 0;
+    virtual void tableFinished(const TableSummary& summary) = 0;
+};
+
+// The shared state the run works on: the main window's public members.
+struct RunState {
+    bool& busy;
+    platform::ListBox& List1;
+    platform::ListBox& List2;
+    std::unique_ptr<db::Connection>& mssql_conn;
+    std::unique_ptr<db::Connection>& Paradox_conn;
+    std::string& tbl;
+    bool& SQLFormOK;
+};
+
+struct RunPorts {
+    report::MessageService& messages; // error reports and "Done."
+    RunSettings& settings;
+    RunQuestions& questions;
+    RunPreview& preview;
+    RunProgress& progress;
+};
+
+enum class RunOutcome {
+    Busy,            // a run was already in progress: nothing happened
+    NoParadoxTables, // the folder holds no table file: nothing happened, nothing shown
+    CannotConnect,   // the SQL Server login failed: nothing happened, nothing shown
+    Finished,        // the run went through to "Done."
+};
+
+struct RunResult {
+    RunOutcome outcome = RunOutcome::Finished;
+    std::vector<TableSummary> tables;
+    int errorReports = 0; // common error reports shown during the run
+};
+
+// Location of the run's error reports.
+std::string RunLocation();
+
+RunResult RunConversion(RunState& state, RunPorts& ports);
+
+} // namespace convert
