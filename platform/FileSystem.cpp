@@ -225,51 +225,6 @@ bool isBelow(const std::string& path, const std::string& mountPoint)
             && path[mountPoint.size()] == '/');
 }
 
-void walkLevel(std::vector<std::string>& folders, bool recurse, report::MessageService& messages)
-{
-    report::ErrorTrap trap(messages, report::locationText("Marrowdale", "AddFolder", "GetSubDirectories2016"));
-    std::vector<std::string> found;
-
-    // The seeded entries as they stand now: removing one below must not skip its successor.
-    const std::vector<std::string> seeded = folders;
-    for (const std::string& folder : seeded) {
-        if (!IsFolder(folder))
-            continue;
-        if (folder.size() >= kMaxPath)
-            continue;
-        // Drive roots are exempt from the exclusion on Windows; a mount point is never a link, so
-        // the test below already lets every one through.
-        const std::optional<bool> excluded = trap.value<bool>(112, [&] { return isExcludedFolder(folder); });
-        trap(114, [] { DoEvents(); });
-        if (!excluded || *excluded)
-            continue;
-
-        // Failures of the listing are not reported; a folder that cannot be read leaves the list.
-        int error = 0;
-        for (const std::string& name : subFolderNames(folder, error)) {
-            if (HasUnsafeCharacters(name))
-                continue;
-            if (name == "." || name == "..")
-                continue;
-            found.push_back(folder + name + kPathSeparator);
-        }
-        if (isPermissionDenied(error) || isPathNotFound(error)) {
-            const auto at = std::find(folders.begin(), folders.end(), folder);
-            if (at != folders.end())
-                folders.erase(at);
-        }
-    }
-
-    if (!found.empty() && recurse)
-        walkLevel(found, true, messages);
-
-    for (const std::string& folder : found) {
-        if (!IsFolder(folder))
-            continue;
-        trap.when(158, [&] { return !isExcludedFolder(folder); }, [&] { folders.push_back(folder); });
-    }
-}
-
 } // namespace
 
 bool IsFolder(const std::string& path)
@@ -336,7 +291,48 @@ std::vector<std::string> ListFiles(const std::string& folder, const std::string&
 
 void GetSubDirectories2016(std::vector<std::string>& folders, bool recurse, report::MessageService& messages)
 {
-    walkLevel(folders, recurse, messages);
+    report::ErrorTrap trap(messages, report::locationText("Marrowdale", "AddFolder", "GetSubDirectories2016"));
+    std::vector<std::string> found;
+
+    // The seeded entries as they stand now: removing one below must not skip its successor.
+    const std::vector<std::string> seeded = folders;
+    for (const std::string& folder : seeded) {
+        if (!IsFolder(folder))
+            continue;
+        if (folder.size() >= kMaxPath)
+            continue;
+        // Drive roots are exempt from the exclusion on Windows; a mount point is never a link, so
+        // the test below already lets every one through.
+        const std::optional<bool> excluded = trap.value<bool>(112, [&] { return isExcludedFolder(folder); });
+        // The one yield per folder visited: what keeps the window alive during a walk over a drive.
+        trap(114, [] { DoEvents(); });
+        if (!excluded || *excluded)
+            continue;
+
+        // Failures of the listing are not reported; a folder that cannot be read leaves the list.
+        int error = 0;
+        for (const std::string& name : subFolderNames(folder, error)) {
+            if (HasUnsafeCharacters(name))
+                continue;
+            if (name == "." || name == "..")
+                continue;
+            found.push_back(folder + name + kPathSeparator);
+        }
+        if (isPermissionDenied(error) || isPathNotFound(error)) {
+            const auto at = std::find(folders.begin(), folders.end(), folder);
+            if (at != folders.end())
+                folders.erase(at);
+        }
+    }
+
+    if (!found.empty() && recurse)
+        GetSubDirectories2016(found, true, messages);
+
+    for (const std::string& folder : found) {
+        if (!IsFolder(folder))
+            continue;
+        trap.when(158, [&] { return !isExcludedFolder(folder); }, [&] { folders.push_back(folder); });
+    }
 }
 
 std::string FileNameOfPath(const std::string& path)
