@@ -273,7 +273,9 @@ void Table::beginWriting()
     if (keyed()) writePx();
     released_ = h_.headerSize + (blocks_.empty() ? 0 : std::size_t(h_.lastBlock - 1) * h_.blockSize());
     released_ = released_ / pageSize() * pageSize();
-    if (released_ > 0) ::madvise(dbMap_, released_, MADV_DONTNEED);
+    const std::size_t headerPages = (h_.headerSize + pageSize() - 1) / pageSize() * pageSize();
+    if (released_ > headerPages) ::madvise(dbMap_ + headerPages, released_ - headerPages, MADV_DONTNEED);
+    released_ = std::max(released_, headerPages);
 }
 
 std::vector<unsigned char> Table::pxImage(std::vector<PxLevel>& levels) const
@@ -389,34 +391,47 @@ void Table::pxCountUp()
     }
 }
 
-// Adds the level-1 entry of a new last data block; false when the index needs a rebuild.
-bool Table::pxAddEntry(const std::string& key, std::uint16_t child)
+// Whether the level-1 entry of a new last data block can be added in place; extends the
+// index file when the entry needs a new level-1 block. False: the index must be rebuilt.
+bool Table::pxPrepareEntry()
 {
     const int entry = h_.keyLength() + 6;
     const int per = (h_.blockSize() - kBlockHeader) / entry;
     if (pxLevels_.empty()) return false;
+    if (pxLevels_[0].entriesInLast < per) return true;
+    if (pxLevels_.size() < 2 || pxLevels_[1].entriesInLast >= per) return false;
+    const int fileBlocks = getLe16(pxMap_ + hdr::FileBlocks);
+    if (fileBlocks >= kMaxBlocks) return false;
+    const int headerSize = getLe16(pxMap_ + hdr::HeaderSize);
+    if (::ftruncate(px_, off_t(headerSize) + off_t(fileBlocks + 1) * h_.blockSize()) != 0) fail(dbPath_, "extend the index of");
+    return true;
+}
+
+void Table::pxAddEntry(const std::string& key, std::uint16_t child)
+{
+    const int entry = h_.keyLength() + 6;
+    const int per = (h_.blockSize() - kBlockHeader) / entry;
     const int headerSize = getLe16(pxMap_ + hdr::HeaderSize);
     auto blockAt = [&](int number) { return pxMap_ + headerSize + std::size_t(number - 1) * h_.blockSize(); };
+    auto countUpFrom = [&](std::size_t level) {
+        for (std::size_t l = level; l < pxLevels_.size(); ++l) {
+            unsigned char* e = blockAt(pxLevels_[l].lastBlock) + kBlockHeader + (pxLevels_[l].entriesInLast - 1) * entry + entry - 4;
+            const auto count = decodeInt(e, 2);
+            if (count < 32767) encodeInt(e, 2, count + 1);
+        }
+    };
     PxLevel& l1 = pxLevels_[0];
     if (l1.entriesInLast < per) {
         unsigned char* b = blockAt(l1.lastBlock);
         encodeEntry(b + kBlockHeader + l1.entriesInLast * entry, key, child, 1);
         putLe16(b + 4, std::uint16_t(l1.entriesInLast * entry));
         ++l1.entriesInLast;
-        for (std::size_t l = 1; l < pxLevels_.size(); ++l) {
-            unsigned char* e = blockAt(pxLevels_[l].lastBlock) + kBlockHeader + (pxLevels_[l].entriesInLast - 1) * entry + entry - 4;
-            const auto count = decodeInt(e, 2);
-            if (count < 32767) encodeInt(e, 2, count + 1);
-        }
+        countUpFrom(1);
         putLe32(pxMap_ + hdr::NumRecords, getLe32(pxMap_ + hdr::NumRecords) + 1);
-        return true;
+        return;
     }
     // A new level-1 block at the end of the file, indexed by the level above.
-    if (pxLevels_.size() < 2 || pxLevels_[1].entriesInLast >= per) return false;
-    const int fileBlocks = getLe16(pxMap_ + hdr::FileBlocks);
-    if (fileBlocks >= kMaxBlocks) return false;
-    const int number = fileBlocks + 1;
-    if (::ftruncate(px_, off_t(headerSize) + off_t(number) * h_.blockSize()) != 0) fail(dbPath_, "extend the index of");
+    const int number = getLe16(pxMap_ + hdr::FileBlocks) + 1;
     unsigned char* b = blockAt(number);
     encodeEntry(b + kBlockHeader, key, child, 1);
     encodeBlockHeader(b, 0, l1.lastBlock, 0);
@@ -426,15 +441,10 @@ bool Table::pxAddEntry(const std::string& key, std::uint16_t child)
     encodeEntry(up + kBlockHeader + l2.entriesInLast * entry, key, number, 1);
     putLe16(up + 4, std::uint16_t(l2.entriesInLast * entry));
     ++l2.entriesInLast;
-    for (std::size_t l = 2; l < pxLevels_.size(); ++l) {
-        unsigned char* e = blockAt(pxLevels_[l].lastBlock) + kBlockHeader + (pxLevels_[l].entriesInLast - 1) * entry + entry - 4;
-        const auto count = decodeInt(e, 2);
-        if (count < 32767) encodeInt(e, 2, count + 1);
-    }
+    countUpFrom(2);
     l1 = {std::uint16_t(number), 1};
     for (int off : {hdr::UsedBlocks, hdr::FileBlocks, hdr::MaxBlocks, hdr::LastBlock}) putLe16(pxMap_ + off, std::uint16_t(number));
     putLe32(pxMap_ + hdr::NumRecords, getLe32(pxMap_ + hdr::NumRecords) + 2);
-    return true;
 }
 
 void Table::writeBlobs(std::string& record, const std::vector<Blob>& blobs)
@@ -474,25 +484,48 @@ void Table::writeBlobs(std::string& record, const std::vector<Blob>& blobs)
     }
 }
 
+// Every page the commit stores touch is written once beforehand, so that page faults
+// (first touch, or write protection after writeback) happen before the first visible store
+// and the stores that must agree follow one another without a pause.
+void Table::touchForCommit(int blockNumber)
+{
+    auto rewrite = [](unsigned char* p) { *reinterpret_cast<volatile unsigned char*>(p) = *p; };
+    rewrite(dbMap_ + hdr::NumRecords);
+    if (blockNumber) rewrite(block(blockNumber) + 4);
+    if (h_.lastBlock) rewrite(block(h_.lastBlock));
+    if (pxMap_) {
+        const int headerSize = getLe16(pxMap_ + hdr::HeaderSize);
+        rewrite(pxMap_ + hdr::NumRecords);
+        for (const PxLevel& l : pxLevels_) rewrite(pxMap_ + headerSize + std::size_t(l.lastBlock - 1) * h_.blockSize() + h_.blockSize() - 1);
+    }
+}
+
 void Table::appendInPlace(const std::string& record)
 {
     const int rs = h_.recordSize, bs = h_.blockSize();
     if (!blocks_.empty() && blocks_.back().count < h_.recordsPerBlock()) {
         BlockRef& last = blocks_.back();
         unsigned char* b = block(last.number);
+        touchForCommit(last.number);
         std::memcpy(b + kBlockHeader + std::size_t(last.count) * rs, record.data(), rs);
         putLe16(b + 4, std::uint16_t(last.count * rs));
-        ++last.count;
-        if (last.count == 1) last.firstKey = record.substr(0, h_.keyLength());
         putLe32(dbMap_ + hdr::NumRecords, ++h_.numRecords);
         if (keyed()) pxCountUp();
+        ++last.count;
+        if (last.count == 1) last.firstKey = record.substr(0, h_.keyLength());
         return;
     }
     const int number = h_.fileBlocks + 1;
     if (::ftruncate(db_, off_t(h_.headerSize) + off_t(number) * bs) != 0) fail(dbPath_, "extend");
+    const bool pxReady = keyed() && pxPrepareEntry();
     unsigned char* b = block(number);
     std::memcpy(b + kBlockHeader, record.data(), rs);
     encodeBlockHeader(b, 0, h_.lastBlock, 0);
+    blocks_.push_back({std::uint16_t(number), 1, record.substr(0, h_.keyLength())});
+    // An index that needs another level is rewritten before the block joins the chain, so
+    // that the slow part (writing and renaming a file) falls before the commit stores.
+    if (keyed() && !pxReady) writePx();
+    touchForCommit(0);
     h_.fileBlocks = std::uint16_t(number);
     for (int off : {hdr::UsedBlocks, hdr::FileBlocks, hdr::MaxBlocks}) putLe16(dbMap_ + off, h_.fileBlocks);
     if (h_.lastBlock)
@@ -501,9 +534,8 @@ void Table::appendInPlace(const std::string& record)
         putLe16(dbMap_ + hdr::FirstBlock, h_.firstBlock = std::uint16_t(number));
     putLe16(dbMap_ + hdr::LastBlock, h_.lastBlock = std::uint16_t(number));
     putLe32(dbMap_ + hdr::NumRecords, ++h_.numRecords);
-    blocks_.push_back({std::uint16_t(number), 1, record.substr(0, h_.keyLength())});
-    if (keyed() && !pxAddEntry(blocks_.back().firstKey, std::uint16_t(number))) writePx();
-    // Blocks behind the last one are not touched again by appends.
+    if (pxReady) pxAddEntry(blocks_.back().firstKey, std::uint16_t(number));
+    // Blocks behind the last one are not touched again by appends; the header page stays.
     const std::size_t keep = (h_.headerSize + std::size_t(number - 1) * bs) / pageSize() * pageSize();
     if (keep > released_ + (std::size_t(1) << 20)) {
         ::madvise(dbMap_ + released_, keep - released_, MADV_DONTNEED);

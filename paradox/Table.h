@@ -74,7 +74,9 @@ private:
     void appendInPlace(const std::string& record);
     void rebuild(std::vector<std::string> records, Header header);
     void writePx();
-    bool pxAddEntry(const std::string& key, std::uint16_t child);
+    bool pxPrepareEntry();
+    void pxAddEntry(const std::string& key, std::uint16_t child);
+    void touchForCommit(int blockNumber);
     void pxCountUp();
     std::vector<unsigned char> pxImage(std::vector<PxLevel>& levels) const;
     void writeBlobs(std::string& record, const std::vector<Blob>& blobs);
