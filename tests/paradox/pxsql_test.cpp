@@ -1,0 +1,67 @@
+// pxsql from outside: scripts with line numbers and exit status, --dump and --info.
+#include "Helpers.h"
+
+#include "TestPaths.h"
+
+#include <gtest/gtest.h>
+
+namespace fs = std::filesystem;
+
+TEST(Pxsql, RunsAScriptReportsRejectedStatementsByLineAndCarriesOn)
+{
+    const auto folder = testsupport::freshFolder("pxsql-script");
+    const std::string script =
+        "DROP TABLE \"Orders\";\n"                                                     // 1: no such table
+        "CREATE TABLE \"Orders\" (\"SBSID\" INT, \"Customer\" TEXT,\n"                  // 2
+        "   \"Amount\" CURRENCY, \"Placed\" TIMESTAMP);\n"                              // 3
+        "CREATE INDEX \"Orders\" ON \"Orders\" (\"SBSID\") with primary\n"              // 4: no semicolon
+        "INSERT INTO \"Orders\" VALUES (0,'O''Neil', 12.5, '08/31/2021 14:05:00');\n"   // 5
+        "INSERT INTO \"Orders\" VALUES (1,'broken, 3.75, '09/01/2021');\n"              // 6: quote mismatch
+        "INSERT INTO \"Orders\" VALUES (2,NULL, 3.75,\n"                                // 7
+        "  '09/01/2021');\n"                                                            // 8
+        "INSERT INTO \"Orders\" VALUES (2,'dup', 1, NULL);\n"                           // 9: duplicate key
+        "\n"
+        "insert into Orders values (3,'Zoë', -1, '2021-09-02 00:00:01')\n";            // 11: no semicolon, last line
+    const auto r = ptest::run({PXSQL, folder.string()}, script, true);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out,
+              "line 1: SQL error at position 12: table \"Orders\" does not exist\n"
+              "line 6: SQL error at position 48: expected ',' or ')', found '09'\n"
+              "line 9: SQL error at position 30: table \"Orders\": a row with the key 2 in column \"SBSID\" already exists (duplicate key)\n");
+    const auto dump = ptest::run({PXSQL, folder.string(), "--dump", "ORDERS"});
+    EXPECT_EQ(dump.status, 0);
+    EXPECT_EQ(dump.out,
+              "SBSID,Customer,Amount,Placed\n"
+              "0,O'Neil,12.5,2021-08-31 14:05:00\n"
+              "2,,3.75,2021-09-01 00:00:00\n"
+              "3,Zoë,-1,2021-09-02 00:00:01\n");
+    EXPECT_EQ(ptest::pxcheck(folder / "Orders.DB").status, 0);
+}
+
+TEST(Pxsql, ScriptFromAFileWithoutErrorsExitsZero)
+{
+    const auto folder = testsupport::freshFolder("pxsql-file");
+    ptest::writeFile(folder / "s.sql", "CREATE TABLE T (A INT, B CHAR(3), M MEMO)\nINSERT INTO T VALUES (1, 'x,y', 'line\nbreak')\n");
+    EXPECT_EQ(ptest::run({PXSQL, folder.string(), (folder / "s.sql").string()}).status, 0);
+    const auto dump = ptest::run({PXSQL, folder.string(), "--dump", "t"});
+    EXPECT_EQ(dump.out, "A,B,M\n1,\"x,y\",\"line\nbreak\"\n");
+    const auto info = ptest::run({PXSQL, folder.string(), "--info", "T"});
+    EXPECT_EQ(info.status, 0);
+    EXPECT_EQ(info.out,
+              "file: " + (folder / "T.DB").string() + "\n"
+              "version: 5.x\nkeyed: no\nkey fields: 0\nrecords: 1\nrecord size: 27\nblock size: 4096\ncode page: 1252\nfields: 3\n"
+              "  1 A Long\n  2 B Alpha 3\n  3 M Memo 10\n");
+}
+
+TEST(Pxsql, UsageAndMissingThingsGiveStatusTwo)
+{
+    const auto folder = testsupport::freshFolder("pxsql-usage");
+    EXPECT_EQ(ptest::run({PXSQL}).status, 2);
+    EXPECT_EQ(ptest::run({PXSQL, folder.string(), "--bogus", "x"}).status, 2);
+    const auto missing = ptest::run({PXSQL, (folder / "none").string()}, "", true);
+    EXPECT_EQ(missing.status, 2);
+    EXPECT_EQ(missing.out, "pxsql: Cannot open the folder '" + (folder / "none").string() + "': No such file or directory\n");
+    const auto noTable = ptest::run({PXSQL, folder.string(), "--dump", "Nope"}, "", true);
+    EXPECT_EQ(noTable.status, 2);
+    EXPECT_EQ(noTable.out, "pxsql: SQL error at position 1: table \"Nope\" does not exist\n");
+}
