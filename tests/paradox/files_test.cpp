@@ -160,8 +160,10 @@ TEST_F(Files, DropRemovesTheWholeFamilyFoundWithoutRegardToCase)
 // Tables written by pxlib (mkpxsample): appended to, read and dropped.
 TEST_F(Files, PxlibSamplesCanBeAppendedToAndDropped)
 {
-    for (const char* f : {"keyed.db", "keyed.px", "types.db", "memo.db", "memo.mb", "extra.db", "empty.db", "empty.px"})
+    for (const char* f : {"keyed.db", "keyed.px", "types.db", "memo.db", "memo.mb", "extra.db", "empty.db", "empty.px"}) {
         fs::copy_file(testsupport::refDir() / "samples" / f, folder / f);
+        fs::permissions(folder / f, fs::perms::owner_write, fs::perm_options::add);
+    }
     db->execute("INSERT INTO keyed VALUES (300, 'new row', 1.25)");
     db->execute("INSERT INTO keyed VALUES (-1, 'first', 2)");
     EXPECT_THROW(db->execute("INSERT INTO keyed VALUES (7, 'dup', 2)"), SqlError);

@@ -1,0 +1,1 @@
+CREATE TABLE "Orders" ("SBSID" INT, "OrderID" INT, "CustomerName" VARCHAR(255), "Amount" FLOAT, "OrderDate" DATE, "Created" TIMESTAMP);

@@ -1,0 +1,1 @@
+CREATE TABLE t (a DECIMAL(10,2), b MEMO(20), c CHAR(3))

@@ -1,0 +1,1 @@
+CREATE INDEX "Orders" ON "Orders" ("SBSID") with primary

@@ -1,0 +1,1 @@
+insert into [T] (a, `b`) values (-1.5e3, NULL, TRUE, '<OLEOBJECT>')
