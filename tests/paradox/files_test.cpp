@@ -236,3 +236,24 @@ TEST_F(Files, DamagedFilesFailWithAClearError)
     ptest::writeFile(folder / "short.db", bytes.substr(0, 0x900));
     EXPECT_THROW(db->table("short"), Error);
 }
+
+// gnumeric reads the table through pxlib too; it fails at random (a pxlib fault), so it
+// gets ten tries.
+TEST_F(Files, SsconvertOpensTheTable)
+{
+    const fs::path ssconvert = "/usr/bin/ssconvert";
+    if (!fs::exists(ssconvert)) GTEST_SKIP() << "ssconvert is not installed";
+    db->execute(R"(CREATE TABLE "Orders" ("SBSID" INT, "Customer" TEXT, "Amount" CURRENCY, "Placed" TIMESTAMP, "Day" DATE);)");
+    db->execute(R"(CREATE INDEX "Orders" ON "Orders" ("SBSID") with primary)");
+    db->execute(R"(INSERT INTO "Orders" VALUES (0, 'O''Neil', 12.5, '08/31/2021 14:05:00', '08/31/2021');)");
+    db->execute(R"(INSERT INTO "Orders" VALUES (1, 'Zoë', -3.75, '09/01/2021', '09/01/2021');)");
+    const fs::path csv = folder / "Orders.csv";
+    bool converted = false;
+    for (int attempt = 0; attempt < 10 && !converted; ++attempt)
+        converted = ptest::run({ssconvert.string(), (folder / "Orders.DB").string(), csv.string()}).status == 0 && fs::exists(csv);
+    ASSERT_TRUE(converted);
+    const std::string text = ptest::readFile(csv);
+    EXPECT_NE(text.find("O'Neil"), std::string::npos) << text;
+    EXPECT_NE(text.find("Zoë"), std::string::npos) << text;
+    EXPECT_NE(text.find("12.5"), std::string::npos) << text;
+}
