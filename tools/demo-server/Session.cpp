@@ -147,7 +147,7 @@ public:
             switch (m.type) {
             case kSqlBatch: batch(m); break;
             case kRpc: rpc(m); break;
-            case kAttention: break;
+            case kAttention: socket_.takeAttention(); acknowledgeAttention(); continue;
             default: {
                 ReplyWriter w = writer();
                 Bytes out;
