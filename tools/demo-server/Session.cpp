@@ -6,6 +6,7 @@
 #include "Wire.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -35,7 +36,7 @@ struct Column {
 };
 
 struct Param {
-    std::string name; // without '@', lower case
+    std::string name; // without '@', as the client wrote it
     bool null = true;
     int storage = SQLITE_NULL;
     int64_t integer = 0;
@@ -482,7 +483,7 @@ private:
         std::string name = utf16ToUtf8(r.ucs2(nameLength));
         if (!name.empty() && name[0] == '@')
             name.erase(0, 1);
-        p.name = lowerAscii(name);
+        p.name = name;
         r.u8(); // status flags
         const uint8_t type = r.u8();
         const auto setInteger = [&](const Bytes& b) {
@@ -668,15 +669,21 @@ private:
             spTables(w, params);
         } else if (id == kProcExecuteSql || proc == "sp_executesql") {
             const std::string sql = params.empty() ? std::string() : params[0].bytes;
-            execute(w, sql, params.size() > 2 ? std::vector<Param>(params.begin() + 2, params.end()) : std::vector<Param>{},
+            const std::string declaration = params.size() > 1 ? params[1].bytes : std::string();
+            execute(w, sql,
+                    named(params.size() > 2 ? std::vector<Param>(params.begin() + 2, params.end()) : std::vector<Param>{},
+                          declaration),
                     std::nullopt);
         } else if (id == kProcPrepExec || proc == "sp_prepexec" || id == kProcPrepare || proc == "sp_prepare") {
             const bool run = id == kProcPrepExec || proc == "sp_prepexec";
             const std::string sql = params.size() > 2 ? params[2].bytes : std::string();
+            const std::string declaration = params.size() > 1 ? params[1].bytes : std::string();
             const int32_t handle = nextHandle_++;
-            prepared_[handle] = sql;
+            prepared_[handle] = {sql, declaration};
             if (run) {
-                execute(w, sql, params.size() > 3 ? std::vector<Param>(params.begin() + 3, params.end()) : std::vector<Param>{},
+                execute(w, sql,
+                        named(params.size() > 3 ? std::vector<Param>(params.begin() + 3, params.end()) : std::vector<Param>{},
+                              declaration),
                         handle);
             } else {
                 finishProc(w, true, handle);
@@ -687,7 +694,8 @@ private:
                 finishProc(w, fail(w, {8179, 16, 4, "Could not find prepared statement with handle " +
                                                         std::to_string(params.empty() ? 0 : params[0].integer) + "."}));
             } else {
-                execute(w, found->second, std::vector<Param>(params.begin() + 1, params.end()), std::nullopt);
+                execute(w, found->second.sql, named(std::vector<Param>(params.begin() + 1, params.end()), found->second.declaration),
+                        std::nullopt);
             }
         } else if (id == kProcUnprepare || proc == "sp_unprepare") {
             if (!params.empty())
@@ -730,6 +738,27 @@ private:
         w.finish();
     }
 
+    // Values may come without names; they then follow the order of the declaration ("@P1 int, @P2 ...").
+    static std::vector<Param> named(std::vector<Param> values, const std::string& declaration)
+    {
+        std::vector<std::string> names;
+        for (size_t i = 0; i < declaration.size(); ++i) {
+            if (declaration[i] != '@')
+                continue;
+            size_t end = i + 1;
+            while (end < declaration.size() && (std::isalnum(static_cast<unsigned char>(declaration[end])) ||
+                                                declaration[end] == '_'))
+                ++end;
+            names.push_back(declaration.substr(i + 1, end - i - 1));
+            i = end;
+        }
+        for (size_t i = 0; i < values.size() && i < names.size(); ++i) {
+            if (values[i].name.empty())
+                values[i].name = names[i];
+        }
+        return values;
+    }
+
     void execute(ReplyWriter& w, const std::string& sql, const std::vector<Param>& params, std::optional<int32_t> handle)
     {
         const Outcome o = runStatements(w, sql, true, params);
@@ -743,7 +772,7 @@ private:
         static const char* const positional[] = {"table_name", "table_owner", "table_qualifier", "table_type"};
         std::map<std::string, std::optional<std::string>> arg;
         for (size_t i = 0; i < params.size(); ++i) {
-            const std::string key = params[i].name.empty() && i < 4 ? positional[i] : params[i].name;
+            const std::string key = params[i].name.empty() && i < 4 ? positional[i] : lowerAscii(params[i].name);
             arg[key] = params[i].null ? std::nullopt : std::optional<std::string>(params[i].bytes);
         }
         const auto argument = [&](const char* key) -> std::optional<std::string> {
@@ -832,7 +861,11 @@ private:
     size_t packetSize_ = 4096;
     sqlite3* db_ = nullptr;
     std::string dbName_;
-    std::map<int32_t, std::string> prepared_;
+    struct Prepared {
+        std::string sql;
+        std::string declaration;
+    };
+    std::map<int32_t, Prepared> prepared_;
     int32_t nextHandle_ = 1;
 };
 
