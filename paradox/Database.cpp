@@ -214,33 +214,30 @@ void Database::execute(std::string_view statementUtf8)
     Table& t = table(in.table);
     const Header& h = t.header();
     const std::string tn = in.table.text;
-    std::vector<int> targets;
+    std::array<const sql::Literal*, kMaxFields> byField{};
     if (in.columns.empty()) {
         if (in.values.size() != h.fields.size())
             sqlError(in.values.size() > h.fields.size() ? in.values[h.fields.size()].pos : in.valuesPos,
                      "table \"" + tn + "\" has " + std::to_string(h.fields.size()) + " columns, the statement gives " +
                          std::to_string(in.values.size()) + " values");
-        for (std::size_t i = 0; i < h.fields.size(); ++i) targets.push_back(int(i));
+        for (std::size_t i = 0; i < h.fields.size(); ++i) byField[i] = &in.values[i];
     } else {
-        std::vector<bool> used(h.fields.size());
-        for (const sql::Name& c : in.columns) {
-            const int col = findColumn(h, c, tn);
-            if (used[col]) sqlError(c.pos, "table \"" + tn + "\": the column \"" + c.text + "\" is named twice");
-            used[col] = true;
-            targets.push_back(col);
-        }
         if (in.values.size() != in.columns.size())
             sqlError(in.values.size() > in.columns.size() ? in.values[in.columns.size()].pos : in.valuesPos,
                      "table \"" + tn + "\": the statement names " + std::to_string(in.columns.size()) + " columns and gives " +
                          std::to_string(in.values.size()) + " values");
+        for (std::size_t k = 0; k < in.columns.size(); ++k) {
+            const int col = findColumn(h, in.columns[k], tn);
+            if (byField[col]) sqlError(in.columns[k].pos, "table \"" + tn + "\": the column \"" + in.columns[k].text + "\" is named twice");
+            byField[col] = &in.values[k];
+        }
     }
 
-    std::string record(h.recordSize, '\0');
+    std::string& record = record_;
+    record.assign(h.recordSize, '\0');
     std::vector<Table::Blob> blobs;
-    std::vector<const sql::Literal*> byField(h.fields.size(), nullptr);
     std::uint32_t nextAuto = h.autoInc;
     bool autoChanged = false;
-    for (std::size_t k = 0; k < targets.size(); ++k) byField[targets[k]] = &in.values[k];
     for (std::size_t i = 0; i < h.fields.size(); ++i) {
         const Field& f = h.fields[i];
         auto* out = reinterpret_cast<unsigned char*>(record.data()) + t.fieldOffset(int(i));
@@ -265,10 +262,10 @@ void Database::execute(std::string_view statementUtf8)
         }
         if (f.isBlob()) blobs.push_back({int(i), std::move(blob)});
     }
-    const auto result = t.append(std::move(record), blobs);
+    const auto result = t.append(record, blobs);
     if (result == Table::Result::Duplicate) {
         const sql::Literal* v = byField[0];
-        sqlError(v ? v->pos : in.valuesPos, "table \"" + tn + "\": a row with the key " + (v ? (v->kind == sql::Literal::Kind::String ? "'" + v->text + "'" : v->text) : std::string("NULL")) +
+        sqlError(v ? v->pos : in.valuesPos, "table \"" + tn + "\": a row with the key " + (v ? (v->kind == sql::Literal::Kind::String ? "'" + std::string(v->text()) + "'" : std::string(v->text())) : std::string("NULL")) +
                                                 " in column \"" + cp1252ToUtf8(h.fields[0].name) + "\" already exists (duplicate key)");
     }
     if (result == Table::Result::Full)

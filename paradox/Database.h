@@ -60,6 +60,7 @@ private:
     std::filesystem::path folder_;
     std::map<std::string, std::unique_ptr<Table>> open_;       // by folded name
     std::map<std::string, Table*, std::less<>> byText_;        // by the name as written
+    std::string record_;                                       // the record being inserted
 };
 
 }  // namespace paradox

@@ -21,6 +21,8 @@ enum class Tok { Word, Quoted, String, Number, Punct, End };
 struct Token {
     Tok kind = Tok::End;
     std::string text;      // words as written, quoted names and strings unquoted
+    std::string_view view; // strings and numbers as they stand in the statement
+    bool escaped = false;  // a string held a doubled quote
     std::size_t offset = 0;
 };
 
@@ -245,15 +247,20 @@ private:
             lit.pos = pos(tok_.offset);
             if (tok_.kind == Tok::Number) {
                 lit.kind = Literal::Kind::Number;
-                lit.text = std::move(tok_.text);
+                lit.view = tok_.view;
             } else if (tok_.kind == Tok::String) {
                 lit.kind = Literal::Kind::String;
-                lit.text = std::move(tok_.text);
+                if (tok_.escaped) {
+                    lit.owned = std::move(tok_.text);
+                    lit.unescaped = true;
+                } else {
+                    lit.view = tok_.view;
+                }
             } else if (is("NULL")) {
                 lit.kind = Literal::Kind::Null;
             } else if (is("TRUE") || is("FALSE")) {
                 lit.kind = is("TRUE") ? Literal::Kind::True : Literal::Kind::False;
-                lit.text = keyword();
+                lit.view = is("TRUE") ? "TRUE" : "FALSE";
             } else {
                 unexpected("a value");
             }
@@ -280,6 +287,8 @@ private:
         const auto c = static_cast<unsigned char>(s_[i_]);
         if (c == '\'') {
             tok_.kind = Tok::String;
+            tok_.escaped = false;
+            const std::size_t start = i_ + 1;
             for (++i_;;) {
                 const std::size_t quote = s_.find('\'', i_);
                 if (quote == std::string_view::npos) error(tok_.offset, "the string that starts here has no closing quote");
@@ -287,11 +296,13 @@ private:
                 i_ = quote + 1;
                 if (i_ < s_.size() && s_[i_] == '\'') {
                     tok_.text += '\'';
+                    tok_.escaped = true;
                     ++i_;
                     continue;
                 }
                 break;
             }
+            tok_.view = s_.substr(start, i_ - 1 - start);
         } else if (c == '"' || c == '`' || c == '[') {
             const char close = c == '[' ? ']' : char(c);
             tok_.kind = Tok::Quoted;
@@ -317,7 +328,8 @@ private:
                     while (i_ < s_.size() && digit(static_cast<unsigned char>(s_[i_]))) ++i_;
                 }
             }
-            tok_.text.assign(s_.substr(start, i_ - start));
+            tok_.view = s_.substr(start, i_ - start);
+            tok_.text.assign(tok_.view);
             if (tok_.text == "-." || tok_.text == "+." || tok_.text == "." ||
                 (i_ < s_.size() && wordChar(static_cast<unsigned char>(s_[i_]))))
                 error(tok_.offset, "'" + std::string(s_.substr(start, i_ - start + 1)) + "' is not a number");

@@ -29,8 +29,14 @@ struct ColumnDef {
 struct Literal {
     enum class Kind { Null, Number, String, True, False };
     Kind kind = Kind::Null;
-    std::string text;          // numbers as written, strings without quotes, UTF-8
     std::size_t pos = 0;
+    // Numbers as written, strings without quotes, UTF-8. Points into the statement text
+    // unless a doubled quote had to be undone.
+    std::string_view text() const { return unescaped ? std::string_view(owned) : view; }
+
+    std::string_view view;
+    std::string owned;
+    bool unescaped = false;
 };
 
 struct DropTable {

@@ -543,9 +543,15 @@ void Table::appendInPlace(const std::string& record)
     }
 }
 
-Table::Result Table::append(std::string record, const std::vector<Blob>& blobs)
+Table::Result Table::append(std::string& record, const std::vector<Blob>& blobs)
 {
     beginWriting();
+    // Another writer of the same file (another Database on the folder) moves the header
+    // on; the shared mapping shows it, and the table is read again before writing.
+    if (getLe32(dbMap_ + hdr::NumRecords) != h_.numRecords || getLe16(dbMap_ + hdr::FileBlocks) != h_.fileBlocks) {
+        load();
+        beginWriting();
+    }
     const int keyLen = h_.keyLength();
     const bool inOrder = !keyed() || h_.numRecords == 0 || std::memcmp(record.data(), lastKey_.data(), keyLen) > 0;
     if (!inOrder) {

@@ -45,7 +45,7 @@ public:
     std::uint32_t recordCount() const;
 
     // `record` holds every field encoded, blob fields zero; `blobs` their contents.
-    Result append(std::string record, const std::vector<Blob>& blobs);
+    Result append(std::string& record, const std::vector<Blob>& blobs);
     // Makes the first `keyFields` fields the primary key; Duplicate when two rows share a key.
     Result makePrimary(int keyFields);
     void setAutoIncrement(std::uint32_t next);

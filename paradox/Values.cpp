@@ -4,6 +4,7 @@
 #include "paradox/Table.h"
 
 #include <array>
+#include <charconv>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -142,6 +143,22 @@ std::optional<Moment> parseMoment(std::string_view s)
     return m;
 }
 
+// The nearest double of decimal text (as numericText accepts); empty when out of range.
+std::optional<double> parseDouble(std::string_view s)
+{
+    if (!s.empty() && s[0] == '+') s.remove_prefix(1);
+    double d = 0;
+    const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), d);
+    if (ec == std::errc::result_out_of_range) {
+        // Underflow rounds to zero; overflow has no nearest value.
+        const auto e = s.find_first_of("eE");
+        if (e != std::string_view::npos && s.find('-', e) != std::string_view::npos) return 0.0;
+        return std::nullopt;
+    }
+    if (ec != std::errc() || end != s.data() + s.size() || !std::isfinite(d)) return std::nullopt;
+    return d;
+}
+
 bool numericText(std::string_view s)
 {
     std::size_t i = 0, digits = 0;
@@ -254,10 +271,11 @@ std::optional<std::string> encodeLiteral(const Field& f, const sql::Literal& v, 
     using K = sql::Literal::Kind;
     if (v.kind == K::Null) return std::nullopt;
     const bool isText = v.kind == K::String;
-    const auto shown = [&] { return isText ? shownText(v.text) : v.text; };
+    const std::string_view vt = v.text();
+    const auto shown = [&] { return isText ? shownText(vt) : std::string(vt); };
     auto textBytes = [&](std::string& bytes) -> std::optional<std::string> {
-        if (auto bad = utf8ToCp1252(v.text, bytes))
-            return "the character at position " + std::to_string(v.pos + (isText ? 1 : 0) + sql::characterPosition(v.text, *bad) - 1) +
+        if (auto bad = utf8ToCp1252(vt, bytes))
+            return "the character at position " + std::to_string(v.pos + (isText ? 1 : 0) + sql::characterPosition(vt, *bad) - 1) +
                    " of " + shown() + " is not in code page 1252";
         if (codePage != kCodePage1252)
             for (unsigned char ch : bytes)
@@ -286,7 +304,7 @@ std::optional<std::string> encodeLiteral(const Field& f, const sql::Literal& v, 
         return std::nullopt;
     }
     case FieldType::Logical: {
-        std::string t = v.text;
+        std::string t(vt);
         for (char& ch : t) ch = char(std::tolower(static_cast<unsigned char>(ch)));
         if (v.kind == K::True || t == "1" || (isText && t == "true")) {
             out[0] = 0x81;
@@ -302,7 +320,7 @@ std::optional<std::string> encodeLiteral(const Field& f, const sql::Literal& v, 
     case FieldType::Time:
     case FieldType::Timestamp: {
         if (!isText) return shown() + " is not a date; write it as 'mm/dd/yyyy' or 'mm/dd/yyyy hh:nn:ss'";
-        const auto m = parseMoment(v.text);
+        const auto m = parseMoment(vt);
         if (!m) return shown() + " is not a date or time ('mm/dd/yyyy', 'mm/dd/yyyy hh:nn:ss', 'yyyy-mm-dd hh:nn:ss' or 'hh:nn:ss')";
         if (f.type == FieldType::Date) {
             if (!m->hasDate) return shown() + " is a time of day, not a date";
@@ -331,13 +349,13 @@ std::optional<std::string> encodeLiteral(const Field& f, const sql::Literal& v, 
         }
         return std::nullopt;
     }
-    if (!numericText(v.text)) return shown() + " is not a number";
+    if (!numericText(vt)) return shown() + " is not a number";
     switch (f.type) {
     case FieldType::Short:
     case FieldType::Long:
     case FieldType::AutoIncrement: {
         const long long limit = f.type == FieldType::Short ? 32767 : 2147483647;
-        const std::string& t = v.text;
+        const std::string_view t = vt;
         const std::size_t signs = t[0] == '-' || t[0] == '+';
         if (t.size() - signs <= 10 && t.find_first_not_of("0123456789", signs) == std::string::npos) {
             long long value = 0;
@@ -348,7 +366,7 @@ std::optional<std::string> encodeLiteral(const Field& f, const sql::Literal& v, 
             encodeInt(out, f.bytes(), value);
             return std::nullopt;
         }
-        const double d = std::strtod(t.c_str(), nullptr);
+        const double d = parseDouble(t).value_or(HUGE_VAL);
         if (d != std::floor(d)) return shown() + " has a fraction, which a whole-number column cannot hold";
         if (std::fabs(d) > double(limit)) return shown() + " is out of range (-" + std::to_string(limit) + " to " + std::to_string(limit) + ")";
         if (f.type == FieldType::AutoIncrement && d < 1) return shown() + " is not a positive number";
@@ -357,17 +375,16 @@ std::optional<std::string> encodeLiteral(const Field& f, const sql::Literal& v, 
     }
     case FieldType::Number:
     case FieldType::Money: {
-        errno = 0;
-        const double d = std::strtod(v.text.c_str(), nullptr);
-        if (!std::isfinite(d) || (errno == ERANGE && std::fabs(d) > 1.0)) return shown() + " is out of range for a floating-point number";
-        encodeDouble(out, d);
+        const auto d = parseDouble(vt);
+        if (!d) return shown() + " is out of range for a floating-point number";
+        encodeDouble(out, *d);
         return std::nullopt;
     }
     case FieldType::Bcd: {
-        std::string text = v.text;
+        std::string text(vt);
         if (text.find_first_of("eE") != std::string::npos) {
             char buf[64];
-            std::snprintf(buf, sizeof buf, "%.*f", f.size, std::strtod(text.c_str(), nullptr));
+            std::snprintf(buf, sizeof buf, "%.*f", f.size, parseDouble(text).value_or(HUGE_VAL));
             text = buf;
         }
         const auto b = encodeBcd(text, f.size);

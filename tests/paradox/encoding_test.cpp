@@ -20,8 +20,17 @@ Field field(FieldType type, int size)
     return f;
 }
 
-sql::Literal number(const std::string& text) { return {sql::Literal::Kind::Number, text, 1}; }
-sql::Literal text(const std::string& t) { return {sql::Literal::Kind::String, t, 1}; }
+sql::Literal literal(sql::Literal::Kind kind, const std::string& text)
+{
+    sql::Literal v;
+    v.kind = kind;
+    v.pos = 1;
+    v.owned = text;
+    v.unescaped = true;
+    return v;
+}
+sql::Literal number(const std::string& text) { return literal(sql::Literal::Kind::Number, text); }
+sql::Literal text(const std::string& t) { return literal(sql::Literal::Kind::String, t); }
 
 struct Golden {
     Field field;
@@ -58,7 +67,7 @@ TEST(Encoding, GoldenBytesOfEveryFixedType)
         {field(FieldType::Money, 8), number("12.5"), "c0 29 00 00 00 00 00 00"},
         {field(FieldType::Logical, 1), number("0"), "80"},
         {field(FieldType::Logical, 1), number("1"), "81"},
-        {field(FieldType::Logical, 1), {sql::Literal::Kind::True, "TRUE", 1}, "81"},
+        {field(FieldType::Logical, 1), literal(sql::Literal::Kind::True, "TRUE"), "81"},
         {field(FieldType::Date, 4), text("08/31/2021"), "80 0b 42 f1"},          // day 738033
         {field(FieldType::Date, 4), text("2021-08-31"), "80 0b 42 f1"},
         {field(FieldType::Date, 4), text("12/30/1899"), "80 0a 95 5a"},          // day 693594
@@ -76,12 +85,12 @@ TEST(Encoding, GoldenBytesOfEveryFixedType)
         {field(FieldType::Alpha, 4), text("\xE2\x82\xAC" "\xC3\xA9"), "80 e9 00 00"},   // euro sign, e acute in 1252
         {field(FieldType::Alpha, 4), number("12.5"), "31 32 2e 35"},
         {field(FieldType::Bytes, 3), text("A"), "41 00 00"},
-        {field(FieldType::Long, 4), {sql::Literal::Kind::Null, "", 1}, "00 00 00 00"},
+        {field(FieldType::Long, 4), literal(sql::Literal::Kind::Null, ""), "00 00 00 00"},
         {field(FieldType::Alpha, 2), text(""), "00 00"},
     };
     for (const auto& c : cases) {
         std::optional<std::string> error;
-        EXPECT_EQ(encoded(c.field, c.value, &error), c.bytes) << typeName(c.field.type) << " " << c.value.text;
+        EXPECT_EQ(encoded(c.field, c.value, &error), c.bytes) << typeName(c.field.type) << " " << c.value.text();
         EXPECT_FALSE(error) << *error;
     }
 }
@@ -108,7 +117,7 @@ TEST(Encoding, ValuesThatDoNotFitAreRejectedWithTheReason)
     for (const auto& [c, message] : cases) {
         std::optional<std::string> error;
         encoded(c.field, c.value, &error);
-        ASSERT_TRUE(error) << c.value.text;
+        ASSERT_TRUE(error) << c.value.text();
         EXPECT_EQ(*error, message);
     }
 }

@@ -257,3 +257,14 @@ TEST_F(Files, SsconvertOpensTheTable)
     EXPECT_NE(text.find("Zoë"), std::string::npos) << text;
     EXPECT_NE(text.find("12.5"), std::string::npos) << text;
 }
+
+TEST_F(Files, TwoDatabasesOnOneFolderSeeEachOthersRows)
+{
+    db->execute(R"(CREATE TABLE "T" ("ID" INT, "V" CHAR(3)))");
+    db->execute(R"(CREATE INDEX "T" ON "T" ("ID") with primary)");
+    Database other(folder);
+    for (int i = 0; i < 200; ++i) (i % 2 ? other : *db).execute("INSERT INTO T VALUES (" + std::to_string(i) + ", 'v')");
+    EXPECT_EQ(engineRows(other, "T").size(), 200u);
+    expectClean(folder / "T.DB");
+    expectCleanIndex(folder / "T.PX");
+}
