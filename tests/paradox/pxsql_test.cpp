@@ -65,3 +65,20 @@ TEST(Pxsql, UsageAndMissingThingsGiveStatusTwo)
     EXPECT_EQ(noTable.status, 2);
     EXPECT_EQ(noTable.out, "pxsql: SQL error at position 1: table \"Nope\" does not exist\n");
 }
+
+TEST(Pxsql, AnUnclosedQuoteEndsAtTheNextLineThatBeginsAStatement)
+{
+    const auto folder = testsupport::freshFolder("pxsql-quote");
+    const std::string script =
+        "CREATE TABLE T (A INT, B CHAR(10));\n"
+        "INSERT INTO T VALUES (1, 'oops);\n"
+        "INSERT INTO T VALUES (2, 'fine');\n"
+        "INSERT INTO T VALUES (3, \"name);\n"
+        "insert into T values (4, 'also fine')\n";
+    const auto r = ptest::run({PXSQL, folder.string()}, script, true);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out,
+              "line 2: SQL error at position 26: the string that starts here has no closing quote\n"
+              "line 4: SQL error at position 26: the name that starts here has no closing \"\n");
+    EXPECT_EQ(ptest::run({PXSQL, folder.string(), "--dump", "T"}).out, "A,B\n2,fine\n4,also fine\n");
+}
