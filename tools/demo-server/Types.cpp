@@ -2,6 +2,7 @@
 
 #include "Text.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -159,8 +160,63 @@ bool scaledDigits(std::string_view text, int scale, std::string& digits, bool& n
     return true;
 }
 
+// Money values are short: integers, doubles and texts of up to 18 digits with at most `scale`
+// decimals are scaled without building digit strings.
+bool quickScaled(const Cell& cell, int scale, int64_t& result)
+{
+    int64_t factor = 1;
+    for (int i = 0; i < scale; ++i)
+        factor *= 10;
+    if (cell.storage == SQLITE_INTEGER) {
+        if (cell.integer > INT64_MAX / factor || cell.integer < INT64_MIN / factor)
+            return false;
+        result = cell.integer * factor;
+        return true;
+    }
+    if (cell.storage == SQLITE_FLOAT) {
+        // Exact only when the scaled integer gives back the very same double.
+        const double scaled = std::round(cell.real * static_cast<double>(factor));
+        if (!(std::fabs(scaled) < 9007199254740992.0))
+            return false;
+        result = static_cast<int64_t>(scaled);
+        return static_cast<double>(result) / static_cast<double>(factor) == cell.real;
+    }
+    if (cell.storage != SQLITE_TEXT && cell.storage != SQLITE_BLOB)
+        return false;
+    const std::string_view text = cell.bytes;
+    size_t i = 0;
+    const bool negative = !text.empty() && text[0] == '-';
+    i += negative;
+    int64_t v = 0;
+    int digits = 0, decimals = -1;
+    for (; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '.' && decimals < 0) {
+            decimals = 0;
+            continue;
+        }
+        if (c < '0' || c > '9' || ++digits > 18)
+            return false;
+        v = v * 10 + (c - '0');
+        if (decimals >= 0 && ++decimals > scale)
+            return false;
+    }
+    if (digits == 0)
+        return false;
+    for (int d = decimals < 0 ? 0 : decimals; d < scale; ++d) {
+        if (v > INT64_MAX / 10)
+            return false;
+        v *= 10;
+    }
+    result = negative ? -v : v;
+    return true;
+}
+
 int64_t scaledInteger(const Cell& cell, int scale, int64_t limit, const char* type)
 {
+    int64_t quick = 0;
+    if (quickScaled(cell, scale, quick) && quick <= limit && quick >= -limit - 1)
+        return quick;
     std::string digits;
     bool negative = false;
     const std::string text = numberText(cell);
@@ -648,15 +704,25 @@ void putValue(Bytes& out, const ColumnType& t, const Cell& cell)
                 put16(out, 0xFFFF);
             return;
         }
-        const std::string utf8 = textOf(cell);
+        std::string number;
+        if (cell.storage == SQLITE_INTEGER || cell.storage == SQLITE_FLOAT)
+            number = numberText(cell);
+        const std::string_view utf8 = number.empty() ? cell.bytes : std::string_view(number);
+        const bool ascii = std::all_of(utf8.begin(), utf8.end(), [](char c) { return (c & 0x80) == 0; });
         std::string data;
-        if (wide) {
+        if (wide && ascii) {
+            // Most text is ASCII: its UTF-16 form is each byte followed by a zero byte.
+            const size_t chars = std::max(utf8.size(), t.kind == Kind::NChar ? static_cast<size_t>(t.length) : 0);
+            data.assign(chars * 2, '\0');
+            for (size_t i = 0; i < chars; ++i)
+                data[2 * i] = i < utf8.size() ? utf8[i] : ' ';
+        } else if (wide) {
             std::u16string text = utf8ToUtf16(utf8);
             if (t.kind == Kind::NChar && text.size() < static_cast<size_t>(t.length))
                 text.append(static_cast<size_t>(t.length) - text.size(), u' ');
             data = utf16Bytes(text);
         } else {
-            data = cell.storage == SQLITE_BLOB ? utf8 : utf8ToCp1252(utf8);
+            data = cell.storage == SQLITE_BLOB || ascii ? std::string(utf8) : utf8ToCp1252(utf8);
             if (t.kind == Kind::Char && data.size() < static_cast<size_t>(t.length))
                 data.append(static_cast<size_t>(t.length) - data.size(), ' ');
         }
