@@ -21,9 +21,19 @@ constexpr std::size_t kMaxTableName = 64;
 constexpr std::size_t kMaxColumnName = 25;
 constexpr std::array kBlockCodes7{8, 16, 32};
 
-[[noreturn]] void sqlError(std::size_t pos, const std::string& what)
+// Positions in the syntax tree are byte offsets into the statement being executed; an
+// error names the 1-based character position there.
+thread_local std::string_view executing;
+
+struct Executing {
+    explicit Executing(std::string_view statement) : previous(executing) { executing = statement; }
+    ~Executing() { executing = previous; }
+    std::string_view previous;
+};
+
+[[noreturn]] void sqlError(std::size_t offset, const std::string& what)
 {
-    throw SqlError("SQL error at position " + std::to_string(pos) + ": " + what);
+    throw SqlError("SQL error at position " + std::to_string(sql::characterPosition(executing, offset)) + ": " + what);
 }
 
 std::string tableRef(const sql::Name& n) { return "table \"" + n.text + "\""; }
@@ -41,11 +51,11 @@ std::string checkTableName(const sql::Name& n)
         const auto c = static_cast<unsigned char>(t[i]);
         if (c < 0x20 || c == 0x7F) sqlError(n.pos, what + "holds a control character");
         if (std::strchr("/\\:*?\"<>|`#[].!$", c))
-sqlError(n.textPos + sql::characterPosition(t, i) - 1, what + "holds '" + std::string(1, char(c)) + "', which a table name cannot hold");
+sqlError(n.textPos + i, what + "holds '" + std::string(1, char(c)) + "', which a table name cannot hold");
     }
     if (t.front() == ' ' || t.back() == ' ') sqlError(n.pos, what + "begins or ends with a blank");
     std::string cp;
-    if (auto bad = utf8ToCp1252(t, cp)) sqlError(n.textPos + sql::characterPosition(t, *bad) - 1, what + "holds a character that code page 1252 lacks");
+    if (auto bad = utf8ToCp1252(t, cp)) sqlError(n.textPos + *bad, what + "holds a character that code page 1252 lacks");
     std::string device = foldCase(cp);
     static const std::set<std::string> reserved{"con", "prn", "aux", "nul", "clock$"};
     const bool numbered = device.size() == 4 && (device.starts_with("com") || device.starts_with("lpt")) &&
@@ -63,7 +73,7 @@ std::string checkColumnName(const sql::Name& n, const std::string& table)
         if (c < 0x20 || c == 0x7F) sqlError(n.pos, what + "holds a control character");
     if (n.text.front() == ' ') sqlError(n.pos, what + "begins with a blank");
     std::string cp;
-    if (auto bad = utf8ToCp1252(n.text, cp)) sqlError(n.textPos + sql::characterPosition(n.text, *bad) - 1, what + "holds a character that code page 1252 lacks");
+    if (auto bad = utf8ToCp1252(n.text, cp)) sqlError(n.textPos + *bad, what + "holds a character that code page 1252 lacks");
     return cp;
 }
 
@@ -117,7 +127,11 @@ std::vector<std::string> Database::tableNames() const
     return names;
 }
 
-Table& Database::table(std::string_view nameUtf8) { return table(sql::Name{std::string(nameUtf8), 1, 1}); }
+Table& Database::table(std::string_view nameUtf8)
+{
+    const Executing name(nameUtf8);
+    return table(sql::Name{std::string(nameUtf8), 0, 0});
+}
 
 Table& Database::table(const sql::Name& n)
 {
@@ -135,6 +149,7 @@ Table& Database::table(const sql::Name& n)
 
 void Database::execute(std::string_view statementUtf8)
 {
+    const Executing statement(statementUtf8);
     const sql::Statement st = sql::parse(statementUtf8);
 
     if (const auto* drop = std::get_if<sql::DropTable>(&st)) {

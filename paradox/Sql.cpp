@@ -46,18 +46,6 @@ class Parser {
 public:
     explicit Parser(std::string_view s) : s_(s) { advance(); }
 
-    // Positions are asked for in increasing order, so they are counted on from the last one.
-    std::size_t pos(std::size_t offset)
-    {
-        if (offset < countedTo_) {
-            countedTo_ = 0;
-            counted_ = 1;
-        }
-        for (; countedTo_ < offset && countedTo_ < s_.size(); ++countedTo_)
-            if ((static_cast<unsigned char>(s_[countedTo_]) & 0xC0) != 0x80) ++counted_;
-        return counted_;
-    }
-
     Statement statement()
     {
         const std::string w = keyword();
@@ -138,7 +126,7 @@ private:
     Name name(const std::string& what)
     {
         if (tok_.kind != Tok::Word && tok_.kind != Tok::Quoted) unexpected(what);
-        const std::size_t at = pos(tok_.offset);
+        const std::size_t at = tok_.offset;
         Name n{std::move(tok_.text), at, tok_.kind == Tok::Quoted ? at + 1 : at};
         advance();
         return n;
@@ -162,7 +150,7 @@ private:
             ColumnDef c;
             c.name = name("a column name");
             if (tok_.kind != Tok::Word) unexpected("a type name for column \"" + c.name.text + "\"");
-            c.type = Name{upper(tok_.text), pos(tok_.offset), pos(tok_.offset)};
+            c.type = Name{upper(tok_.text), tok_.offset, tok_.offset};
             advance();
             if (isPunct("(")) {
                 advance();
@@ -204,7 +192,7 @@ private:
             unexpected("',' or ')'");
         }
         advance();
-        ci.endPos = pos(tok_.offset);
+        ci.endPos = tok_.offset;
         if (keyword() == "WITH") {
             advance();
             const std::string option = keyword();
@@ -238,13 +226,13 @@ private:
             }
             advance();
         }
-        in.valuesPos = pos(tok_.offset);
+        in.valuesPos = tok_.offset;
         expectKeyword("VALUES");
         in.values.reserve(16);
         expectPunct("(");
         for (;;) {
             Literal lit;
-            lit.pos = pos(tok_.offset);
+            lit.pos = tok_.offset;
             if (tok_.kind == Tok::Number) {
                 lit.kind = Literal::Kind::Number;
                 lit.view = tok_.view;
@@ -349,7 +337,6 @@ private:
 
     std::string_view s_;
     std::size_t i_ = 0;
-    std::size_t countedTo_ = 0, counted_ = 1;
     Token tok_;
 };
 

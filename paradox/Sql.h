@@ -16,8 +16,8 @@ namespace paradox::sql {
 
 struct Name {
     std::string text;          // UTF-8
-    std::size_t pos = 0;       // 1-based character position in the statement
-    std::size_t textPos = 0;   // position of its first character (after an opening quote)
+    std::size_t pos = 0;       // byte offset in the statement
+    std::size_t textPos = 0;   // byte offset of its first character (after an opening quote)
 };
 
 struct ColumnDef {
@@ -51,7 +51,7 @@ struct CreateIndex {
     Name table;
     std::vector<Name> columns;
     bool primary = false;
-    std::size_t endPos = 0;    // where WITH PRIMARY would go
+    std::size_t endPos = 0;    // byte offset where WITH PRIMARY would go
 };
 struct Insert {
     Name table;
@@ -63,6 +63,7 @@ struct Insert {
 using Statement = std::variant<DropTable, CreateTable, CreateIndex, Insert>;
 
 // Throws SqlError ("SQL error at position N: ...") for text that is not one statement.
+// Positions in the result are byte offsets; errors name 1-based character positions.
 Statement parse(std::string_view statementUtf8);
 
 // The 1-based character position of a byte offset in UTF-8 text.

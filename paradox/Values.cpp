@@ -275,8 +275,7 @@ std::optional<std::string> encodeLiteral(const Field& f, const sql::Literal& v, 
     const auto shown = [&] { return isText ? shownText(vt) : std::string(vt); };
     auto textBytes = [&](std::string& bytes) -> std::optional<std::string> {
         if (auto bad = utf8ToCp1252(vt, bytes))
-            return "the character at position " + std::to_string(v.pos + (isText ? 1 : 0) + sql::characterPosition(vt, *bad) - 1) +
-                   " of " + shown() + " is not in code page 1252";
+            return "character " + std::to_string(sql::characterPosition(vt, *bad)) + " of " + shown() + " is not in code page 1252";
         if (codePage != kCodePage1252)
             for (unsigned char ch : bytes)
                 if (ch >= 0x80) return shown() + " holds characters beyond ASCII, which code page " + std::to_string(codePage) + " of this table may not hold";

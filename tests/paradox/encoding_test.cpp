@@ -111,7 +111,7 @@ TEST(Encoding, ValuesThatDoNotFitAreRejectedWithTheReason)
         {{field(FieldType::Date, 4), number("5"), ""}, "5 is not a date; write it as 'mm/dd/yyyy' or 'mm/dd/yyyy hh:nn:ss'"},
         {{field(FieldType::Time, 4), text("08/31/2021 10:15:00"), ""}, "'08/31/2021 10:15:00' has a date, which a Time column cannot hold"},
         {{field(FieldType::Alpha, 3), text("abcd"), ""}, "the text 'abcd' has 4 characters, the column holds 3"},
-        {{field(FieldType::Alpha, 9), text("a\xE2\x82\xB9"), ""}, "the character at position 3 of 'a\xE2\x82\xB9' is not in code page 1252"},
+        {{field(FieldType::Alpha, 9), text("a\xE2\x82\xB9"), ""}, "character 2 of 'a\xE2\x82\xB9' is not in code page 1252"},
         {{field(FieldType::Bcd, 30), number("123"), ""}, "123 has more than 2 digits before the decimal point"},
     };
     for (const auto& [c, message] : cases) {

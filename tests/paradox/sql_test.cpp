@@ -154,7 +154,7 @@ TEST_F(Sql, RejectsBrokenStatementsWithExactTexts)
         {"INSERT INTO \"Orders\" VALUES (2, 'b', 1, '13/01/2000')",
          "SQL error at position 41: table \"Orders\", column \"Day\" (Date): '13/01/2000' is not a date or time ('mm/dd/yyyy', 'mm/dd/yyyy hh:nn:ss', 'yyyy-mm-dd hh:nn:ss' or 'hh:nn:ss')"},
         {"INSERT INTO \"Orders\" VALUES (2, 'a\xE4\xB8\xAD" "b', 1, NULL)",
-         "SQL error at position 33: table \"Orders\", column \"Name\" (Alpha 5): the character at position 35 of 'a\xE4\xB8\xAD" "b' is not in code page 1252"},
+         "SQL error at position 33: table \"Orders\", column \"Name\" (Alpha 5): character 2 of 'a\xE4\xB8\xAD" "b' is not in code page 1252"},
         {"INSERT INTO \"Orders\" (\"SBSID\", \"Nope\") VALUES (2, 'b')", "SQL error at position 32: table \"Orders\" has no column \"Nope\""},
         {"INSERT INTO \"Orders\" (\"SBSID\", \"sbsid\") VALUES (2, 3)", "SQL error at position 32: table \"Orders\": the column \"sbsid\" is named twice"},
         {"INSERT INTO \"Orders\" VALUES (2, 'b, 1, NULL)", "SQL error at position 33: the string that starts here has no closing quote"},
