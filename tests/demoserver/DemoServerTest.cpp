@@ -370,6 +370,36 @@ TEST_F(DemoServerTest, EveryTypeArrivesWithItsSqlTypeAndExactValue)
               std::vector<std::string>{"10249|4|-922337203685477.5808|9|NULL|-1.7976931348623157e+308|NULL"});
 }
 
+TEST_F(DemoServerTest, OlderProtocolVersionsGetTheTypesSqlServerSendsThem)
+{
+    // Below TDS 7.3 SQL Server sends date and time types as nvarchar; below 7.2 the (max) types as text types.
+    struct Case {
+        std::string version;
+        SQLSMALLINT date, time, nvarcharMax, varbinaryMax;
+        std::string dateText;
+    };
+    const std::vector<Case> cases{
+        {"7.1", SQL_WVARCHAR, SQL_WVARCHAR, SQL_WLONGVARCHAR, SQL_LONGVARBINARY, "2024-02-29"},
+        {"7.2", SQL_WVARCHAR, SQL_WVARCHAR, SQL_WVARCHAR, SQL_VARBINARY, "2024-02-29"},
+        {"7.3", SQL_TYPE_DATE, -154, SQL_WVARCHAR, SQL_VARBINARY, "2024-02-29"},
+        {"7.4", SQL_TYPE_DATE, -154, SQL_WVARCHAR, SQL_VARBINARY, "2024-02-29"},
+    };
+    for (const Case& k : cases) {
+        Connection c(server.connectionString() + "TDS_Version=" + k.version + ";");
+        Statement s(c);
+        s.exec("SELECT C_date, C_time, C_nvarcharmax, C_varbinarymax FROM [AllTypes] WHERE ID = 1");
+        EXPECT_EQ(s.sqlType(1), k.date) << k.version;
+        EXPECT_EQ(s.sqlType(2), k.time) << k.version;
+        EXPECT_EQ(s.sqlType(3), k.nvarcharMax) << k.version;
+        EXPECT_EQ(s.sqlType(4), k.varbinaryMax) << k.version;
+        ASSERT_TRUE(s.fetch()) << k.version;
+        EXPECT_EQ(s.text(1), k.dateText) << k.version;
+        s.text(2);
+        EXPECT_EQ(s.text(3).value_or("").size(), std::string("Ω").size() + 5000 * std::string("ü€").size()) << k.version;
+        EXPECT_EQ(s.binary(4).value_or("").size(), 1048576u) << k.version;
+    }
+}
+
 TEST_F(DemoServerTest, ASqlErrorComesBackAndTheSessionGoesOn)
 {
     Connection c(server.connectionString());
