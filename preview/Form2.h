@@ -22,6 +22,7 @@
 #include <QDialog>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -112,6 +113,9 @@ public:
 
 private:
     void ensureLoaded();
+    // 1-based; throw std::out_of_range for a row beyond the list.
+    void selectRow(int row);
+    void revealRow(int row);
     void buildControls();
     void discardState();
 
@@ -120,6 +124,11 @@ private:
     std::unique_ptr<StatementListModel> model_;
     std::unique_ptr<Form5> form5_;
     bool loaded_ = false;
+    bool executing_ = false;
 };
+
+// The mail link of "Email Error Message": mailto:<support>?subject=Quillmere&body=<opening words>
+// LF <error text>, without percent-encoding.
+std::string mailLink(const std::string& errorText);
 
 } // namespace preview

@@ -1,0 +1,78 @@
+#include "preview/Widgets.h"
+
+#include <QAbstractButton>
+#include <QFont>
+#include <QPlainTextEdit>
+#include <QTextDocument>
+#include <QWidget>
+
+#include <cmath>
+
+namespace preview {
+
+int twips(int measure)
+{
+    return static_cast<int>(std::lround(measure / 15.0));
+}
+
+QRect twips(int left, int top, int width, int height)
+{
+    return QRect(twips(left), twips(top), twips(width), twips(height));
+}
+
+void applyDesignFonts(QWidget& window)
+{
+    QFont font(QStringLiteral("Arial"));
+    font.setPointSizeF(9);
+    font.setBold(true);
+    window.setFont(font);
+    QFont buttonFont(QStringLiteral("Arial"));
+    buttonFont.setPointSizeF(11.25);
+    buttonFont.setBold(true);
+    for (QAbstractButton* button : window.findChildren<QAbstractButton*>())
+        button->setFont(buttonFont);
+}
+
+namespace {
+
+const char* const kExactTextProperty = "quillmereExactText";
+const char* const kShownTextProperty = "quillmereShownText";
+
+} // namespace
+
+void setExactText(QPlainTextEdit& box, const QString& text)
+{
+    box.setPlainText(text);
+    box.setProperty(kExactTextProperty, text);
+    box.setProperty(kShownTextProperty, box.document()->toRawText());
+}
+
+QString exactText(const QPlainTextEdit& box)
+{
+    const QString original = box.property(kExactTextProperty).toString();
+    QString text = box.document()->toRawText();
+    if (text == box.property(kShownTextProperty).toString())
+        return original;
+    const QString lineBreak = original.contains(QStringLiteral("\r\n")) ? QStringLiteral("\r\n") : QStringLiteral("\n");
+    text.replace(QChar::ParagraphSeparator, lineBreak);
+    text.replace(QChar::LineSeparator, lineBreak);
+    return text;
+}
+
+ProgressBar::ProgressBar(QWidget* parent) : QProgressBar(parent)
+{
+    setRange(0, 100);
+    setTextVisible(true);
+    setAlignment(Qt::AlignCenter);
+}
+
+void ProgressBar::setText(const QString& text)
+{
+    if (text == text_)
+        return;
+    text_ = text;
+    update();
+    emit textChanged(text_);
+}
+
+} // namespace preview
