@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QCursor>
 #include <QEvent>
+#include <QMouseEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
@@ -51,10 +52,16 @@ public:
     PointerRule(QWidget& window, int value) : QObject(&window), window_(window), value_(value) {}
 
 protected:
-    bool eventFilter(QObject*, QEvent* event) override
+    bool eventFilter(QObject* watched, QEvent* event) override
     {
         if (event->type() == QEvent::MouseMove || event->type() == QEvent::Enter
             || event->type() == QEvent::HoverMove) {
+            // A move that a child control ignores travels on to its parent; only the control
+            // actually under the pointer applies its rule.
+            if (event->type() != QEvent::Enter && watched->isWidgetType()
+                && static_cast<QWidget*>(watched)->childAt(
+                    static_cast<QSinglePointEvent*>(event)->position().toPoint()))
+                return false;
             if (mousePointer(window_) != Busy)
                 setMousePointer(window_, value_);
         }
