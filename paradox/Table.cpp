@@ -54,8 +54,8 @@ void pwriteAll(int fd, const void* buf, std::size_t len, off_t at, const fs::pat
     }
 }
 
-// Writes `bytes` under a temporary name beside `target` and renames it into place.
-void replaceFile(const fs::path& target, const std::vector<unsigned char>& bytes)
+// Writes `bytes` under a temporary name beside `target`; renameInto() puts it in place.
+fs::path writeTemp(const fs::path& target, const std::vector<unsigned char>& bytes)
 {
     fs::path temp = target;
     temp += ".~new";
@@ -69,11 +69,21 @@ void replaceFile(const fs::path& target, const std::vector<unsigned char>& bytes
         throw;
     }
     ::close(fd);
+    return temp;
+}
+
+void renameInto(const fs::path& temp, const fs::path& target)
+{
     if (::rename(temp.c_str(), target.c_str()) != 0) {
         const int err = errno;
         ::unlink(temp.c_str());
         fail(target, "replace", err);
     }
+}
+
+void replaceFile(const fs::path& target, const std::vector<unsigned char>& bytes)
+{
+    renameInto(writeTemp(target, bytes), target);
 }
 
 std::string upper(std::string_view s)
@@ -136,7 +146,7 @@ bool dropTable(const fs::path& folder, std::string_view stem)
         const bool digit1 = ext.size() >= 2 && std::all_of(ext.begin() + 1, ext.end(), [](char c) {
                                 return std::isdigit(static_cast<unsigned char>(c));
                             });
-        if (ext == "PX" || ext == "MB" || ext == "VAL" || ext == "TV" || ext == "FAM" || ext == "SET" ||
+        if (ext == "PX" || ext == "MB" || ext.ends_with(".~NEW") || ext == "VAL" || ext == "TV" || ext == "FAM" || ext == "SET" ||
             ((ext[0] == 'X' || ext[0] == 'Y') && digits2) ||
             (ext.size() == 3 && (ext.starts_with("XG") || ext.starts_with("YG")) &&
              std::isdigit(static_cast<unsigned char>(ext[2]))) ||
@@ -347,34 +357,47 @@ std::vector<unsigned char> Table::pxImage(std::vector<PxLevel>& levels) const
     return out;
 }
 
-void Table::writePx()
+void Table::writePx() { installPx(stagePx()); }
+
+// Writes the index that the block list calls for under a temporary name; empty when the
+// file on disk holds it already.
+std::optional<fs::path> Table::stagePx()
 {
-    const fs::path pxPath = findFamilyFile(dbPath_.parent_path(), dbPath_.stem().string(), ".PX")
-                                .value_or(fs::path(dbPath_).replace_extension(dbPath_.extension() == ".db" ? ".px" : ".PX"));
-    std::vector<unsigned char> image = pxImage(pxLevels_);
-    bool same = false;
-    if (px_ < 0) px_ = ::open(pxPath.c_str(), O_RDWR | O_CLOEXEC);
+    pxPath_ = findFamilyFile(dbPath_.parent_path(), dbPath_.stem().string(), ".PX")
+                  .value_or(fs::path(dbPath_).replace_extension(dbPath_.extension() == ".db" ? ".px" : ".PX"));
+    std::vector<unsigned char> image = pxImage(stagedLevels_);
+    if (px_ < 0) px_ = ::open(pxPath_.c_str(), O_RDWR | O_CLOEXEC);
     if (px_ >= 0) {
         struct stat st {};
         if (::fstat(px_, &st) == 0 && std::size_t(st.st_size) == image.size()) {
             std::vector<unsigned char> now(image.size());
-            preadAll(px_, now.data(), now.size(), 0, pxPath);
-            same = now == image;
+            preadAll(px_, now.data(), now.size(), 0, pxPath_);
+            if (now == image) {
+                pxLevels_ = stagedLevels_;
+                return std::nullopt;
+            }
         }
     }
-    if (!same) {
+    return writeTemp(pxPath_, image);
+}
+
+void Table::installPx(const std::optional<fs::path>& staged)
+{
+    if (staged) {
         if (pxMap_) ::munmap(pxMap_, pxMapLen_);
         pxMap_ = nullptr;
         if (px_ >= 0) ::close(px_);
-        replaceFile(pxPath, image);
-        px_ = ::open(pxPath.c_str(), O_RDWR | O_CLOEXEC);
-        if (px_ < 0) fail(pxPath, "open for writing");
+        renameInto(*staged, pxPath_);
+        pxLevels_ = stagedLevels_;
+        px_ = ::open(pxPath_.c_str(), O_RDWR | O_CLOEXEC);
+        if (px_ < 0) fail(pxPath_, "open for writing");
     }
     if (!pxMap_) {
-        pxMapLen_ = image.size() > 0 ? getLe16(image.data() + hdr::HeaderSize) + std::size_t(kMaxBlocks) * h_.blockSize()
-                                     : 0x800 + std::size_t(kMaxBlocks) * h_.blockSize();
+        unsigned char head[hdr::FixedEnd];
+        preadAll(px_, head, sizeof head, 0, pxPath_);
+        pxMapLen_ = getLe16(head + hdr::HeaderSize) + std::size_t(kMaxBlocks) * h_.blockSize();
         void* m = ::mmap(nullptr, pxMapLen_, PROT_READ | PROT_WRITE, MAP_SHARED, px_, 0);
-        if (m == MAP_FAILED) fail(pxPath, "map");
+        if (m == MAP_FAILED) fail(pxPath_, "map");
         pxMap_ = static_cast<unsigned char*>(m);
     }
 }
@@ -522,9 +545,11 @@ void Table::appendInPlace(const std::string& record)
     std::memcpy(b + kBlockHeader, record.data(), rs);
     encodeBlockHeader(b, 0, h_.lastBlock, 0);
     blocks_.push_back({std::uint16_t(number), 1, record.substr(0, h_.keyLength())});
-    // An index that needs another level is rewritten before the block joins the chain, so
-    // that the slow part (writing and renaming a file) falls before the commit stores.
-    if (keyed() && !pxReady) writePx();
+    // An index that needs another level is written in full before the block joins the
+    // chain and renamed into place right after: a kill while it is being written leaves
+    // the old table and index, and no system call falls between the commit stores.
+    std::optional<fs::path> stagedPx;
+    if (keyed() && !pxReady) stagedPx = stagePx();
     touchForCommit(0);
     h_.fileBlocks = std::uint16_t(number);
     for (int off : {hdr::UsedBlocks, hdr::FileBlocks, hdr::MaxBlocks}) putLe16(dbMap_ + off, h_.fileBlocks);
@@ -534,7 +559,10 @@ void Table::appendInPlace(const std::string& record)
         putLe16(dbMap_ + hdr::FirstBlock, h_.firstBlock = std::uint16_t(number));
     putLe16(dbMap_ + hdr::LastBlock, h_.lastBlock = std::uint16_t(number));
     putLe32(dbMap_ + hdr::NumRecords, ++h_.numRecords);
-    if (pxReady) pxAddEntry(blocks_.back().firstKey, std::uint16_t(number));
+    if (pxReady)
+        pxAddEntry(blocks_.back().firstKey, std::uint16_t(number));
+    else if (keyed())
+        installPx(stagedPx);
     // Blocks behind the last one are not touched again by appends; the header page stays.
     const std::size_t keep = (h_.headerSize + std::size_t(number - 1) * bs) / pageSize() * pageSize();
     if (keep > released_ + (std::size_t(1) << 20)) {

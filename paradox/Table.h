@@ -74,6 +74,8 @@ private:
     void appendInPlace(const std::string& record);
     void rebuild(std::vector<std::string> records, Header header);
     void writePx();
+    std::optional<std::filesystem::path> stagePx();
+    void installPx(const std::optional<std::filesystem::path>& staged);
     bool pxPrepareEntry();
     void pxAddEntry(const std::string& key, std::uint16_t child);
     void touchForCommit(int blockNumber);
@@ -82,6 +84,7 @@ private:
     void writeBlobs(std::string& record, const std::vector<Blob>& blobs);
 
     std::filesystem::path dbPath_;
+    std::filesystem::path pxPath_;
     Header h_;
     int db_ = -1, px_ = -1, mb_ = -1;
     unsigned char* dbMap_ = nullptr;
@@ -91,6 +94,7 @@ private:
     std::size_t released_ = 0;          // mapped bytes handed back to the kernel
     std::vector<BlockRef> blocks_;      // chain order
     std::vector<PxLevel> pxLevels_;     // [0] = level 1
+    std::vector<PxLevel> stagedLevels_; // of an index written but not yet in place
     std::string lastKey_;
     std::vector<int> offsets_;
     std::uint64_t mbSize_ = 0;
