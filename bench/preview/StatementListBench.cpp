@@ -1,0 +1,114 @@
+// Appends a million INSERT statements to the SQL Preview window the way a run does, then scrolls
+// through the list, selects rows and edits some, and prints times and memory per row.
+// Run under QT_QPA_PLATFORM=offscreen (or any display): bench_statement_list [rows]
+
+#include "preview/Form2.h"
+#include "preview/ListModels.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QScrollBar>
+#include <QTreeView>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+
+namespace {
+
+class NoDialogs : public platform::DialogService {
+public:
+    void information(const std::string&, const std::string&) override {}
+    bool question(const std::string&, const std::string&) override { return false; }
+    void errorReport(const std::string& text) override { std::fprintf(stderr, "%s\n", text.c_str()); }
+    bool startCommandLine(const std::string&) override { return false; }
+    bool openUrl(const std::string&) override { return false; }
+    int execModal(QDialog&) override { return 0; }
+    QString chooseFolder(QWidget*, const QString&, const QString&) override { return {}; }
+};
+
+class NoTarget : public preview::Host {
+public:
+    void executeOnParadox(const std::string&) override {}
+    void setSQLFormOK(bool) override {}
+};
+
+long residentKilobytes()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmRSS:", 0) == 0)
+            return std::atol(line.c_str() + 6);
+    return -1;
+}
+
+double ms(QElapsedTimer& timer)
+{
+    const double elapsed = static_cast<double>(timer.nsecsElapsed()) / 1e6;
+    timer.restart();
+    return elapsed;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    const int rows = argc > 1 ? std::atoi(argv[1]) : 1'000'000;
+    NoDialogs dialogs;
+    NoTarget target;
+    QWidget owner;
+    preview::Form2 form(&owner, dialogs, target);
+    form.clearStatements();
+    form.show();
+    QApplication::processEvents();
+
+    const long before = residentKilobytes();
+    std::size_t textBytes = 0;
+    QElapsedTimer timer;
+    timer.start();
+    for (int i = 1; i <= rows; ++i) {
+        std::string sql = "INSERT INTO [Orders] (SBSID, [OrderID], [Customer], [Amount]) VALUES (" + std::to_string(i)
+            + ", " + std::to_string(10000 + i) + ", 'Customer " + std::to_string(i % 977) + "', 12.5)";
+        textBytes += sql.size();
+        form.appendStatement(sql);
+    }
+    const double appendMs = ms(timer);
+    QApplication::processEvents();
+    const double firstPaintMs = ms(timer);
+    const long after = residentKilobytes();
+
+    QScrollBar* bar = form.ListView1->verticalScrollBar();
+    const int steps = 200;
+    for (int s = 0; s <= steps; ++s) {
+        bar->setValue(static_cast<int>(static_cast<long long>(bar->maximum()) * s / steps));
+        form.ListView1->viewport()->repaint();
+    }
+    const double scrollMs = ms(timer);
+
+    const int selections = 1000;
+    for (int s = 0; s < selections; ++s) {
+        const QModelIndex index = form.statements().index(static_cast<int>((static_cast<long long>(s) * 7919) % rows), 0);
+        form.ListView1->selectionModel()->select(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        form.ListView1->scrollTo(index);
+    }
+    QApplication::processEvents();
+    const double selectMs = ms(timer);
+
+    for (int s = 1; s <= 10000; ++s)
+        form.setStatement((s * 97) % rows + 1, form.statement((s * 97) % rows + 1) + " ");
+    const double editMs = ms(timer);
+
+    std::printf("rows                      %d\n", rows);
+    std::printf("append                    %.0f ms (%.2f us per row)\n", appendMs, appendMs * 1000 / rows);
+    std::printf("first paint               %.1f ms\n", firstPaintMs);
+    std::printf("scroll, %d pages         %.1f ms (%.2f ms per page)\n", steps + 1, scrollMs, scrollMs / (steps + 1));
+    std::printf("select+reveal, %d rows  %.1f ms\n", selections, selectMs);
+    std::printf("edit 10000 rows           %.1f ms\n", editMs);
+    std::printf("statement text            %.1f bytes per row\n", static_cast<double>(textBytes) / rows);
+    std::printf("list store                %.1f bytes per row\n", static_cast<double>(form.statements().bytesUsed()) / rows);
+    std::printf("process growth            %.1f bytes per row\n", (after - before) * 1024.0 / rows);
+    return 0;
+}
