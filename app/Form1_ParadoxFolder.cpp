@@ -1,5 +1,67 @@
+// The Paradox folder commands of the main window: choose the folder, load the sample database,
+// test the folder.
+
 #include "app/Form1.h"
 
-void Form1::PushButton1_Click() {}
-void Form1::PushButton2_Click() {}
-void Form1::PushButton3_Click() {}
+#include "appearance/Appearance.h"
+#include "db/Paradox.h"
+#include "platform/FolderPicker.h"
+#include "report/ErrorReport.h"
+#include "report/ErrorTrap.h"
+
+#include <QLineEdit>
+
+#include <optional>
+
+namespace {
+
+std::string folderText(const Form1& form) { return form.Text1->text().toStdString(); }
+
+// The start folder of the folder browser, stored under "LastFolderDot". Nothing in the program
+// writes that key, so an ordinary store gives its default, the empty text.
+QString lastFolderDot() { return {}; }
+
+// The space-free copy offer for the folder in Text1; on acceptance Text1 names the copy (which
+// saves "ParadoxFolder").
+void copyDB(Form1& form, bool sample)
+{
+    const std::string folder = folderText(form);
+    const std::string use = Paradox::CopyDB(sample, folder, form.dialogs());
+    if (use != folder)
+        form.Text1->setText(QString::fromStdString(use));
+}
+
+} // namespace
+
+void Form1::PushButton1_Click()
+{
+    report::ErrorTrap trap(dialogs(), report::locationText("Form1", "PushButton1_Click"));
+    QString chosen;
+    trap(100, [&] {
+        const QString start = lastFolderDot();
+        chosen = platform::PickFolder(dialogs(), this, "Please select folder:", start);
+    });
+    const std::optional<bool> cancelled = trap.value<bool>(102, [&] { return chosen.isEmpty(); });
+    if (!cancelled || *cancelled)
+        return;
+    trap(104, [&] { Text1->setText(chosen); });
+    trap(106, [&] { copyDB(*this, false); });
+}
+
+void Form1::PushButton2_Click()
+{
+    report::ErrorTrap trap(dialogs(), report::locationText("Form1", "PushButton2_Click"));
+    trap(100, [&] { Text1->setText(QString::fromStdString(Paradox::SampleFolder())); });
+    trap(102, [&] { copyDB(*this, true); });
+}
+
+void Form1::PushButton3_Click()
+{
+    report::ErrorTrap trap(dialogs(), report::locationText("Form1", "PushButton3_Click"));
+    trap(102, [&] { copyDB(*this, false); });
+    trap(104, [&] { appearance::setMousePointer(*this, appearance::Busy); });
+    trap.when(106, [&] { return Paradox::HasParadoxTables(folderText(*this)); },
+              [&] { trap(108, [&] { dialogs().information("Connection successful."); }); },
+              [&] { trap(110, [&] { dialogs().information("Could not connect."); }); });
+    trap(112, [&] { appearance::setMousePointer(*this, appearance::Default); });
+}
