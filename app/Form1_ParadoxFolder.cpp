@@ -3,6 +3,7 @@
 
 #include "app/Form1.h"
 
+#include "app/Settings.h"
 #include "appearance/Appearance.h"
 #include "db/Paradox.h"
 #include "platform/FolderPicker.h"
@@ -16,10 +17,6 @@
 namespace {
 
 std::string folderText(const Form1& form) { return form.Text1->text().toStdString(); }
-
-// The start folder of the folder browser, stored under "LastFolderDot". Nothing in the program
-// writes that key, so an ordinary store gives its default, the empty text.
-QString lastFolderDot() { return {}; }
 
 // The space-free copy offer for the folder in Text1; on acceptance Text1 names the copy (which
 // saves "ParadoxFolder").
@@ -38,7 +35,8 @@ void Form1::PushButton1_Click()
     report::ErrorTrap trap(dialogs(), report::locationText("Form1", "PushButton1_Click"));
     QString chosen;
     trap(100, [&] {
-        const QString start = lastFolderDot();
+        // Nothing in the program writes "LastFolderDot": an ordinary store gives the empty text.
+        const QString start = QString::fromStdString(settings::GetSetting("LastFolderDot", ""));
         chosen = platform::PickFolder(dialogs(), this, "Please select folder:", start);
     });
     const std::optional<bool> cancelled = trap.value<bool>(102, [&] { return chosen.isEmpty(); });
