@@ -84,7 +84,7 @@ public:
         check(SQLSetConnectAttrW(dbc_.get(), SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(loginTimeout), 0),
               dbc_, "SQLSetConnectAttr");
         DriverCatalog catalog{[this](std::string_view name) { return registeredDriverLibrary(env_, name); },
-                              findFreeTdsLibrary(), defaultSqlServerPort()};
+                              findFreeTdsLibrary(), defaultSqlServerPort(), defaultTdsVersion()};
         std::u16string text = utf8ToUtf16(prepareConnectionString(connectionString, catalog));
         std::array<SQLWCHAR, 1024> completed{};
         SQLSMALLINT completedLength = 0;
@@ -407,6 +407,11 @@ std::int64_t OdbcBackend::countRows(const std::string& table)
     SQLBIGINT count = 0;
     SQLLEN indicator = 0;
     check(SQLGetData(stmt.get(), 1, SQL_C_SBIGINT, &count, sizeof count, &indicator), stmt, "SQLGetData");
+    // Read to the end, so that the connection is free for the rows without a cancel.
+    for (SQLRETURN rc = SQLFetch(stmt.get()); rc != SQL_NO_DATA; rc = SQLFetch(stmt.get()))
+        check(rc, stmt, "SQLFetch");
+    for (SQLRETURN rc = SQLMoreResults(stmt.get()); rc != SQL_NO_DATA; rc = SQLMoreResults(stmt.get()))
+        check(rc, stmt, "SQLMoreResults");
     return indicator == SQL_NULL_DATA ? -1 : static_cast<std::int64_t>(count);
 }
 
@@ -445,7 +450,20 @@ std::string prepareConnectionString(std::string_view connectionString, const Dri
         if (server->find_first_of(",\\") == std::string::npos && !attributeValue(attributes, "Port"))
             setAttribute(attributes, "Port", catalog.defaultPort);
     }
-    return formatConnectionString(attributes);
+    if (!catalog.defaultTdsVersion.empty() && !attributeValue(attributes, "TDS_Version"))
+        setAttribute(attributes, "TDS_Version", catalog.defaultTdsVersion);
+    std::string text;
+    for (const ConnectionAttribute& a : attributes) {
+        if (a.value.find_first_of(";{}") == std::string::npos) {
+            text += (a.raw.empty() ? a.key + "=" + a.value : a.raw) + ";";
+            continue;
+        }
+        if (a.value.find("};") != std::string::npos)
+            throw Error("The FreeTDS driver cannot take the value of " + a.key +
+                        " in the connection string: it holds \"};\".");
+        text += a.key + "={" + a.value + "};";
+    }
+    return text;
 }
 
 std::string findFreeTdsLibrary()
@@ -471,6 +489,12 @@ std::string defaultSqlServerPort()
 {
     const char* port = std::getenv("TDSPORT");
     return port && *port ? port : "1433";
+}
+
+std::string defaultTdsVersion()
+{
+    const char* version = std::getenv("TDSVER");
+    return version && *version ? "" : "7.4";
 }
 
 std::unique_ptr<Backend> openOdbcBackend(const std::string& connectionString, const Connection& settings)

@@ -19,18 +19,27 @@ struct DriverCatalog {
     std::string freeTdsLibrary;
     // The port FreeTDS is handed for a server named without port or instance.
     std::string defaultPort;
+    // The TDS version FreeTDS is asked for when the string names none; empty leaves FreeTDS's
+    // own choice. Without one, FreeTDS follows an unanswered login with a Sybase login that
+    // waits for ever.
+    std::string defaultTdsVersion;
 };
 
 // The connection string as the driver manager gets it. Written for Windows' "{SQL Server}" it
 // has to work unchanged here: that name falls back to FreeTDS's driver when no driver is
 // registered under it, and FreeTDS, which connects nowhere for a server without port, gets the
-// default port (the Windows driver then uses the default instance's port).
+// default port (the Windows driver then uses the default instance's port). FreeTDS ends a braced
+// value at the first "};" and takes "}}" literally, so braced values are written its way; a value
+// holding "};" cannot reach it and raises db::Error.
 std::string prepareConnectionString(std::string_view connectionString, const DriverCatalog& catalog);
 
 // The installed FreeTDS ODBC library, or empty.
 std::string findFreeTdsLibrary();
 // TDSPORT when set, else 1433.
 std::string defaultSqlServerPort();
+// Empty when TDSVER is set (FreeTDS then uses it), else 7.4, which SQL Server 2012 and later
+// speak and older ones answer with their own version.
+std::string defaultTdsVersion();
 
 std::unique_ptr<Backend> openOdbcBackend(const std::string& connectionString, const Connection& settings);
 

@@ -1,5 +1,6 @@
 // Connection strings: the login's text, the ODBC grammar, and what reaches the driver manager.
 
+#include "db/Ado.h"
 #include "db/MSSQL.h"
 #include "db/OdbcBackend.h"
 #include "db/OdbcConnectionString.h"
@@ -64,13 +65,14 @@ TEST(ConnectionStringGrammar, UnchangedPairsAreWrittenBackAsTheyCame)
 }
 
 // A driver manager with only the drivers named here.
-db::DriverCatalog catalog(std::map<std::string, std::string> registered, std::string port = "1433")
+db::DriverCatalog catalog(std::map<std::string, std::string> registered, std::string port = "1433",
+                          std::string tdsVersion = "")
 {
     return {[registered](std::string_view name) -> std::optional<std::string> {
                 auto it = registered.find(std::string(name));
                 return it == registered.end() ? std::nullopt : std::optional<std::string>(it->second);
             },
-            "/usr/lib/odbc/libtdsodbc.so", std::move(port)};
+            "/usr/lib/odbc/libtdsodbc.so", std::move(port), std::move(tdsVersion)};
 }
 
 TEST(DriverResolution, WindowsDriverNameWorksUnchanged)
@@ -105,14 +107,35 @@ TEST(DriverResolution, WindowsDriverNameWorksUnchanged)
         {"no driver at all", {}, "1433", "DSN=Sales;Uid=sa;", "DSN=Sales;Uid=sa;"},
         {"braced password survives the rewrite", {}, "1433", "Driver={SQL Server};Server=h,1;Pwd={pa;ss};",
          "Driver=/usr/lib/odbc/libtdsodbc.so;Server=h,1;Pwd={pa;ss};"},
+        {"FreeTDS takes braces inside a braced value literally", {}, "1433",
+         "Driver={SQL Server};Server=h,1;Pwd={a}}b{{c;};Uid={}}x};",
+         "Driver=/usr/lib/odbc/libtdsodbc.so;Server=h,1;Pwd={a}b{{c;};Uid={}x};"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(db::prepareConnectionString(c.in, catalog(c.registered, c.port)), c.out) << c.what;
 }
 
+TEST(DriverResolution, FreeTdsIsAskedForTds74UnlessTheStringNamesAVersion)
+{
+    EXPECT_EQ(db::prepareConnectionString("Driver={SQL Server};Server=h,1;", catalog({}, "1433", "7.4")),
+              "Driver=/usr/lib/odbc/libtdsodbc.so;Server=h,1;TDS_Version=7.4;");
+    EXPECT_EQ(db::prepareConnectionString("Driver={SQL Server};Server=h,1;tds_version=7.2;", catalog({}, "1433", "7.4")),
+              "Driver=/usr/lib/odbc/libtdsodbc.so;Server=h,1;tds_version=7.2;");
+}
+
+TEST(DriverResolution, ValueFreeTdsCannotCarryIsRefused)
+{
+    try {
+        db::prepareConnectionString("Driver={SQL Server};Server=h,1;Pwd={a}};b};", catalog({}));
+        ADD_FAILURE() << "accepted";
+    } catch (const db::Error& e) {
+        EXPECT_STREQ(e.what(), "The FreeTDS driver cannot take the value of Pwd in the connection string: it holds \"};\".");
+    }
+}
+
 TEST(DriverResolution, WithoutFreeTdsTheNameGoesToTheDriverManager)
 {
-    db::DriverCatalog none{[](std::string_view) { return std::nullopt; }, "", "1433"};
+    db::DriverCatalog none{[](std::string_view) { return std::nullopt; }, "", "1433", ""};
     EXPECT_EQ(db::prepareConnectionString("Driver={SQL Server};Server=h;", none), "Driver={SQL Server};Server=h;");
 }
 
