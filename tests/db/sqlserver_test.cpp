@@ -321,6 +321,21 @@ TEST(SqlServerRows, AMillionRowsStreamInFlatMemory)
     EXPECT_LT(residentKiB() - early, 4 * 1024);
 }
 
+TEST(SqlServerRows, AResultLeftHalfReadFreesTheConnection)
+{
+    testsupport::DemoServer server({{"Big", testsupport::makeOrdersDatabase("Half.sqlite", 20000, 0)}});
+    db::Connection connection;
+    connection.Open(server.connectionString("Big"));
+    db::Recordset first;
+    first.Open("SELECT * FROM [Orders]", connection);
+    first.MoveNext();
+    first.Close();
+    db::Recordset second;
+    second.Open("SELECT * FROM [Orders]", connection);
+    EXPECT_EQ(second.RecordCount(), 20000);
+    EXPECT_EQ(std::get<std::int64_t>(second.Fields()[0].value), std::get<std::int64_t>(second.Fields("OrderID").value));
+}
+
 TEST(SqlServerRows, ResultsEndWithTheirConnection)
 {
     testsupport::DemoServer server;
