@@ -22,6 +22,7 @@
 #include <QScrollBar>
 #include <QTreeView>
 
+#include <optional>
 #include <stdexcept>
 
 namespace preview {

@@ -22,7 +22,6 @@
 #include <QDialog>
 
 #include <memory>
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -76,7 +75,9 @@ public:
 
     // ---- Handlers, named as designed ---------------------------------------------------------
     void Form_Load();
-    void PushButton1_Click(); // Execute SQL
+    // Execute SQL. After a stop at a recognised SQL error the next pass starts at row ErrLine (the
+    // rows before it have run); a click during a pass is ignored, and closing the window ends it.
+    void PushButton1_Click();
     void PushButton2_Click(); // Copy SQL To Clipboard
     void PushButton3_Click(); // Find and Replace
     void PushButton4_Click(); // Copy Error Message To Clipboard

@@ -159,6 +159,24 @@ TEST_F(PreviewTest, OtherFailuresAreReportedAndThePassGoesOn)
     EXPECT_FALSE(form.isLoaded());
 }
 
+TEST_F(PreviewTest, ClosingDuringAPassEndsItAndASecondClickIsIgnored)
+{
+    const std::vector<std::string> rows = numbered(4);
+    fill(rows);
+    paradox.onExecute = [&](const std::string& statement) {
+        if (statement == rows[0])
+            form.PushButton1->click(); // pressed again while the pass runs
+        if (statement == rows[1])
+            form.PushButton5->click(); // "< Back" while the pass runs
+    };
+    show([&] { form.PushButton1->click(); });
+    EXPECT_EQ(paradox.executed, (std::vector<std::string>{rows[0], rows[1]}));
+    EXPECT_FALSE(paradox.sqlFormOK.has_value());
+    EXPECT_FALSE(form.isLoaded());
+    EXPECT_TRUE(dialogs.errorReports().empty());
+    EXPECT_EQ(appearance::mousePointer(form), appearance::Default);
+}
+
 TEST_F(PreviewTest, EmptyListHasNoSqlToRun)
 {
     form.ErrLine = 5;
