@@ -1,0 +1,64 @@
+#include "app/Settings.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSettings>
+#include <QStandardPaths>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace settings {
+
+namespace {
+
+const char* const kSection = "Quillmere";
+
+QString storeFolder()
+{
+    const QString override = qEnvironmentVariable("QUILLMERE_SETTINGS_DIR");
+    if (!override.isEmpty())
+        return override;
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + "/Wrenmoor";
+}
+
+// Creates the store empty and private before Qt writes into it; Qt's atomic save keeps the
+// permissions of the file it replaces.
+void ensurePrivateFile(const QString& path)
+{
+    if (QFile::exists(path))
+        return;
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+    if (fd >= 0)
+        ::close(fd);
+}
+
+} // namespace
+
+std::string storeFile()
+{
+    return (storeFolder() + "/Wrenmoor.ini").toStdString();
+}
+
+std::string GetSetting(const std::string& key, const std::string& fallback)
+{
+    QSettings store(QString::fromStdString(storeFile()), QSettings::IniFormat);
+    store.beginGroup(kSection);
+    const QVariant v = store.value(QString::fromStdString(key));
+    return v.isValid() ? v.toString().toStdString() : fallback;
+}
+
+void SaveSetting(const std::string& key, const std::string& value)
+{
+    const QString path = QString::fromStdString(storeFile());
+    ensurePrivateFile(path);
+    QSettings store(path, QSettings::IniFormat);
+    store.beginGroup(kSection);
+    store.setValue(QString::fromStdString(key), QString::fromStdString(value));
+    store.endGroup();
+    store.sync();
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+}
+
+} // namespace settings
