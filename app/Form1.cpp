@@ -384,7 +384,9 @@ void Form1::Check1_Click()
     const bool on = Check1->checkState() == Qt::Checked;
     Option1->setEnabled(on);
     Option2->setEnabled(on);
-    settings::SaveSetting("Check1", std::to_string(static_cast<int>(Check1->checkState())));
+    // Stored as the window's own numbers: 0 off, 1 on, 2 greyed (Qt counts greyed as 1).
+    const Qt::CheckState state = Check1->checkState();
+    settings::SaveSetting("Check1", state == Qt::Checked ? "1" : state == Qt::PartiallyChecked ? "2" : "0");
 }
 
 void Form1::Check4_Click()
