@@ -1,0 +1,149 @@
+#include "RunFixture.h"
+
+#include "DemoServer.h"
+#include "TestPaths.h"
+
+#include <QString>
+
+#include <array>
+#include <cstdio>
+#include <stdexcept>
+
+namespace runtest {
+
+bool ScriptedFrontend::askOverwrite(const std::string& table)
+{
+    asked.push_back(table);
+    for (const std::string& yes : overwrite)
+        if (QString::fromStdString(yes).compare(QString::fromStdString(table), Qt::CaseInsensitive) == 0)
+            return true;
+    return false;
+}
+
+void ScriptedFrontend::show()
+{
+    ++shows;
+    if (onShow)
+        onShow(*this);
+}
+
+convert::RunResult RunHarness::run()
+{
+    convert::RunState state{busy, List1, List2, mssql_conn, Paradox_conn, tbl, SQLFormOK};
+    convert::RunPorts ports{dialogs, frontend, frontend, frontend, frontend};
+    return convert::RunConversion(state, ports);
+}
+
+testsupport::DemoServer& salesServer()
+{
+    static testsupport::DemoServer* server = [] {
+        testsupport::registerSqlServerDriver();
+        return new testsupport::DemoServer();
+    }();
+    return *server;
+}
+
+MSSQL::Login salesLogin()
+{
+    testsupport::DemoServer& server = salesServer();
+    return MSSQL::Login{"127.0.0.1", std::to_string(server.port()), "Sales", server.user(), server.password(), false};
+}
+
+std::filesystem::path samplesCopy(const std::string& name)
+{
+    const auto folder = testsupport::freshFolder(name);
+    std::filesystem::copy(testsupport::binDir() / "Samples", folder, std::filesystem::copy_options::recursive);
+    return folder;
+}
+
+namespace {
+
+std::string runReader(const std::filesystem::path& dbFile)
+{
+    const std::string command = std::string(PXCHECK_PATH) + " '" + dbFile.string() + "'";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (!pipe)
+        throw std::runtime_error("cannot start pxcheck");
+    std::string out;
+    std::array<char, 65536> buffer{};
+    for (std::size_t n; (n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0;)
+        out.append(buffer.data(), n);
+    if (::pclose(pipe) != 0)
+        throw std::runtime_error("pxcheck found problems in " + dbFile.string() + ":\n" + out);
+    return out;
+}
+
+// RFC 4180 records: quoted cells may hold commas, doubled quotes and line ends.
+std::vector<std::vector<std::string>> parseCsv(const std::string& text)
+{
+    std::vector<std::vector<std::string>> rows;
+    std::vector<std::string> row;
+    std::string cell;
+    bool quoted = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (quoted) {
+            if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
+                cell += '"';
+                ++i;
+            } else if (c == '"') {
+                quoted = false;
+            } else {
+                cell += c;
+            }
+        } else if (c == '"') {
+            quoted = true;
+        } else if (c == ',') {
+            row.push_back(cell);
+            cell.clear();
+        } else if (c == '\n') {
+            row.push_back(cell);
+            cell.clear();
+            rows.push_back(row);
+            row.clear();
+        } else {
+            cell += c;
+        }
+    }
+    if (!cell.empty() || !row.empty()) {
+        row.push_back(cell);
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+} // namespace
+
+ReadBack readBack(const std::filesystem::path& dbFile)
+{
+    const std::string out = runReader(dbFile);
+    ReadBack table;
+    const auto recordsAt = out.find("\nrecords:\n");
+    if (recordsAt == std::string::npos)
+        throw std::runtime_error("pxcheck printed no records section:\n" + out);
+    std::size_t pos = 0;
+    while (pos < recordsAt) {
+        const auto end = out.find('\n', pos);
+        const std::string line = out.substr(pos, end - pos);
+        pos = end + 1;
+        if (line.rfind("field ", 0) != 0)
+            continue;
+        const auto colon = line.find(": ");
+        const auto typeAt = line.rfind(" type=");
+        table.names.push_back(line.substr(colon + 2, typeAt - colon - 2));
+        table.types.push_back(line[line.find('(', typeAt) + 1]);
+    }
+    table.records = parseCsv(out.substr(recordsAt + 10));
+    return table;
+}
+
+std::filesystem::path tableFile(const std::filesystem::path& folder, const std::string& table)
+{
+    const QString wanted = QString::fromStdString(table + ".db");
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        if (QString::fromStdString(entry.path().filename().string()).compare(wanted, Qt::CaseInsensitive) == 0)
+            return entry.path();
+    return {};
+}
+
+} // namespace runtest

@@ -1,0 +1,97 @@
+#pragma once
+// What the run tests share: a scripted stand-in for the window's side of the run, the demo server
+// with the sample Sales database, a copy of the Samples folder, and the tables read back by the
+// independent reader pxcheck.
+
+#include "RecordingDialogs.h"
+#include "convert/Run.h"
+
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace testsupport {
+class DemoServer;
+}
+
+namespace runtest {
+
+// The window's side of the run without a window: fields, answers and the preview scripted.
+class ScriptedFrontend : public convert::RunSettings,
+                         public convert::RunQuestions,
+                         public convert::RunPreview,
+                         public convert::RunProgress {
+public:
+    std::string folder;
+    MSSQL::Login loginFields;
+    bool preview = false;
+    bool wholeRun = false;
+    bool perTable = false;
+    // Tables (any case) answered Yes; every other question is answered No.
+    std::set<std::string> overwrite;
+    std::vector<std::string> asked;
+    std::vector<std::string> statements;
+    std::vector<convert::DatatypeRecord> datatypes;
+    // Called at every show() with the statements of the preview; what a user does in the window.
+    std::function<void(ScriptedFrontend&)> onShow;
+    int shows = 0;
+    std::vector<std::string> progressTexts;
+    std::vector<double> progressValues;
+    std::vector<convert::TableSummary> finished;
+    int yields = 0;
+
+    std::string paradoxFolder() override { return folder; }
+    MSSQL::Login login() override { return loginFields; }
+    bool previewMode() override { return preview; }
+    bool wholeRunPreview() override { return wholeRun; }
+    bool perTablePreview() override { return perTable; }
+    void offerSpaceFreeCopy() override {}
+    bool askOverwrite(const std::string& table) override;
+    void clearStatements() override { statements.clear(); }
+    void appendStatement(const std::string& statement) override { statements.push_back(statement); }
+    void clearDatatypes() override { datatypes.clear(); }
+    void appendDatatype(const convert::DatatypeRecord& record) override { datatypes.push_back(record); }
+    void show() override;
+    void setProgressText(const std::string& text) override { progressTexts.push_back(text); }
+    void setProgressValue(double percent) override { progressValues.push_back(percent); }
+    void setBusyPointer(bool) override {}
+    void yield() override { ++yields; }
+    void tableFinished(const convert::TableSummary& summary) override { finished.push_back(summary); }
+};
+
+// The main window's members the run works on, and one run over them.
+struct RunHarness {
+    bool busy = false;
+    platform::ListBox List1;
+    platform::ListBox List2;
+    std::unique_ptr<db::Connection> mssql_conn;
+    std::unique_ptr<db::Connection> Paradox_conn;
+    std::string tbl;
+    bool SQLFormOK = false;
+    testsupport::RecordingDialogs dialogs;
+    ScriptedFrontend frontend;
+
+    convert::RunResult run();
+};
+
+// The demo server with a fresh Sales database, started once for the test program.
+testsupport::DemoServer& salesServer();
+MSSQL::Login salesLogin();
+// A fresh copy of the delivered Samples folder.
+std::filesystem::path samplesCopy(const std::string& name);
+
+// One Paradox table as pxcheck prints it: field names, type letters and the records' CSV cells.
+struct ReadBack {
+    std::vector<std::string> names;
+    std::vector<char> types;
+    std::vector<std::vector<std::string>> records;
+};
+ReadBack readBack(const std::filesystem::path& dbFile);
+// The table file of a table name in a folder, whatever the letter case of its name.
+std::filesystem::path tableFile(const std::filesystem::path& folder, const std::string& table);
+
+} // namespace runtest
