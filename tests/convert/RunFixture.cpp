@@ -36,11 +36,11 @@ convert::RunResult RunHarness::run()
 
 testsupport::DemoServer& salesServer()
 {
-    static testsupport::DemoServer* server = [] {
-        testsupport::registerSqlServerDriver();
-        return new testsupport::DemoServer();
-    }();
-    return *server;
+    // A static object, so the server stops at exit and CTest is not left waiting on its output.
+    static const bool registered = (testsupport::registerSqlServerDriver(), true);
+    static testsupport::DemoServer server;
+    (void)registered;
+    return server;
 }
 
 MSSQL::Login salesLogin()
