@@ -212,6 +212,7 @@ void Form1::buildControls()
     Label5 = label(Frame3, "Label5", "Password:", twipRect(180, 1200, 1320, 315));
     Text4 = field(Frame3, "Text4", twipRect(1560, 1200, 6060, 315));
     Text4->setEchoMode(QLineEdit::Password);
+    Text4->setStyleSheet("lineedit-password-character: 42;"); // one "*" per character
     Label3 = label(Frame3, "Label3", "Database:", twipRect(180, 1620, 1320, 315));
     Text8 = field(Frame3, "Text8", twipRect(1560, 1620, 6060, 315));
     Check4 = check(Frame3, "Check4", "Local Connection", twipRect(1560, 2040, 3000, 315));
