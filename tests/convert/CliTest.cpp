@@ -1,0 +1,242 @@
+// quillmere-cli as a script sees it: the real program against the demo server through the real
+// FreeTDS driver, into Paradox folders on disk; exit status, printed reasons and files checked.
+
+#include "DemoServer.h"
+#include "TestPaths.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sqlite3.h>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct CliResult {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string readAll(const fs::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Runs quillmere-cli with `args`, standard input from /dev/null, both outputs captured.
+CliResult runCli(const std::vector<std::string>& args)
+{
+    const fs::path work = testsupport::freshFolder("cli-output");
+    const fs::path outFile = work / "stdout";
+    const fs::path errFile = work / "stderr";
+    const std::string program = (testsupport::binDir() / "quillmere-cli").string();
+    std::vector<char*> argv{const_cast<char*>(program.c_str())};
+    for (const std::string& arg : args)
+        argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const int in = open("/dev/null", O_RDONLY);
+        const int out = open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int err = open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(in, STDIN_FILENO);
+        dup2(out, STDOUT_FILENO);
+        dup2(err, STDERR_FILENO);
+        execv(program.c_str(), argv.data());
+        _exit(127);
+    }
+    int wstatus = 0;
+    waitpid(pid, &wstatus, 0);
+    CliResult result;
+    result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
+    result.out = readAll(outFile);
+    result.err = readAll(errFile);
+    return result;
+}
+
+// Every file of the folder with its bytes.
+std::map<std::string, std::string> snapshot(const fs::path& folder)
+{
+    std::map<std::string, std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(folder))
+        if (entry.is_regular_file())
+            files[fs::relative(entry.path(), folder).string()] = readAll(entry.path());
+    return files;
+}
+
+// A database with one table Widgets whose every value Paradox takes.
+fs::path makeCleanDatabase(const std::string& fileName, int rows)
+{
+    const fs::path file = testsupport::freshFolder("db-" + fileName) / fileName;
+    sqlite3* db = nullptr;
+    if (sqlite3_open(file.c_str(), &db) != SQLITE_OK)
+        throw std::runtime_error("cannot create " + file.string());
+    const std::string sql =
+        "CREATE TABLE Widgets (WidgetID int NOT NULL PRIMARY KEY, Name nvarchar(40), Price money, Made datetime);"
+        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < " +
+        std::to_string(rows) +
+        ") INSERT INTO Widgets SELECT i, 'Widget ' || i, i * 1.25, '2021-08-31 14:05:00' FROM n;";
+    char* error = nullptr;
+    const int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error);
+    const std::string why = error ? error : "";
+    sqlite3_free(error);
+    sqlite3_close(db);
+    if (rc != SQLITE_OK)
+        throw std::runtime_error("cannot fill " + file.string() + ": " + why);
+    return file;
+}
+
+fs::path samplesCopy(const std::string& name)
+{
+    const fs::path folder = testsupport::freshFolder(name);
+    fs::copy(testsupport::binDir() / "Samples", folder, fs::copy_options::recursive);
+    return folder;
+}
+
+class CliTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        testsupport::registerSqlServerDriver();
+        setenv("CLI_TEST_PASSWORD", "Demo-Pass1", 1);
+        setenv("CLI_TEST_WRONG", "not-the-password", 1);
+    }
+
+    static std::vector<std::string> login(const testsupport::DemoServer& server, const std::string& database,
+                                          const std::string& passwordVar = "CLI_TEST_PASSWORD")
+    {
+        return {"--server", "127.0.0.1", "--port", std::to_string(server.port()), "--database", database,
+                "--user", server.user(), "--password-env", passwordVar};
+    }
+
+    static std::vector<std::string> with(std::vector<std::string> args, const std::vector<std::string>& more)
+    {
+        args.insert(args.end(), more.begin(), more.end());
+        return args;
+    }
+};
+
+TEST_F(CliTest, CleanDatabaseExitsZeroWithASummaryPerTable)
+{
+    const fs::path db = makeCleanDatabase("CliClean.sqlite", 25);
+    testsupport::DemoServer server({{"Shop", db}});
+    const fs::path folder = samplesCopy("clean");
+
+    const CliResult run = runCli(with(login(server, "Shop"), {"--folder", folder.string(), "--overwrite", "yes"}));
+
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_NE(run.out.find("Widgets: 25 rows written, 0 rejected, "), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find(" rows/s"), std::string::npos) << run.out;
+    EXPECT_EQ(run.err.find("Application Error"), std::string::npos) << run.err;
+    EXPECT_TRUE(fs::exists(folder / "Widgets.DB"));
+    EXPECT_TRUE(fs::exists(folder / "Widgets.PX"));
+}
+
+TEST_F(CliTest, RejectedStatementsExitOneWithTheirErrorReports)
+{
+    testsupport::DemoServer server;
+    const fs::path folder = samplesCopy("rejected");
+
+    const CliResult run = runCli(with(login(server, "Sales"), {"--folder", folder.string(), "--overwrite", "yes"}));
+
+    EXPECT_EQ(run.status, 1) << run.out << run.err;
+    EXPECT_NE(run.err.find("Application Error: "), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("error report(s); see above"), std::string::npos) << run.err;
+    // The run goes on past the rejected rows: every table gets its summary.
+    EXPECT_NE(run.out.find("Orders: "), std::string::npos) << run.out;
+}
+
+TEST_F(CliTest, NothingDoneExitsTwoAndSaysWhy)
+{
+    testsupport::DemoServer server;
+    const fs::path samples = samplesCopy("nothing-samples");
+    const fs::path empty = testsupport::freshFolder("nothing-empty");
+    std::ofstream(empty / "notes.txt") << "not a table\n";
+
+    struct Case {
+        const char* name;
+        std::vector<std::string> args;
+        const char* reason;
+    };
+    const std::vector<Case> cases = {
+        {"folder without tables", with(login(server, "Sales"), {"--folder", empty.string()}),
+         "holds no Paradox table (*.db)"},
+        {"wrong password", with(login(server, "Sales", "CLI_TEST_WRONG"), {"--folder", samples.string()}),
+         "cannot log in to SQL Server"},
+        {"password variable not set", with(login(server, "Sales", "CLI_TEST_UNSET"), {"--folder", samples.string()}),
+         "the environment variable CLI_TEST_UNSET is not set"},
+        {"unknown overwrite answer",
+         with(login(server, "Sales"), {"--folder", samples.string(), "--overwrite", "maybe"}), "Usage:"},
+    };
+    const auto before = snapshot(samples);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const CliResult run = runCli(c.args);
+        EXPECT_EQ(run.status, 2) << run.out << run.err;
+        EXPECT_NE(run.err.find(c.reason), std::string::npos) << run.err;
+    }
+    EXPECT_EQ(snapshot(samples), before);
+    EXPECT_EQ(snapshot(empty).size(), 1u);
+}
+
+TEST_F(CliTest, StatementFileGetsEveryStatementAndTheFolderStaysAsItWas)
+{
+    const fs::path db = makeCleanDatabase("CliSql.sqlite", 3);
+    testsupport::DemoServer server({{"Shop", db}});
+    const fs::path folder = samplesCopy("sql-file");
+    const fs::path sql = testsupport::freshFolder("sql-out") / "statements.sql";
+    const auto before = snapshot(folder);
+
+    const CliResult run =
+        runCli(with(login(server, "Shop"), {"--folder", folder.string(), "--overwrite", "yes", "--sql", sql.string()}));
+
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_EQ(snapshot(folder), before);
+    const std::string text = readAll(sql);
+    EXPECT_NE(text.find("CREATE TABLE"), std::string::npos) << text;
+    int inserts = 0;
+    for (std::size_t at = text.find("INSERT INTO"); at != std::string::npos; at = text.find("INSERT INTO", at + 1))
+        ++inserts;
+    EXPECT_EQ(inserts, 3) << text;
+    EXPECT_NE(run.out.find("rows written to the statement file"), std::string::npos) << run.out;
+}
+
+TEST_F(CliTest, OverwriteNoKeepsAnExistingTableByteForByte)
+{
+    const fs::path first = makeCleanDatabase("CliFirst.sqlite", 4);
+    const fs::path second = makeCleanDatabase("CliSecond.sqlite", 9);
+    testsupport::DemoServer server({{"First", first}, {"Second", second}});
+    const fs::path folder = samplesCopy("overwrite-no");
+
+    ASSERT_EQ(runCli(with(login(server, "First"), {"--folder", folder.string(), "--overwrite", "yes"})).status, 0);
+    const auto before = snapshot(folder);
+
+    for (const char* answer : {"no", "ask"}) {
+        SCOPED_TRACE(answer);
+        const CliResult run = runCli(with(login(server, "Second"), {"--folder", folder.string(), "--overwrite", answer}));
+        EXPECT_EQ(run.status, 0) << run.out << run.err;
+        EXPECT_NE(run.out.find("Widgets: skipped, the existing Paradox table was kept"), std::string::npos) << run.out;
+        EXPECT_EQ(snapshot(folder), before);
+    }
+
+    const CliResult replace = runCli(with(login(server, "Second"), {"--folder", folder.string(), "--overwrite", "yes"}));
+    EXPECT_EQ(replace.status, 0) << replace.out << replace.err;
+    EXPECT_NE(replace.out.find("Widgets: 9 rows written"), std::string::npos) << replace.out;
+    EXPECT_NE(snapshot(folder), before);
+}
+
+} // namespace
