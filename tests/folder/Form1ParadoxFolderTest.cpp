@@ -134,9 +134,10 @@ TEST_F(ParadoxFolderCommands, TheFolderTestHasThreeOutcomes)
         EXPECT_EQ(dialogs.informations(), c.informations) << c.folder;
         EXPECT_EQ(dialogs.errorReports(), c.reports) << c.folder;
         EXPECT_EQ(appearance::mousePointer(*form), appearance::Default) << c.folder;
-        for (const auto& s : dialogs.shown)
+        for (const auto& s : dialogs.shown) {
             if (s.kind == Shown::Information)
                 EXPECT_EQ(s.caption, form->dialogs().applicationTitle());
+        }
     }
 }
 
