@@ -134,6 +134,23 @@ void setOption(QRadioButton& button, bool on)
     button.setAutoExclusive(true);
 }
 
+// A text field entered with the keyboard keeps its caret where it was; Qt's own field would
+// select its whole text on Tab, which only the fields with a focus handler may do.
+class CaretLineEdit : public QLineEdit {
+public:
+    using QLineEdit::QLineEdit;
+
+protected:
+    void focusInEvent(QFocusEvent* event) override
+    {
+        const int caret = cursorPosition();
+        QLineEdit::focusInEvent(event);
+        const Qt::FocusReason reason = event->reason();
+        if (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason || reason == Qt::ShortcutFocusReason)
+            setCursorPosition(caret);
+    }
+};
+
 } // namespace
 
 Form1::Form1(platform::DialogService& dialogs, QWidget* parent)
@@ -178,8 +195,8 @@ void Form1::buildControls()
         whiteBackground(*l);
         return l;
     };
-    auto field = [](QWidget* parent, const char* name, QRect where) {
-        auto* t = new QLineEdit(parent);
+    auto field = [](QWidget* parent, const char* name, QRect where, bool keepsCaret = false) {
+        QLineEdit* t = keepsCaret ? new CaretLineEdit(parent) : new QLineEdit(parent);
         t->setObjectName(name);
         t->setGeometry(where);
         return t;
@@ -208,13 +225,13 @@ void Form1::buildControls()
     Label10 = label(Frame3, "Label10", "Port:", twipRect(5520, 360, 1140, 315));
     Text6 = field(Frame3, "Text6", twipRect(6660, 360, 960, 315));
     Label4 = label(Frame3, "Label4", "Username:", twipRect(180, 780, 1320, 315));
-    Text3 = field(Frame3, "Text3", twipRect(1560, 780, 6060, 315));
+    Text3 = field(Frame3, "Text3", twipRect(1560, 780, 6060, 315), true);
     Label5 = label(Frame3, "Label5", "Password:", twipRect(180, 1200, 1320, 315));
-    Text4 = field(Frame3, "Text4", twipRect(1560, 1200, 6060, 315));
+    Text4 = field(Frame3, "Text4", twipRect(1560, 1200, 6060, 315), true);
     Text4->setEchoMode(QLineEdit::Password);
     Text4->setStyleSheet("lineedit-password-character: 42;"); // one "*" per character
     Label3 = label(Frame3, "Label3", "Database:", twipRect(180, 1620, 1320, 315));
-    Text8 = field(Frame3, "Text8", twipRect(1560, 1620, 6060, 315));
+    Text8 = field(Frame3, "Text8", twipRect(1560, 1620, 6060, 315), true);
     Check4 = check(Frame3, "Check4", "Local Connection", twipRect(1560, 2040, 3000, 315));
     PushButton6 = button(Frame3, "PushButton6", "Test Connection", twipRect(180, 2520, 3660, 405));
     PushButton4 = button(Frame3, "PushButton4", "Help", twipRect(3960, 2520, 3660, 405));
