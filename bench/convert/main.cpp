@@ -1,0 +1,186 @@
+// bench-convert: a large Orders table (the sample Sales shape) converted in direct mode by
+// quillmere-cli from the demo server into a Paradox folder, against FreeTDS's tsql reading the same
+// table from the same server in the same run (freebcp out needs bulk-copy metadata the demo server
+// does not offer).
+//
+//   bench-convert [--rows N] [--bin DIR]     (N defaults to 1,000,000; DIR to this program's own folder)
+//
+// Prints wall time, rows per second, CPU time per row of each client (wait4 of the child, so the
+// server's own work is not counted), their ratio (target: ours at most 3x) and quillmere-cli's
+// peak resident memory, which must not grow with the number of rows.
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kPassword = "Bench-Pass1";
+
+struct Measured {
+    int status = -1;
+    double wallSeconds = 0;
+    double cpuSeconds = 0;
+    long peakKiB = 0;
+};
+
+// Runs a program to its end with stdin from `in` and stdout, stderr sent to the named files.
+Measured run(const std::vector<std::string>& args, const fs::path& out, const fs::path& err,
+             const fs::path& input = "/dev/null")
+{
+    std::vector<char*> argv;
+    for (const auto& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    const auto start = std::chrono::steady_clock::now();
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const int in = ::open(input.c_str(), O_RDONLY);
+        const int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ::dup2(in, STDIN_FILENO);
+        ::dup2(o, STDOUT_FILENO);
+        ::dup2(e, STDERR_FILENO);
+        ::execvp(argv[0], argv.data());
+        ::_exit(127);
+    }
+    Measured m;
+    int status = 0;
+    rusage usage{};
+    ::wait4(child, &status, 0, &usage);
+    m.wallSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    m.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    m.cpuSeconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                   static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    m.peakKiB = usage.ru_maxrss;
+    return m;
+}
+
+std::string readAll(const fs::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+int fail(const std::string& why)
+{
+    std::cerr << "bench-convert: " << why << '\n';
+    return 1;
+}
+
+void print(const char* who, const Measured& m, long rows)
+{
+    std::printf("%-14s %8.2f s wall  %10.0f rows/s  %7.2f s CPU  %7.2f us CPU/row  peak RSS %ld KiB\n", who,
+                m.wallSeconds, rows / m.wallSeconds, m.cpuSeconds, m.cpuSeconds * 1e6 / rows, m.peakKiB);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    long rows = 1000000;
+    fs::path bin = fs::canonical("/proc/self/exe").parent_path();
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "--rows" && i + 1 < argc)
+            rows = std::atol(argv[++i]);
+        else if (a == "--bin" && i + 1 < argc)
+            bin = argv[++i];
+        else
+            return fail("usage: bench-convert [--rows N] [--bin DIR]");
+    }
+    if (rows <= 0)
+        return fail("--rows needs a positive number");
+
+    char pattern[] = "/tmp/bench-convert.XXXXXX";
+    if (!::mkdtemp(pattern))
+        return fail("cannot make a work folder");
+    const fs::path work = pattern;
+    const fs::path database = work / "Sales.sqlite";
+    const fs::path folder = work / "Paradox";
+    fs::copy(bin / "Samples", folder, fs::copy_options::recursive);
+
+    const Measured made = run({(bin / "quillmere-make-sales").string(), "--out", database.string(), "--orders",
+                               std::to_string(rows)},
+                              work / "make.out", work / "make.err");
+    if (made.status != 0)
+        return fail("quillmere-make-sales failed: " + readAll(work / "make.err"));
+
+    int portPipe[2];
+    if (::pipe(portPipe) != 0)
+        return fail("pipe");
+    const pid_t server = ::fork();
+    if (server == 0) {
+        ::dup2(portPipe[1], STDOUT_FILENO);
+        ::close(portPipe[0]);
+        ::close(portPipe[1]);
+        const std::string program = (bin / "quillmere-demo-server").string();
+        const std::string db = "Sales=" + database.string();
+        ::execl(program.c_str(), program.c_str(), "--port", "0", "--user", "sa", "--password", kPassword, "--database",
+                db.c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ::close(portPipe[1]);
+    char portText[32] = {};
+    const ssize_t n = ::read(portPipe[0], portText, sizeof portText - 1);
+    ::close(portPipe[0]);
+    if (n <= 0)
+        return fail("quillmere-demo-server did not start");
+    const std::string port = std::to_string(std::atoi(portText));
+
+    std::ofstream(work / "odbcinst.ini") << "[SQL Server]\nDriver=/usr/lib/x86_64-linux-gnu/odbc/libtdsodbc.so\n";
+    ::setenv("ODBCSYSINI", work.c_str(), 1);
+    ::setenv("ODBCINSTINI", "odbcinst.ini", 1);
+    ::setenv("BENCH_PASSWORD", kPassword, 1);
+    ::setenv("TDSVER", "7.4", 1);
+
+    std::printf("Orders: %ld rows (sample Sales shape), demo server on 127.0.0.1,%s, work folder %s\n", rows,
+                port.c_str(), work.c_str());
+
+    std::ofstream(work / "query.sql") << "SELECT * FROM Orders\ngo\nexit\n";
+    const Measured client = run({"tsql", "-H", "127.0.0.1", "-p", port, "-U", "sa", "-P", kPassword, "-D", "Sales"},
+                                "/dev/null", work / "tsql.err", work / "query.sql");
+    const Measured ours = run({(bin / "quillmere-cli").string(), "--server", "127.0.0.1", "--port", port, "--database",
+                               "Sales", "--user", "sa", "--password-env", "BENCH_PASSWORD", "--folder", folder.string(),
+                               "--overwrite", "yes"},
+                              work / "cli.out", work / "cli.err");
+    ::kill(server, SIGTERM);
+    ::waitpid(server, nullptr, 0);
+
+    std::printf("\nquillmere-cli exit status %d (1: rows the sample shape holds on purpose that Paradox rejects)\n",
+                ours.status);
+    std::fputs(readAll(work / "cli.out").c_str(), stdout);
+    if (client.status != 0)
+        std::printf("tsql exit status %d: %s\n", client.status, readAll(work / "tsql.err").c_str());
+    std::printf("\n");
+    print("quillmere-cli", ours, rows);
+    print("tsql", client, rows);
+    if (client.status == 0 && client.cpuSeconds > 0)
+        std::printf("CPU per row, ours / tsql: %.2fx (target at most 3x)\n", ours.cpuSeconds / client.cpuSeconds);
+
+    std::error_code ignored;
+    const auto dbSize = fs::file_size(folder / "Orders.DB", ignored);
+    if (!ignored) {
+        // The header's first field is the record size (u16, little-endian).
+        std::ifstream table(folder / "Orders.DB", std::ios::binary);
+        unsigned char head[2] = {};
+        table.read(reinterpret_cast<char*>(head), 2);
+        const unsigned recordSize = head[0] | (head[1] << 8);
+        std::printf("Orders.DB: %.1f MB, record size %u bytes: about %.0f rows fit in a table's 256 MB\n",
+                    static_cast<double>(dbSize) / 1e6, recordSize, 256.0 * 1024 * 1024 / (recordSize ? recordSize : 1));
+    }
+    fs::remove_all(work, ignored);
+    return ours.status <= 1 ? 0 : 1;
+}
