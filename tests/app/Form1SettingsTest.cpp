@@ -4,6 +4,7 @@
 #include "report/ErrorReport.h"
 
 #include <QCheckBox>
+#include <QApplication>
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
@@ -261,5 +262,34 @@ INSTANTIATE_TEST_SUITE_P(Fields, FocusSelection,
                          ::testing::Values(FocusCase{"Text1", true}, FocusCase{"Text5", true}, FocusCase{"Text6", true},
                                            FocusCase{"Text3", false}, FocusCase{"Text4", false},
                                            FocusCase{"Text8", false}));
+
+} // namespace
+
+namespace {
+
+class TabOrder : public Form1Fixture {};
+
+TEST_F(TabOrder, TabWalksTheDesignedOrderAndOnlyTheFocusFieldsSelect)
+{
+    store({{"ParadoxFolder", "/srv/px"}, {"MSSQL Server", "db01"}, {"MSSQL User", "sa"},
+           {"MSSQL Password", "pw"}, {"MSSQL Database", "Sales"}});
+    Form1& f = loadShown();
+    ASSERT_EQ(QApplication::focusWidget(), f.Check1);
+    std::vector<std::string> walked;
+    std::vector<std::string> selected;
+    for (int i = 0; i < 17; ++i) {
+        QWidget* now = QApplication::focusWidget();
+        ASSERT_NE(now, nullptr);
+        walked.push_back(now->objectName().toStdString());
+        if (auto* field = qobject_cast<QLineEdit*>(now); field && field->selectionLength() == field->text().size())
+            selected.push_back(walked.back());
+        QTest::keyClick(now, Qt::Key_Tab);
+    }
+    // The option group is one stop, at the button that is on, as on the desktop; then back to the start.
+    EXPECT_EQ(walked, (std::vector<std::string>{"Check1", "Option1", "PushButton7", "PushButton5", "Check4", "Text8",
+                                                "Text5", "Text3", "Text4", "Text6", "PushButton6", "PushButton4",
+                                                "Text1", "PushButton1", "PushButton3", "PushButton2", "Check1"}));
+    EXPECT_EQ(selected, (std::vector<std::string>{"Text5", "Text6", "Text1"}));
+}
 
 } // namespace
