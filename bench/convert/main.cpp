@@ -7,7 +7,9 @@
 //
 // Prints wall time, rows per second, CPU time per row of each client (wait4 of the child, so the
 // server's own work is not counted), their ratio (target: ours at most 3x) and quillmere-cli's
-// peak resident memory, which must not grow with the number of rows.
+// peak resident memory, which must not grow with the number of rows; then the same run through the
+// real main window (bench-convert-window, offscreen), whose rows per second should be at least
+// half of quillmere-cli's.
 
 #include <chrono>
 #include <cstdio>
@@ -156,6 +158,21 @@ int main(int argc, char** argv)
                                "Sales", "--user", "sa", "--password-env", "BENCH_PASSWORD", "--folder", folder.string(),
                                "--overwrite", "yes"},
                               work / "cli.out", work / "cli.err");
+    // The window run, when it is built: its own copy of the folder and a settings store of its own.
+    const fs::path windowProgram = bin / "bench-convert-window";
+    Measured window;
+    double windowSeconds = 0;
+    long windowReports = 0;
+    if (fs::exists(windowProgram)) {
+        const fs::path windowFolder = work / "ParadoxWindow";
+        fs::copy(bin / "Samples", windowFolder, fs::copy_options::recursive);
+        fs::create_directories(work / "settings");
+        ::setenv("QUILLMERE_SETTINGS_DIR", (work / "settings").c_str(), 1);
+        window = run({windowProgram.string(), "--port", port, "--password-env", "BENCH_PASSWORD", "--folder",
+                      windowFolder.string()},
+                     work / "window.out", work / "window.err");
+        std::sscanf(readAll(work / "window.out").c_str(), "%lf %ld", &windowSeconds, &windowReports);
+    }
     ::kill(server, SIGTERM);
     ::waitpid(server, nullptr, 0);
 
@@ -169,6 +186,18 @@ int main(int argc, char** argv)
     print("tsql", client, rows);
     if (client.status == 0 && client.cpuSeconds > 0)
         std::printf("CPU per row, ours / tsql: %.2fx (target at most 3x)\n", ours.cpuSeconds / client.cpuSeconds);
+
+    if (window.status == 0 && windowSeconds > 0) {
+        std::printf("window run     %8.2f s in Start Converting (%.2f s process)  %10.0f rows/s  peak RSS %ld KiB  "
+                    "%ld error reports\n",
+                    windowSeconds, window.wallSeconds, rows / windowSeconds, window.peakKiB, windowReports);
+        std::printf("Rows per second, window / quillmere-cli: %.2f (target at least 0.5)\n",
+                    ours.wallSeconds / windowSeconds);
+    } else if (fs::exists(windowProgram)) {
+        std::printf("window run failed (status %d): %s\n", window.status, readAll(work / "window.err").c_str());
+    } else {
+        std::printf("window run skipped: bench-convert-window is not built\n");
+    }
 
     std::error_code ignored;
     const auto dbSize = fs::file_size(folder / "Orders.DB", ignored);
