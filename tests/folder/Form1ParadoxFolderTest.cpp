@@ -135,8 +135,9 @@ TEST_F(ParadoxFolderCommands, TheFolderTestHasThreeOutcomes)
         EXPECT_EQ(dialogs.errorReports(), c.reports) << c.folder;
         EXPECT_EQ(appearance::mousePointer(*form), appearance::Default) << c.folder;
         for (const auto& s : dialogs.shown) {
-            if (s.kind == Shown::Information)
+            if (s.kind == Shown::Information) {
                 EXPECT_EQ(s.caption, form->dialogs().applicationTitle());
+            }
         }
     }
 }
