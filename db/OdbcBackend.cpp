@@ -279,6 +279,26 @@ OdbcBackend::~OdbcBackend()
         cursor->release();
 }
 
+// -?digits(.digits)? : checked by hand, since this runs for every decimal value read.
+bool isExactNumber(std::string_view text)
+{
+    std::size_t i = !text.empty() && text[0] == '-' ? 1 : 0;
+    auto digits = [&] {
+        const std::size_t start = i;
+        while (i < text.size() && text[i] >= '0' && text[i] <= '9')
+            ++i;
+        return i > start;
+    };
+    if (!digits())
+        return false;
+    if (i < text.size() && text[i] == '.') {
+        ++i;
+        if (!digits())
+            return false;
+    }
+    return i == text.size();
+}
+
 // "-.5" and ".5" as some drivers write them become "-0.5" and "0.5".
 Decimal decimalFromText(std::string text)
 {
@@ -288,8 +308,7 @@ Decimal decimalFromText(std::string text)
         text.insert(digitsStart, "0");
     if (!text.empty() && text[0] == '+')
         text.erase(0, 1);
-    static const std::regex exact(R"(-?[0-9]+(\.[0-9]+)?)");
-    if (!std::regex_match(text, exact))
+    if (!isExactNumber(text))
         throw Error("The driver returned \"" + text + "\" for an exact number.");
     return Decimal{text};
 }
