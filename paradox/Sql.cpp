@@ -142,11 +142,29 @@ private:
         return v;
     }
 
+    // Items separated by commas up to the closing parenthesis, which is consumed; the opening
+    // one has been read already.
+    template <class Item>
+    void listUntilClose(Item&& item)
+    {
+        for (;;) {
+            item();
+            if (isPunct(",")) {
+                advance();
+                continue;
+            }
+            if (isPunct(")"))
+                break;
+            unexpected("',' or ')'");
+        }
+        advance();
+    }
+
     CreateTable createTable()
     {
         CreateTable ct{name("a table name"), {}};
         expectPunct("(");
-        for (;;) {
+        listUntilClose([&] {
             ColumnDef c;
             c.name = name("a column name");
             if (tok_.kind != Tok::Word) unexpected("a type name for column \"" + c.name.text + "\"");
@@ -162,14 +180,7 @@ private:
                 expectPunct(")");
             }
             ct.columns.push_back(std::move(c));
-            if (isPunct(",")) {
-                advance();
-                continue;
-            }
-            if (isPunct(")")) break;
-            unexpected("',' or ')'");
-        }
-        advance();
+        });
         return ct;
     }
 
@@ -180,18 +191,11 @@ private:
         expectKeyword("ON");
         ci.table = name("a table name");
         expectPunct("(");
-        for (;;) {
+        listUntilClose([&] {
             ci.columns.push_back(name("a column name"));
             if (keyword() == "ASC") advance();
             else if (keyword() == "DESC") error(tok_.offset, "descending indexes are not supported");
-            if (isPunct(",")) {
-                advance();
-                continue;
-            }
-            if (isPunct(")")) break;
-            unexpected("',' or ')'");
-        }
-        advance();
+        });
         ci.endPos = tok_.offset;
         if (keyword() == "WITH") {
             advance();
@@ -215,22 +219,15 @@ private:
         in.table = name("a table name");
         if (isPunct("(")) {
             advance();
-            for (;;) {
+            listUntilClose([&] {
                 in.columns.push_back(name("a column name"));
-                if (isPunct(",")) {
-                    advance();
-                    continue;
-                }
-                if (isPunct(")")) break;
-                unexpected("',' or ')'");
-            }
-            advance();
+            });
         }
         in.valuesPos = tok_.offset;
         expectKeyword("VALUES");
         in.values.reserve(16);
         expectPunct("(");
-        for (;;) {
+        listUntilClose([&] {
             Literal lit;
             lit.pos = tok_.offset;
             if (tok_.kind == Tok::Number) {
@@ -254,14 +251,7 @@ private:
             }
             advance();
             in.values.push_back(std::move(lit));
-            if (isPunct(",")) {
-                advance();
-                continue;
-            }
-            if (isPunct(")")) break;
-            unexpected("',' or ')'");
-        }
-        advance();
+        });
         return in;
     }
 
