@@ -32,15 +32,6 @@ namespace {
 const char* const kListTip = "Click item to edit it. Move | line to right and out of window to reveal full names.";
 const char* const kCopyHint = "Click a text area where you normally type and press Ctrl+V to paste the clipboard.";
 
-QPushButton* button(QWidget* parent, const char* name, const char* caption, QRect where)
-{
-    auto* b = new QPushButton(QString::fromUtf8(caption), parent);
-    b->setObjectName(QString::fromLatin1(name));
-    b->setGeometry(where);
-    b->setAutoDefault(false);
-    return b;
-}
-
 std::string trimmedOfSpaces(const std::string& text)
 {
     const auto first = text.find_first_not_of(' ');
@@ -63,8 +54,8 @@ Form2::~Form2() = default;
 void Form2::buildControls()
 {
     setFixedSize(twips(8040), twips(8430));
-    PushButton5 = button(this, "PushButton5", "< Back", twips(120, 120, 3720, 405));
-    PushButton9 = button(this, "PushButton9", "Skip Table / Do Not Execute SQL", twips(3960, 120, 3960, 405));
+    PushButton5 = pushButton(this, "PushButton5", "< Back", twips(120, 120, 3720, 405));
+    PushButton9 = pushButton(this, "PushButton9", "Skip Table / Do Not Execute SQL", twips(3960, 120, 3960, 405));
 
     ListView1 = new QTreeView(this);
     ListView1->setObjectName(QStringLiteral("ListView1"));
@@ -82,9 +73,9 @@ void Form2::buildControls()
     ListView1->header()->setStretchLastSection(false);
     ListView1->setToolTip(QString::fromUtf8(kListTip));
 
-    PushButton1 = button(this, "PushButton1", "Execute SQL", twips(120, 4040, 7800, 405));
-    PushButton3 = button(this, "PushButton3", "Find and Replace", twips(120, 4550, 3840, 405));
-    PushButton2 = button(this, "PushButton2", "Copy SQL To Clipboard", twips(4080, 4550, 3840, 405));
+    PushButton1 = pushButton(this, "PushButton1", "Execute SQL", twips(120, 4040, 7800, 405));
+    PushButton3 = pushButton(this, "PushButton3", "Find and Replace", twips(120, 4550, 3840, 405));
+    PushButton2 = pushButton(this, "PushButton2", "Copy SQL To Clipboard", twips(4080, 4550, 3840, 405));
 
     Frame2 = new QGroupBox(QStringLiteral("Error:"), this);
     Frame2->setObjectName(QStringLiteral("Frame2"));
@@ -95,10 +86,10 @@ void Form2::buildControls()
     Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Text1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 
-    PushButton6 = button(this, "PushButton6", "Jump To Error Line", twips(120, 6900, 3840, 405));
-    PushButton4 = button(this, "PushButton4", "Copy Error Message To Clipboard", twips(4080, 6900, 3840, 405));
-    PushButton8 = button(this, "PushButton8", " Email Error Message To Wrenmoor", twips(120, 7410, 3840, 405));
-    PushButton7 = button(this, "PushButton7", "View Datatype Conversion", twips(4080, 7410, 3840, 405));
+    PushButton6 = pushButton(this, "PushButton6", "Jump To Error Line", twips(120, 6900, 3840, 405));
+    PushButton4 = pushButton(this, "PushButton4", "Copy Error Message To Clipboard", twips(4080, 6900, 3840, 405));
+    PushButton8 = pushButton(this, "PushButton8", " Email Error Message To Wrenmoor", twips(120, 7410, 3840, 405));
+    PushButton7 = pushButton(this, "PushButton7", "View Datatype Conversion", twips(4080, 7410, 3840, 405));
 
     ProgressBar1 = new ProgressBar(this);
     ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));

@@ -34,14 +34,8 @@ Form3::Form3(Form2& owner) : QDialog(&owner), owner_(owner)
     Text2 = new QLineEdit(this);
     Text2->setObjectName(QStringLiteral("Text2"));
     Text2->setGeometry(twips(1560, 600, 6360, 345));
-    PushButton2 = new QPushButton(QStringLiteral("Replace"), this);
-    PushButton2->setObjectName(QStringLiteral("PushButton2"));
-    PushButton2->setGeometry(twips(120, 1050, 3840, 405));
-    PushButton2->setAutoDefault(false);
-    PushButton1 = new QPushButton(QStringLiteral("Cancel"), this);
-    PushButton1->setObjectName(QStringLiteral("PushButton1"));
-    PushButton1->setGeometry(twips(4080, 1050, 3840, 405));
-    PushButton1->setAutoDefault(false);
+    PushButton2 = pushButton(this, "PushButton2", "Replace", twips(120, 1050, 3840, 405));
+    PushButton1 = pushButton(this, "PushButton1", "Cancel", twips(4080, 1050, 3840, 405));
     applyDesignFonts(*this);
 
     setTabOrder(Text1, Text2);

@@ -26,14 +26,8 @@ Form4::Form4(Form2& owner) : QDialog(&owner), owner_(owner)
     Text1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     Text1->setTabChangesFocus(true);
     Text1->installEventFilter(this);
-    PushButton2 = new QPushButton(QStringLiteral("OK"), this);
-    PushButton2->setObjectName(QStringLiteral("PushButton2"));
-    PushButton2->setGeometry(twips(120, 2130, 3840, 405));
-    PushButton2->setAutoDefault(false);
-    PushButton1 = new QPushButton(QStringLiteral("Cancel"), this);
-    PushButton1->setObjectName(QStringLiteral("PushButton1"));
-    PushButton1->setGeometry(twips(4080, 2130, 3840, 405));
-    PushButton1->setAutoDefault(false);
+    PushButton2 = pushButton(this, "PushButton2", "OK", twips(120, 2130, 3840, 405));
+    PushButton1 = pushButton(this, "PushButton1", "Cancel", twips(4080, 2130, 3840, 405));
     applyDesignFonts(*this);
 
     setTabOrder(Text1, PushButton2);

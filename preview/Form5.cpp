@@ -27,10 +27,7 @@ Form5::~Form5() = default;
 void Form5::buildControls()
 {
     setFixedSize(twips(8040), twips(8430));
-    PushButton5 = new QPushButton(QStringLiteral("< Back"), this);
-    PushButton5->setObjectName(QStringLiteral("PushButton5"));
-    PushButton5->setGeometry(twips(120, 120, 7800, 405));
-    PushButton5->setAutoDefault(false);
+    PushButton5 = pushButton(this, "PushButton5", "< Back", twips(120, 120, 7800, 405));
 
     // A click on a row does nothing here, so the list carries no tooltip inviting one.
     ListView1 = new QTreeView(this);

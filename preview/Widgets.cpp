@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QFont>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTextDocument>
 #include <QWidget>
 
@@ -13,6 +14,15 @@ namespace preview {
 int twips(int measure)
 {
     return static_cast<int>(std::lround(measure / 15.0));
+}
+
+QPushButton* pushButton(QWidget* parent, const char* name, const char* caption, QRect where)
+{
+    auto* b = new QPushButton(QString::fromUtf8(caption), parent);
+    b->setObjectName(QString::fromLatin1(name));
+    b->setGeometry(where);
+    b->setAutoDefault(false);
+    return b;
 }
 
 QRect twips(int left, int top, int width, int height)

@@ -6,6 +6,8 @@
 #include <QRect>
 #include <QString>
 
+class QPushButton;
+
 class QPlainTextEdit;
 class QWidget;
 
@@ -17,6 +19,10 @@ int twips(int measure);
 
 // Window (and list and text) font Arial 9 pt bold; push buttons Arial 11.25 pt bold.
 void applyDesignFonts(QWidget& window);
+
+// A push button under its design name; never a default button, so Enter in a text box does not
+// press it.
+QPushButton* pushButton(QWidget* parent, const char* name, const char* caption, QRect where);
 
 // A multi-line text box turns line breaks into paragraphs and no-break spaces into spaces on the way
 // out. These keep a statement or error text exact: while it shows what was set, the box gives back
