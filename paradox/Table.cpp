@@ -539,11 +539,14 @@ void Table::appendInPlace(const std::string& record)
         return;
     }
     const int number = h_.fileBlocks + 1;
-    if (::ftruncate(db_, off_t(h_.headerSize) + off_t(number) * bs) != 0) fail(dbPath_, "extend");
+    // The new block is written whole, record and block header in place, by the one call
+    // that also extends the file: cheaper than growing the file and then faulting in and
+    // zero-filling a fresh page through the mapping. The chain does not reach it yet.
+    newBlock_.assign(std::size_t(bs), 0);
+    encodeBlockHeader(newBlock_.data(), 0, h_.lastBlock, 0);
+    std::memcpy(newBlock_.data() + kBlockHeader, record.data(), rs);
+    pwriteAll(db_, newBlock_.data(), newBlock_.size(), off_t(h_.headerSize) + off_t(number - 1) * bs, dbPath_);
     const bool pxReady = keyed() && pxPrepareEntry();
-    unsigned char* b = block(number);
-    std::memcpy(b + kBlockHeader, record.data(), rs);
-    encodeBlockHeader(b, 0, h_.lastBlock, 0);
     blocks_.push_back({std::uint16_t(number), 1, record.substr(0, h_.keyLength())});
     // An index that needs another level is written in full before the block joins the
     // chain and renamed into place right after: a kill while it is being written leaves

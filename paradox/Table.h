@@ -98,6 +98,7 @@ private:
     std::string lastKey_;
     std::vector<int> offsets_;
     std::uint64_t mbSize_ = 0;
+    std::vector<unsigned char> newBlock_;  // reused buffer of a block being added
     bool writing_ = false;
 };
 
