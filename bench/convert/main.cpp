@@ -202,13 +202,17 @@ int main(int argc, char** argv)
     std::error_code ignored;
     const auto dbSize = fs::file_size(folder / "Orders.DB", ignored);
     if (!ignored) {
-        // The header's first field is the record size (u16, little-endian).
+        // The header starts with the record size (u16, little-endian); the byte at 0x05 is the block size in KB.
+        // A table holds at most 65,535 blocks of floor((block size - 6) / record size) records each.
         std::ifstream table(folder / "Orders.DB", std::ios::binary);
-        unsigned char head[2] = {};
-        table.read(reinterpret_cast<char*>(head), 2);
+        unsigned char head[6] = {};
+        table.read(reinterpret_cast<char*>(head), 6);
         const unsigned recordSize = head[0] | (head[1] << 8);
-        std::printf("Orders.DB: %.1f MB, record size %u bytes: about %.0f rows fit in a table's 256 MB\n",
-                    static_cast<double>(dbSize) / 1e6, recordSize, 256.0 * 1024 * 1024 / (recordSize ? recordSize : 1));
+        const unsigned blockSize = head[5] * 1024u;
+        const unsigned perBlock = recordSize && blockSize > 6 ? (blockSize - 6) / recordSize : 0;
+        std::printf("Orders.DB: %.1f MB, record size %u bytes, %u-byte blocks (from the header): %u rows per block, "
+                    "at most %.0f rows in a table of 65,535 blocks\n",
+                    static_cast<double>(dbSize) / 1e6, recordSize, blockSize, perBlock, perBlock * 65535.0);
     }
     fs::remove_all(work, ignored);
     return ours.status <= 1 ? 0 : 1;

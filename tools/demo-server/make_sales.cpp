@@ -36,7 +36,8 @@ bool exec(sqlite3* db, const char* sql)
     return false;
 }
 
-// Rows shaped like the conversion's worked example: OrderID, Customer, Amount, Scan, Placed.
+// Rows shaped like the conversion's worked example: OrderID, Customer, Amount, Scan, Placed. The names keep
+// accents and an apostrophe but stay within code page 1252, so every row converts.
 bool fillOrders(sqlite3* db, long rows, int scanBytes)
 {
     if (!exec(db, "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF;"
@@ -45,8 +46,8 @@ bool fillOrders(sqlite3* db, long rows, int scanBytes)
         return false;
     sqlite3_stmt* insert = nullptr;
     sqlite3_prepare_v2(db, "INSERT INTO Orders VALUES (?1, ?2, ?3, ?4, ?5)", -1, &insert, nullptr);
-    static const char* const names[] = {"O'Neil", "Müller GmbH", "Société Générale", "Smith, Jones & Co", "Łódź Trading",
-                                        "Nakamura 株式会社", "Ferreira Lda", "Björk AB"};
+    static const char* const names[] = {"O'Neil", "Müller GmbH", "Société Générale", "Smith, Jones & Co", "Ångström & Søn",
+                                        "Crème Brûlée Café", "Ferreira Lda", "Björk AB"};
     std::vector<unsigned char> scan(static_cast<size_t>(scanBytes));
     char amount[32], placed[32], customer[64];
     for (long id = 1; id <= rows; ++id) {
