@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
+#include <string_view>
 #include <system_error>
 
 namespace convert {
@@ -20,12 +20,18 @@ std::string trimmed(const std::string& text)
     return text.substr(first, text.find_last_not_of(" \t") - first + 1);
 }
 
-std::string twoDigits(int value)
+// Fixed-width decimal digits, zero-padded; wider values keep all their digits, as %0Nd does.
+std::string paddedDigits(int value, std::size_t width)
 {
-    char buffer[8];
-    std::snprintf(buffer, sizeof buffer, "%02d", value);
-    return buffer;
+    std::string text = std::to_string(value < 0 ? -static_cast<long long>(value) : value);
+    if (text.size() < width)
+        text.insert(0, width - text.size(), '0');
+    if (value < 0)
+        text.insert(0, 1, '-');
+    return text;
 }
+
+std::string twoDigits(int value) { return paddedDigits(value, 2); }
 
 std::string timeText(const db::DateTime& value)
 {
@@ -150,10 +156,7 @@ std::vector<std::size_t> ParsePositionList(const std::string& list, const std::s
 
 std::string DateRuleText(const db::DateTime& value)
 {
-    std::string text = twoDigits(value.month) + "/" + twoDigits(value.day) + "/";
-    char year[8];
-    std::snprintf(year, sizeof year, "%04d", value.year);
-    text += year;
+    std::string text = twoDigits(value.month) + "/" + twoDigits(value.day) + "/" + paddedDigits(value.year, 4);
     const bool midnight = value.hour == 0 && value.minute == 0 && value.second == 0;
     if (!midnight || isZeroDate(value))
         text += " " + timeText(value);
@@ -225,6 +228,18 @@ void RowStatementBuilder::begin(std::int64_t rowNumber)
     statement_ = "INSERT INTO \"" + table_ + "\" VALUES (" + std::to_string(rowNumber) + ",";
 }
 
+// The column's type is looked up once per table, not once per row.
+bool RowStatementBuilder::isDateColumn(std::size_t position, int adoType)
+{
+    if (position >= dateColumn_.size())
+        dateColumn_.resize(position + 1, Unknown);
+    if (dateColumn_[position] == Unknown) {
+        const std::string_view paradoxType = TypeRuleForType(adoType).paradoxType;
+        dateColumn_[position] = paradoxType == "DATE" || paradoxType == "TIMESTAMP" ? Yes : No;
+    }
+    return dateColumn_[position] == Yes;
+}
+
 void RowStatementBuilder::appendNull()
 {
     if (!statement_.empty() && statement_.back() == ' ')
@@ -269,8 +284,7 @@ void RowStatementBuilder::addValue(std::size_t position, const db::Field& field)
         statement_ += text + ", ";
         return;
     }
-    const std::string paradoxType = TypeRuleForType(field.Type).paradoxType;
-    if (paradoxType == std::string("DATE") || paradoxType == std::string("TIMESTAMP")) {
+    if (isDateColumn(position, field.Type)) {
         if (const auto* t = std::get_if<db::DateTime>(&value)) {
             appendQuoted(DateRuleText(*t));
             return;

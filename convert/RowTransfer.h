@@ -51,11 +51,14 @@ private:
     bool isBinary(std::size_t position) const;
     void appendNull();
     void appendQuoted(const std::string& text);
+    bool isDateColumn(std::size_t position, int adoType);
 
     std::string table_;
     std::vector<std::size_t> numeric_;
     std::vector<std::size_t> binary_;
     std::string statement_;
+    enum DateColumn : unsigned char { Unknown, No, Yes };
+    std::vector<DateColumn> dateColumn_;
 };
 
 } // namespace convert

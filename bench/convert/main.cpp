@@ -176,7 +176,7 @@ int main(int argc, char** argv)
     ::kill(server, SIGTERM);
     ::waitpid(server, nullptr, 0);
 
-    std::printf("\nquillmere-cli exit status %d (1: rows the sample shape holds on purpose that Paradox rejects)\n",
+    std::printf("\nquillmere-cli exit status %d (0: every row written; 1: some rows rejected, each with its report)\n",
                 ours.status);
     std::fputs(readAll(work / "cli.out").c_str(), stdout);
     if (client.status != 0)
