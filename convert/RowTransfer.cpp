@@ -250,11 +250,14 @@ void RowStatementBuilder::appendNull()
 void RowStatementBuilder::appendQuoted(const std::string& text)
 {
     statement_ += '\'';
-    for (char c : text) {
-        statement_ += c;
-        if (c == '\'')
-            statement_ += '\'';
+    // Copies the runs between apostrophes whole, doubling each apostrophe.
+    std::size_t from = 0;
+    for (std::size_t quote = text.find('\''); quote != std::string::npos; quote = text.find('\'', from)) {
+        statement_.append(text, from, quote + 1 - from);
+        statement_ += '\'';
+        from = quote + 1;
     }
+    statement_.append(text, from, std::string::npos);
     statement_ += "', ";
 }
 
