@@ -108,6 +108,7 @@ constexpr int kBlockHeader = 6;
 constexpr int kMaxFields = 255;
 constexpr int kMaxKeyFields = 16;
 constexpr int kMaxBlocks = 65535;
+constexpr std::uint8_t kLargestBlockCode = 32;   // 32 KB, level 7 only
 constexpr int kMbUnit = 4096;
 constexpr std::uint16_t kCodePage1252 = 1252;
 constexpr std::uint8_t kSortAscii = 0x00;

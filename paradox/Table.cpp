@@ -599,16 +599,43 @@ Table::Result Table::append(std::string& record, const std::vector<Blob>& blobs)
             return std::memcmp(a.data(), b.data(), keyLen) < 0;
         });
         records.insert(at, record);
-        if ((records.size() + h_.recordsPerBlock() - 1) / h_.recordsPerBlock() > std::size_t(kMaxBlocks)) return Result::Full;
-        rebuild(std::move(records), h_);
+        auto fits = [&](const Header& h) {
+            return (records.size() + h.recordsPerBlock() - 1) / h.recordsPerBlock() <= std::size_t(kMaxBlocks);
+        };
+        Header h = h_;
+        if (!fits(h) && h.blockCode < kLargestBlockCode) h = raisedToLargestBlocks(h);
+        if (!fits(h)) return Result::Full;
+        rebuild(std::move(records), h);
         return Result::Ok;
     }
     const bool newBlock = blocks_.empty() || blocks_.back().count >= h_.recordsPerBlock();
-    if (newBlock && h_.fileBlocks >= kMaxBlocks) return Result::Full;
+    if (newBlock && h_.fileBlocks >= kMaxBlocks) {
+        if (h_.blockCode >= kLargestBlockCode) return Result::Full;
+        growBlocks();
+        return append(record, blobs);
+    }
     writeBlobs(record, blobs);
     appendInPlace(record);
     if (keyed()) lastKey_.assign(record, 0, std::size_t(keyLen));
     return Result::Ok;
+}
+
+// A table whose 65,535 blocks are all in use is raised, as Paradox raises a table's level
+// when it must, to level 7 with the largest block, so that it is rewritten once and not at
+// every doubling; the records and the blob file stay as they are.
+Header Table::raisedToLargestBlocks(Header h)
+{
+    h.version = std::max(h.version, kVersion7);
+    h.blockCode = kLargestBlockCode;
+    return h;
+}
+
+void Table::growBlocks()
+{
+    std::vector<std::string> records;
+    records.reserve(h_.numRecords);
+    forEach([&](const unsigned char* r) { records.emplace_back(reinterpret_cast<const char*>(r), h_.recordSize); });
+    rebuild(std::move(records), raisedToLargestBlocks(h_));
 }
 
 void Table::rebuild(std::vector<std::string> records, Header h)

@@ -73,6 +73,8 @@ private:
     unsigned char* block(int number) const;
     void appendInPlace(const std::string& record);
     void rebuild(std::vector<std::string> records, Header header);
+    static Header raisedToLargestBlocks(Header header);
+    void growBlocks();
     void writePx();
     std::optional<std::filesystem::path> stagePx();
     void installPx(const std::optional<std::filesystem::path>& staged);

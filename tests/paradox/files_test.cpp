@@ -121,6 +121,40 @@ TEST_F(Files, AnIndexOfTwoLevelsGrowsWithAppends)
     EXPECT_NE(r.out.find("records covered by level-1 entries: 5000"), std::string::npos);
 }
 
+// A keyed table whose 65,535 blocks are all used is raised to level 7 with 32 KB blocks and
+// goes on taking rows, in key order, also below the last key. A table of 1 KB blocks, as older
+// writers make them, and one record per block keep the fill small.
+TEST_F(Files, AFullTableIsRaisedToLargerBlocksAndTakesMoreRows)
+{
+    db->execute(R"(CREATE TABLE "Wide" ("SBSID" INT, "A" CHAR(255), "B" CHAR(255), "C" CHAR(255)))");
+    Header h = db->table("Wide").header();
+    h.blockCode = 1;
+    h.tableName = "Grow";
+    Table::create(folder, "Grow", h);
+    db->execute(R"(CREATE INDEX "Grow" ON "Grow" ("SBSID") with primary)");
+    ASSERT_EQ(db->table("Grow").header().recordsPerBlock(), 1);
+    constexpr int kFull = kMaxBlocks;
+    for (int i = 0; i < kFull; ++i) db->execute("INSERT INTO \"Grow\" VALUES (" + std::to_string(2 * i) + ", 'a', 'b', 'c')");
+    EXPECT_EQ(db->table("Grow").header().blockCode, 1);
+    db->execute("INSERT INTO \"Grow\" VALUES (" + std::to_string(2 * kFull) + ", 'after', 'b', 'c')");
+    db->execute("INSERT INTO \"Grow\" VALUES (1, 'below', 'b', 'c')");
+    EXPECT_THROW(db->execute("INSERT INTO \"Grow\" VALUES (4, 'dup', 'b', 'c')"), SqlError);
+
+    const Header& grown = db->table("Grow").header();
+    EXPECT_EQ(grown.blockCode, kLargestBlockCode);
+    EXPECT_EQ(grown.version, kVersion7);
+    EXPECT_EQ(grown.recordSize, h.recordSize);
+    EXPECT_EQ(db->table("Grow").recordCount(), std::uint32_t(kFull + 2));
+    const auto rows = engineRows(*db, "Grow");
+    ASSERT_EQ(rows.size(), std::size_t(kFull + 2));
+    EXPECT_EQ(rows[0], "0,a,b,c");
+    EXPECT_EQ(rows[1], "1,below,b,c");
+    EXPECT_EQ(rows[2], "2,a,b,c");
+    EXPECT_EQ(rows.back(), std::to_string(2 * kFull) + ",after,b,c");
+    expectClean(folder / "Grow.DB");
+    expectCleanIndex(folder / "Grow.PX");
+}
+
 TEST_F(Files, PrimaryIndexOnAFilledTableSortsItsRows)
 {
     db->execute(R"(CREATE TABLE "P" ("ID" SMALLINT, "Name" CHAR(10)))");
