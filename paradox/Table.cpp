@@ -630,24 +630,77 @@ Header Table::raisedToLargestBlocks(Header h)
     return h;
 }
 
+// The header of a table of `count` records laid out in full blocks from block 1 on.
+static int layOut(Header& h, std::size_t count)
+{
+    const int per = h.recordsPerBlock();
+    const int nBlocks = int((count + per - 1) / per);
+    h.numRecords = std::uint32_t(count);
+    h.fileBlocks = std::uint16_t(nBlocks);
+    h.firstBlock = nBlocks ? 1 : 0;
+    h.lastBlock = std::uint16_t(nBlocks);
+    h.headerSize = std::uint16_t(std::max<int>(h.headerSize, headerBytesNeeded(h, false)));
+    return nBlocks;
+}
+
+// Copies the records block by block into the new file, so memory stays that of one block
+// however large the table is. The index of the new blocks is put in place first and the
+// table last, as in rebuild(): an index that does not match its table is written again
+// when the table is next opened for writing.
 void Table::growBlocks()
 {
-    std::vector<std::string> records;
-    records.reserve(h_.numRecords);
-    forEach([&](const unsigned char* r) { records.emplace_back(reinterpret_cast<const char*>(r), h_.recordSize); });
-    rebuild(std::move(records), raisedToLargestBlocks(h_));
+    Header h = raisedToLargestBlocks(h_);
+    const int rs = h.recordSize, bs = h.blockSize(), per = h.recordsPerBlock();
+    const int nBlocks = layOut(h, h_.numRecords);
+    std::vector<unsigned char> buffer = encodeHeader(h, false);
+    buffer.resize(std::max<std::size_t>(h.headerSize, std::size_t(bs)), 0);
+    fs::path temp = dbPath_;
+    temp += ".~new";
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) fail(temp, "create");
+    std::vector<BlockRef> grown;
+    try {
+        pwriteAll(fd, buffer.data(), h.headerSize, 0, temp);
+        std::fill(buffer.begin(), buffer.end(), 0);
+        int inBlock = 0;
+        auto flush = [&] {
+            const int k = int(grown.size());
+            encodeBlockHeader(buffer.data(), k + 1 == nBlocks ? 0 : k + 2, k, (inBlock - 1) * rs);
+            pwriteAll(fd, buffer.data(), std::size_t(bs), off_t(h.headerSize) + off_t(k) * bs, temp);
+            grown.push_back({std::uint16_t(k + 1), inBlock,
+                             std::string(reinterpret_cast<const char*>(buffer.data()) + kBlockHeader, std::size_t(h.keyLength()))});
+            std::fill(buffer.begin(), buffer.end(), 0);
+            inBlock = 0;
+        };
+        forEach([&](const unsigned char* r) {
+            std::memcpy(buffer.data() + kBlockHeader + std::size_t(inBlock) * rs, r, std::size_t(rs));
+            if (++inBlock == per) flush();
+        });
+        if (inBlock) flush();
+    } catch (...) {
+        ::close(fd);
+        ::unlink(temp.c_str());
+        throw;
+    }
+    ::close(fd);
+    blocks_ = std::move(grown);
+    h_ = h;
+    if (keyed()) {
+        if (pxMap_) ::munmap(pxMap_, pxMapLen_);
+        pxMap_ = nullptr;
+        if (px_ >= 0) ::close(px_);
+        px_ = -1;
+        writePx();
+    }
+    renameInto(temp, dbPath_);
+    load();
 }
 
 void Table::rebuild(std::vector<std::string> records, Header h)
 {
     const int rs = h.recordSize, bs = h.blockSize();
     const int per = h.recordsPerBlock();
-    const int nBlocks = int((records.size() + per - 1) / per);
-    h.numRecords = std::uint32_t(records.size());
-    h.fileBlocks = std::uint16_t(nBlocks);
-    h.firstBlock = nBlocks ? 1 : 0;
-    h.lastBlock = std::uint16_t(nBlocks);
-    h.headerSize = std::uint16_t(std::max<int>(h.headerSize, headerBytesNeeded(h, false)));
+    const int nBlocks = layOut(h, records.size());
     std::vector<unsigned char> image = encodeHeader(h, false);
     image.resize(h.headerSize + std::size_t(nBlocks) * bs, 0);
     blocks_.clear();
