@@ -5,7 +5,8 @@
 // record. The order of the stores keeps every intermediate state readable: record bytes,
 // then the block's last-record offset, then the header's record count, then the index.
 // Structural rewrites (CREATE, a new primary index, an insert below the last key, a new
-// index level) are written under a temporary name and renamed into place.
+// index level, the move to 32 KB blocks of a table whose 65,535 blocks are in use) are
+// written under a temporary name and renamed into place.
 #pragma once
 
 #include "paradox/Format.h"
