@@ -685,15 +685,20 @@ void Table::growBlocks()
     ::close(fd);
     blocks_ = std::move(grown);
     h_ = h;
-    if (keyed()) {
-        if (pxMap_) ::munmap(pxMap_, pxMapLen_);
-        pxMap_ = nullptr;
-        if (px_ >= 0) ::close(px_);
-        px_ = -1;
-        writePx();
-    }
+    replacePx();
     renameInto(temp, dbPath_);
     load();
+}
+
+// Writes the index of the blocks in blocks_ in place of the old one.
+void Table::replacePx()
+{
+    if (!keyed()) return;
+    if (pxMap_) ::munmap(pxMap_, pxMapLen_);
+    pxMap_ = nullptr;
+    if (px_ >= 0) ::close(px_);
+    px_ = -1;
+    writePx();
 }
 
 void Table::rebuild(std::vector<std::string> records, Header h)
@@ -712,13 +717,7 @@ void Table::rebuild(std::vector<std::string> records, Header h)
         blocks_.push_back({std::uint16_t(k + 1), to - from, records[from].substr(0, h.keyLength())});
     }
     h_ = h;
-    if (keyed()) {
-        if (pxMap_) ::munmap(pxMap_, pxMapLen_);
-        pxMap_ = nullptr;
-        if (px_ >= 0) ::close(px_);
-        px_ = -1;
-        writePx();
-    }
+    replacePx();
     replaceFile(dbPath_, image);
     load();
 }

@@ -76,6 +76,7 @@ private:
     void rebuild(std::vector<std::string> records, Header header);
     static Header raisedToLargestBlocks(Header header);
     void growBlocks();
+    void replacePx();
     void writePx();
     std::optional<std::filesystem::path> stagePx();
     void installPx(const std::optional<std::filesystem::path>& staged);
