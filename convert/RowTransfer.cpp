@@ -20,12 +20,13 @@ std::string trimmed(const std::string& text)
     return text.substr(first, text.find_last_not_of(" \t") - first + 1);
 }
 
-// Fixed-width decimal digits, zero-padded; wider values keep all their digits, as %0Nd does.
+// Zero-padded to `width` characters, sign included, as %0Nd writes it.
 std::string paddedDigits(int value, std::size_t width)
 {
     std::string text = std::to_string(value < 0 ? -static_cast<long long>(value) : value);
-    if (text.size() < width)
-        text.insert(0, width - text.size(), '0');
+    const std::size_t digits = value < 0 ? width - 1 : width;
+    if (text.size() < digits)
+        text.insert(0, digits - text.size(), '0');
     if (value < 0)
         text.insert(0, 1, '-');
     return text;
