@@ -18,12 +18,16 @@ namespace {
 
 enum class Tok { Word, Quoted, String, Number, Punct, End };
 
+// Tokens point into the statement; only a string with a doubled quote needs a copy of its
+// own, so a statement of plain values is read without allocating.
 struct Token {
     Tok kind = Tok::End;
-    std::string text;      // words as written, quoted names and strings unquoted
-    std::string_view view; // strings and numbers as they stand in the statement
-    bool escaped = false;  // a string held a doubled quote
+    std::string_view view; // as written, without the quotes of names and strings
+    std::string unescaped; // a string that held a doubled quote, with the quote single
+    bool escaped = false;
     std::size_t offset = 0;
+
+    std::string_view text() const { return escaped ? std::string_view(unescaped) : view; }
 };
 
 char upperAscii(unsigned char c);
@@ -74,7 +78,7 @@ public:
         } else {
             unexpected("DROP, CREATE or INSERT");
         }
-        if (isPunct(";")) advance();
+        if (isPunct(';')) advance();
         if (tok_.kind != Tok::End)
             error(tok_.offset, "unexpected " + describe(tok_) + " after the end of the statement");
         return st;
@@ -90,9 +94,8 @@ private:
     {
         switch (t.kind) {
         case Tok::End: return "the end of the statement";
-        case Tok::Quoted: return "\"" + t.text + "\"";
-        case Tok::String: return "'" + t.text + "'";
-        default: return "'" + t.text + "'";
+        case Tok::Quoted: return "\"" + std::string(t.text()) + "\"";
+        default: return "'" + std::string(t.text()) + "'";
         }
     }
 
@@ -101,15 +104,15 @@ private:
         error(tok_.offset, "expected " + expected + ", found " + describe(tok_));
     }
 
-    std::string keyword() const { return tok_.kind == Tok::Word ? upper(tok_.text) : std::string(); }
+    std::string keyword() const { return tok_.kind == Tok::Word ? upper(tok_.view) : std::string(); }
     bool is(std::string_view k) const
     {
-        if (tok_.kind != Tok::Word || tok_.text.size() != k.size()) return false;
+        if (tok_.kind != Tok::Word || tok_.view.size() != k.size()) return false;
         for (std::size_t i = 0; i < k.size(); ++i)
-            if (upperAscii(static_cast<unsigned char>(tok_.text[i])) != k[i]) return false;
+            if (upperAscii(static_cast<unsigned char>(tok_.view[i])) != k[i]) return false;
         return true;
     }
-    bool isPunct(std::string_view p) const { return tok_.kind == Tok::Punct && tok_.text == p; }
+    bool isPunct(char p) const { return tok_.kind == Tok::Punct && tok_.view[0] == p; }
 
     void expectKeyword(std::string_view k)
     {
@@ -117,9 +120,9 @@ private:
         advance();
     }
 
-    void expectPunct(std::string_view p)
+    void expectPunct(char p)
     {
-        if (!isPunct(p)) unexpected("'" + std::string(p) + "'");
+        if (!isPunct(p)) unexpected("'" + std::string(1, p) + "'");
         advance();
     }
 
@@ -127,17 +130,17 @@ private:
     {
         if (tok_.kind != Tok::Word && tok_.kind != Tok::Quoted) unexpected(what);
         const std::size_t at = tok_.offset;
-        Name n{std::move(tok_.text), at, tok_.kind == Tok::Quoted ? at + 1 : at};
+        Name n{std::string(tok_.view), at, tok_.kind == Tok::Quoted ? at + 1 : at};
         advance();
         return n;
     }
 
     long number(const std::string& what)
     {
-        if (tok_.kind != Tok::Number || tok_.text.find_first_not_of("0123456789") != std::string::npos ||
-            tok_.text.size() > 6)
+        if (tok_.kind != Tok::Number || tok_.view.find_first_not_of("0123456789") != std::string_view::npos ||
+            tok_.view.size() > 6)
             unexpected(what);
-        const long v = std::stol(tok_.text);
+        const long v = std::stol(std::string(tok_.view));
         advance();
         return v;
     }
@@ -149,11 +152,11 @@ private:
     {
         for (;;) {
             item();
-            if (isPunct(",")) {
+            if (isPunct(',')) {
                 advance();
                 continue;
             }
-            if (isPunct(")"))
+            if (isPunct(')'))
                 break;
             unexpected("',' or ')'");
         }
@@ -163,21 +166,21 @@ private:
     CreateTable createTable()
     {
         CreateTable ct{name("a table name"), {}};
-        expectPunct("(");
+        expectPunct('(');
         listUntilClose([&] {
             ColumnDef c;
             c.name = name("a column name");
             if (tok_.kind != Tok::Word) unexpected("a type name for column \"" + c.name.text + "\"");
-            c.type = Name{upper(tok_.text), tok_.offset, tok_.offset};
+            c.type = Name{upper(tok_.view), tok_.offset, tok_.offset};
             advance();
-            if (isPunct("(")) {
+            if (isPunct('(')) {
                 advance();
                 c.args.push_back(number("a size"));
-                if (isPunct(",")) {
+                if (isPunct(',')) {
                     advance();
                     c.args.push_back(number("a number of decimals"));
                 }
-                expectPunct(")");
+                expectPunct(')');
             }
             ct.columns.push_back(std::move(c));
         });
@@ -190,7 +193,7 @@ private:
         ci.index = name("an index name");
         expectKeyword("ON");
         ci.table = name("a table name");
-        expectPunct("(");
+        expectPunct('(');
         listUntilClose([&] {
             ci.columns.push_back(name("a column name"));
             if (keyword() == "ASC") advance();
@@ -217,7 +220,7 @@ private:
     {
         Insert in;
         in.table = name("a table name");
-        if (isPunct("(")) {
+        if (isPunct('(')) {
             advance();
             listUntilClose([&] {
                 in.columns.push_back(name("a column name"));
@@ -226,7 +229,7 @@ private:
         in.valuesPos = tok_.offset;
         expectKeyword("VALUES");
         in.values.reserve(16);
-        expectPunct("(");
+        expectPunct('(');
         listUntilClose([&] {
             Literal lit;
             lit.pos = tok_.offset;
@@ -236,7 +239,7 @@ private:
             } else if (tok_.kind == Tok::String) {
                 lit.kind = Literal::Kind::String;
                 if (tok_.escaped) {
-                    lit.owned = std::move(tok_.text);
+                    lit.owned = std::move(tok_.unescaped);
                     lit.unescaped = true;
                 } else {
                     lit.view = tok_.view;
@@ -259,21 +262,19 @@ private:
     {
         while (i_ < s_.size() && space(static_cast<unsigned char>(s_[i_]))) ++i_;
         tok_.kind = Tok::End;
-        tok_.text.clear();
+        tok_.view = {};
+        tok_.escaped = false;
         tok_.offset = i_;
         if (i_ >= s_.size()) return;
         const auto c = static_cast<unsigned char>(s_[i_]);
         if (c == '\'') {
             tok_.kind = Tok::String;
-            tok_.escaped = false;
             const std::size_t start = i_ + 1;
             for (++i_;;) {
                 const std::size_t quote = s_.find('\'', i_);
                 if (quote == std::string_view::npos) error(tok_.offset, "the string that starts here has no closing quote");
-                tok_.text.append(s_.substr(i_, quote - i_));
                 i_ = quote + 1;
                 if (i_ < s_.size() && s_[i_] == '\'') {
-                    tok_.text += '\'';
                     tok_.escaped = true;
                     ++i_;
                     continue;
@@ -281,12 +282,19 @@ private:
                 break;
             }
             tok_.view = s_.substr(start, i_ - 1 - start);
+            if (tok_.escaped) {
+                tok_.unescaped.clear();
+                for (std::size_t k = 0; k < tok_.view.size(); ++k) {
+                    tok_.unescaped += tok_.view[k];
+                    if (tok_.view[k] == '\'') ++k;
+                }
+            }
         } else if (c == '"' || c == '`' || c == '[') {
             const char close = c == '[' ? ']' : char(c);
             tok_.kind = Tok::Quoted;
             const std::size_t end = s_.find(close, i_ + 1);
             if (end == std::string_view::npos) error(tok_.offset, "the name that starts here has no closing " + std::string(1, close));
-            tok_.text.assign(s_.substr(i_ + 1, end - i_ - 1));
+            tok_.view = s_.substr(i_ + 1, end - i_ - 1);
             i_ = end + 1;
         } else if (digit(c) || ((c == '-' || c == '+' || c == '.') && i_ + 1 < s_.size() &&
                                        (digit(static_cast<unsigned char>(s_[i_ + 1])) || s_[i_ + 1] == '.'))) {
@@ -307,18 +315,17 @@ private:
                 }
             }
             tok_.view = s_.substr(start, i_ - start);
-            tok_.text.assign(tok_.view);
-            if (tok_.text == "-." || tok_.text == "+." || tok_.text == "." ||
+            if (tok_.view == "-." || tok_.view == "+." || tok_.view == "." ||
                 (i_ < s_.size() && wordChar(static_cast<unsigned char>(s_[i_]))))
                 error(tok_.offset, "'" + std::string(s_.substr(start, i_ - start + 1)) + "' is not a number");
         } else if (wordStart(c)) {
             tok_.kind = Tok::Word;
             const std::size_t start = i_;
             while (i_ < s_.size() && wordChar(static_cast<unsigned char>(s_[i_]))) ++i_;
-            tok_.text.assign(s_.substr(start, i_ - start));
+            tok_.view = s_.substr(start, i_ - start);
         } else if (c == '(' || c == ')' || c == ',' || c == ';') {
             tok_.kind = Tok::Punct;
-            tok_.text = std::string(1, char(c));
+            tok_.view = s_.substr(i_, 1);
             ++i_;
         } else {
             error(i_, "unexpected character '" + std::string(1, char(c)) + "'");
