@@ -3,6 +3,7 @@
 #include "paradox/Encoding.h"
 #include "paradox/Table.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cerrno>
@@ -285,6 +286,11 @@ std::optional<std::string> encodeLiteral(const Field& f, const sql::Literal& v, 
     switch (f.type) {
     case FieldType::Alpha:
     case FieldType::Bytes: {
+        // Plain ASCII without NUL is the same in every code page: copied as it stands.
+        if (vt.size() <= f.size && std::all_of(vt.begin(), vt.end(), [](char ch) { return static_cast<unsigned char>(ch) - 1u < 0x7Fu; })) {
+            std::memcpy(out, vt.data(), vt.size());
+            return std::nullopt;
+        }
         std::string bytes;
         if (auto e = textBytes(bytes)) return e;
         if (bytes.size() > f.size)
