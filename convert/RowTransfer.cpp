@@ -157,11 +157,42 @@ std::vector<std::size_t> ParsePositionList(const std::string& list, const std::s
 
 std::string DateRuleText(const db::DateTime& value)
 {
-    std::string text = twoDigits(value.month) + "/" + twoDigits(value.day) + "/" + paddedDigits(value.year, 4);
-    const bool midnight = value.hour == 0 && value.minute == 0 && value.second == 0;
-    if (!midnight || isZeroDate(value))
-        text += " " + timeText(value);
+    std::string text;
+    AppendDateRuleText(text, value);
     return text;
+}
+
+void AppendDateRuleText(std::string& out, const db::DateTime& value)
+{
+    const bool midnight = value.hour == 0 && value.minute == 0 && value.second == 0;
+    const bool withTime = !midnight || isZeroDate(value);
+    auto twoDigitsFit = [](int v) { return v >= 0 && v < 100; };
+    // Every value a date holds takes the fixed-width form, written digit by digit.
+    if (twoDigitsFit(value.month) && twoDigitsFit(value.day) && value.year >= 0 && value.year <= 9999 &&
+        twoDigitsFit(value.hour) && twoDigitsFit(value.minute) && twoDigitsFit(value.second)) {
+        char text[19];
+        auto put2 = [&](int at, int v) {
+            text[at] = char('0' + v / 10);
+            text[at + 1] = char('0' + v % 10);
+        };
+        put2(0, value.month);
+        text[2] = '/';
+        put2(3, value.day);
+        text[5] = '/';
+        put2(6, value.year / 100);
+        put2(8, value.year % 100);
+        text[10] = ' ';
+        put2(11, value.hour);
+        text[13] = ':';
+        put2(14, value.minute);
+        text[16] = ':';
+        put2(17, value.second);
+        out.append(text, withTime ? 19 : 10);
+        return;
+    }
+    out += twoDigits(value.month) + "/" + twoDigits(value.day) + "/" + paddedDigits(value.year, 4);
+    if (withTime)
+        out += " " + timeText(value);
 }
 
 std::string NumberText(double value)
@@ -180,23 +211,42 @@ std::string NumberText(double value)
 
 std::string DecimalText(const std::string& decimal)
 {
-    std::string text = trimmed(decimal);
+    std::string text;
+    AppendDecimalText(text, decimal);
+    return text;
+}
+
+void AppendDecimalText(std::string& out, std::string_view decimal)
+{
+    const auto first = decimal.find_first_not_of(" \t");
+    std::string_view text = first == std::string_view::npos
+                                ? std::string_view()
+                                : decimal.substr(first, decimal.find_last_not_of(" \t") - first + 1);
     bool negative = false;
     if (!text.empty() && (text[0] == '-' || text[0] == '+')) {
         negative = text[0] == '-';
-        text.erase(0, 1);
+        text.remove_prefix(1);
     }
     const auto point = text.find('.');
-    std::string whole = text.substr(0, point);
-    std::string fraction = point == std::string::npos ? std::string() : text.substr(point + 1);
+    std::string_view whole = text.substr(0, point);
+    std::string_view fraction = point == std::string_view::npos ? std::string_view() : text.substr(point + 1);
     while (!fraction.empty() && fraction.back() == '0')
-        fraction.pop_back();
-    whole.erase(0, std::min(whole.find_first_not_of('0'), whole.size()));
+        fraction.remove_suffix(1);
+    whole.remove_prefix(std::min(whole.find_first_not_of('0'), whole.size()));
+    if (whole.empty() && fraction.empty()) {
+        out += '0';
+        return;
+    }
+    if (negative)
+        out += '-';
     if (whole.empty())
-        whole = "0";
-    if (whole == "0" && fraction.empty())
-        return "0";
-    return (negative ? "-" : "") + whole + (fraction.empty() ? "" : "." + fraction);
+        out += '0';
+    else
+        out += whole;
+    if (!fraction.empty()) {
+        out += '.';
+        out += fraction;
+    }
 }
 
 double RowProgress(std::int64_t rowCounter, std::int64_t rowCount)
@@ -224,9 +274,25 @@ bool RowStatementBuilder::isNumeric(std::size_t position) const
     return !isBinary(position) && std::binary_search(numeric_.begin(), numeric_.end(), position);
 }
 
+namespace {
+
+void appendInteger(std::string& out, std::int64_t n)
+{
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, n).ptr;
+    out.append(digits, end);
+}
+
+} // namespace
+
+// The statement's text is built in place in one buffer that keeps its size from row to row.
 void RowStatementBuilder::begin(std::int64_t rowNumber)
 {
-    statement_ = "INSERT INTO \"" + table_ + "\" VALUES (" + std::to_string(rowNumber) + ",";
+    statement_.assign("INSERT INTO \"");
+    statement_ += table_;
+    statement_ += "\" VALUES (";
+    appendInteger(statement_, rowNumber);
+    statement_ += ',';
 }
 
 // The column's type is looked up once per table, not once per row.
@@ -248,17 +314,17 @@ void RowStatementBuilder::appendNull()
     statement_ += "NULL, ";
 }
 
-void RowStatementBuilder::appendQuoted(const std::string& text)
+void RowStatementBuilder::appendQuoted(std::string_view text)
 {
     statement_ += '\'';
     // Copies the runs between apostrophes whole, doubling each apostrophe.
     std::size_t from = 0;
     for (std::size_t quote = text.find('\''); quote != std::string::npos; quote = text.find('\'', from)) {
-        statement_.append(text, from, quote + 1 - from);
+        statement_.append(text.substr(from, quote + 1 - from));
         statement_ += '\'';
         from = quote + 1;
     }
-    statement_.append(text, from, std::string::npos);
+    statement_.append(text.substr(from));
     statement_ += "', ";
 }
 
@@ -274,35 +340,47 @@ void RowStatementBuilder::addValue(std::size_t position, const db::Field& field)
         return;
     }
     if (isNumeric(position)) {
-        std::string text;
         if (const auto* b = std::get_if<bool>(&value))
-            text = *b ? "1" : "0";
+            statement_ += *b ? '1' : '0';
+        else if (const auto* n = std::get_if<std::int64_t>(&value))
+            appendInteger(statement_, *n);
+        else if (const auto* d = std::get_if<db::Decimal>(&value))
+            AppendDecimalText(statement_, d->text);
         else if (const auto* s = std::get_if<std::string>(&value)) {
-            text = *s;
-            if (text == "True" || text == "False")
-                text = text == "True" ? "1" : "0";
-            else if (readsAsNumber(text))
-                std::replace(text.begin(), text.end(), ',', '.');
+            if (*s == "True" || *s == "False")
+                statement_ += *s == "True" ? '1' : '0';
+            else if (readsAsNumber(*s)) {
+                const std::size_t at = statement_.size();
+                statement_ += *s;
+                std::replace(statement_.begin() + static_cast<std::ptrdiff_t>(at), statement_.end(), ',', '.');
+            } else
+                statement_ += *s;
         } else
-            text = textForm(value, field.Type);
-        statement_ += text + ", ";
+            statement_ += textForm(value, field.Type);
+        statement_ += ", ";
         return;
     }
     if (isDateColumn(position, field.Type)) {
-        if (const auto* t = std::get_if<db::DateTime>(&value)) {
-            appendQuoted(DateRuleText(*t));
-            return;
-        }
+        const auto* t = std::get_if<db::DateTime>(&value);
         db::DateTime parsed;
-        if (const auto* s = std::get_if<std::string>(&value); s && parseIsoDateTime(*s, parsed)) {
-            appendQuoted(DateRuleText(parsed));
+        if (const auto* s = std::get_if<std::string>(&value); !t && s && parseIsoDateTime(*s, parsed))
+            t = &parsed;
+        if (t) {
+            // Digits and separators only: nothing to double.
+            statement_ += '\'';
+            AppendDateRuleText(statement_, *t);
+            statement_ += "', ";
             return;
         }
+    }
+    if (const auto* s = std::get_if<std::string>(&value)) {
+        appendQuoted(*s);
+        return;
     }
     appendQuoted(textForm(value, field.Type));
 }
 
-std::string RowStatementBuilder::finish()
+const std::string& RowStatementBuilder::finish()
 {
     // Without any field only the comma after the key value has to go.
     statement_.resize(statement_.size() - (statement_.back() == ',' ? 1 : 2));

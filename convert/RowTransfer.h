@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace convert {
@@ -23,10 +24,12 @@ std::vector<std::size_t> ParsePositionList(const std::string& list, const std::s
 // "mm/dd/yyyy" at midnight, else "mm/dd/yyyy hh:nn:ss"; a time without a date (the zero date
 // 12/30/1899) always shows its time.
 std::string DateRuleText(const db::DateTime& value);
+void AppendDateRuleText(std::string& out, const db::DateTime& value);
 // The shortest text that reads back as the same double, with a period and no grouping.
 std::string NumberText(double value);
 // An exact decimal without trailing fractional zeros ("12.5000" gives "12.5").
 std::string DecimalText(const std::string& decimal);
+void AppendDecimalText(std::string& out, std::string_view decimal);
 
 // The progress figure for the row counter (1 at the first row) of a table of rowCount rows:
 // (counter + 1) / (rowCount + 1) x 100; 0 while the row count is unknown.
@@ -40,8 +43,8 @@ public:
     void begin(std::int64_t rowNumber);
     // Appends the value of the source field at this position (0 = first source field).
     void addValue(std::size_t position, const db::Field& field);
-    // The finished statement.
-    std::string finish();
+    // The finished statement, valid until the next begin().
+    const std::string& finish();
 
     // All three for one row.
     std::string build(std::int64_t rowNumber, const std::vector<db::Field>& fields);
@@ -50,7 +53,7 @@ private:
     bool isNumeric(std::size_t position) const;
     bool isBinary(std::size_t position) const;
     void appendNull();
-    void appendQuoted(const std::string& text);
+    void appendQuoted(std::string_view text);
     bool isDateColumn(std::size_t position, int adoType);
 
     std::string table_;

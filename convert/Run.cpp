@@ -261,8 +261,8 @@ private:
                     trap_(378, [&] { builder.addValue(position, (*fields)[position]); });
                 }
             }
-            std::optional<std::string> insert;
-            trap_(470, [&] { insert = builder.finish(); });
+            const std::string* insert = nullptr;
+            trap_(470, [&] { insert = &builder.finish(); });
             if (insert && route(472, 474, 484, *insert))
                 ++summary_.rowsWritten;
             else
