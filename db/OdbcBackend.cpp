@@ -258,11 +258,27 @@ private:
 
     std::optional<std::string> readText(SQLUSMALLINT column)
     {
-        auto text = readPieces<char16_t>(column, SQL_C_WCHAR);
-        if (!text)
+        // A value that fits the buffer, the usual case, is converted from it straight away.
+        SQLLEN indicator = 0;
+        SQLRETURN rc = SQLGetData(stmt_.get(), column, SQL_C_WCHAR, buffer_.data(), static_cast<SQLLEN>(buffer_.size()),
+                                  &indicator);
+        if (rc == SQL_NO_DATA)
+            return std::string();
+        check(rc, stmt_, "SQLGetData");
+        if (indicator == SQL_NULL_DATA)
             return std::nullopt;
-        return utf16ToUtf8(*text);
+        const std::size_t room = buffer_.size() - sizeof(char16_t);
+        const auto* units = reinterpret_cast<const char16_t*>(buffer_.data());
+        if (indicator != SQL_NO_TOTAL && static_cast<std::size_t>(indicator) <= room)
+            return utf16ToUtf8(std::u16string_view(units, static_cast<std::size_t>(indicator) / sizeof(char16_t)));
+        std::u16string text(units, room / sizeof(char16_t));
+        if (auto rest = readPieces<char16_t>(column, SQL_C_WCHAR))
+            text += *rest;
+        return utf16ToUtf8(text);
     }
+
+    // Exact numbers come as digits, which need no wide characters.
+    std::optional<std::string> readDigits(SQLUSMALLINT column) { return readPieces<char>(column, SQL_C_CHAR); }
 
     Value read(SQLUSMALLINT column, odbc::ValueKind kind);
 
@@ -365,7 +381,7 @@ Value OdbcCursor::read(SQLUSMALLINT column, odbc::ValueKind kind)
         return readFixed(column, SQL_C_DOUBLE, v) ? Value(static_cast<double>(v)) : Value(Null{});
     }
     case ValueKind::Decimal: {
-        auto text = readText(column);
+        auto text = readDigits(column);
         return text ? Value(decimalFromText(std::move(*text))) : Value(Null{});
     }
     case ValueKind::Date: {
