@@ -228,8 +228,10 @@ void Database::execute(std::string_view statementUtf8)
     const auto& in = std::get<sql::Insert>(st);
     Table& t = table(in.table);
     const Header& h = t.header();
-    const std::string tn = in.table.text;
-    std::array<const sql::Literal*, kMaxFields> byField{};
+    const std::string& tn = in.table.text;
+    // Only the table's own fields are cleared: the statement runs for every row.
+    std::array<const sql::Literal*, kMaxFields> byField;
+    std::fill_n(byField.begin(), h.fields.size(), nullptr);
     if (in.columns.empty()) {
         if (in.values.size() != h.fields.size())
             sqlError(in.values.size() > h.fields.size() ? in.values[h.fields.size()].pos : in.valuesPos,
