@@ -10,7 +10,9 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <optional>
 #include <regex>
 #include <vector>
 
@@ -121,6 +123,17 @@ public:
         return stmt;
     }
 
+    // Whether SQLGetData may read a column that comes before a bound one.
+    bool getDataAnyColumn()
+    {
+        if (!getDataExtensions_) {
+            SQLUINTEGER extensions = 0;
+            const SQLRETURN rc = SQLGetInfoW(dbc_.get(), SQL_GETDATA_EXTENSIONS, &extensions, sizeof extensions, nullptr);
+            getDataExtensions_ = SQL_SUCCEEDED(rc) ? extensions : 0;
+        }
+        return (*getDataExtensions_ & SQL_GD_ANY_COLUMN) != 0;
+    }
+
     void attach(OdbcCursor* cursor) { cursors_.push_back(cursor); }
     void detach(OdbcCursor* cursor) { std::erase(cursors_, cursor); }
 
@@ -130,6 +143,7 @@ private:
     odbc::EnvironmentHandle env_;
     odbc::ConnectionHandle dbc_;
     int queryTimeout_;
+    std::optional<SQLUINTEGER> getDataExtensions_;
     // Open results, released before the connection goes so the driver sees them end first.
     std::vector<OdbcCursor*> cursors_;
 };
@@ -172,6 +186,7 @@ public:
         }
         if (!renamed.empty() && renamed.size() < columns_.size())
             columns_.resize(renamed.size());
+        bindColumns();
         owner_->attach(this);
     }
 
@@ -223,9 +238,82 @@ public:
     std::int64_t recordCount() override { return rows_; }
 
 private:
+    // Columns of fixed or bounded size are bound, so that one SQLFetch converts them all;
+    // the others (long text and binary, times of day) are read piece by piece with SQLGetData.
+    struct Bound {
+        SQLSMALLINT cType = 0;   // 0: not bound
+        std::vector<std::uint8_t> data;
+        SQLLEN indicator = 0;
+    };
+
+    static std::pair<SQLSMALLINT, std::size_t> binding(const Column& c)
+    {
+        using odbc::ValueKind;
+        switch (c.type.kind) {
+        case ValueKind::Bit: return {SQL_C_BIT, 1};
+        case ValueKind::Integer: return {SQL_C_SBIGINT, sizeof(SQLBIGINT)};
+        case ValueKind::Single: return {SQL_C_FLOAT, sizeof(SQLREAL)};
+        case ValueKind::Double: return {SQL_C_DOUBLE, sizeof(SQLDOUBLE)};
+        case ValueKind::Date: return {SQL_C_TYPE_DATE, sizeof(SQL_DATE_STRUCT)};
+        case ValueKind::Timestamp: return {SQL_C_TYPE_TIMESTAMP, sizeof(SQL_TIMESTAMP_STRUCT)};
+        case ValueKind::Guid: return {SQL_C_GUID, sizeof(SQLGUID)};
+        // Room for every character even where one source byte became two UTF-16 units.
+        case ValueKind::Text:
+            if (c.size > 0 && c.size <= 4000)
+                return {SQL_C_WCHAR, (2 * static_cast<std::size_t>(c.size) + 1) * sizeof(SQLWCHAR)};
+            break;
+        case ValueKind::Decimal:
+            if (c.size > 0 && c.size <= 100)
+                return {SQL_C_CHAR, static_cast<std::size_t>(c.size) + 8};
+            break;
+        default: break;
+        }
+        return {0, 0};
+    }
+
+    void bindColumns()
+    {
+        bound_.resize(columns_.size());
+        // Without SQL_GD_ANY_COLUMN, SQLGetData reads only columns after the last bound one.
+        const bool anyColumn = owner_->getDataAnyColumn();
+        for (std::size_t i = 0; i < columns_.size(); ++i) {
+            const auto [cType, bytes] = binding(columns_[i]);
+            if (!cType) {
+                if (anyColumn)
+                    continue;
+                break;
+            }
+            Bound& b = bound_[i];
+            b.data.resize(bytes);
+            check(SQLBindCol(stmt_.get(), static_cast<SQLUSMALLINT>(i + 1), cType, b.data.data(),
+                             static_cast<SQLLEN>(b.data.size()), &b.indicator),
+                  stmt_, "SQLBindCol");
+            b.cType = cType;
+        }
+    }
+
+    // The bound value of a column, if it was bound and arrived whole.
+    const Bound* whole(SQLUSMALLINT column, std::size_t terminator) const
+    {
+        const Bound& b = bound_[column - 1];
+        if (!b.cType)
+            return nullptr;
+        if (b.indicator == SQL_NULL_DATA)
+            return &b;
+        return b.indicator != SQL_NO_TOTAL && static_cast<std::size_t>(b.indicator) + terminator <= b.data.size()
+                   ? &b
+                   : nullptr;
+    }
+
     template <class T>
     bool readFixed(SQLUSMALLINT column, SQLSMALLINT cType, T& target)
     {
+        if (const Bound* b = whole(column, 0)) {
+            if (b->indicator == SQL_NULL_DATA)
+                return false;
+            std::memcpy(&target, b->data.data(), sizeof target);
+            return true;
+        }
         SQLLEN indicator = 0;
         check(SQLGetData(stmt_.get(), column, cType, &target, sizeof target, &indicator), stmt_, "SQLGetData");
         return indicator != SQL_NULL_DATA;
@@ -258,6 +346,12 @@ private:
 
     std::optional<std::string> readText(SQLUSMALLINT column)
     {
+        if (const Bound* b = whole(column, sizeof(char16_t))) {
+            if (b->indicator == SQL_NULL_DATA)
+                return std::nullopt;
+            return utf16ToUtf8(std::u16string_view(reinterpret_cast<const char16_t*>(b->data.data()),
+                                                   static_cast<std::size_t>(b->indicator) / sizeof(char16_t)));
+        }
         // A value that fits the buffer, the usual case, is converted from it straight away.
         SQLLEN indicator = 0;
         SQLRETURN rc = SQLGetData(stmt_.get(), column, SQL_C_WCHAR, buffer_.data(), static_cast<SQLLEN>(buffer_.size()),
@@ -278,7 +372,15 @@ private:
     }
 
     // Exact numbers come as digits, which need no wide characters.
-    std::optional<std::string> readDigits(SQLUSMALLINT column) { return readPieces<char>(column, SQL_C_CHAR); }
+    std::optional<std::string> readDigits(SQLUSMALLINT column)
+    {
+        if (const Bound* b = whole(column, 1)) {
+            if (b->indicator == SQL_NULL_DATA)
+                return std::nullopt;
+            return std::string(reinterpret_cast<const char*>(b->data.data()), static_cast<std::size_t>(b->indicator));
+        }
+        return readPieces<char>(column, SQL_C_CHAR);
+    }
 
     Value read(SQLUSMALLINT column, odbc::ValueKind kind);
 
@@ -286,6 +388,7 @@ private:
     odbc::StatementHandle stmt_;
     std::int64_t rows_;
     std::vector<Column> columns_;
+    std::vector<Bound> bound_;
     std::vector<std::uint8_t> buffer_ = std::vector<std::uint8_t>(64 * 1024);
 };
 
@@ -318,7 +421,9 @@ bool isExactNumber(std::string_view text)
 // "-.5" and ".5" as some drivers write them become "-0.5" and "0.5".
 Decimal decimalFromText(std::string text)
 {
-    text.erase(std::remove_if(text.begin(), text.end(), [](unsigned char c) { return std::isspace(c); }), text.end());
+    auto blank = [](unsigned char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
+    if (std::any_of(text.begin(), text.end(), blank))
+        text.erase(std::remove_if(text.begin(), text.end(), blank), text.end());
     const std::size_t digitsStart = !text.empty() && (text[0] == '-' || text[0] == '+') ? 1 : 0;
     if (digitsStart < text.size() && text[digitsStart] == '.')
         text.insert(digitsStart, "0");

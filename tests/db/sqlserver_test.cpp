@@ -220,14 +220,15 @@ TEST(SqlServerTypes, EveryTypeWithItsAdoCodeAndExactValue)
         " 'Grüße — 日本語 😀', '" + longText + "', 'plain', 'ünï', '2024-02-29 13:45:30.123',"
         " '2024-02-29 13:45:00', '2024-02-29 13:45:30.1234567', '2024-02-29', '08:15:00.1234567',"
         " '6F9619FF-8B86-D011-B42D-00C04FC964FF', x'DEADBEEF', x'00FF10', ?, x'0102');"
-        "INSERT INTO Types (ID) VALUES (2);",
+        "INSERT INTO Types (ID) VALUES (2);"
+        "INSERT INTO Types SELECT * FROM Types WHERE ID = 1;",
         {megabyte()});
     testsupport::DemoServer server({{"Types", file}});
     db::Connection connection;
     connection.Open(server.connectionString("Types"));
     db::Recordset rs;
     rs.Open("SELECT * FROM [Types]", connection, db::adOpenStatic, db::adLockOptimistic);
-    EXPECT_EQ(rs.RecordCount(), 2);
+    EXPECT_EQ(rs.RecordCount(), 3);
     ASSERT_FALSE(rs.Eof());
     EXPECT_FALSE(rs.bof());
 
@@ -269,15 +270,18 @@ TEST(SqlServerTypes, EveryTypeWithItsAdoCodeAndExactValue)
         {"C_varbinarymax", db::adLongVarBinary, megabyte()},
         {"C_image", db::adLongVarBinary, db::Bytes{0x01, 0x02}},
     };
-    const std::vector<db::Field>& fields = rs.Fields();
-    ASSERT_EQ(fields.size(), std::size(expected) + 1);
-    EXPECT_EQ(fields[0].name, "ID");
-    for (std::size_t i = 0; i < std::size(expected); ++i) {
-        const db::Field& f = fields[i + 1];
-        EXPECT_EQ(f.name, expected[i].column);
-        EXPECT_EQ(f.Type, expected[i].type) << f.name;
-        EXPECT_TRUE(f.value == expected[i].value) << f.name << " holds another value";
-    }
+    auto expectEveryValue = [&](const char* row) {
+        const std::vector<db::Field>& fields = rs.Fields();
+        ASSERT_EQ(fields.size(), std::size(expected) + 1);
+        EXPECT_EQ(fields[0].name, "ID");
+        for (std::size_t i = 0; i < std::size(expected); ++i) {
+            const db::Field& f = fields[i + 1];
+            EXPECT_EQ(f.name, expected[i].column);
+            EXPECT_EQ(f.Type, expected[i].type) << f.name;
+            EXPECT_TRUE(f.value == expected[i].value) << f.name << " holds another value in the " << row << " row";
+        }
+    };
+    expectEveryValue("first");
     EXPECT_EQ(rs.Fields("C_decimal").precision, 38);
     EXPECT_EQ(rs.Fields("C_scaled").numericScale, 10);
 
@@ -288,6 +292,10 @@ TEST(SqlServerTypes, EveryTypeWithItsAdoCodeAndExactValue)
         EXPECT_TRUE(db::isNull(rs.Fields()[i + 1].value)) << expected[i].column;
         EXPECT_EQ(rs.Fields()[i + 1].Type, expected[i].type) << expected[i].column;
     }
+    // The same values after a row of NULLs: nothing of the NULL row lingers.
+    rs.MoveNext();
+    ASSERT_FALSE(rs.Eof());
+    expectEveryValue("third");
     rs.MoveNext();
     EXPECT_TRUE(rs.Eof());
     rs.Close();
