@@ -150,7 +150,8 @@ Table& Database::table(const sql::Name& n)
 void Database::execute(std::string_view statementUtf8)
 {
     const Executing statement(statementUtf8);
-    const sql::Statement st = sql::parse(statementUtf8);
+    sql::Statement& st = parsed_;
+    sql::parse(statementUtf8, st);
 
     if (const auto* drop = std::get_if<sql::DropTable>(&st)) {
         const std::string cp = checkTableName(drop->table);

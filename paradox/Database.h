@@ -1,6 +1,8 @@
 // Executes Paradox SQL statements against the tables of one folder.
 #pragma once
 
+#include "paradox/Sql.h"
+
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -31,9 +33,6 @@ public:
 };
 
 class Table;
-namespace sql {
-struct Name;
-}
 
 class Database {
 public:
@@ -60,6 +59,7 @@ private:
     std::filesystem::path folder_;
     std::map<std::string, std::unique_ptr<Table>> open_;       // by folded name
     std::map<std::string, Table*, std::less<>> byText_;        // by the name as written
+    sql::Statement parsed_;                                    // the statement being executed
     std::string record_;                                       // the record being inserted
 };
 

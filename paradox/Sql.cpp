@@ -50,10 +50,9 @@ class Parser {
 public:
     explicit Parser(std::string_view s) : s_(s) { advance(); }
 
-    Statement statement()
+    void statement(Statement& st)
     {
         const std::string w = keyword();
-        Statement st;
         if (w == "DROP") {
             advance();
             expectKeyword("TABLE");
@@ -74,14 +73,14 @@ public:
         } else if (w == "INSERT") {
             advance();
             expectKeyword("INTO");
-            st = insert();
+            if (!std::holds_alternative<Insert>(st)) st.emplace<Insert>();
+            insert(std::get<Insert>(st));
         } else {
             unexpected("DROP, CREATE or INSERT");
         }
         if (isPunct(';')) advance();
         if (tok_.kind != Tok::End)
             error(tok_.offset, "unexpected " + describe(tok_) + " after the end of the statement");
-        return st;
     }
 
 private:
@@ -216,10 +215,12 @@ private:
         return ci;
     }
 
-    Insert insert()
+    // Fills `in` in place, so that its lists keep their room from one statement to the next.
+    void insert(Insert& in)
     {
-        Insert in;
         in.table = name("a table name");
+        in.columns.clear();
+        in.values.clear();
         if (isPunct('(')) {
             advance();
             listUntilClose([&] {
@@ -228,10 +229,9 @@ private:
         }
         in.valuesPos = tok_.offset;
         expectKeyword("VALUES");
-        in.values.reserve(16);
         expectPunct('(');
         listUntilClose([&] {
-            Literal lit;
+            Literal& lit = in.values.emplace_back();
             lit.pos = tok_.offset;
             if (tok_.kind == Tok::Number) {
                 lit.kind = Literal::Kind::Number;
@@ -253,9 +253,7 @@ private:
                 unexpected("a value");
             }
             advance();
-            in.values.push_back(std::move(lit));
         });
-        return in;
     }
 
     void advance()
@@ -341,7 +339,14 @@ private:
 
 Statement parse(std::string_view statementUtf8)
 {
-    return Parser(statementUtf8).statement();
+    Statement st;
+    parse(statementUtf8, st);
+    return st;
+}
+
+void parse(std::string_view statementUtf8, Statement& into)
+{
+    Parser(statementUtf8).statement(into);
 }
 
 }  // namespace paradox::sql

@@ -65,6 +65,9 @@ using Statement = std::variant<DropTable, CreateTable, CreateIndex, Insert>;
 // Throws SqlError ("SQL error at position N: ...") for text that is not one statement.
 // Positions in the result are byte offsets; errors name 1-based character positions.
 Statement parse(std::string_view statementUtf8);
+// The same into an existing statement, whose lists keep their room when it is an INSERT
+// again: the executor parses one statement per row. After an error `into` means nothing.
+void parse(std::string_view statementUtf8, Statement& into);
 
 // The 1-based character position of a byte offset in UTF-8 text.
 std::size_t characterPosition(std::string_view text, std::size_t byteOffset);
