@@ -7,10 +7,12 @@
 //
 // Prints wall time, rows per second, CPU time per row of each client (wait4 of the child, so the
 // server's own work is not counted), their ratio (target: ours at most 3x) and quillmere-cli's
-// peak resident memory, which must not grow with the number of rows; then the same run through the
+// peak resident memory, which must not grow with the number of rows (compared with a run over a
+// tenth of the rows); then the same run through the
 // real main window (bench-convert-window, offscreen), whose rows per second should be at least
 // half of quillmere-cli's.
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -119,6 +121,14 @@ int main(int argc, char** argv)
                               work / "make.out", work / "make.err");
     if (made.status != 0)
         return fail("quillmere-make-sales failed: " + readAll(work / "make.err"));
+    // A tenth of the rows, converted too, shows whether memory grows with the number of rows.
+    const long tenthRows = std::max(1L, rows / 10);
+    const fs::path tenthDatabase = work / "Tenth.sqlite";
+    if (run({(bin / "quillmere-make-sales").string(), "--out", tenthDatabase.string(), "--orders",
+             std::to_string(tenthRows)},
+            work / "make.out", work / "make.err")
+            .status != 0)
+        return fail("quillmere-make-sales failed: " + readAll(work / "make.err"));
 
     int portPipe[2];
     if (::pipe(portPipe) != 0)
@@ -130,8 +140,9 @@ int main(int argc, char** argv)
         ::close(portPipe[1]);
         const std::string program = (bin / "quillmere-demo-server").string();
         const std::string db = "Sales=" + database.string();
+        const std::string tenth = "Tenth=" + tenthDatabase.string();
         ::execl(program.c_str(), program.c_str(), "--port", "0", "--user", "sa", "--password", kPassword, "--database",
-                db.c_str(), static_cast<char*>(nullptr));
+                db.c_str(), "--database", tenth.c_str(), static_cast<char*>(nullptr));
         ::_exit(127);
     }
     ::close(portPipe[1]);
@@ -158,6 +169,12 @@ int main(int argc, char** argv)
                                "Sales", "--user", "sa", "--password-env", "BENCH_PASSWORD", "--folder", folder.string(),
                                "--overwrite", "yes"},
                               work / "cli.out", work / "cli.err");
+    const fs::path tenthFolder = work / "ParadoxTenth";
+    fs::copy(bin / "Samples", tenthFolder, fs::copy_options::recursive);
+    const Measured tenth = run({(bin / "quillmere-cli").string(), "--server", "127.0.0.1", "--port", port, "--database",
+                                "Tenth", "--user", "sa", "--password-env", "BENCH_PASSWORD", "--folder",
+                                tenthFolder.string(), "--overwrite", "yes"},
+                               work / "tenth.out", work / "tenth.err");
     // The window run, when it is built: its own copy of the folder and a settings store of its own.
     const fs::path windowProgram = bin / "bench-convert-window";
     Measured window;
@@ -186,6 +203,13 @@ int main(int argc, char** argv)
     print("tsql", client, rows);
     if (client.status == 0 && client.cpuSeconds > 0)
         std::printf("CPU per row, ours / tsql: %.2fx (target at most 3x)\n", ours.cpuSeconds / client.cpuSeconds);
+    if (tenth.status <= 1)
+        std::printf("quillmere-cli peak RSS: %ld KiB at %ld rows, %ld KiB at %ld rows (%+ld KiB for %ld more rows; "
+                    "target: flat)\n",
+                    tenth.peakKiB, tenthRows, ours.peakKiB, rows, ours.peakKiB - tenth.peakKiB, rows - tenthRows);
+    else
+        std::printf("quillmere-cli on %ld rows failed (status %d): %s\n", tenthRows, tenth.status,
+                    readAll(work / "tenth.err").c_str());
 
     if (window.status == 0 && windowSeconds > 0) {
         std::printf("window run     %8.2f s in Start Converting (%.2f s process)  %10.0f rows/s  peak RSS %ld KiB  "
