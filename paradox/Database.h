@@ -31,6 +31,7 @@ public:
 };
 
 class Table;
+class CommitGuard;
 namespace sql {
 struct Name;
 }
@@ -58,6 +59,7 @@ private:
     void forget(const std::string& nameCp1252);
 
     std::filesystem::path folder_;
+    std::unique_ptr<CommitGuard> guard_;                       // finishes the commits of the tables below
     std::map<std::string, std::unique_ptr<Table>> open_;       // by folded name
     std::map<std::string, Table*, std::less<>> byText_;        // by the name as written
     std::string record_;                                       // the record being inserted
