@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -78,12 +79,14 @@ void closeAllBut(int keep, int limit)
 
 // The guardian: waits for the writer to go, then finishes its armed commit. A byte on the
 // socket means the Database closed normally, with nothing armed.
-void CommitGuard::guard(int socket, Journal* journal, int fdLimit)
+void CommitGuard::guard(int socket, Journal* journal, int fdLimit, const sigset_t& mask)
 {
     // Ctrl-C or a hang-up reaches the whole process group; the guardian outlives the writer.
+    // Blocked since before the fork, so that one arriving meanwhile is dropped, not obeyed.
     struct sigaction ignore {};
     ignore.sa_handler = SIG_IGN;
     for (int sig : {SIGINT, SIGQUIT, SIGHUP, SIGTERM, SIGPIPE, SIGTSTP, SIGTTIN, SIGTTOU}) ::sigaction(sig, &ignore, nullptr);
+    ::pthread_sigmask(SIG_SETMASK, &mask, nullptr);
     closeAllBut(socket, fdLimit);
     if (::chdir("/") != 0) _exit(CommitGuard::Failed);
     char byte;
@@ -135,8 +138,12 @@ void CommitGuard::start()
     const int fdLimit = ::getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur != RLIM_INFINITY
                             ? int(std::min<rlim_t>(files.rlim_cur, 1 << 16))
                             : 1 << 16;
+    sigset_t all, mask;
+    ::sigfillset(&all);
+    ::pthread_sigmask(SIG_BLOCK, &all, &mask);
     const pid_t pid = ::fork();
-    if (pid == 0) guard(ends[0], journal, fdLimit);
+    if (pid == 0) guard(ends[0], journal, fdLimit, mask);
+    ::pthread_sigmask(SIG_SETMASK, &mask, nullptr);
     ::close(ends[0]);
     if (pid < 0) {
         ::close(ends[1]);

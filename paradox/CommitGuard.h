@@ -14,6 +14,7 @@
 #pragma once
 
 #include <cstddef>
+#include <csignal>
 #include <cstdint>
 #include <filesystem>
 #include <vector>
@@ -71,7 +72,9 @@ public:
 
 private:
     struct Journal;
-    [[noreturn]] static void guard(int socket, Journal* journal, int fdLimit);
+#if defined(__unix__) || defined(__APPLE__)
+    [[noreturn]] static void guard(int socket, Journal* journal, int fdLimit, const sigset_t& mask);
+#endif
     Journal* journal_ = nullptr;
     int socket_ = -1;
     long guardian_ = 0;     // process id
