@@ -11,6 +11,9 @@
 #include <fcntl.h>
 #include <pthread.h>
 #include <sys/mman.h>
+#ifdef __linux__
+#include <sys/prctl.h>
+#endif
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/syscall.h>
@@ -88,6 +91,9 @@ void CommitGuard::guard(int socket, Journal* journal, int fdLimit, const sigset_
     for (int sig : {SIGINT, SIGQUIT, SIGHUP, SIGTERM, SIGPIPE, SIGTSTP, SIGTTIN, SIGTTOU}) ::sigaction(sig, &ignore, nullptr);
     ::pthread_sigmask(SIG_SETMASK, &mask, nullptr);
     closeAllBut(socket, fdLimit);
+#ifdef __linux__
+    ::prctl(PR_SET_NAME, "paradox-guard");   // a second copy of the program in a process list says what it is
+#endif
     if (::chdir("/") != 0) _exit(CommitGuard::Failed);
     char byte;
     ssize_t n;

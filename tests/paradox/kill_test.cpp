@@ -17,10 +17,13 @@
 #include <fcntl.h>
 #include <iostream>
 #include <random>
+#include <string>
 #include <sys/prctl.h>
+#include <sys/stat.h>
 #include <sys/ptrace.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 using namespace paradox;
 namespace fs = std::filesystem;
@@ -92,14 +95,18 @@ std::uint32_t checkOrders(const fs::path& folder, std::uint32_t acked)
     return t.recordCount();
 }
 
-// What a reader sees of the stores of an append's commit: the table header, the last
-// block's header and the index header. The record and a new index entry are written
-// before the commit where no reader looks, and are left out.
+// What a reader sees of the steps of a commit: which files the names lead to, the table
+// header, the last block's header and the index header. The record and a new index entry
+// are written before the commit where no reader looks, and are left out.
 std::string visible(const fs::path& folder)
 {
     std::string seen(0x20 + 6 + 0x20, '\0');
     const int db = open((folder / "Orders.DB").c_str(), O_RDONLY);
     const int px = open((folder / "Orders.PX").c_str(), O_RDONLY);
+    struct stat dbFile {}, pxFile {};
+    fstat(db, &dbFile);
+    fstat(px, &pxFile);
+    seen += std::to_string(dbFile.st_ino) + " " + std::to_string(pxFile.st_ino);
     unsigned char* out = reinterpret_cast<unsigned char*>(seen.data());
     if (pread(db, out, 0x20, 0) == 0x20) {
         const off_t headerSize = getLe16(out + 0x02), blockSize = off_t(out[0x05]) * 1024;
@@ -213,4 +220,61 @@ TEST(Kill, AKillInsideTheCommitIsFinishedByTheGuardian)
         EXPECT_EQ(rows, acked + 1);
         if (HasFailure()) return;
     }
+}
+
+// An insert below the last key rewrites the index and the table under temporary names and
+// renames them into place, the index first: killed right after that first rename, the
+// writer leaves the second to its guardian.
+TEST(Kill, AKillBetweenTheRenamesOfARewriteIsFinished)
+{
+    const auto folder = createOrders("kill-rewrite");
+    auto insert = [](Database& db, int key) {
+        db.execute("INSERT INTO \"Orders\" (\"SBSID\", \"Notes\") VALUES (" + std::to_string(key) + ", 'm')");
+    };
+    {
+        Database db(folder);
+        for (int i = 1; i <= 100; ++i) insert(db, 10 * i);
+    }
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (ptrace(PTRACE_TRACEME, 0, nullptr, nullptr) != 0) _exit(4);
+        try {
+            Database db(folder);
+            insert(db, 1010);
+            raise(SIGSTOP);
+            insert(db, 5);
+        } catch (...) {
+            _exit(2);
+        }
+        _exit(0);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFSTOPPED(status) && WSTOPSIG(status) == SIGSTOP) << "status " << status;
+    const std::string before = visible(folder);
+    int deliver = 0;
+    for (long step = 0; visible(folder) == before; ++step) {
+        ASSERT_LT(step, 50'000'000) << "no rename seen";
+        ASSERT_EQ(ptrace(PTRACE_SINGLESTEP, child, nullptr, reinterpret_cast<void*>(long(deliver))), 0);
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFSTOPPED(status)) << "status " << status;
+        deliver = WSTOPSIG(status) == SIGTRAP ? 0 : WSTOPSIG(status);
+    }
+    kill(child, SIGKILL);
+    waitpid(child, &status, 0);
+    EXPECT_EQ(reapGuardian(), CommitGuard::Finished);
+    const auto check = ptest::pxcheck(folder / "Orders.DB");
+    const auto index = ptest::pxcheckIndex(folder / "Orders.PX");
+    EXPECT_EQ(check.status, 0) << check.out.substr(0, 3000);
+    EXPECT_EQ(index.status, 0) << index.out.substr(0, 3000);
+    Database db(folder);
+    Table& t = db.table("Orders");
+    EXPECT_EQ(t.recordCount(), 102u);
+    std::vector<std::string> keys;
+    t.forEach([&](const unsigned char* r) { keys.push_back(fieldText(t, 0, r)); });
+    ASSERT_EQ(keys.size(), 102u);
+    EXPECT_EQ(keys.front(), "5");
+    EXPECT_EQ(keys.back(), "1010");
+    EXPECT_FALSE(fs::exists(folder / "Orders.DB.~new"));
 }
