@@ -1,5 +1,6 @@
 #include "paradox/Database.h"
 
+#include "paradox/CommitGuard.h"
 #include "paradox/Encoding.h"
 #include "paradox/Sql.h"
 #include "paradox/Table.h"
@@ -90,7 +91,7 @@ int findColumn(const Header& h, const sql::Name& n, const std::string& table)
 
 }  // namespace
 
-Database::Database(fs::path folder) : folder_(std::move(folder))
+Database::Database(fs::path folder) : folder_(std::move(folder)), guard_(std::make_unique<CommitGuard>())
 {
     std::error_code ec;
     const auto status = fs::status(folder_, ec);
@@ -142,7 +143,7 @@ Table& Database::table(const sql::Name& n)
     const auto path = findFamilyFile(folder_, n.text, ".DB");
     if (!path) sqlError(n.pos, tableRef(n) + " does not exist");
     auto& slot = open_[key];
-    slot = Table::open(*path);
+    slot = Table::open(*path, guard_.get());
     byText_.emplace(n.text, slot.get());
     return *slot;
 }
@@ -280,7 +281,7 @@ void Database::execute(std::string_view statementUtf8)
         }
         if (f.isBlob()) blobs.push_back({int(i), std::move(blob)});
     }
-    const auto result = t.append(record, blobs);
+    const auto result = t.append(record, blobs, autoChanged ? std::optional(nextAuto) : std::nullopt);
     if (result == Table::Result::Duplicate) {
         const sql::Literal* v = byField[0];
         sqlError(v ? v->pos : in.valuesPos, "table \"" + tn + "\": a row with the key " + (v ? (v->kind == sql::Literal::Kind::String ? "'" + std::string(v->text()) + "'" : std::string(v->text())) : std::string("NULL")) +
@@ -288,7 +289,6 @@ void Database::execute(std::string_view statementUtf8)
     }
     if (result == Table::Result::Full)
         sqlError(in.valuesPos, "table \"" + tn + "\" is full: a Paradox table holds at most 65535 blocks of " + std::to_string(h.blockSize()) + " bytes");
-    if (autoChanged) t.setAutoIncrement(nextAuto);
 }
 
 }  // namespace paradox

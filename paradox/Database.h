@@ -33,6 +33,7 @@ public:
 };
 
 class Table;
+class CommitGuard;
 
 class Database {
 public:
@@ -57,6 +58,7 @@ private:
     void forget(const std::string& nameCp1252);
 
     std::filesystem::path folder_;
+    std::unique_ptr<CommitGuard> guard_;                       // finishes the commits of the tables below
     std::map<std::string, std::unique_ptr<Table>> open_;       // by folded name
     std::map<std::string, Table*, std::less<>> byText_;        // by the name as written
     sql::Statement parsed_;                                    // the statement being executed

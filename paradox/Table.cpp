@@ -54,11 +54,26 @@ void pwriteAll(int fd, const void* buf, std::size_t len, off_t at, const fs::pat
     }
 }
 
-// Writes `bytes` under a temporary name beside `target`; renameInto() puts it in place.
-fs::path writeTemp(const fs::path& target, const std::vector<unsigned char>& bytes)
+// The path the guardian finds the file by, whatever the working folder is by then; the path
+// as given when the working folder is unknown, and the guard then refuses the commits.
+fs::path guardianPath(const fs::path& p)
+{
+    std::error_code ec;
+    fs::path a = fs::absolute(p, ec);
+    return ec ? p : a;
+}
+
+fs::path tempName(const fs::path& target)
 {
     fs::path temp = target;
     temp += ".~new";
+    return temp;
+}
+
+// Writes `bytes` under a temporary name beside `target`; renameInto() puts it in place.
+fs::path writeTemp(const fs::path& target, const std::vector<unsigned char>& bytes)
+{
+    const fs::path temp = tempName(target);
     const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) fail(temp, "create");
     try {
@@ -173,10 +188,13 @@ void Table::create(const fs::path& folder, std::string_view stem, Header h)
     replaceFile(db, encodeHeader(h, false));
 }
 
-std::unique_ptr<Table> Table::open(const fs::path& dbPath)
+std::unique_ptr<Table> Table::open(const fs::path& dbPath, CommitGuard* guard)
 {
     std::unique_ptr<Table> t(new Table);
     t->dbPath_ = dbPath;
+    t->dbAbsolute_ = guardianPath(dbPath);
+    t->dbTemp_ = tempName(t->dbAbsolute_);
+    t->guard_ = guard;
     t->load();
     return t;
 }
@@ -260,14 +278,34 @@ void Table::load()
 std::uint32_t Table::recordCount() const { return h_.numRecords; }
 
 
-unsigned char* Table::block(int number) const
+std::size_t Table::blockOffset(int number) const { return h_.headerSize + std::size_t(number - 1) * h_.blockSize(); }
+
+unsigned char* Table::block(int number) const { return dbMap_ + blockOffset(number); }
+
+// Makes the steps listed in commit_: stores through the mappings, renames. Armed, the
+// guard finishes them if the process is killed on the way.
+void Table::commit()
 {
-    return dbMap_ + h_.headerSize + std::size_t(number - 1) * h_.blockSize();
+    const bool armed = guard_ && guard_->arm(commit_);
+    try {
+        for (const CommitGuard::Step& s : commit_.steps()) {
+            if (s.kind == CommitGuard::Step::Store)
+                std::memcpy((&commit_.path(s.file) == &dbAbsolute_ ? dbMap_ : pxMap_) + s.offset, s.bytes, s.length);
+            else
+                renameInto(commit_.path(s.file), commit_.path(s.to));
+        }
+    } catch (...) {
+        if (armed) guard_->disarm();
+        throw;
+    }
+    if (armed) guard_->disarm();
 }
 
 void Table::beginWriting()
 {
     if (writing_) return;
+    // Before the first mapping, which the guardian would otherwise inherit.
+    if (guard_) guard_->start();
     ::close(db_);
     db_ = ::open(dbPath_.c_str(), O_RDWR | O_CLOEXEC);
     if (db_ < 0) fail(dbPath_, "open for writing");
@@ -276,8 +314,8 @@ void Table::beginWriting()
     if (m == MAP_FAILED) fail(dbPath_, "map");
     dbMap_ = static_cast<unsigned char*>(m);
     writing_ = true;
-    // A process killed between the stores of an append leaves the header behind the
-    // block chain; the chain is what counts.
+    // A process killed between the stores of an unguarded append leaves the header behind
+    // the block chain; the chain is what counts.
     if (getLe32(dbMap_ + hdr::NumRecords) != h_.numRecords) putLe32(dbMap_ + hdr::NumRecords, h_.numRecords);
     if (getLe16(dbMap_ + hdr::LastBlock) != h_.lastBlock) putLe16(dbMap_ + hdr::LastBlock, h_.lastBlock);
     if (keyed()) writePx();
@@ -365,6 +403,8 @@ std::optional<fs::path> Table::stagePx()
 {
     pxPath_ = findFamilyFile(dbPath_.parent_path(), dbPath_.stem().string(), ".PX")
                   .value_or(fs::path(dbPath_).replace_extension(dbPath_.extension() == ".db" ? ".px" : ".PX"));
+    pxAbsolute_ = guardianPath(pxPath_);
+    pxTemp_ = tempName(pxAbsolute_);
     std::vector<unsigned char> image = pxImage(stagedLevels_);
     if (px_ < 0) px_ = ::open(pxPath_.c_str(), O_RDWR | O_CLOEXEC);
     if (px_ >= 0) {
@@ -383,11 +423,17 @@ std::optional<fs::path> Table::stagePx()
 
 void Table::installPx(const std::optional<fs::path>& staged)
 {
-    if (staged) {
+    if (staged) renameInto(*staged, pxPath_);
+    openPx(staged.has_value());
+}
+
+// Maps the index; `replaced`: a staged one has just been renamed into place.
+void Table::openPx(bool replaced)
+{
+    if (replaced) {
         if (pxMap_) ::munmap(pxMap_, pxMapLen_);
         pxMap_ = nullptr;
         if (px_ >= 0) ::close(px_);
-        renameInto(*staged, pxPath_);
         pxLevels_ = stagedLevels_;
         px_ = ::open(pxPath_.c_str(), O_RDWR | O_CLOEXEC);
         if (px_ < 0) fail(pxPath_, "open for writing");
@@ -402,15 +448,20 @@ void Table::installPx(const std::optional<fs::path>& staged)
     }
 }
 
+// Adds to the commit the stores of one more record under the last entry of every level.
 void Table::pxCountUp()
 {
     const int entry = h_.keyLength() + 6;
     const int headerSize = getLe16(pxMap_ + hdr::HeaderSize);
+    const int px = commit_.file(pxAbsolute_);
     for (const PxLevel& l : pxLevels_) {
-        unsigned char* e = pxMap_ + headerSize + std::size_t(l.lastBlock - 1) * h_.blockSize() + kBlockHeader +
-                           std::size_t(l.entriesInLast - 1) * entry + entry - 4;
-        const auto count = decodeInt(e, 2);
-        if (count < 32767) encodeInt(e, 2, count + 1);
+        const std::size_t at = headerSize + std::size_t(l.lastBlock - 1) * h_.blockSize() + kBlockHeader +
+                               std::size_t(l.entriesInLast - 1) * entry + entry - 4;
+        const auto count = decodeInt(pxMap_ + at, 2);
+        if (count >= 32767) continue;
+        unsigned char bytes[2];
+        encodeInt(bytes, 2, count + 1);
+        commit_.store(px, at, bytes, sizeof bytes);
     }
 }
 
@@ -430,44 +481,49 @@ bool Table::pxPrepareEntry()
     return true;
 }
 
+// Writes the level-1 entry of a new last data block where no reader looks yet (past a
+// block's last entry, or in a block beyond the index's end) and adds to the commit the
+// stores that make it part of the index.
 void Table::pxAddEntry(const std::string& key, std::uint16_t child)
 {
     const int entry = h_.keyLength() + 6;
     const int per = (h_.blockSize() - kBlockHeader) / entry;
     const int headerSize = getLe16(pxMap_ + hdr::HeaderSize);
-    auto blockAt = [&](int number) { return pxMap_ + headerSize + std::size_t(number - 1) * h_.blockSize(); };
+    const int px = commit_.file(pxAbsolute_);
+    auto offsetOf = [&](int number) { return headerSize + std::size_t(number - 1) * h_.blockSize(); };
     auto countUpFrom = [&](std::size_t level) {
         for (std::size_t l = level; l < pxLevels_.size(); ++l) {
-            unsigned char* e = blockAt(pxLevels_[l].lastBlock) + kBlockHeader + (pxLevels_[l].entriesInLast - 1) * entry + entry - 4;
-            const auto count = decodeInt(e, 2);
-            if (count < 32767) encodeInt(e, 2, count + 1);
+            const std::size_t at = offsetOf(pxLevels_[l].lastBlock) + kBlockHeader + (pxLevels_[l].entriesInLast - 1) * entry + entry - 4;
+            const auto count = decodeInt(pxMap_ + at, 2);
+            if (count >= 32767) continue;
+            unsigned char bytes[2];
+            encodeInt(bytes, 2, count + 1);
+            commit_.store(px, at, bytes, sizeof bytes);
         }
     };
     PxLevel& l1 = pxLevels_[0];
     if (l1.entriesInLast < per) {
-        unsigned char* b = blockAt(l1.lastBlock);
-        encodeEntry(b + kBlockHeader + l1.entriesInLast * entry, key, child, 1);
-        putLe16(b + 4, std::uint16_t(l1.entriesInLast * entry));
+        encodeEntry(pxMap_ + offsetOf(l1.lastBlock) + kBlockHeader + l1.entriesInLast * entry, key, child, 1);
+        commit_.store16(px, offsetOf(l1.lastBlock) + 4, std::uint16_t(l1.entriesInLast * entry));
         ++l1.entriesInLast;
         countUpFrom(1);
-        putLe32(pxMap_ + hdr::NumRecords, getLe32(pxMap_ + hdr::NumRecords) + 1);
+        commit_.store32(px, hdr::NumRecords, getLe32(pxMap_ + hdr::NumRecords) + 1);
         return;
     }
     // A new level-1 block at the end of the file, indexed by the level above.
     const int number = getLe16(pxMap_ + hdr::FileBlocks) + 1;
-    unsigned char* b = blockAt(number);
+    unsigned char* b = pxMap_ + offsetOf(number);
     encodeEntry(b + kBlockHeader, key, child, 1);
     encodeBlockHeader(b, 0, l1.lastBlock, 0);
-    putLe16(blockAt(l1.lastBlock), std::uint16_t(number));
+    commit_.store16(px, offsetOf(l1.lastBlock), std::uint16_t(number));
     PxLevel& l2 = pxLevels_[1];
-    unsigned char* up = blockAt(l2.lastBlock);
-    encodeEntry(up + kBlockHeader + l2.entriesInLast * entry, key, number, 1);
-    putLe16(up + 4, std::uint16_t(l2.entriesInLast * entry));
+    encodeEntry(pxMap_ + offsetOf(l2.lastBlock) + kBlockHeader + l2.entriesInLast * entry, key, number, 1);
+    commit_.store16(px, offsetOf(l2.lastBlock) + 4, std::uint16_t(l2.entriesInLast * entry));
     ++l2.entriesInLast;
     countUpFrom(2);
     l1 = {std::uint16_t(number), 1};
-    for (int off : {hdr::UsedBlocks, hdr::FileBlocks, hdr::MaxBlocks, hdr::LastBlock}) putLe16(pxMap_ + off, std::uint16_t(number));
-    putLe32(pxMap_ + hdr::NumRecords, getLe32(pxMap_ + hdr::NumRecords) + 2);
+    for (int off : {hdr::UsedBlocks, hdr::FileBlocks, hdr::MaxBlocks, hdr::LastBlock}) commit_.store16(px, std::size_t(off), std::uint16_t(number));
+    commit_.store32(px, hdr::NumRecords, getLe32(pxMap_ + hdr::NumRecords) + 2);
 }
 
 void Table::writeBlobs(std::string& record, const std::vector<Blob>& blobs)
@@ -508,7 +564,7 @@ void Table::writeBlobs(std::string& record, const std::vector<Blob>& blobs)
 }
 
 // Every page the commit stores touch is written once beforehand, so that page faults
-// (first touch, or write protection after writeback) happen before the first visible store
+// (first touch, or write protection after writeback) happen before the journal is armed
 // and the stores that must agree follow one another without a pause.
 void Table::touchForCommit(int blockNumber)
 {
@@ -523,17 +579,23 @@ void Table::touchForCommit(int blockNumber)
     }
 }
 
-void Table::appendInPlace(const std::string& record)
+void Table::appendInPlace(const std::string& record, std::optional<std::uint32_t> nextAutoInc)
 {
     const int rs = h_.recordSize, bs = h_.blockSize();
+    commit_.clear();
+    const int db = commit_.file(dbAbsolute_);
     if (!blocks_.empty() && blocks_.back().count < h_.recordsPerBlock()) {
         BlockRef& last = blocks_.back();
-        unsigned char* b = block(last.number);
         touchForCommit(last.number);
-        std::memcpy(b + kBlockHeader + std::size_t(last.count) * rs, record.data(), rs);
-        putLe16(b + 4, std::uint16_t(last.count * rs));
-        putLe32(dbMap_ + hdr::NumRecords, ++h_.numRecords);
+        // Past the block's last record, where no reader looks until the offset moves.
+        std::memcpy(block(last.number) + kBlockHeader + std::size_t(last.count) * rs, record.data(), rs);
+        commit_.store16(db, blockOffset(last.number) + 4, std::uint16_t(last.count * rs));
+        commit_.store32(db, hdr::NumRecords, h_.numRecords + 1);
+        if (nextAutoInc) commit_.store32(db, hdr::AutoInc, *nextAutoInc);
         if (keyed()) pxCountUp();
+        commit();
+        ++h_.numRecords;
+        if (nextAutoInc) h_.autoInc = *nextAutoInc;
         ++last.count;
         if (last.count == 1) last.firstKey = record.substr(0, h_.keyLength());
         return;
@@ -549,23 +611,27 @@ void Table::appendInPlace(const std::string& record)
     const bool pxReady = keyed() && pxPrepareEntry();
     blocks_.push_back({std::uint16_t(number), 1, record.substr(0, h_.keyLength())});
     // An index that needs another level is written in full before the block joins the
-    // chain and renamed into place right after: a kill while it is being written leaves
-    // the old table and index, and no system call falls between the commit stores.
+    // chain and renamed into place by the commit's last step: a kill while it is being
+    // written leaves the old table and index.
     std::optional<fs::path> stagedPx;
     if (keyed() && !pxReady) stagedPx = stagePx();
     touchForCommit(0);
-    h_.fileBlocks = std::uint16_t(number);
-    for (int off : {hdr::UsedBlocks, hdr::FileBlocks, hdr::MaxBlocks}) putLe16(dbMap_ + off, h_.fileBlocks);
-    if (h_.lastBlock)
-        putLe16(block(h_.lastBlock), std::uint16_t(number));
-    else
-        putLe16(dbMap_ + hdr::FirstBlock, h_.firstBlock = std::uint16_t(number));
-    putLe16(dbMap_ + hdr::LastBlock, h_.lastBlock = std::uint16_t(number));
-    putLe32(dbMap_ + hdr::NumRecords, ++h_.numRecords);
+    for (int off : {hdr::UsedBlocks, hdr::FileBlocks, hdr::MaxBlocks}) commit_.store16(db, std::size_t(off), std::uint16_t(number));
+    commit_.store16(db, h_.lastBlock ? blockOffset(h_.lastBlock) : std::size_t(hdr::FirstBlock), std::uint16_t(number));
+    commit_.store16(db, hdr::LastBlock, std::uint16_t(number));
+    commit_.store32(db, hdr::NumRecords, h_.numRecords + 1);
+    if (nextAutoInc) commit_.store32(db, hdr::AutoInc, *nextAutoInc);
     if (pxReady)
         pxAddEntry(blocks_.back().firstKey, std::uint16_t(number));
-    else if (keyed())
-        installPx(stagedPx);
+    else if (stagedPx)
+        commit_.rename(commit_.file(pxTemp_), commit_.file(pxAbsolute_));
+    commit();
+    if (keyed() && !pxReady) openPx(stagedPx.has_value());
+    h_.fileBlocks = std::uint16_t(number);
+    if (!h_.lastBlock) h_.firstBlock = std::uint16_t(number);
+    h_.lastBlock = std::uint16_t(number);
+    ++h_.numRecords;
+    if (nextAutoInc) h_.autoInc = *nextAutoInc;
     // Blocks behind the last one are not touched again by appends; the header page stays.
     const std::size_t keep = (h_.headerSize + std::size_t(number - 1) * bs) / pageSize() * pageSize();
     if (keep > released_ + (std::size_t(1) << 20)) {
@@ -574,7 +640,7 @@ void Table::appendInPlace(const std::string& record)
     }
 }
 
-Table::Result Table::append(std::string& record, const std::vector<Blob>& blobs)
+Table::Result Table::append(std::string& record, const std::vector<Blob>& blobs, std::optional<std::uint32_t> nextAutoInc)
 {
     beginWriting();
     // Another writer of the same file (another Database on the folder) moves the header
@@ -605,6 +671,7 @@ Table::Result Table::append(std::string& record, const std::vector<Blob>& blobs)
         Header h = h_;
         if (!fits(h) && h.blockCode < kLargestBlockCode) h = raisedToLargestBlocks(h);
         if (!fits(h)) return Result::Full;
+        if (nextAutoInc) h.autoInc = *nextAutoInc;
         rebuild(std::move(records), h);
         return Result::Ok;
     }
@@ -612,10 +679,10 @@ Table::Result Table::append(std::string& record, const std::vector<Blob>& blobs)
     if (newBlock && h_.fileBlocks >= kMaxBlocks) {
         if (h_.blockCode >= kLargestBlockCode) return Result::Full;
         growBlocks();
-        return append(record, blobs);
+        return append(record, blobs, nextAutoInc);
     }
     writeBlobs(record, blobs);
-    appendInPlace(record);
+    appendInPlace(record, nextAutoInc);
     if (keyed()) lastKey_.assign(record, 0, std::size_t(keyLen));
     return Result::Ok;
 }
@@ -644,9 +711,7 @@ static int layOut(Header& h, std::size_t count)
 }
 
 // Copies the records block by block into the new file, so memory stays that of one block
-// however large the table is. The index of the new blocks is put in place first and the
-// table last, as in rebuild(): an index that does not match its table is written again
-// when the table is next opened for writing.
+// however large the table is; the new index and table are put in place as in rebuild().
 void Table::growBlocks()
 {
     Header h = raisedToLargestBlocks(h_);
@@ -654,8 +719,7 @@ void Table::growBlocks()
     const int nBlocks = layOut(h, h_.numRecords);
     std::vector<unsigned char> buffer = encodeHeader(h, false);
     buffer.resize(std::max<std::size_t>(h.headerSize, std::size_t(bs)), 0);
-    fs::path temp = dbPath_;
-    temp += ".~new";
+    const fs::path temp = tempName(dbPath_);
     const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) fail(temp, "create");
     std::vector<BlockRef> grown;
@@ -685,20 +749,19 @@ void Table::growBlocks()
     ::close(fd);
     blocks_ = std::move(grown);
     h_ = h;
-    replacePx();
-    renameInto(temp, dbPath_);
-    load();
+    replaceFiles(keyed() && stagePx());
 }
 
-// Writes the index of the blocks in blocks_ in place of the old one.
-void Table::replacePx()
+// Renames the table written under its temporary name into place, and first the index of
+// its blocks when `stagedPx`, as one commit: a kill between the two renames leaves neither
+// half of the change.
+void Table::replaceFiles(bool stagedPx)
 {
-    if (!keyed()) return;
-    if (pxMap_) ::munmap(pxMap_, pxMapLen_);
-    pxMap_ = nullptr;
-    if (px_ >= 0) ::close(px_);
-    px_ = -1;
-    writePx();
+    commit_.clear();
+    if (stagedPx) commit_.rename(commit_.file(pxTemp_), commit_.file(pxAbsolute_));
+    commit_.rename(commit_.file(dbTemp_), commit_.file(dbAbsolute_));
+    commit();
+    load();
 }
 
 void Table::rebuild(std::vector<std::string> records, Header h)
@@ -717,9 +780,14 @@ void Table::rebuild(std::vector<std::string> records, Header h)
         blocks_.push_back({std::uint16_t(k + 1), to - from, records[from].substr(0, h.keyLength())});
     }
     h_ = h;
-    replacePx();
-    replaceFile(dbPath_, image);
-    load();
+    const bool stagedPx = keyed() && stagePx();
+    try {
+        writeTemp(dbPath_, image);
+    } catch (...) {
+        if (stagedPx) ::unlink(pxTemp_.c_str());
+        throw;
+    }
+    replaceFiles(stagedPx);
 }
 
 Table::Result Table::makePrimary(int keyFields)
@@ -738,13 +806,6 @@ Table::Result Table::makePrimary(int keyFields)
     beginWriting();
     rebuild(std::move(records), h);
     return Result::Ok;
-}
-
-void Table::setAutoIncrement(std::uint32_t next)
-{
-    beginWriting();
-    h_.autoInc = next;
-    putLe32(dbMap_ + hdr::AutoInc, next);
 }
 
 void Table::forEach(const std::function<void(const unsigned char*)>& fn) const

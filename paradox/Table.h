@@ -2,13 +2,17 @@
 //
 // Appends write straight into a shared mapping of the files, so that when append()
 // returns the kernel holds a valid table with the new record, without a system call per
-// record. The order of the stores keeps every intermediate state readable: record bytes,
-// then the block's last-record offset, then the header's record count, then the index.
-// Structural rewrites (CREATE, a new primary index, an insert below the last key, a new
-// index level, the move to 32 KB blocks of a table whose 65,535 blocks are in use) are
-// written under a temporary name and renamed into place.
+// record. The record bytes (and a new index entry) go where no reader looks yet; then a
+// commit of a few small stores makes them visible: the block's last-record offset, the
+// header's counts, the index counts. Those stores sit in two files and cannot be ordered so
+// that each moment is consistent, so a commit is listed first in the CommitGuard's journal:
+// a process killed in the middle leaves the rest to the guardian. Structural rewrites
+// (CREATE, a new primary index, an insert below the last key, a new index level, the move
+// to 32 KB blocks of a table whose 65,535 blocks are in use) are written under a temporary
+// name and renamed into place, the index and the table as one commit.
 #pragma once
 
+#include "paradox/CommitGuard.h"
 #include "paradox/Format.h"
 
 #include <cstdint>
@@ -37,7 +41,8 @@ public:
 
     // Writes a new, empty, unkeyed table `<stem>.DB` (and `.MB` when it has blob fields).
     static void create(const std::filesystem::path& folder, std::string_view stem, Header header);
-    static std::unique_ptr<Table> open(const std::filesystem::path& dbPath);
+    // `guard`, when given, must outlive the table.
+    static std::unique_ptr<Table> open(const std::filesystem::path& dbPath, CommitGuard* guard = nullptr);
     ~Table();
 
     const Header& header() const { return h_; }
@@ -46,10 +51,11 @@ public:
     std::uint32_t recordCount() const;
 
     // `record` holds every field encoded, blob fields zero; `blobs` their contents.
-    Result append(std::string& record, const std::vector<Blob>& blobs);
+    // `nextAutoInc`, when given, becomes the header's next auto-increment value in the same
+    // commit as the record.
+    Result append(std::string& record, const std::vector<Blob>& blobs, std::optional<std::uint32_t> nextAutoInc = std::nullopt);
     // Makes the first `keyFields` fields the primary key; Duplicate when two rows share a key.
     Result makePrimary(int keyFields);
-    void setAutoIncrement(std::uint32_t next);
 
     // Calls `fn` with every record in chain (= key) order.
     void forEach(const std::function<void(const unsigned char*)>& fn) const;
@@ -71,15 +77,18 @@ private:
     void load();
     void beginWriting();
     void unmapAll();
+    std::size_t blockOffset(int number) const;
     unsigned char* block(int number) const;
-    void appendInPlace(const std::string& record);
+    void commit();
+    void appendInPlace(const std::string& record, std::optional<std::uint32_t> nextAutoInc);
     void rebuild(std::vector<std::string> records, Header header);
     static Header raisedToLargestBlocks(Header header);
     void growBlocks();
-    void replacePx();
+    void replaceFiles(bool stagedPx);
     void writePx();
     std::optional<std::filesystem::path> stagePx();
     void installPx(const std::optional<std::filesystem::path>& staged);
+    void openPx(bool replaced);
     bool pxPrepareEntry();
     void pxAddEntry(const std::string& key, std::uint16_t child);
     void touchForCommit(int blockNumber);
@@ -89,6 +98,9 @@ private:
 
     std::filesystem::path dbPath_;
     std::filesystem::path pxPath_;
+    std::filesystem::path dbAbsolute_, pxAbsolute_, dbTemp_, pxTemp_;  // as the guardian names them
+    CommitGuard* guard_ = nullptr;
+    CommitGuard::Commit commit_;
     Header h_;
     int db_ = -1, px_ = -1, mb_ = -1;
     unsigned char* dbMap_ = nullptr;

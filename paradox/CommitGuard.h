@@ -1,0 +1,84 @@
+// Finishes a commit that a killed process left half made.
+//
+// A commit of the engine is a handful of small stores to the mapped .DB and .PX files, or a
+// rename or two, and no order of stores to two files keeps them in agreement at every
+// moment. So the steps are listed first in a journal shared with a guardian process forked
+// for the purpose: when the writer dies (its end of a socket closes) while the journal is
+// armed, the guardian makes every listed step again, in order, and exits. Each step is
+// idempotent (store these bytes at that offset, rename this file to that name), so it does
+// not matter how many of them the writer had made.
+//
+// The writer may run other threads (the GUI), so the guardian makes async-signal-safe calls
+// only: no allocation, no locks, no stdio. Where there is no fork(), or fork() fails, or a
+// commit does not fit the journal, commits are made unguarded, as a plain sequence of stores.
+#pragma once
+
+#include <cstddef>
+#include <csignal>
+#include <cstdint>
+#include <filesystem>
+#include <vector>
+
+namespace paradox {
+
+class CommitGuard {
+public:
+    static constexpr int kMaxSteps = 64, kMaxFiles = 4, kPathBytes = 4096;
+    // How the guardian ended, for whoever reaps it.
+    enum Exit { Idle = 0, Finished = 1, Failed = 2 };
+
+    struct Step {
+        enum Kind : std::uint8_t { Store, Rename };
+        Kind kind;
+        std::uint8_t file;      // the file stored into, or renamed
+        std::uint8_t to;        // the name a rename gives it
+        std::uint8_t length;    // of a store, 1 to 8 bytes
+        std::uint64_t offset;
+        unsigned char bytes[8];
+    };
+
+    // The steps of one commit in the order they are made. No step stores into a file that a
+    // later step of the same commit renames onto: made again after the rename, it would land
+    // in the new file. Files are named by absolute paths, which must outlive the commit.
+    class Commit {
+    public:
+        void clear();
+        int file(const std::filesystem::path& absolute);
+        void store(int file, std::uint64_t offset, const void* bytes, std::size_t length);
+        void store16(int file, std::uint64_t offset, std::uint16_t value);
+        void store32(int file, std::uint64_t offset, std::uint32_t value);
+        void rename(int from, int to);
+        const std::vector<Step>& steps() const { return steps_; }
+        const std::filesystem::path& path(int file) const { return *files_[std::size_t(file)]; }
+        int files() const { return int(files_.size()); }
+
+    private:
+        std::vector<const std::filesystem::path*> files_;
+        std::vector<Step> steps_;
+    };
+
+    CommitGuard() = default;
+    ~CommitGuard();
+    CommitGuard(const CommitGuard&) = delete;
+    CommitGuard& operator=(const CommitGuard&) = delete;
+
+    // Forks the guardian unless it runs already or could not be started. Called before the
+    // first write, so that it inherits no mapping of the tables it guards.
+    void start();
+    bool running() const { return guardian_ > 0; }
+    // Publishes the commit to the guardian; false when it is made unguarded.
+    bool arm(const Commit& commit);
+    void disarm();
+
+private:
+    struct Journal;
+#if defined(__unix__) || defined(__APPLE__)
+    [[noreturn]] static void guard(int socket, Journal* journal, int fdLimit, const sigset_t& mask);
+#endif
+    Journal* journal_ = nullptr;
+    int socket_ = -1;
+    long guardian_ = 0;     // process id
+    bool tried_ = false;
+};
+
+}  // namespace paradox

@@ -1,0 +1,188 @@
+// The guardian of a writer killed with a commit armed makes the commit's steps; with nothing
+// armed it leaves the files alone. The writers here are forked children that arm a journal
+// and die before making the steps, which no kill of a real engine hits on purpose.
+#include "Helpers.h"
+
+#include "TestPaths.h"
+#include "paradox/CommitGuard.h"
+#include "paradox/Database.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace paradox;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Files {
+    fs::path folder, table, index, staged;
+    explicit Files(const std::string& name)
+        : folder(testsupport::freshFolder(name)), table(folder / "T.DB"), index(folder / "T.PX"), staged(folder / "T.PX.~new")
+    {
+        ptest::writeFile(table, std::string(64, '\0'));
+        ptest::writeFile(index, "old index");
+        ptest::writeFile(staged, "new index");
+    }
+};
+
+// Runs `writer` in a child that dies of `signal`, in a process group of its own, and returns
+// how its guardian exited (-1: it did not exit normally, -2: there was none).
+template <class Writer>
+int guardianAfter(int signal, Writer writer)
+{
+    EXPECT_EQ(prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
+    const pid_t child = fork();
+    if (child == 0) {
+        setpgid(0, 0);
+        CommitGuard guard;
+        guard.start();
+        if (!guard.running()) _exit(9);
+        writer(guard);
+        // The whole group for an interrupt, as a terminal sends it; a SIGKILL to the group
+        // would end the guardian too.
+        if (signal == SIGINT)
+            kill(0, signal);
+        else
+            raise(signal);
+        pause();
+        _exit(8);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << "status " << status;
+    int exit = -2;
+    while (waitpid(-1, &status, 0) > 0) exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return exit;
+}
+
+CommitGuard::Commit stores(const Files& f)
+{
+    CommitGuard::Commit c;
+    const int table = c.file(f.table);
+    c.store32(table, 6, 0x04030201);
+    c.store16(table, 16, 0x0605);
+    c.store(table, 56, "abcdefgh", 8);
+    c.rename(c.file(f.staged), c.file(f.index));
+    return c;
+}
+
+std::string expected()
+{
+    std::string bytes(64, '\0');
+    bytes.replace(6, 4, "\x01\x02\x03\x04");
+    bytes.replace(16, 2, "\x05\x06");
+    bytes.replace(56, 8, "abcdefgh");
+    return bytes;
+}
+
+}  // namespace
+
+TEST(CommitGuard, FinishesTheArmedCommitOfAKilledWriter)
+{
+    const Files f("guard-finish");
+    const int exit = guardianAfter(SIGKILL, [&](CommitGuard& guard) {
+        const CommitGuard::Commit c = stores(f);
+        if (!guard.arm(c)) _exit(7);
+        // Made already: the guardian makes it again, and the rename is found done.
+        const int fd = open(f.table.c_str(), O_WRONLY);
+        if (pwrite(fd, "\x01\x02\x03\x04", 4, 6) != 4) _exit(7);
+        close(fd);
+        if (rename(f.staged.c_str(), f.index.c_str()) != 0) _exit(7);
+    });
+    EXPECT_EQ(exit, CommitGuard::Finished);
+    EXPECT_EQ(ptest::readFile(f.table), expected());
+    EXPECT_EQ(ptest::readFile(f.index), "new index");
+    EXPECT_FALSE(fs::exists(f.staged));
+}
+
+TEST(CommitGuard, OutlivesTheInterruptOfItsProcessGroup)
+{
+    const Files f("guard-interrupt");
+    const int exit = guardianAfter(SIGINT, [&](CommitGuard& guard) {
+        const CommitGuard::Commit c = stores(f);
+        if (!guard.arm(c)) _exit(7);
+    });
+    EXPECT_EQ(exit, CommitGuard::Finished);
+    EXPECT_EQ(ptest::readFile(f.table), expected());
+    EXPECT_EQ(ptest::readFile(f.index), "new index");
+}
+
+TEST(CommitGuard, LeavesTheFilesAloneWithNothingArmed)
+{
+    const Files f("guard-idle");
+    const int exit = guardianAfter(SIGKILL, [&](CommitGuard& guard) {
+        const CommitGuard::Commit c = stores(f);
+        if (!guard.arm(c)) _exit(7);
+        guard.disarm();
+        // Refused, and made unguarded by the caller: a path the guardian could not find
+        // again from its own working folder, and one longer than the journal holds.
+        CommitGuard::Commit relative;
+        const fs::path name = "T.DB";
+        relative.store16(relative.file(name), 0, 1);
+        if (guard.arm(relative)) _exit(6);
+        CommitGuard::Commit longer;
+        const fs::path deep = f.folder / std::string(CommitGuard::kPathBytes, 'x');
+        longer.store16(longer.file(deep), 0, 1);
+        if (guard.arm(longer)) _exit(6);
+    });
+    EXPECT_EQ(exit, CommitGuard::Idle);
+    EXPECT_EQ(ptest::readFile(f.table), std::string(64, '\0'));
+    EXPECT_EQ(ptest::readFile(f.index), "old index");
+    EXPECT_EQ(ptest::readFile(f.staged), "new index");
+}
+
+// The guardian keeps none of the writer's descriptors: a pipe the writer held reaches its
+// end when the writer closes it, with the guardian alive.
+TEST(CommitGuard, HoldsNoDescriptorOfTheWriter)
+{
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0);
+    ASSERT_EQ(prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
+    const pid_t child = fork();
+    if (child == 0) {
+        close(ends[0]);
+        CommitGuard guard;
+        guard.start();
+        const char ready = guard.running() ? 'y' : 'n';
+        if (write(ends[1], &ready, 1) != 1) _exit(7);
+        close(ends[1]);
+        pause();
+        _exit(8);
+    }
+    close(ends[1]);
+    char c = 0;
+    EXPECT_EQ(read(ends[0], &c, 1), 1);
+    EXPECT_EQ(c, 'y');
+    pollfd end{ends[0], POLLIN, 0};
+    ASSERT_EQ(poll(&end, 1, 10000), 1) << "the pipe is still open";
+    EXPECT_EQ(read(ends[0], &c, 1), 0);
+    close(ends[0]);
+    kill(child, SIGKILL);
+    int status = 0, guardians = 0;
+    while (waitpid(-1, &status, 0) > 0) ++guardians;
+    EXPECT_EQ(guardians, 2);   // the child and its guardian
+}
+
+// A Database closed normally takes its guardian with it.
+TEST(CommitGuard, EndsWithItsDatabase)
+{
+    const auto folder = testsupport::freshFolder("guard-database");
+    {
+        Database db(folder);
+        db.execute(R"(CREATE TABLE "T" ("Id" INT, "Name" VARCHAR(10));)");
+        db.execute(R"(CREATE INDEX "T" ON "T" ("Id") with primary)");
+        db.execute(R"(INSERT INTO "T" VALUES (1, 'one'))");
+    }
+    int status = 0;
+    EXPECT_EQ(waitpid(-1, &status, WNOHANG), -1);
+    EXPECT_EQ(errno, ECHILD);
+    EXPECT_EQ(ptest::pxcheck(folder / "T.DB").status, 0);
+}
