@@ -13,8 +13,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
+#include <functional>
 #include <iostream>
 #include <random>
 #include <string>
@@ -72,14 +75,35 @@ int reapGuardian()
     return exit;
 }
 
-// Checks the table after a kill of a writer whose last returned INSERT made `acked` rows
-// and returns its row count.
-std::uint32_t checkOrders(const fs::path& folder, std::uint32_t acked)
+void expectPxcheckFindsNoProblem(const fs::path& folder)
 {
     const auto check = ptest::pxcheck(folder / "Orders.DB");
     const auto index = ptest::pxcheckIndex(folder / "Orders.PX");
     EXPECT_EQ(check.status, 0) << check.out.substr(0, 3000);
     EXPECT_EQ(index.status, 0) << index.out.substr(0, 3000);
+}
+
+// Runs a child stopped under ptrace one instruction at a time until `done` says so, passing
+// on any signal other than the trap of a step.
+testing::AssertionResult singleStepUntil(pid_t child, long limit, const std::function<bool()>& done)
+{
+    int deliver = 0, status = 0;
+    for (long step = 0; !done(); ++step) {
+        if (step == limit) return testing::AssertionFailure() << "nothing seen in " << limit << " instructions";
+        if (ptrace(PTRACE_SINGLESTEP, child, nullptr, reinterpret_cast<void*>(long(deliver))) != 0)
+            return testing::AssertionFailure() << "PTRACE_SINGLESTEP: " << std::strerror(errno);
+        if (waitpid(child, &status, 0) != child || !WIFSTOPPED(status))
+            return testing::AssertionFailure() << "the child ended, status " << status;
+        deliver = WSTOPSIG(status) == SIGTRAP ? 0 : WSTOPSIG(status);
+    }
+    return testing::AssertionSuccess();
+}
+
+// Checks the table after a kill of a writer whose last returned INSERT made `acked` rows
+// and returns its row count.
+std::uint32_t checkOrders(const fs::path& folder, std::uint32_t acked)
+{
+    expectPxcheckFindsNoProblem(folder);
     Database db(folder);
     Table& t = db.table("Orders");
     EXPECT_GE(t.recordCount(), acked);
@@ -197,18 +221,14 @@ TEST(Kill, AKillInsideTheCommitIsFinishedByTheGuardian)
         waitpid(child, &status, 0);
         ASSERT_TRUE(WIFSTOPPED(status) && WSTOPSIG(status) == SIGSTOP) << "status " << status;
         const std::string before = visible(folder);
-        int more = -1, deliver = 0;
-        for (long step = 0; more != 0; ++step) {
-            ASSERT_LT(step, 5'000'000) << "no commit store seen";
-            ASSERT_EQ(ptrace(PTRACE_SINGLESTEP, child, nullptr, reinterpret_cast<void*>(long(deliver))), 0);
-            ASSERT_EQ(waitpid(child, &status, 0), child);
-            ASSERT_TRUE(WIFSTOPPED(status)) << "status " << status;
-            deliver = WSTOPSIG(status) == SIGTRAP ? 0 : WSTOPSIG(status);
+        int more = -1;
+        ASSERT_TRUE(singleStepUntil(child, 5'000'000, [&] {
             if (more > 0)
                 --more;
-            else if (visible(folder) != before)
+            else if (more < 0 && visible(folder) != before)
                 more = int(random() % 8);
-        }
+            return more == 0;
+        }));
         kill(child, SIGKILL);
         waitpid(child, &status, 0);
         std::uint32_t acked = rows, value = 0;
@@ -253,21 +273,11 @@ TEST(Kill, AKillBetweenTheRenamesOfARewriteIsFinished)
     waitpid(child, &status, 0);
     ASSERT_TRUE(WIFSTOPPED(status) && WSTOPSIG(status) == SIGSTOP) << "status " << status;
     const std::string before = visible(folder);
-    int deliver = 0;
-    for (long step = 0; visible(folder) == before; ++step) {
-        ASSERT_LT(step, 50'000'000) << "no rename seen";
-        ASSERT_EQ(ptrace(PTRACE_SINGLESTEP, child, nullptr, reinterpret_cast<void*>(long(deliver))), 0);
-        ASSERT_EQ(waitpid(child, &status, 0), child);
-        ASSERT_TRUE(WIFSTOPPED(status)) << "status " << status;
-        deliver = WSTOPSIG(status) == SIGTRAP ? 0 : WSTOPSIG(status);
-    }
+    ASSERT_TRUE(singleStepUntil(child, 50'000'000, [&] { return visible(folder) != before; }));
     kill(child, SIGKILL);
     waitpid(child, &status, 0);
     EXPECT_EQ(reapGuardian(), CommitGuard::Finished);
-    const auto check = ptest::pxcheck(folder / "Orders.DB");
-    const auto index = ptest::pxcheckIndex(folder / "Orders.PX");
-    EXPECT_EQ(check.status, 0) << check.out.substr(0, 3000);
-    EXPECT_EQ(index.status, 0) << index.out.substr(0, 3000);
+    expectPxcheckFindsNoProblem(folder);
     Database db(folder);
     Table& t = db.table("Orders");
     EXPECT_EQ(t.recordCount(), 102u);
