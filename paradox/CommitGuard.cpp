@@ -37,25 +37,6 @@ int CommitGuard::Commit::file(const std::filesystem::path& absolute)
     return int(files_.size() - 1);
 }
 
-void CommitGuard::Commit::store(int file, std::uint64_t offset, const void* bytes, std::size_t length)
-{
-    Step s{Step::Store, std::uint8_t(file), 0, std::uint8_t(length), offset, {}};
-    std::memcpy(s.bytes, bytes, std::min(length, sizeof s.bytes));
-    steps_.push_back(s);
-}
-
-void CommitGuard::Commit::store16(int file, std::uint64_t offset, std::uint16_t value)
-{
-    const unsigned char b[2] = {std::uint8_t(value), std::uint8_t(value >> 8)};
-    store(file, offset, b, sizeof b);
-}
-
-void CommitGuard::Commit::store32(int file, std::uint64_t offset, std::uint32_t value)
-{
-    const unsigned char b[4] = {std::uint8_t(value), std::uint8_t(value >> 8), std::uint8_t(value >> 16), std::uint8_t(value >> 24)};
-    store(file, offset, b, sizeof b);
-}
-
 void CommitGuard::Commit::rename(int from, int to) { steps_.push_back({Step::Rename, std::uint8_t(from), std::uint8_t(to), 0, 0, {}}); }
 
 struct CommitGuard::Journal {

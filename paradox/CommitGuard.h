@@ -13,9 +13,11 @@
 // commit does not fit the journal, commits are made unguarded, as a plain sequence of stores.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <csignal>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <vector>
 
@@ -44,15 +46,33 @@ public:
     public:
         void clear();
         int file(const std::filesystem::path& absolute);
-        void store(int file, std::uint64_t offset, const void* bytes, std::size_t length);
-        void store16(int file, std::uint64_t offset, std::uint16_t value);
-        void store32(int file, std::uint64_t offset, std::uint32_t value);
+        // Inline: an append lists a few of these for every row.
+        void store(int file, std::uint64_t offset, const void* bytes, std::size_t length)
+        {
+            std::memcpy(add(file, offset, length).bytes, bytes, std::min(length, sizeof(Step::bytes)));
+        }
+        void store16(int file, std::uint64_t offset, std::uint16_t value)
+        {
+            unsigned char* b = add(file, offset, 2).bytes;
+            b[0] = std::uint8_t(value);
+            b[1] = std::uint8_t(value >> 8);
+        }
+        void store32(int file, std::uint64_t offset, std::uint32_t value)
+        {
+            unsigned char* b = add(file, offset, 4).bytes;
+            for (int i = 0; i < 4; ++i) b[i] = std::uint8_t(value >> (8 * i));
+        }
         void rename(int from, int to);
         const std::vector<Step>& steps() const { return steps_; }
         const std::filesystem::path& path(int file) const { return *files_[std::size_t(file)]; }
         int files() const { return int(files_.size()); }
 
     private:
+        Step& add(int file, std::uint64_t offset, std::size_t length)
+        {
+            return steps_.emplace_back(Step{Step::Store, std::uint8_t(file), 0, std::uint8_t(length), offset, {}});
+        }
+
         std::vector<const std::filesystem::path*> files_;
         std::vector<Step> steps_;
     };
