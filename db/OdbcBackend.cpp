@@ -352,23 +352,10 @@ private:
             return utf16ToUtf8(std::u16string_view(reinterpret_cast<const char16_t*>(b->data.data()),
                                                    static_cast<std::size_t>(b->indicator) / sizeof(char16_t)));
         }
-        // A value that fits the buffer, the usual case, is converted from it straight away.
-        SQLLEN indicator = 0;
-        SQLRETURN rc = SQLGetData(stmt_.get(), column, SQL_C_WCHAR, buffer_.data(), static_cast<SQLLEN>(buffer_.size()),
-                                  &indicator);
-        if (rc == SQL_NO_DATA)
-            return std::string();
-        check(rc, stmt_, "SQLGetData");
-        if (indicator == SQL_NULL_DATA)
+        auto text = readPieces<char16_t>(column, SQL_C_WCHAR);
+        if (!text)
             return std::nullopt;
-        const std::size_t room = buffer_.size() - sizeof(char16_t);
-        const auto* units = reinterpret_cast<const char16_t*>(buffer_.data());
-        if (indicator != SQL_NO_TOTAL && static_cast<std::size_t>(indicator) <= room)
-            return utf16ToUtf8(std::u16string_view(units, static_cast<std::size_t>(indicator) / sizeof(char16_t)));
-        std::u16string text(units, room / sizeof(char16_t));
-        if (auto rest = readPieces<char16_t>(column, SQL_C_WCHAR))
-            text += *rest;
-        return utf16ToUtf8(text);
+        return utf16ToUtf8(*text);
     }
 
     // Exact numbers come as digits, which need no wide characters.
