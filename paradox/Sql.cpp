@@ -46,6 +46,41 @@ char upperAscii(unsigned char c) { return char(c >= 'a' && c <= 'z' ? c - 32 : c
 bool wordStart(unsigned char c) { return ((c | 0x20) >= 'a' && (c | 0x20) <= 'z') || c == '_' || c >= 0x80; }
 bool wordChar(unsigned char c) { return wordStart(c) || digit(c); }
 
+// A string literal whose opening quote is at `i`: its text as written, between the quotes,
+// with `i` moved past the closing one. False when it has none.
+bool scanString(std::string_view s, std::size_t& i, std::string_view& text, bool& escaped)
+{
+    const std::size_t start = i + 1;
+    escaped = false;
+    for (++i;;) {
+        const std::size_t quote = s.find('\'', i);
+        if (quote == std::string_view::npos) return false;
+        i = quote + 1;
+        if (i < s.size() && s[i] == '\'') {
+            escaped = true;
+            ++i;
+            continue;
+        }
+        break;
+    }
+    text = s.substr(start, i - 1 - start);
+    return true;
+}
+
+void unescape(std::string_view written, std::string& out)
+{
+    out.clear();
+    for (std::size_t from = 0;;) {
+        const std::size_t quote = written.find('\'', from);
+        if (quote == std::string_view::npos) {
+            out.append(written.substr(from));
+            return;
+        }
+        out.append(written.substr(from, quote + 1 - from));
+        from = quote + 2;
+    }
+}
+
 class Parser {
 public:
     explicit Parser(std::string_view s) : s_(s) { advance(); }
@@ -267,26 +302,8 @@ private:
         const auto c = static_cast<unsigned char>(s_[i_]);
         if (c == '\'') {
             tok_.kind = Tok::String;
-            const std::size_t start = i_ + 1;
-            for (++i_;;) {
-                const std::size_t quote = s_.find('\'', i_);
-                if (quote == std::string_view::npos) error(tok_.offset, "the string that starts here has no closing quote");
-                i_ = quote + 1;
-                if (i_ < s_.size() && s_[i_] == '\'') {
-                    tok_.escaped = true;
-                    ++i_;
-                    continue;
-                }
-                break;
-            }
-            tok_.view = s_.substr(start, i_ - 1 - start);
-            if (tok_.escaped) {
-                tok_.unescaped.clear();
-                for (std::size_t k = 0; k < tok_.view.size(); ++k) {
-                    tok_.unescaped += tok_.view[k];
-                    if (tok_.view[k] == '\'') ++k;
-                }
-            }
+            if (!scanString(s_, i_, tok_.view, tok_.escaped)) error(tok_.offset, "the string that starts here has no closing quote");
+            if (tok_.escaped) unescape(tok_.view, tok_.unescaped);
         } else if (c == '"' || c == '`' || c == '[') {
             const char close = c == '[' ? ']' : char(c);
             tok_.kind = Tok::Quoted;
@@ -335,6 +352,132 @@ private:
     Token tok_;
 };
 
+// The statement the executor meets once for every row, INSERT INTO name VALUES (...) in
+// its plain spelling, read straight through without the parser's lookahead. It gives what
+// the parser gives; at anything else (a column list, a name in brackets, an exponent, an
+// error) it declines, and the parser reads the statement from the start.
+class PlainInsert {
+public:
+    explicit PlainInsert(std::string_view s) : s_(s) {}
+
+    bool read(Insert& in)
+    {
+        if (!keyword("INSERT") || !keyword("INTO")) return false;
+        skip();
+        if (!name(in.table)) return false;
+        skip();
+        in.valuesPos = i_;
+        if (!keyword("VALUES")) return false;
+        skip();
+        if (!at('(')) return false;
+        ++i_;
+        in.columns.clear();
+        in.values.clear();
+        for (;;) {
+            skip();
+            if (!value(in.values.emplace_back())) return false;
+            skip();
+            if (at(')')) break;
+            if (!at(',')) return false;
+            ++i_;
+        }
+        ++i_;
+        skip();
+        if (at(';')) {
+            ++i_;
+            skip();
+        }
+        return i_ == s_.size();
+    }
+
+private:
+    void skip()
+    {
+        while (i_ < s_.size() && space(static_cast<unsigned char>(s_[i_]))) ++i_;
+    }
+    bool at(char c) const { return i_ < s_.size() && s_[i_] == c; }
+    bool wordCharAt(std::size_t i) const { return i < s_.size() && wordChar(static_cast<unsigned char>(s_[i])); }
+
+    // The whole word `k`, in any letter case.
+    bool keyword(std::string_view k)
+    {
+        skip();
+        if (s_.size() - i_ < k.size()) return false;
+        for (std::size_t j = 0; j < k.size(); ++j)
+            if (upperAscii(static_cast<unsigned char>(s_[i_ + j])) != k[j]) return false;
+        if (wordCharAt(i_ + k.size())) return false;
+        i_ += k.size();
+        return true;
+    }
+
+    bool name(Name& n)
+    {
+        const std::size_t at = i_;
+        if (this->at('"')) {
+            const std::size_t end = s_.find('"', i_ + 1);
+            if (end == std::string_view::npos) return false;
+            n.text.assign(s_.substr(i_ + 1, end - i_ - 1));
+            n.pos = at;
+            n.textPos = at + 1;
+            i_ = end + 1;
+            return true;
+        }
+        if (i_ >= s_.size() || !wordStart(static_cast<unsigned char>(s_[i_]))) return false;
+        while (wordCharAt(i_)) ++i_;
+        n.text.assign(s_.substr(at, i_ - at));
+        n.pos = n.textPos = at;
+        return true;
+    }
+
+    bool value(Literal& lit)
+    {
+        if (i_ >= s_.size()) return false;
+        lit.pos = i_;
+        const auto c = static_cast<unsigned char>(s_[i_]);
+        if (c == '\'') {
+            lit.kind = Literal::Kind::String;
+            if (!scanString(s_, i_, lit.view, lit.unescaped)) return false;
+            if (lit.unescaped) unescape(lit.view, lit.owned);
+            return true;
+        }
+        if (digit(c) || ((c == '-' || c == '+') && i_ + 1 < s_.size() && digit(static_cast<unsigned char>(s_[i_ + 1])))) {
+            const std::size_t start = i_;
+            if (!digit(c)) ++i_;
+            while (i_ < s_.size() && digit(static_cast<unsigned char>(s_[i_]))) ++i_;
+            if (at('.')) {
+                ++i_;
+                while (i_ < s_.size() && digit(static_cast<unsigned char>(s_[i_]))) ++i_;
+            }
+            // An exponent, or what the parser reports as not a number.
+            if (wordCharAt(i_) || at('.')) return false;
+            lit.kind = Literal::Kind::Number;
+            lit.view = s_.substr(start, i_ - start);
+            return true;
+        }
+        if (keyword("NULL")) {
+            lit.kind = Literal::Kind::Null;
+        } else if (keyword("TRUE")) {
+            lit.kind = Literal::Kind::True;
+            lit.view = "TRUE";
+        } else if (keyword("FALSE")) {
+            lit.kind = Literal::Kind::False;
+            lit.view = "FALSE";
+        } else {
+            return false;
+        }
+        return true;
+    }
+
+    std::string_view s_;
+    std::size_t i_ = 0;
+};
+
+bool startsWithInsert(std::string_view s)
+{
+    const std::size_t first = s.find_first_not_of(" \t\n\v\f\r");
+    return first != std::string_view::npos && (s[first] | 0x20) == 'i';
+}
+
 }  // namespace
 
 Statement parse(std::string_view statementUtf8)
@@ -346,7 +489,20 @@ Statement parse(std::string_view statementUtf8)
 
 void parse(std::string_view statementUtf8, Statement& into)
 {
+    if (startsWithInsert(statementUtf8)) {
+        if (!std::holds_alternative<Insert>(into)) into.emplace<Insert>();
+        if (PlainInsert(statementUtf8).read(std::get<Insert>(into))) return;
+    }
     Parser(statementUtf8).statement(into);
 }
+
+namespace detail {
+
+void parseInFull(std::string_view statementUtf8, Statement& into)
+{
+    Parser(statementUtf8).statement(into);
+}
+
+}  // namespace detail
 
 }  // namespace paradox::sql

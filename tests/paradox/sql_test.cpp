@@ -1,5 +1,6 @@
 // Statements the engine accepts, and the exact texts of the ones it rejects.
 #include "Helpers.h"
+#include "fuzz/FuzzTargets.h"
 
 #include "TestPaths.h"
 #include "paradox/Database.h"
@@ -234,5 +235,45 @@ TEST(SqlParser, PositionsCountCharactersNotBytes)
         FAIL();
     } catch (const SqlError& e) {
         EXPECT_STREQ(e.what(), "SQL error at position 28: unexpected character '?'");
+    }
+}
+
+// The executor's plain INSERTs are read by a shortcut; whatever it reads, and whatever it
+// leaves to the full parser, ends as the full parser alone would have it, errors included.
+TEST(SqlParser, ShortcutForPlainInsertsReadsWhatTheFullParserReads)
+{
+    EXPECT_EQ(fuzz::parsedForm("INSERT INTO \"T\" VALUES ('a''b', -5., NULL, true);", true),
+              "INSERT \"T\"@12/13 () VALUES@16 (2:a'b@24 1:-5.@32 0:@37 3:TRUE@43 )");
+    for (const char* st : {
+             R"(INSERT INTO "Orders" VALUES (0,7, 'O''Neil', 12.5, '<OLEOBJECT>', '08/31/2021 14:05:00');)",
+             R"(INSERT INTO "Orders" VALUES (1,8,NULL, 3.75, '<OLEOBJECT>', '09/01/2021');)",
+             "insert into Orders values (-1, +2, 5., null, True, FALSE, '', '''', 'M\xC3\xBCller', 0007)",
+             "  INSERT\tINTO\n\"T\"VALUES(1 ,2 )  ;  ",
+             "INSERT INTO \"\" VALUES (1)",
+             "INSERT INTO \xC3\x84rger VALUES (1)",
+             "INSERT INTO \"T\" (\"a\", \"b\") VALUES (1, 2)",
+             "INSERT INTO [T] VALUES (1)",
+             "INSERT INTO `T` VALUES (1)",
+             "INSERT INTO \"T\" VALUES (1e5, 1E-3, .5, -.5)",
+             "INSERT INTO \"T\" VALUES (5..)",
+             "INSERT INTO \"T\" VALUES (1.2.3)",
+             "INSERT INTO \"T\" VALUES (12abc)",
+             "INSERT INTO \"T\" VALUES (NULLX)",
+             "INSERT INTO \"T\" VALUES (- 1)",
+             "INSERT INTO \"T\" VALUES ('abc)",
+             "INSERT INTO \"T VALUES (1)",
+             "INSERT INTO \"T\" VALUES ()",
+             "INSERT INTO \"T\" VALUES (1,)",
+             "INSERT INTO \"T\" VALUES (1",
+             "INSERT INTO \"T\" VALUES (1) x",
+             "INSERT INTO \"T\" VALUES (1);;",
+             "INSERTINTO \"T\" VALUES (1)",
+             "INSERT INTO \"T\" VALUE (1)",
+             "INSERT INTO",
+             "i",
+             "DROP TABLE \"T\"",
+             "INSERT INTO \"T\" VALUES (1, 'x')",
+         }) {
+        EXPECT_EQ(fuzz::parsedForm(st, true), fuzz::parsedForm(st, false)) << st;
     }
 }

@@ -6,17 +6,38 @@
 #include "paradox/Encoding.h"
 #include "paradox/Values.h"
 
+#include <cstdlib>
 #include <fstream>
 #include <string>
 
 namespace fuzz {
 
+std::string parsedForm(std::string_view text, bool shortcut)
+{
+    static paradox::sql::Statement reused;
+    paradox::sql::Statement fresh;
+    paradox::sql::Statement& st = shortcut ? reused : fresh;
+    try {
+        if (shortcut) paradox::sql::parse(text, st);
+        else paradox::sql::detail::parseInFull(text, st);
+    } catch (const paradox::Error& e) {
+        return std::string("error: ") + e.what();
+    }
+    const auto* in = std::get_if<paradox::sql::Insert>(&st);
+    if (!in) return "statement " + std::to_string(st.index());
+    auto name = [](const paradox::sql::Name& n) { return "\"" + n.text + "\"@" + std::to_string(n.pos) + "/" + std::to_string(n.textPos); };
+    std::string out = "INSERT " + name(in->table) + " (";
+    for (const auto& c : in->columns) out += name(c) + " ";
+    out += ") VALUES@" + std::to_string(in->valuesPos) + " (";
+    for (const auto& v : in->values)
+        out += std::to_string(int(v.kind)) + ":" + std::string(v.text()) + "@" + std::to_string(v.pos) + " ";
+    return out + ")";
+}
+
 void statement(const std::uint8_t* data, std::size_t size)
 {
-    try {
-        paradox::sql::parse(std::string_view(reinterpret_cast<const char*>(data), size));
-    } catch (const paradox::Error&) {
-    }
+    const std::string_view text(reinterpret_cast<const char*>(data), size);
+    if (parsedForm(text, true) != parsedForm(text, false)) std::abort();
 }
 
 void tableFile(const std::filesystem::path& folder, const std::uint8_t* data, std::size_t size)
