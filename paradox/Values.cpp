@@ -91,8 +91,10 @@ std::optional<Moment> parseMoment(std::string_view s)
     Moment m;
     std::size_t i = 0;
     int a = 0, b = 0, c = 0;
-    const std::size_t colon = s.find(':');
-    const bool timeOnly = colon != std::string_view::npos && s.find_first_of("/-") == std::string_view::npos;
+    // A time of day alone begins hh: (a date begins with digits and '/' or '-').
+    std::size_t firstOther = 0;
+    while (firstOther < s.size() && s[firstOther] >= '0' && s[firstOther] <= '9') ++firstOther;
+    const bool timeOnly = firstOther < s.size() && s[firstOther] == ':';
     if (!timeOnly) {
         if (!digitsAt(s, i, 1, 4, a) || i >= s.size()) return std::nullopt;
         int y = 0, mo = 0, d = 0;
@@ -148,6 +150,32 @@ std::optional<Moment> parseMoment(std::string_view s)
 std::optional<double> parseDouble(std::string_view s)
 {
     if (!s.empty() && s[0] == '+') s.remove_prefix(1);
+    // Up to 15 digits with a point and no exponent, as amounts are mostly written: the
+    // digits and the power of ten are both exact doubles, so their one division is the
+    // nearest double, the same that from_chars finds.
+    {
+        static constexpr double kPowers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+        const bool negative = !s.empty() && s[0] == '-';
+        std::int64_t digits = 0;
+        int count = 0, decimals = -1;
+        std::size_t i = negative;
+        for (; i < s.size() && count <= 15; ++i) {
+            const char c = s[i];
+            if (c >= '0' && c <= '9') {
+                digits = digits * 10 + (c - '0');
+                ++count;
+                if (decimals >= 0) ++decimals;
+            } else if (c == '.' && decimals < 0) {
+                decimals = 0;
+            } else {
+                break;
+            }
+        }
+        if (i == s.size() && count > 0 && count <= 15) {
+            const double d = double(digits) / kPowers[std::max(decimals, 0)];
+            return negative ? -d : d;
+        }
+    }
     double d = 0;
     const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), d);
     if (ec == std::errc::result_out_of_range) {
@@ -354,18 +382,27 @@ std::optional<std::string> encodeLiteral(const Field& f, const sql::Literal& v, 
         }
         return std::nullopt;
     }
-    if (!numericText(vt)) return shown() + " is not a number";
+    const bool wholeNumbers = f.type == FieldType::Short || f.type == FieldType::Long || f.type == FieldType::AutoIncrement;
+    // Digits alone, with a sign at most: the whole-number columns' usual value needs no
+    // other check.
+    long long plainValue = 0;
+    bool plain = false;
+    if (wholeNumbers) {
+        const std::size_t signs = !vt.empty() && (vt[0] == '-' || vt[0] == '+');
+        std::size_t i = signs;
+        for (; i < vt.size() && i - signs < 10 && vt[i] >= '0' && vt[i] <= '9'; ++i) plainValue = plainValue * 10 + (vt[i] - '0');
+        plain = i == vt.size() && i > signs;
+        if (plain && vt[0] == '-') plainValue = -plainValue;
+    }
+    if (!plain && !numericText(vt)) return shown() + " is not a number";
     switch (f.type) {
     case FieldType::Short:
     case FieldType::Long:
     case FieldType::AutoIncrement: {
         const long long limit = f.type == FieldType::Short ? 32767 : 2147483647;
         const std::string_view t = vt;
-        const std::size_t signs = t[0] == '-' || t[0] == '+';
-        if (t.size() - signs <= 10 && t.find_first_not_of("0123456789", signs) == std::string::npos) {
-            long long value = 0;
-            for (std::size_t i = signs; i < t.size(); ++i) value = value * 10 + (t[i] - '0');
-            if (t[0] == '-') value = -value;
+        if (plain) {
+            const long long value = plainValue;
             if (value > limit || value < -limit) return shown() + " is out of range (-" + std::to_string(limit) + " to " + std::to_string(limit) + ")";
             if (f.type == FieldType::AutoIncrement && value < 1) return shown() + " is not a positive number";
             encodeInt(out, f.bytes(), value);

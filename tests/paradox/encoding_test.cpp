@@ -8,6 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
+#include <random>
+
 using namespace paradox;
 
 namespace {
@@ -119,6 +122,41 @@ TEST(Encoding, ValuesThatDoNotFitAreRejectedWithTheReason)
         encoded(c.field, c.value, &error);
         ASSERT_TRUE(error) << c.value.text();
         EXPECT_EQ(*error, message);
+    }
+}
+
+// Amounts of up to 15 digits take a shorter way to their double than other numbers; both
+// must give the nearest double, the one from_chars finds. Whole numbers take a shorter way
+// too, and keep their range checks.
+TEST(Encoding, ShortNumbersGetTheNearestDoubleAndWholeNumbersTheirRange)
+{
+    std::mt19937_64 random(8);
+    std::vector<std::string> texts{"0", "-0", "5.", ".5", "+0.1", "0.3", "999999999999999", "99999999999999.9", "0.000000000000001",
+                                   "1234567890.12345", "9007199254740993", "0.1234567890123456", "-1.0000000000000001"};
+    for (int i = 0; i < 20000; ++i) {
+        const int digits = 1 + int(random() % 15), point = int(random() % (digits + 1));
+        std::string t = random() % 2 ? "-" : "";
+        for (int d = 0; d < digits; ++d) t += (d == point ? "." : "") + std::to_string(random() % 10);
+        texts.push_back(t);
+    }
+    for (const std::string& t : texts) {
+        double expected = 0;
+        const std::string_view digits = t[0] == '+' ? std::string_view(t).substr(1) : std::string_view(t);
+        std::from_chars(digits.data(), digits.data() + digits.size(), expected);
+        unsigned char want[8];
+        encodeDouble(want, expected);
+        ASSERT_EQ(encoded(field(FieldType::Number, 8), number(t)), ptest::hex(std::string(reinterpret_cast<char*>(want), 8))) << t;
+    }
+
+    EXPECT_EQ(encoded(field(FieldType::Long, 4), number("2147483647")), "ff ff ff ff");
+    EXPECT_EQ(encoded(field(FieldType::Long, 4), number("-2147483647")), "00 00 00 01");
+    EXPECT_EQ(encoded(field(FieldType::Long, 4), number("+0000000012")), "80 00 00 0c");   // 10 digits and a sign
+    EXPECT_EQ(encoded(field(FieldType::Long, 4), number("00000000012")), "80 00 00 0c");   // 11 digits: the longer way
+    EXPECT_EQ(encoded(field(FieldType::Short, 2), text("-7")), "7f f9");
+    for (const char* bad : {"2147483648", "99999999999", "-", "+", ""}) {
+        std::optional<std::string> error;
+        encoded(field(FieldType::Long, 4), number(bad), &error);
+        EXPECT_TRUE(error) << bad;
     }
 }
 
