@@ -70,12 +70,31 @@ fs::path tempName(const fs::path& target)
     return temp;
 }
 
+// Creates the temporary file that will replace a table's file, with room for `size` bytes.
+// The room is taken on disk up front: a full disk is found before any writing, and a file
+// whose blocks are all allocated is not flushed by ext4 when it is renamed over the old
+// one (its guard against delayed allocation), which for a large table takes longer than
+// writing it.
+int createTemp(const fs::path& temp, std::size_t size)
+{
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) fail(temp, "create");
+#ifdef __linux__
+    if (size > 0 && ::fallocate(fd, 0, 0, off_t(size)) != 0 && (errno == ENOSPC || errno == EDQUOT || errno == EFBIG)) {
+        const int err = errno;
+        ::close(fd);
+        ::unlink(temp.c_str());
+        fail(temp, "write", err);
+    }
+#endif
+    return fd;
+}
+
 // Writes `bytes` under a temporary name beside `target`; renameInto() puts it in place.
 fs::path writeTemp(const fs::path& target, const std::vector<unsigned char>& bytes)
 {
     const fs::path temp = tempName(target);
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) fail(temp, "create");
+    const int fd = createTemp(temp, bytes.size());
     try {
         pwriteAll(fd, bytes.data(), bytes.size(), 0, temp);
     } catch (...) {
@@ -720,8 +739,7 @@ void Table::growBlocks()
     std::vector<unsigned char> buffer = encodeHeader(h, false);
     buffer.resize(std::max<std::size_t>(h.headerSize, std::size_t(bs)), 0);
     const fs::path temp = tempName(dbPath_);
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) fail(temp, "create");
+    const int fd = createTemp(temp, std::size_t(h.headerSize) + std::size_t(nBlocks) * bs);
     std::vector<BlockRef> grown;
     try {
         pwriteAll(fd, buffer.data(), h.headerSize, 0, temp);
