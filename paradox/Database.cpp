@@ -269,7 +269,7 @@ void Database::execute(std::string_view statementUtf8)
             continue;
         }
         if (!v) continue;
-        std::string blob;
+        std::string& blob = scratch_;
         if (auto err = encodeLiteral(f, *v, h.codePage, out, blob))
             sqlError(v->pos, "table \"" + tn + "\", column \"" + cp1252ToUtf8(f.name) + "\" (" + fieldTypeText(f) + "): " + *err);
         if (f.type == FieldType::AutoIncrement) {

@@ -63,6 +63,7 @@ private:
     std::map<std::string, Table*, std::less<>> byText_;        // by the name as written
     sql::Statement parsed_;                                    // the statement being executed
     std::string record_;                                       // the record being inserted
+    std::string scratch_;                                      // a value's bytes on their way into it
 };
 
 }  // namespace paradox

@@ -319,7 +319,7 @@ std::optional<std::string> encodeLiteral(const Field& f, const sql::Literal& v, 
             std::memcpy(out, vt.data(), vt.size());
             return std::nullopt;
         }
-        std::string bytes;
+        std::string& bytes = blob;
         if (auto e = textBytes(bytes)) return e;
         if (bytes.size() > f.size)
             return "the text " + shown() + " has " + std::to_string(bytes.size()) + " characters, the column holds " + std::to_string(f.size);
