@@ -372,15 +372,18 @@ public:
         if (!at('(')) return false;
         ++i_;
         in.columns.clear();
-        in.values.clear();
+        // The values of the row before are overwritten, not destroyed and made anew.
+        std::size_t count = 0;
         for (;;) {
             skip();
-            if (!value(in.values.emplace_back())) return false;
+            if (count == in.values.size()) in.values.emplace_back();
+            if (!value(in.values[count++])) return false;
             skip();
             if (at(')')) break;
             if (!at(',')) return false;
             ++i_;
         }
+        in.values.resize(count);
         ++i_;
         skip();
         if (at(';')) {
@@ -433,6 +436,8 @@ private:
     {
         if (i_ >= s_.size()) return false;
         lit.pos = i_;
+        lit.view = {};
+        lit.unescaped = false;
         const auto c = static_cast<unsigned char>(s_[i_]);
         if (c == '\'') {
             lit.kind = Literal::Kind::String;
