@@ -269,8 +269,7 @@ void Database::execute(std::string_view statementUtf8)
             continue;
         }
         if (!v) continue;
-        std::string& blob = scratch_;
-        if (auto err = encodeLiteral(f, *v, h.codePage, out, blob))
+        if (auto err = encodeLiteral(f, *v, h.codePage, out, scratch_))
             sqlError(v->pos, "table \"" + tn + "\", column \"" + cp1252ToUtf8(f.name) + "\" (" + fieldTypeText(f) + "): " + *err);
         if (f.type == FieldType::AutoIncrement) {
             const auto value = std::uint32_t(decodeInt(out, 4));
@@ -279,7 +278,7 @@ void Database::execute(std::string_view statementUtf8)
                 autoChanged = true;
             }
         }
-        if (f.isBlob()) blobs.push_back({int(i), std::move(blob)});
+        if (f.isBlob()) blobs.push_back({int(i), std::move(scratch_)});
     }
     const auto result = t.append(record, blobs, autoChanged ? std::optional(nextAuto) : std::nullopt);
     if (result == Table::Result::Duplicate) {

@@ -146,36 +146,38 @@ std::optional<Moment> parseMoment(std::string_view s)
     return m;
 }
 
+// Up to 15 digits with a point and no exponent, as amounts are mostly written: the digits
+// and the power of ten are both exact doubles, so their one division is the nearest
+// double, the same that from_chars finds. Empty for any other text.
+std::optional<double> shortDecimal(std::string_view s)
+{
+    static constexpr double kPowers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    const bool negative = !s.empty() && s[0] == '-';
+    std::int64_t digits = 0;
+    int count = 0, decimals = -1;
+    std::size_t i = negative;
+    for (; i < s.size() && count <= 15; ++i) {
+        const char c = s[i];
+        if (c >= '0' && c <= '9') {
+            digits = digits * 10 + (c - '0');
+            ++count;
+            if (decimals >= 0) ++decimals;
+        } else if (c == '.' && decimals < 0) {
+            decimals = 0;
+        } else {
+            break;
+        }
+    }
+    if (i != s.size() || count == 0 || count > 15) return std::nullopt;
+    const double d = double(digits) / kPowers[std::max(decimals, 0)];
+    return negative ? -d : d;
+}
+
 // The nearest double of decimal text (as numericText accepts); empty when out of range.
 std::optional<double> parseDouble(std::string_view s)
 {
     if (!s.empty() && s[0] == '+') s.remove_prefix(1);
-    // Up to 15 digits with a point and no exponent, as amounts are mostly written: the
-    // digits and the power of ten are both exact doubles, so their one division is the
-    // nearest double, the same that from_chars finds.
-    {
-        static constexpr double kPowers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
-        const bool negative = !s.empty() && s[0] == '-';
-        std::int64_t digits = 0;
-        int count = 0, decimals = -1;
-        std::size_t i = negative;
-        for (; i < s.size() && count <= 15; ++i) {
-            const char c = s[i];
-            if (c >= '0' && c <= '9') {
-                digits = digits * 10 + (c - '0');
-                ++count;
-                if (decimals >= 0) ++decimals;
-            } else if (c == '.' && decimals < 0) {
-                decimals = 0;
-            } else {
-                break;
-            }
-        }
-        if (i == s.size() && count > 0 && count <= 15) {
-            const double d = double(digits) / kPowers[std::max(decimals, 0)];
-            return negative ? -d : d;
-        }
-    }
+    if (const auto d = shortDecimal(s)) return d;
     double d = 0;
     const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), d);
     if (ec == std::errc::result_out_of_range) {
@@ -400,15 +402,13 @@ std::optional<std::string> encodeLiteral(const Field& f, const sql::Literal& v, 
     case FieldType::Long:
     case FieldType::AutoIncrement: {
         const long long limit = f.type == FieldType::Short ? 32767 : 2147483647;
-        const std::string_view t = vt;
         if (plain) {
-            const long long value = plainValue;
-            if (value > limit || value < -limit) return shown() + " is out of range (-" + std::to_string(limit) + " to " + std::to_string(limit) + ")";
-            if (f.type == FieldType::AutoIncrement && value < 1) return shown() + " is not a positive number";
-            encodeInt(out, f.bytes(), value);
+            if (plainValue > limit || plainValue < -limit) return shown() + " is out of range (-" + std::to_string(limit) + " to " + std::to_string(limit) + ")";
+            if (f.type == FieldType::AutoIncrement && plainValue < 1) return shown() + " is not a positive number";
+            encodeInt(out, f.bytes(), plainValue);
             return std::nullopt;
         }
-        const double d = parseDouble(t).value_or(HUGE_VAL);
+        const double d = parseDouble(vt).value_or(HUGE_VAL);
         if (d != std::floor(d)) return shown() + " has a fraction, which a whole-number column cannot hold";
         if (std::fabs(d) > double(limit)) return shown() + " is out of range (-" + std::to_string(limit) + " to " + std::to_string(limit) + ")";
         if (f.type == FieldType::AutoIncrement && d < 1) return shown() + " is not a positive number";
