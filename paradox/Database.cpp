@@ -136,16 +136,22 @@ Table& Database::table(std::string_view nameUtf8)
 
 Table& Database::table(const sql::Name& n)
 {
-    if (auto it = byText_.find(n.text); it != byText_.end()) return *it->second;
+    if (auto it = byText_.find(n.text); it != byText_.end() && it->second->intact()) return *it->second;
     const std::string cp = checkTableName(n);
     const std::string key = foldCase(cp);
-    if (auto it = open_.find(key); it != open_.end()) return *it->second;
+    if (auto it = open_.find(key); it != open_.end()) {
+        if (it->second->intact()) return *it->second;
+        // A statement failed halfway through the table; it is read again from its files.
+        forget(cp);
+    }
     const auto path = findFamilyFile(folder_, n.text, ".DB");
     if (!path) sqlError(n.pos, tableRef(n) + " does not exist");
-    auto& slot = open_[key];
-    slot = Table::open(*path, guard_.get());
-    byText_.emplace(n.text, slot.get());
-    return *slot;
+    // Only a table that opened is kept: a damaged file fails again, the same way, next time.
+    std::unique_ptr<Table> opened = Table::open(*path, guard_.get());
+    Table& t = *opened;
+    open_.emplace(key, std::move(opened));
+    byText_.emplace(n.text, &t);
+    return t;
 }
 
 void Database::execute(std::string_view statementUtf8)

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <exception>
 #include <fcntl.h>
 #include <system_error>
 #include <thread>
@@ -232,6 +233,21 @@ std::unique_ptr<Table> Table::open(const fs::path& dbPath, CommitGuard* guard)
 
 Table::~Table() { unmapAll(); }
 
+class Table::StaleOnThrow {
+public:
+    explicit StaleOnThrow(Table& t) : table_(t) {}
+    ~StaleOnThrow()
+    {
+        if (std::uncaught_exceptions() > pending_) table_.stale_ = true;
+    }
+    StaleOnThrow(const StaleOnThrow&) = delete;
+    StaleOnThrow& operator=(const StaleOnThrow&) = delete;
+
+private:
+    Table& table_;
+    int pending_ = std::uncaught_exceptions();
+};
+
 void Table::unmapAll()
 {
     if (dbMap_) ::munmap(dbMap_, dbMapLen_);
@@ -248,6 +264,7 @@ void Table::unmapAll()
 
 void Table::load()
 {
+    stale_ = true;
     unmapAll();
     db_ = ::open(dbPath_.c_str(), O_RDONLY | O_CLOEXEC);
     if (db_ < 0) fail(dbPath_, "open");
@@ -304,6 +321,7 @@ void Table::load()
                      off_t(lastRef.count - 1) * h_.recordSize,
                  dbPath_);
     }
+    stale_ = false;
 }
 
 std::uint32_t Table::recordCount() const { return h_.numRecords; }
@@ -674,6 +692,8 @@ void Table::appendInPlace(const std::string& record, std::optional<std::uint32_t
 
 Table::Result Table::append(std::string& record, const std::vector<Blob>& blobs, std::optional<std::uint32_t> nextAutoInc)
 {
+    if (stale_) load();
+    const StaleOnThrow staleOnThrow(*this);
     beginWriting();
     // Another writer of the same file (another Database on the folder) moves the header
     // on; the shared mapping shows it, and the table is read again before writing.
@@ -829,6 +849,8 @@ void Table::rebuild(std::vector<std::string> records, Header h)
 
 Table::Result Table::makePrimary(int keyFields)
 {
+    if (stale_) load();
+    const StaleOnThrow staleOnThrow(*this);
     Header h = h_;
     h.fileType = kKeyedDb;
     h.keyFields = std::uint16_t(keyFields);

@@ -49,6 +49,9 @@ public:
     const std::filesystem::path& path() const { return dbPath_; }
     bool keyed() const { return h_.fileType == kKeyedDb && h_.keyFields > 0; }
     std::uint32_t recordCount() const;
+    // False after a load or a change failed halfway: what the object holds may no longer be
+    // what the files hold, and it must be opened again.
+    bool intact() const { return !stale_; }
 
     // `record` holds every field encoded, blob fields zero; `blobs` their contents.
     // `nextAutoInc`, when given, becomes the header's next auto-increment value in the same
@@ -73,6 +76,8 @@ private:
         std::uint16_t lastBlock;
         int entriesInLast;
     };
+    // Marks the table stale when the scope is left by an exception.
+    class StaleOnThrow;
     Table() = default;
     void load();
     void beginWriting();
@@ -116,6 +121,7 @@ private:
     std::uint64_t mbSize_ = 0;
     std::vector<unsigned char> newBlock_;  // reused buffer of a block being added
     bool writing_ = false;
+    bool stale_ = true;
 };
 
 }  // namespace paradox
