@@ -228,8 +228,12 @@ void Database::execute(std::string_view statementUtf8)
         if (keyLen > h.blockSize() / 3)
             sqlError(ci->columns.front().pos, "table \"" + tn + "\": a key of " + std::to_string(keyLen) + " bytes is larger than a third of the " +
                                                   std::to_string(h.blockSize()) + "-byte block");
-        if (t.makePrimary(int(ci->columns.size())) == Table::Result::Duplicate)
+        const auto made = t.makePrimary(int(ci->columns.size()));
+        if (made == Table::Result::Duplicate)
             sqlError(ci->columns.front().pos, "table \"" + tn + "\" holds rows with the same key, so the primary index cannot be created");
+        if (made == Table::Result::Full)
+            sqlError(ci->columns.front().pos, "table \"" + tn + "\" holds more rows than a primary index can number: a keyed Paradox table holds at most " +
+                                                  std::to_string(kMaxIndexedBlocks) + " blocks of " + std::to_string(kLargestBlockCode * 1024) + " bytes");
         return;
     }
 
@@ -293,7 +297,8 @@ void Database::execute(std::string_view statementUtf8)
                                                 " in column \"" + cp1252ToUtf8(h.fields[0].name) + "\" already exists (duplicate key)");
     }
     if (result == Table::Result::Full)
-        sqlError(in.valuesPos, "table \"" + tn + "\" is full: a Paradox table holds at most 65535 blocks of " + std::to_string(h.blockSize()) + " bytes");
+        sqlError(in.valuesPos, "table \"" + tn + "\" is full: a " + (h.keyed() ? "keyed " : "") + "Paradox table holds at most " +
+                                   std::to_string(h.maxBlocks()) + " blocks of " + std::to_string(h.blockSize()) + " bytes");
 }
 
 }  // namespace paradox

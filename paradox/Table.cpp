@@ -524,7 +524,7 @@ bool Table::pxPrepareEntry()
     if (pxLevels_[0].entriesInLast < per) return true;
     if (pxLevels_.size() < 2 || pxLevels_[1].entriesInLast >= per) return false;
     const int fileBlocks = getLe16(pxMap_ + hdr::FileBlocks);
-    if (fileBlocks >= kMaxBlocks) return false;
+    if (fileBlocks >= kMaxIndexedBlocks) return false;
     const int headerSize = getLe16(pxMap_ + hdr::HeaderSize);
     if (::ftruncate(px_, off_t(headerSize) + off_t(fileBlocks + 1) * h_.blockSize()) != 0) fail(dbPath_, "extend the index of");
     return true;
@@ -717,18 +717,14 @@ Table::Result Table::append(std::string& record, const std::vector<Blob>& blobs,
             return std::memcmp(a.data(), b.data(), keyLen) < 0;
         });
         records.insert(at, record);
-        auto fits = [&](const Header& h) {
-            return (records.size() + h.recordsPerBlock() - 1) / h.recordsPerBlock() <= std::size_t(kMaxBlocks);
-        };
-        Header h = h_;
-        if (!fits(h) && h.blockCode < kLargestBlockCode) h = raisedToLargestBlocks(h);
-        if (!fits(h)) return Result::Full;
-        if (nextAutoInc) h.autoInc = *nextAutoInc;
-        rebuild(std::move(records), h);
+        std::optional<Header> h = laidOutFor(h_, records.size());
+        if (!h) return Result::Full;
+        if (nextAutoInc) h->autoInc = *nextAutoInc;
+        rebuild(std::move(records), *h);
         return Result::Ok;
     }
     const bool newBlock = blocks_.empty() || blocks_.back().count >= h_.recordsPerBlock();
-    if (newBlock && h_.fileBlocks >= kMaxBlocks) {
+    if (newBlock && h_.fileBlocks >= h_.maxBlocks()) {
         if (h_.blockCode >= kLargestBlockCode) return Result::Full;
         growBlocks();
         return append(record, blobs, nextAutoInc);
@@ -739,13 +735,25 @@ Table::Result Table::append(std::string& record, const std::vector<Blob>& blobs,
     return Result::Ok;
 }
 
-// A table whose 65,535 blocks are all in use is raised, as Paradox raises a table's level
-// when it must, to level 7 with the largest block, so that it is rewritten once and not at
-// every doubling; the records and the blob file stay as they are.
+// A table whose blocks are all in use (65,535, or 32,767 when keyed) is raised, as Paradox
+// raises a table's level when it must, to level 7 with the largest block, so that it is
+// rewritten once and not at every doubling; the records and the blob file stay as they are.
 Header Table::raisedToLargestBlocks(Header h)
 {
     h.version = std::max(h.version, kVersion7);
     h.blockCode = kLargestBlockCode;
+    return h;
+}
+
+// The header `h` for `count` records in full blocks, raised to the largest blocks when its
+// own do not number enough; none when those do not either.
+std::optional<Header> Table::laidOutFor(Header h, std::size_t count)
+{
+    auto fits = [&](const Header& candidate) {
+        return (count + candidate.recordsPerBlock() - 1) / candidate.recordsPerBlock() <= std::size_t(candidate.maxBlocks());
+    };
+    if (!fits(h) && h.blockCode < kLargestBlockCode) h = raisedToLargestBlocks(h);
+    if (!fits(h)) return std::nullopt;
     return h;
 }
 
@@ -862,8 +870,10 @@ Table::Result Table::makePrimary(int keyFields)
     });
     for (std::size_t i = 1; i < records.size(); ++i)
         if (std::memcmp(records[i - 1].data(), records[i].data(), keyLen) == 0) return Result::Duplicate;
+    const std::optional<Header> laidOut = laidOutFor(h, records.size());
+    if (!laidOut) return Result::Full;
     beginWriting();
-    rebuild(std::move(records), h);
+    rebuild(std::move(records), *laidOut);
     return Result::Ok;
 }
 
