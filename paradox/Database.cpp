@@ -2,6 +2,7 @@
 
 #include "paradox/CommitGuard.h"
 #include "paradox/Encoding.h"
+#include "paradox/FolderLock.h"
 #include "paradox/Sql.h"
 #include "paradox/Table.h"
 #include "paradox/Values.h"
@@ -104,6 +105,13 @@ Database::Database(fs::path folder) : folder_(std::move(folder)), guard_(std::ma
 
 Database::~Database() = default;
 
+void Database::lockForWriting()
+{
+    if (lock_) return;
+    lock_ = std::make_unique<FolderLock>(folder_);
+    guard_->keepOpen(lock_->descriptor());
+}
+
 void Database::forget(const std::string& nameCp1252)
 {
     const auto it = open_.find(foldCase(nameCp1252));
@@ -159,6 +167,7 @@ void Database::execute(std::string_view statementUtf8)
     const Executing statement(statementUtf8);
     sql::Statement& st = parsed_;
     sql::parse(statementUtf8, st);
+    if (!lock_) lockForWriting();
 
     if (const auto* drop = std::get_if<sql::DropTable>(&st)) {
         const std::string cp = checkTableName(drop->table);

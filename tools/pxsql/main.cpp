@@ -91,6 +91,8 @@ int main(int argc, char** argv)
         for (const auto& st : pxsql::splitScript(script)) {
             try {
                 db.execute(st.text);
+            } catch (const paradox::FolderInUseError&) {
+                throw;   // every further statement would meet the other writer too
             } catch (const paradox::Error& e) {
                 ++rejected;
                 std::cerr << "line " << st.line << ": " << e.what() << '\n';
