@@ -1,5 +1,6 @@
 #include "db/Paradox.h"
 
+#include "db/OdbcConnectionString.h"
 #include "platform/FileSystem.h"
 #include "report/ErrorReport.h"
 #include "report/ErrorTrap.h"
@@ -155,8 +156,12 @@ void ListParadoxTables(const std::string& folder, platform::ListBox& list, repor
 
 std::string BuildParadoxConnectionString(const std::string& folder)
 {
-    return "Driver={Microsoft Paradox Driver (*.db )};DriverID=538;Fil=Paradox 5.X;DefaultDir=" + folder
-        + "\\;Dbq=" + folder + "\\;CollatingSequence=ASCII;";
+    // A folder the reader would cut short (at a ';') or trim (blanks after '=') goes in braces,
+    // or the statements would run in another folder than the one the run tested and listed.
+    const std::string value = folder + "\\";
+    const std::string quoted = value.front() == ' ' ? db::bracedConnectionValue(value) : db::connectionValue(value);
+    return "Driver={Microsoft Paradox Driver (*.db )};DriverID=538;Fil=Paradox 5.X;DefaultDir=" + quoted
+        + ";Dbq=" + quoted + ";CollatingSequence=ASCII;";
 }
 
 std::string SampleFolder()
