@@ -200,6 +200,32 @@ TEST_F(Sql, NamesThatWouldLeaveTheFolderAreRejected)
     EXPECT_FALSE(std::filesystem::exists(outside / "escape.DB"));
 }
 
+// A quote inside a quoted name is written twice, so any name reads as one name; a name the
+// engine cannot take is refused naming it whole, never as a parse error about what follows.
+TEST_F(Sql, NamesHoldingQuotesStayOneNameAndAreNamedWhenRefused)
+{
+    const std::vector<std::pair<std::string, std::string>> refused{
+        {R"(CREATE TABLE "quote""d" ("A" INT))", R"(SQL error at position 20: the table name "quote"d" holds '"', which a table name cannot hold)"},
+        {R"(CREATE TABLE "quote"d" ("A" INT))", R"(SQL error at position 14: the name "quote"d" holds a " that is not written twice)"},
+        {R"(DROP TABLE [a]]b])", "SQL error at position 14: the table name \"a]b\" holds ']', which a table name cannot hold"},
+        {R"(INSERT INTO "T""x" VALUES (1))", R"(SQL error at position 15: the table name "T"x" holds '"', which a table name cannot hold)"},
+        {R"(CREATE TABLE "H" ("SBSID" INT, "a" INT); DROP TABLE "CUSTOMER"; CREATE TABLE "z" ("b" INT))",
+         "SQL error at position 42: unexpected 'DROP' after the end of the statement"},
+    };
+    for (const auto& [statement, text] : refused) EXPECT_EQ(rejection(*db, statement), text) << statement;
+
+    db->execute(R"(CREATE TABLE "H" ("SBSID" INT, "x""); DROP TABLE ""CU" INT, `b``c` TEXT, [d]]] INT))");
+    db->execute(R"(INSERT INTO "H" ("x""); DROP TABLE ""CU", "SBSID") VALUES (7, 1))");
+    db->execute(R"(INSERT INTO "H" VALUES (2, 8, 'x', 9))");
+    const Header& h = db->table("H").header();
+    ASSERT_EQ(h.fields.size(), 4u);
+    EXPECT_EQ(h.fields[1].name, R"(x"); DROP TABLE "CU)");
+    EXPECT_EQ(h.fields[2].name, "b`c");
+    EXPECT_EQ(h.fields[3].name, "d]");
+    EXPECT_EQ(db->table("H").recordCount(), 2u);
+    EXPECT_EQ(db->tableNames(), std::vector<std::string>{"H"});
+}
+
 TEST_F(Sql, ErrorClassesKeepSqlAndFileFailuresApart)
 {
     try {
@@ -254,6 +280,9 @@ TEST(SqlParser, ShortcutForPlainInsertsReadsWhatTheFullParserReads)
              "INSERT INTO \"T\" (\"a\", \"b\") VALUES (1, 2)",
              "INSERT INTO [T] VALUES (1)",
              "INSERT INTO `T` VALUES (1)",
+             "INSERT INTO \"T\"\"x\" VALUES (1)",
+             "INSERT INTO \"T\"x\" VALUES (1)",
+             "INSERT INTO [T]]] VALUES (1)",
              "INSERT INTO \"T\" VALUES (1e5, 1E-3, .5, -.5)",
              "INSERT INTO \"T\" VALUES (5..)",
              "INSERT INTO \"T\" VALUES (1.2.3)",
