@@ -220,19 +220,4 @@ std::string cp1252ToUtf8(std::string_view bytes)
     return out;
 }
 
-std::string foldCase(std::string_view cp1252)
-{
-    std::string out(cp1252);
-    for (char& ch : out) {
-        const auto b = static_cast<unsigned char>(ch);
-        if ((b >= 'A' && b <= 'Z') || (b >= 0xC0 && b <= 0xDE && b != 0xD7))
-            ch = char(b + 0x20);
-        else if (b == 0x8A || b == 0x8C || b == 0x8E)
-            ch = char(b + 0x10);
-        else if (b == 0x9F)
-            ch = char(0xFF);
-    }
-    return out;
-}
-
 }  // namespace paradox

@@ -226,6 +226,39 @@ TEST_F(Sql, NamesHoldingQuotesStayOneNameAndAreNamedWhenRefused)
     EXPECT_EQ(db->tableNames(), std::vector<std::string>{"H"});
 }
 
+// Table names match as Windows matches file names, by Unicode case folding of the whole
+// character, never of the bytes that encode it.
+TEST_F(Sql, TableNamesMatchByCaseFoldingOfWholeCharacters)
+{
+    db->execute("CREATE TABLE \"\xC3\x84rger\" (\"A\" INT)");                 // Ärger
+    db->execute("CREATE INDEX \"x\" ON \"\xC3\xA4RGER\" (\"A\") WITH PRIMARY"); // äRGER
+    EXPECT_EQ(rejection(*db, "CREATE TABLE \"\xC3\xA4rger\" (\"A\" INT)"), "SQL error at position 14: table \"\xC3\xA4rger\" already exists");
+    ptest::writeFile(folder / "\xC5\xA1koda.db", ptest::readFile(folder / "\xC3\x84rger.DB"));   // škoda, made elsewhere
+    EXPECT_EQ(rejection(*db, "CREATE TABLE \"\xC5\xA0KODA\" (\"A\" INT)"), "SQL error at position 14: table \"\xC5\xA0KODA\" already exists");
+    db->execute("INSERT INTO \"\xC5\xA0koda\" VALUES (1)");
+    EXPECT_EQ(db->table("\xC3\x84RGER").recordCount(), 0u);
+    EXPECT_EQ(db->table("\xC5\xA0KODA").recordCount(), 1u);
+    // Ê and Ú differ only in a byte that 1252 folding would change: two tables, not one.
+    db->execute("CREATE TABLE \"\xC3\x8A\" (\"A\" INT)");
+    db->execute("CREATE TABLE \"\xC3\x9A\" (\"A\" INT)");
+    db->execute("DROP TABLE \"\xC3\xA4rger\"");
+    EXPECT_EQ(db->tableNames(), (std::vector<std::string>{"\xC3\x8A", "\xC3\x9A", "\xC5\xA1koda"}));
+    EXPECT_FALSE(std::filesystem::exists(folder / "\xC3\x84rger.PX"));
+}
+
+// Device names are refused in every spelling Windows keeps for a device.
+TEST_F(Sql, DeviceNamesAreRefusedInEverySpelling)
+{
+    for (const std::string name : {"CON", "prn", "Aux", "nul", "COM1", "com9", "LPT1", "lpt0", "COM\xC2\xB9", "lpt\xC2\xB2", "Com\xC2\xB3"}) {
+        EXPECT_EQ(rejection(*db, "CREATE TABLE \"" + name + "\" (\"A\" INT)"),
+                  "SQL error at position 14: the table name \"" + name + "\" is a reserved device name") << name;
+    }
+    EXPECT_TRUE(db->tableNames().empty());
+    for (const std::string name : {"COM10", "LPT", "CONSOLE", "Nulls", "COM\xC2\xBC"}) {
+        EXPECT_EQ(rejection(*db, "CREATE TABLE \"" + name + "\" (\"A\" INT)"), "accepted") << name;
+    }
+}
+
 TEST_F(Sql, ErrorClassesKeepSqlAndFileFailuresApart)
 {
     try {
