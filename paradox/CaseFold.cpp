@@ -1,5 +1,7 @@
 #include "paradox/CaseFold.h"
 
+#include "paradox/Encoding.h"
+
 #include <algorithm>
 #include <array>
 #include <cstdint>
@@ -253,25 +255,6 @@ char32_t decode(std::string_view s, std::size_t i, std::size_t& length)
     return c;
 }
 
-void encode(std::string& out, char32_t c)
-{
-    if (c < 0x80) {
-        out += char(c);
-    } else if (c < 0x800) {
-        out += char(0xC0 | (c >> 6));
-        out += char(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += char(0xE0 | (c >> 12));
-        out += char(0x80 | ((c >> 6) & 0x3F));
-        out += char(0x80 | (c & 0x3F));
-    } else {
-        out += char(0xF0 | (c >> 18));
-        out += char(0x80 | ((c >> 12) & 0x3F));
-        out += char(0x80 | ((c >> 6) & 0x3F));
-        out += char(0x80 | (c & 0x3F));
-    }
-}
-
 }  // namespace
 
 std::string foldCase(std::string_view utf8)
@@ -292,7 +275,7 @@ std::string foldCase(std::string_view utf8)
             ++i;
             continue;
         }
-        encode(out, foldCodePoint(c));
+        appendUtf8(out, foldCodePoint(c));
         i += length;
     }
     return out;

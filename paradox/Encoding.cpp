@@ -161,6 +161,8 @@ char32_t codePoint(unsigned char b)
     return b >= 0x80 && b < 0xA0 ? kHigh[b - 0x80] : char32_t(b);
 }
 
+}  // namespace
+
 void appendUtf8(std::string& out, char32_t c)
 {
     if (c < 0x80) {
@@ -168,13 +170,17 @@ void appendUtf8(std::string& out, char32_t c)
     } else if (c < 0x800) {
         out += char(0xC0 | (c >> 6));
         out += char(0x80 | (c & 0x3F));
-    } else {
+    } else if (c < 0x10000) {
         out += char(0xE0 | (c >> 12));
+        out += char(0x80 | ((c >> 6) & 0x3F));
+        out += char(0x80 | (c & 0x3F));
+    } else {
+        out += char(0xF0 | (c >> 18));
+        out += char(0x80 | ((c >> 12) & 0x3F));
         out += char(0x80 | ((c >> 6) & 0x3F));
         out += char(0x80 | (c & 0x3F));
     }
 }
-}  // namespace
 
 std::optional<std::size_t> utf8ToCp1252(std::string_view s, std::string& out)
 {
