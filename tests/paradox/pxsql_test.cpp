@@ -77,6 +77,7 @@ TEST(Pxsql, StatementsInsideValuesAndNamesStayData)
         "CREATE TABLE CUSTOMER (N INT);\n"
         "INSERT INTO T VALUES (1, 'x\nDROP TABLE \"CUSTOMER\";\ninsert into T values (9, ''y'')\n');\n"
         "INSERT INTO \"T\" (A, \"B\nDROP TABLE CUSTOMER;\n\") VALUES (2, 'z');\n"
+        "INSERT INTO [T] (A, [B]];DROP TABLE CUSTOMER;]) VALUES (3, 'q');\n"
         "INSERT INTO T VALUES (3, 'oops);\n"
         "DROP TABLE CUSTOMER;\n"
         "insert into T values (4, 5)\n";
@@ -84,7 +85,8 @@ TEST(Pxsql, StatementsInsideValuesAndNamesStayData)
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out,
               "line 7: SQL error at position 21: table \"T\" has no column \"B\nDROP TABLE CUSTOMER;\n\"\n"
-              "line 10: SQL error at position 26: the string that starts here has no closing quote\n");
+              "line 10: SQL error at position 21: table \"T\" has no column \"B];DROP TABLE CUSTOMER;\"\n"
+              "line 11: SQL error at position 26: the string that starts here has no closing quote\n");
     EXPECT_EQ(ptest::run({PXSQL, folder.string(), "--dump", "T"}).out,
               "A,B\n1,\"x\nDROP TABLE \"\"CUSTOMER\"\";\ninsert into T values (9, 'y')\n\"\n");
     EXPECT_EQ(ptest::run({PXSQL, folder.string(), "--dump", "CUSTOMER"}).status, 0);

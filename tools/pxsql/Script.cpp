@@ -50,22 +50,23 @@ void ScriptReader::take(char c)
     if (current_.text.size() > max_)
         throw ScriptError("line " + std::to_string(current_.line) + ": the statement that begins here is longer than " +
                           std::to_string(max_) + " bytes; the rest of the script is not read");
-    if (inString_) {
-        if (c == '\'') inString_ = false;
-    } else if (inName_) {
-        if (c == nameClose_) inName_ = false;
-    } else if (c == '\'') {
-        inString_ = true;
-    } else if (c == '"' || c == '`' || c == '[') {
-        inName_ = true;
-        nameClose_ = c == '[' ? ']' : c;
+    if (closeSeen_) {
+        // The quote before ends the literal or name unless this one doubles it.
+        closeSeen_ = false;
+        if (c == close_) return;
+        close_ = 0;
+    }
+    if (close_) {
+        if (c == close_) closeSeen_ = true;
+    } else if (c == '\'' || c == '"' || c == '`' || c == '[') {
+        close_ = c == '[' ? ']' : c;
     } else if (c == ';') {
         emit(current_.text.size());
         return;
     }
     if (c == '\n') {
         ++line_;
-        if (!inString_ && !inName_) {
+        if (!close_) {
             lineStartPending_ = true;
             lineStart_ = current_.text.size();
             lineStartLine_ = line_;
@@ -96,6 +97,8 @@ void ScriptReader::emit(std::size_t length)
     sink_(current_);
     current_.text.clear();
     started_ = false;
+    close_ = 0;
+    closeSeen_ = false;
     lineStartPending_ = false;
 }
 

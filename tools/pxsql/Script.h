@@ -49,9 +49,8 @@ private:
     std::size_t max_;
     ScriptStatement current_;
     bool started_ = false;       // current_ holds more than blanks
-    bool inString_ = false;
-    bool inName_ = false;
-    char nameClose_ = 0;
+    char close_ = 0;             // the quote that ends the open literal or name; 0 outside
+    bool closeSeen_ = false;     // it was just read: the next character tells whether it doubles
     std::size_t line_ = 1;
     // A line that began outside a literal while a statement was open: where it begins in
     // current_.text, and its first word so far, to see whether it starts a statement.
