@@ -29,9 +29,14 @@ std::string withoutLast(const std::string& text)
     return text.empty() ? text : text.substr(0, text.size() - 1);
 }
 
+// One character to one (ß stays ß, where the full mapping makes SS), so that an entry folds to
+// the same text as the file name it comes from.
 std::string upperCase(const std::string& utf8)
 {
-    return QString::fromStdString(utf8).toUpper().toStdString();
+    std::u32string text = QString::fromStdString(utf8).toStdU32String();
+    for (char32_t& c : text)
+        c = QChar::toUpper(c);
+    return QString::fromStdU32String(text).toStdString();
 }
 
 // Every occurrence, left to right, without looking again at what the removal joins together.

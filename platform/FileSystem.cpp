@@ -1,5 +1,6 @@
 #include "platform/FileSystem.h"
 
+#include "paradox/CaseFold.h"
 #include "platform/Yield.h"
 #include "report/ErrorReport.h"
 #include "report/ErrorTrap.h"
@@ -61,10 +62,11 @@ struct DirCloser {
 };
 using DirHandle = std::unique_ptr<DIR, DirCloser>;
 
-// Case folding, so file names compare without regard to letter case.
+// Case folding as the engine does it, so that the folder's listing and the engine match the
+// same names.
 std::u32string folded(const std::string& utf8)
 {
-    return QString::fromStdString(utf8).toCaseFolded().toStdU32String();
+    return QString::fromStdString(paradox::foldCase(utf8)).toStdU32String();
 }
 
 // '*' matches any run of characters, '?' exactly one; a star backtracks to its last position.
