@@ -2,8 +2,9 @@
 // first write until it closes.
 //
 // The lock is the kernel's (flock, LockFileEx), so a writer that is killed never leaves it
-// behind; the file only carries it, and the process id of its holder for the message. A
-// name no Paradox program takes for a table or for its own lock files. Readers never take it.
+// behind; the file only carries it, and the process id of its holder for the message. Its
+// name is none that Paradox programs take for a table or for their own lock files. Readers
+// never take the lock.
 //
 // A commit guardian forked by the writer keeps the lock open, so that when the writer is
 // killed in the middle of a commit nobody writes the folder before the guardian has finished
