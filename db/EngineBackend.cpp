@@ -51,7 +51,13 @@ auto translated(F&& f)
 class EngineBackend final : public Backend {
 public:
     explicit EngineBackend(const std::filesystem::path& folder)
-        : database_(translated([&] { return std::make_unique<paradox::Database>(folder); }))
+        : database_(translated([&] {
+              // The connection is there to write: a second writer of the folder is refused
+              // here, before it changes anything.
+              auto database = std::make_unique<paradox::Database>(folder);
+              database->lockForWriting();
+              return database;
+          }))
     {
     }
 

@@ -49,21 +49,30 @@ struct CommitGuard::Journal {
 
 namespace {
 
-void closeAllBut(int keep, int limit)
+// Closes every descriptor but `keep` and `alsoKeep` (-1 for none).
+void closeAllBut(int keep, int alsoKeep, int limit)
 {
 #if defined(__linux__) && defined(SYS_close_range)
-    const bool below = keep == 0 || ::syscall(SYS_close_range, 0u, unsigned(keep - 1), 0u) == 0;
-    if (below && ::syscall(SYS_close_range, unsigned(keep + 1), ~0u, 0u) == 0) return;
+    const int kept[2] = {std::min(keep, alsoKeep), std::max(keep, alsoKeep)};
+    bool closed = true;
+    unsigned from = 0;
+    for (int k : kept) {
+        if (k < 0) continue;
+        if (unsigned(k) > from) closed = closed && ::syscall(SYS_close_range, from, unsigned(k - 1), 0u) == 0;
+        from = unsigned(k) + 1;
+    }
+    if (closed && ::syscall(SYS_close_range, from, ~0u, 0u) == 0) return;
 #endif
     for (int fd = 0; fd < limit; ++fd)
-        if (fd != keep) ::close(fd);
+        if (fd != keep && fd != alsoKeep) ::close(fd);
 }
 
 }  // namespace
 
 // The guardian: waits for the writer to go, then finishes its armed commit. A byte on the
-// socket means the Database closed normally, with nothing armed.
-void CommitGuard::guard(int socket, Journal* journal, int fdLimit, const sigset_t& mask)
+// socket means the Database closed normally, with nothing armed. The kept descriptor (the
+// folder's lock) stays open until the guardian ends.
+void CommitGuard::guard(int socket, int kept, Journal* journal, int fdLimit, const sigset_t& mask)
 {
     // Ctrl-C or a hang-up reaches the whole process group; the guardian outlives the writer.
     // Blocked since before the fork, so that one arriving meanwhile is dropped, not obeyed.
@@ -71,7 +80,7 @@ void CommitGuard::guard(int socket, Journal* journal, int fdLimit, const sigset_
     ignore.sa_handler = SIG_IGN;
     for (int sig : {SIGINT, SIGQUIT, SIGHUP, SIGTERM, SIGPIPE, SIGTSTP, SIGTTIN, SIGTTOU}) ::sigaction(sig, &ignore, nullptr);
     ::pthread_sigmask(SIG_SETMASK, &mask, nullptr);
-    closeAllBut(socket, fdLimit);
+    closeAllBut(socket, kept, fdLimit);
 #ifdef __linux__
     ::prctl(PR_SET_NAME, "paradox-guard");   // a second copy of the program in a process list says what it is
 #endif
@@ -129,7 +138,7 @@ void CommitGuard::start()
     ::sigfillset(&all);
     ::pthread_sigmask(SIG_BLOCK, &all, &mask);
     const pid_t pid = ::fork();
-    if (pid == 0) guard(ends[0], journal, fdLimit, mask);
+    if (pid == 0) guard(ends[0], kept_, journal, fdLimit, mask);
     ::pthread_sigmask(SIG_SETMASK, &mask, nullptr);
     ::close(ends[0]);
     if (pid < 0) {

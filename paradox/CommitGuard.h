@@ -86,6 +86,9 @@ public:
     // first write, so that it inherits no mapping of the tables it guards.
     void start();
     bool running() const { return guardian_ > 0; }
+    // A descriptor the guardian keeps open until it ends (the folder's writer lock); only a
+    // guardian started afterwards has it.
+    void keepOpen(int fd) { kept_ = fd; }
     // Publishes the commit to the guardian; false when it is made unguarded.
     bool arm(const Commit& commit);
     void disarm();
@@ -93,10 +96,11 @@ public:
 private:
     struct Journal;
 #if defined(__unix__) || defined(__APPLE__)
-    [[noreturn]] static void guard(int socket, Journal* journal, int fdLimit, const sigset_t& mask);
+    [[noreturn]] static void guard(int socket, int kept, Journal* journal, int fdLimit, const sigset_t& mask);
 #endif
     Journal* journal_ = nullptr;
     int socket_ = -1;
+    int kept_ = -1;
     long guardian_ = 0;     // process id
     bool tried_ = false;
 };

@@ -3,6 +3,7 @@
 #include "paradox/CaseFold.h"
 #include "paradox/CommitGuard.h"
 #include "paradox/Encoding.h"
+#include "paradox/FolderLock.h"
 #include "paradox/Sql.h"
 #include "paradox/Table.h"
 #include "paradox/Values.h"
@@ -98,6 +99,13 @@ Database::Database(fs::path folder) : folder_(std::move(folder)), guard_(std::ma
 
 Database::~Database() = default;
 
+void Database::lockForWriting()
+{
+    if (lock_) return;
+    lock_ = std::make_unique<FolderLock>(folder_);
+    guard_->keepOpen(lock_->descriptor());
+}
+
 void Database::forget(std::string_view nameUtf8)
 {
     const auto it = open_.find(foldCase(nameUtf8));
@@ -130,16 +138,22 @@ Table& Database::table(std::string_view nameUtf8)
 
 Table& Database::table(const sql::Name& n)
 {
-    if (auto it = byText_.find(n.text); it != byText_.end()) return *it->second;
+    if (auto it = byText_.find(n.text); it != byText_.end() && it->second->intact()) return *it->second;
     checkTableName(n);
     const std::string key = foldCase(n.text);
-    if (auto it = open_.find(key); it != open_.end()) return *it->second;
+    if (auto it = open_.find(key); it != open_.end()) {
+        if (it->second->intact()) return *it->second;
+        // A statement failed halfway through the table; it is read again from its files.
+        forget(n.text);
+    }
     const auto path = findFamilyFile(folder_, n.text, ".DB");
     if (!path) sqlError(n.pos, tableRef(n) + " does not exist");
-    auto& slot = open_[key];
-    slot = Table::open(*path, guard_.get());
-    byText_.emplace(n.text, slot.get());
-    return *slot;
+    // Only a table that opened is kept: a damaged file fails again, the same way, next time.
+    std::unique_ptr<Table> opened = Table::open(*path, guard_.get());
+    Table& t = *opened;
+    open_.emplace(key, std::move(opened));
+    byText_.emplace(n.text, &t);
+    return t;
 }
 
 void Database::execute(std::string_view statementUtf8)
@@ -147,6 +161,7 @@ void Database::execute(std::string_view statementUtf8)
     const Executing statement(statementUtf8);
     sql::Statement& st = parsed_;
     sql::parse(statementUtf8, st);
+    if (!lock_) lockForWriting();
 
     if (const auto* drop = std::get_if<sql::DropTable>(&st)) {
         checkTableName(drop->table);
@@ -216,8 +231,12 @@ void Database::execute(std::string_view statementUtf8)
         if (keyLen > h.blockSize() / 3)
             sqlError(ci->columns.front().pos, "table \"" + tn + "\": a key of " + std::to_string(keyLen) + " bytes is larger than a third of the " +
                                                   std::to_string(h.blockSize()) + "-byte block");
-        if (t.makePrimary(int(ci->columns.size())) == Table::Result::Duplicate)
+        const auto made = t.makePrimary(int(ci->columns.size()));
+        if (made == Table::Result::Duplicate)
             sqlError(ci->columns.front().pos, "table \"" + tn + "\" holds rows with the same key, so the primary index cannot be created");
+        if (made == Table::Result::Full)
+            sqlError(ci->columns.front().pos, "table \"" + tn + "\" holds more rows than a primary index can number: a keyed Paradox table holds at most " +
+                                                  std::to_string(kMaxIndexedBlocks) + " blocks of " + std::to_string(kLargestBlockCode * 1024) + " bytes");
         return;
     }
 
@@ -281,7 +300,8 @@ void Database::execute(std::string_view statementUtf8)
                                                 " in column \"" + cp1252ToUtf8(h.fields[0].name) + "\" already exists (duplicate key)");
     }
     if (result == Table::Result::Full)
-        sqlError(in.valuesPos, "table \"" + tn + "\" is full: a Paradox table holds at most 65535 blocks of " + std::to_string(h.blockSize()) + " bytes");
+        sqlError(in.valuesPos, "table \"" + tn + "\" is full: a " + (h.keyed() ? "keyed " : "") + "Paradox table holds at most " +
+                                   std::to_string(h.maxBlocks()) + " blocks of " + std::to_string(h.blockSize()) + " bytes");
 }
 
 }  // namespace paradox

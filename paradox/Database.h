@@ -32,8 +32,15 @@ public:
     using Error::Error;
 };
 
+// Another program writes the folder; the text names the folder.
+class FolderInUseError : public FileError {
+public:
+    using FileError::FileError;
+};
+
 class Table;
 class CommitGuard;
+class FolderLock;
 
 class Database {
 public:
@@ -42,8 +49,13 @@ public:
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;
 
-    // One statement in UTF-8, optionally ending in ';'.
+    // One statement in UTF-8, optionally ending in ';'. The first statement takes the
+    // folder's writer lock.
     void execute(std::string_view statementUtf8);
+
+    // Takes the folder's writer lock now, held until the Database closes; FolderInUseError
+    // when another writer holds it. Reading tables needs no lock.
+    void lockForWriting();
 
     // The tables of the folder, as their file names spell them, without extension.
     std::vector<std::string> tableNames() const;
@@ -58,6 +70,7 @@ private:
     void forget(std::string_view nameUtf8);
 
     std::filesystem::path folder_;
+    std::unique_ptr<FolderLock> lock_;                         // released after the guardian ended
     std::unique_ptr<CommitGuard> guard_;                       // finishes the commits of the tables below
     std::map<std::string, std::unique_ptr<Table>> open_;       // by case-folded name
     std::map<std::string, Table*, std::less<>> byText_;        // by the name as written

@@ -108,6 +108,9 @@ constexpr int kBlockHeader = 6;
 constexpr int kMaxFields = 255;
 constexpr int kMaxKeyFields = 16;
 constexpr int kMaxBlocks = 65535;
+// A primary index names data blocks (and its own) by Short values, which end at 32,767: the
+// pattern of 32,768 is the NULL one. A keyed table numbers no more blocks than that.
+constexpr int kMaxIndexedBlocks = 32767;
 constexpr std::uint8_t kLargestBlockCode = 32;   // 32 KB, level 7 only
 constexpr int kMbUnit = 4096;
 constexpr std::uint16_t kCodePage1252 = 1252;
@@ -136,6 +139,8 @@ struct Header {
     int blockSize() const { return blockCode * 1024; }
     int recordsPerBlock() const { return (blockSize() - kBlockHeader) / recordSize; }
     int keyLength() const;
+    bool keyed() const { return fileType == kKeyedDb && keyFields > 0; }
+    int maxBlocks() const { return keyed() ? kMaxIndexedBlocks : kMaxBlocks; }
     int nameFieldLength() const { return version >= kVersion7 ? 261 : 79; }
 };
 

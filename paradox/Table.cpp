@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <exception>
 #include <fcntl.h>
 #include <system_error>
 #include <thread>
@@ -231,6 +232,21 @@ std::unique_ptr<Table> Table::open(const fs::path& dbPath, CommitGuard* guard)
 
 Table::~Table() { unmapAll(); }
 
+class Table::StaleOnThrow {
+public:
+    explicit StaleOnThrow(Table& t) : table_(t) {}
+    ~StaleOnThrow()
+    {
+        if (std::uncaught_exceptions() > pending_) table_.stale_ = true;
+    }
+    StaleOnThrow(const StaleOnThrow&) = delete;
+    StaleOnThrow& operator=(const StaleOnThrow&) = delete;
+
+private:
+    Table& table_;
+    int pending_ = std::uncaught_exceptions();
+};
+
 void Table::unmapAll()
 {
     if (dbMap_) ::munmap(dbMap_, dbMapLen_);
@@ -247,6 +263,7 @@ void Table::unmapAll()
 
 void Table::load()
 {
+    stale_ = true;
     unmapAll();
     db_ = ::open(dbPath_.c_str(), O_RDONLY | O_CLOEXEC);
     if (db_ < 0) fail(dbPath_, "open");
@@ -303,6 +320,7 @@ void Table::load()
                      off_t(lastRef.count - 1) * h_.recordSize,
                  dbPath_);
     }
+    stale_ = false;
 }
 
 std::uint32_t Table::recordCount() const { return h_.numRecords; }
@@ -505,7 +523,7 @@ bool Table::pxPrepareEntry()
     if (pxLevels_[0].entriesInLast < per) return true;
     if (pxLevels_.size() < 2 || pxLevels_[1].entriesInLast >= per) return false;
     const int fileBlocks = getLe16(pxMap_ + hdr::FileBlocks);
-    if (fileBlocks >= kMaxBlocks) return false;
+    if (fileBlocks >= kMaxIndexedBlocks) return false;
     const int headerSize = getLe16(pxMap_ + hdr::HeaderSize);
     if (::ftruncate(px_, off_t(headerSize) + off_t(fileBlocks + 1) * h_.blockSize()) != 0) fail(dbPath_, "extend the index of");
     return true;
@@ -673,6 +691,8 @@ void Table::appendInPlace(const std::string& record, std::optional<std::uint32_t
 
 Table::Result Table::append(std::string& record, const std::vector<Blob>& blobs, std::optional<std::uint32_t> nextAutoInc)
 {
+    if (stale_) load();
+    const StaleOnThrow staleOnThrow(*this);
     beginWriting();
     // Another writer of the same file (another Database on the folder) moves the header
     // on; the shared mapping shows it, and the table is read again before writing.
@@ -696,18 +716,14 @@ Table::Result Table::append(std::string& record, const std::vector<Blob>& blobs,
             return std::memcmp(a.data(), b.data(), keyLen) < 0;
         });
         records.insert(at, record);
-        auto fits = [&](const Header& h) {
-            return (records.size() + h.recordsPerBlock() - 1) / h.recordsPerBlock() <= std::size_t(kMaxBlocks);
-        };
-        Header h = h_;
-        if (!fits(h) && h.blockCode < kLargestBlockCode) h = raisedToLargestBlocks(h);
-        if (!fits(h)) return Result::Full;
-        if (nextAutoInc) h.autoInc = *nextAutoInc;
-        rebuild(std::move(records), h);
+        std::optional<Header> h = laidOutFor(h_, records.size());
+        if (!h) return Result::Full;
+        if (nextAutoInc) h->autoInc = *nextAutoInc;
+        rebuild(std::move(records), *h);
         return Result::Ok;
     }
     const bool newBlock = blocks_.empty() || blocks_.back().count >= h_.recordsPerBlock();
-    if (newBlock && h_.fileBlocks >= kMaxBlocks) {
+    if (newBlock && h_.fileBlocks >= h_.maxBlocks()) {
         if (h_.blockCode >= kLargestBlockCode) return Result::Full;
         growBlocks();
         return append(record, blobs, nextAutoInc);
@@ -718,13 +734,25 @@ Table::Result Table::append(std::string& record, const std::vector<Blob>& blobs,
     return Result::Ok;
 }
 
-// A table whose 65,535 blocks are all in use is raised, as Paradox raises a table's level
-// when it must, to level 7 with the largest block, so that it is rewritten once and not at
-// every doubling; the records and the blob file stay as they are.
+// A table whose blocks are all in use (65,535, or 32,767 when keyed) is raised, as Paradox
+// raises a table's level when it must, to level 7 with the largest block, so that it is
+// rewritten once and not at every doubling; the records and the blob file stay as they are.
 Header Table::raisedToLargestBlocks(Header h)
 {
     h.version = std::max(h.version, kVersion7);
     h.blockCode = kLargestBlockCode;
+    return h;
+}
+
+// The header `h` for `count` records in full blocks, raised to the largest blocks when its
+// own do not number enough; none when those do not either.
+std::optional<Header> Table::laidOutFor(Header h, std::size_t count)
+{
+    auto fits = [&](const Header& candidate) {
+        return (count + candidate.recordsPerBlock() - 1) / candidate.recordsPerBlock() <= std::size_t(candidate.maxBlocks());
+    };
+    if (!fits(h) && h.blockCode < kLargestBlockCode) h = raisedToLargestBlocks(h);
+    if (!fits(h)) return std::nullopt;
     return h;
 }
 
@@ -828,6 +856,8 @@ void Table::rebuild(std::vector<std::string> records, Header h)
 
 Table::Result Table::makePrimary(int keyFields)
 {
+    if (stale_) load();
+    const StaleOnThrow staleOnThrow(*this);
     Header h = h_;
     h.fileType = kKeyedDb;
     h.keyFields = std::uint16_t(keyFields);
@@ -839,8 +869,10 @@ Table::Result Table::makePrimary(int keyFields)
     });
     for (std::size_t i = 1; i < records.size(); ++i)
         if (std::memcmp(records[i - 1].data(), records[i].data(), keyLen) == 0) return Result::Duplicate;
+    const std::optional<Header> laidOut = laidOutFor(h, records.size());
+    if (!laidOut) return Result::Full;
     beginWriting();
-    rebuild(std::move(records), h);
+    rebuild(std::move(records), *laidOut);
     return Result::Ok;
 }
 

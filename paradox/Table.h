@@ -8,7 +8,7 @@
 // that each moment is consistent, so a commit is listed first in the CommitGuard's journal:
 // a process killed in the middle leaves the rest to the guardian. Structural rewrites
 // (CREATE, a new primary index, an insert below the last key, a new index level, the move
-// to 32 KB blocks of a table whose 65,535 blocks are in use) are written under a temporary
+// to 32 KB blocks of a table whose blocks are all in use) are written under a temporary
 // name and renamed into place, the index and the table as one commit.
 #pragma once
 
@@ -47,14 +47,18 @@ public:
 
     const Header& header() const { return h_; }
     const std::filesystem::path& path() const { return dbPath_; }
-    bool keyed() const { return h_.fileType == kKeyedDb && h_.keyFields > 0; }
+    bool keyed() const { return h_.keyed(); }
     std::uint32_t recordCount() const;
+    // False after a load or a change failed halfway: what the object holds may no longer be
+    // what the files hold, and it must be opened again.
+    bool intact() const { return !stale_; }
 
     // `record` holds every field encoded, blob fields zero; `blobs` their contents.
     // `nextAutoInc`, when given, becomes the header's next auto-increment value in the same
     // commit as the record.
     Result append(std::string& record, const std::vector<Blob>& blobs, std::optional<std::uint32_t> nextAutoInc = std::nullopt);
-    // Makes the first `keyFields` fields the primary key; Duplicate when two rows share a key.
+    // Makes the first `keyFields` fields the primary key; Duplicate when two rows share a key,
+    // Full when its index could not number the blocks the rows need.
     Result makePrimary(int keyFields);
 
     // Calls `fn` with every record in chain (= key) order.
@@ -73,6 +77,8 @@ private:
         std::uint16_t lastBlock;
         int entriesInLast;
     };
+    // Marks the table stale when the scope is left by an exception.
+    class StaleOnThrow;
     Table() = default;
     void load();
     void beginWriting();
@@ -83,6 +89,7 @@ private:
     void appendInPlace(const std::string& record, std::optional<std::uint32_t> nextAutoInc);
     void rebuild(std::vector<std::string> records, Header header);
     static Header raisedToLargestBlocks(Header header);
+    static std::optional<Header> laidOutFor(Header header, std::size_t records);
     void growBlocks();
     void replaceFiles(bool stagedPx);
     void writePx();
@@ -116,6 +123,7 @@ private:
     std::uint64_t mbSize_ = 0;
     std::vector<unsigned char> newBlock_;  // reused buffer of a block being added
     bool writing_ = false;
+    bool stale_ = true;
 };
 
 }  // namespace paradox

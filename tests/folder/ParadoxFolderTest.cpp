@@ -44,7 +44,7 @@ TEST(ParadoxFolder, TheFolderTestCountsTableFilesOfTheFolderItselfOnly)
 {
     const fs::path root = testsupport::freshFolder("hastables");
     testsupport::makeTree(root, {"onlytemp/~temp.db", "nested/sub/x.db", "upper/ORDERS.DB", "empty/",
-                                 "textonly/readme.txt", "dbfolder/folder.db/"});
+                                 "textonly/readme.txt", "dbfolder/folder.db/", "writing/.quillmere.lock"});
     const struct {
         std::string folder;
         bool tables;
@@ -57,6 +57,7 @@ TEST(ParadoxFolder, TheFolderTestCountsTableFilesOfTheFolderItselfOnly)
         {(root / "empty").string(), false},
         {(root / "textonly").string(), false},
         {(root / "dbfolder").string(), false},
+        {(root / "writing").string(), false},   // only the lock file of a writer
         {(root / "missing").string(), false},
     };
     for (const auto& c : cases)
@@ -67,7 +68,7 @@ TEST(ParadoxFolder, ExistingTablesComeFromEveryDepthInUpperCaseWithoutDb)
 {
     const fs::path root = testsupport::freshFolder("listtables");
     testsupport::makeTree(root, {"orders.db", "Lines.DB", "~temp.db", "a.db.backup.db", "notes.txt", "orders.px",
-                                 "2020/orders.db", "2020/q1/deep/stock.Db", "2020/q1/~lock.db", ".cache/hidden.db"});
+                                 "2020/orders.db", "2020/q1/deep/stock.Db", "2020/q1/~lock.db", ".cache/hidden.db", ".quillmere.lock"});
     fs::create_directory_symlink(root, root / "2020/q1/back-to-top");
 
     EXPECT_EQ(tablesOf(root.string()), (Names{"A.BACKUP", "LINES", "ORDERS", "HIDDEN", "ORDERS", "STOCK"}));

@@ -132,6 +132,8 @@ int main(int argc, char** argv)
         pxsql::ScriptReader reader([&](const pxsql::ScriptStatement& st) {
             try {
                 db.execute(st.text);
+            } catch (const paradox::FolderInUseError&) {
+                throw;   // every further statement would meet the other writer too
             } catch (const paradox::Error& e) {
                 ++rejected;
                 std::cerr << "line " << st.line << ": " << e.what() << '\n';
