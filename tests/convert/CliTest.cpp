@@ -78,18 +78,13 @@ std::map<std::string, std::string> snapshot(const fs::path& folder)
     return files;
 }
 
-// A database with one table Widgets whose every value Paradox takes.
-fs::path makeCleanDatabase(const std::string& fileName, int rows)
+// A database made by a SQLite script.
+fs::path makeDatabase(const std::string& fileName, const std::string& sql)
 {
     const fs::path file = testsupport::freshFolder("db-" + fileName) / fileName;
     sqlite3* db = nullptr;
     if (sqlite3_open(file.c_str(), &db) != SQLITE_OK)
         throw std::runtime_error("cannot create " + file.string());
-    const std::string sql =
-        "CREATE TABLE Widgets (WidgetID int NOT NULL PRIMARY KEY, Name nvarchar(40), Price money, Made datetime);"
-        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < " +
-        std::to_string(rows) +
-        ") INSERT INTO Widgets SELECT i, 'Widget ' || i, i * 1.25, '2021-08-31 14:05:00' FROM n;";
     char* error = nullptr;
     const int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error);
     const std::string why = error ? error : "";
@@ -98,6 +93,17 @@ fs::path makeCleanDatabase(const std::string& fileName, int rows)
     if (rc != SQLITE_OK)
         throw std::runtime_error("cannot fill " + file.string() + ": " + why);
     return file;
+}
+
+// A database with one table Widgets whose every value Paradox takes.
+fs::path makeCleanDatabase(const std::string& fileName, int rows)
+{
+    return makeDatabase(
+        fileName,
+        "CREATE TABLE Widgets (WidgetID int NOT NULL PRIMARY KEY, Name nvarchar(40), Price money, Made datetime);"
+        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < " +
+            std::to_string(rows) +
+            ") INSERT INTO Widgets SELECT i, 'Widget ' || i, i * 1.25, '2021-08-31 14:05:00' FROM n;");
 }
 
 fs::path samplesCopy(const std::string& name)
@@ -158,6 +164,35 @@ TEST_F(CliTest, RejectedStatementsExitOneWithTheirErrorReports)
     EXPECT_NE(run.err.find("error report(s); see above"), std::string::npos) << run.err;
     // The run goes on past the rejected rows: every table gets its summary.
     EXPECT_NE(run.out.find("Orders: "), std::string::npos) << run.out;
+}
+
+// What the summary adds to a table's line: the rows a server error left unread, and once per
+// column the values that lost fractions of a second.
+TEST_F(CliTest, SummaryNamesRowsNotReadAndDroppedFractions)
+{
+    const fs::path db = makeDatabase(
+        "CliPartial.sqlite",
+        "CREATE TABLE Broken (ID int NOT NULL PRIMARY KEY, N int);"
+        "INSERT INTO Broken VALUES (1, 1), (2, 2), (3, 'abc'), (4, 4);"
+        "CREATE TABLE Stamps (ID int NOT NULL PRIMARY KEY, Made datetime);"
+        "INSERT INTO Stamps VALUES (1, '2024-02-29 13:45:30.5'), (2, '2024-02-29 13:45:31.25'), (3, '2024-03-01');");
+    testsupport::DemoServer server({{"Partial", db}});
+    const fs::path folder = samplesCopy("partial");
+
+    const CliResult run = runCli(with(login(server, "Partial"), {"--folder", folder.string(), "--overwrite", "yes"}));
+
+    EXPECT_EQ(run.status, 1) << run.out << run.err;
+    EXPECT_NE(run.out.find("Broken: 2 rows written, 0 rejected, "), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("\nBroken: reading the source stopped after row 2 of 4, 2 rows not read: "),
+              std::string::npos)
+        << run.out;
+    EXPECT_NE(run.err.find("Application Error: Table Broken: reading stopped after row 2 of 4: "), std::string::npos)
+        << run.err;
+    EXPECT_NE(run.out.find("Stamps: 3 rows written, 0 rejected, "), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("\nStamps, column Made: 2 values lost their fraction of a second (dates and times are "
+                           "written to the whole second), the first 02/29/2024 13:45:30.5\n"),
+              std::string::npos)
+        << run.out;
 }
 
 TEST_F(CliTest, NothingDoneExitsTwoAndSaysWhy)
