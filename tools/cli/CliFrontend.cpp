@@ -163,7 +163,7 @@ std::string summaryLine(const convert::TableSummary& summary, bool toFile)
             line << "the source table could not be read";
         else
             line << "reading the source stopped after row " << summary.rowsRead;
-        if (summary.rowsRead > 0 && summary.sourceRows >= 0)
+        if (summary.rowsRead > 0 && summary.sourceRows >= summary.rowsRead)
             line << " of " << summary.sourceRows << ", " << summary.sourceRows - summary.rowsRead << " rows not read";
         line << ": " << summary.readError;
     }
