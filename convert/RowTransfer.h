@@ -3,9 +3,10 @@
 //
 // Values are written from the value itself, never reparsed from a text form, so no locale, two-digit
 // year or rounding changes data on the way: numbers with the shortest text that reads back as the
-// same number (exact decimals stay exact), date-time values in the date rule's fixed patterns,
-// apostrophes always doubled. Text stays text: only DATE and TIMESTAMP columns get the date rule,
-// only numeric columns the comma-to-period change.
+// same number of their own precision (exact decimals stay exact), date-time values in the date
+// rule's fixed patterns, apostrophes always doubled. Text stays text: only DATE and TIMESTAMP
+// columns get the date rule, only numeric columns the comma-to-period change. NaN and the
+// infinities, which no number literal names, are written quoted for the engine to refuse.
 
 #include "db/Ado.h"
 
