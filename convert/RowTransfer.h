@@ -48,7 +48,7 @@ struct DroppedFractions {
 
 class RowStatementBuilder {
 public:
-    RowStatementBuilder(std::string table, const std::string& numericPositions, const std::string& binaryPositions);
+    RowStatementBuilder(const std::string& table, const std::string& numericPositions, const std::string& binaryPositions);
 
     // Starts the statement of the row with this key value.
     void begin(std::int64_t rowNumber);
@@ -71,7 +71,7 @@ private:
     bool isDateColumn(std::size_t position, int adoType);
     void noteDroppedFraction(const db::Field& field, const db::DateTime& value);
 
-    std::string table_;
+    std::string quotedTable_;
     std::vector<std::size_t> numeric_;
     std::vector<std::size_t> binary_;
     std::string statement_;

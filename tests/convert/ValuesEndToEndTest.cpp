@@ -4,9 +4,9 @@
 // written as the placeholder). Rows the engine refuses (values beyond a column's range, text
 // outside code page 1252, decimals a double cannot hold) are the only ones missing, each with its
 // report.
-#include "../db/SqliteScript.h"
 #include "DemoServer.h"
 #include "RunFixture.h"
+#include "SqliteScript.h"
 #include "TestPaths.h"
 #include "convert/RowTransfer.h"
 #include "convert/TableDefinition.h"
