@@ -78,6 +78,7 @@ bool parseIsoDateTime(const std::string& text, db::DateTime& out)
 {
     const std::string t = trimmed(text);
     int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+    std::uint32_t nanosecond = 0;
     int consumed = 0;
     if (std::sscanf(t.c_str(), "%4d-%2d-%2d%n", &year, &month, &day, &consumed) != 3 || consumed != 10)
         return false;
@@ -88,10 +89,12 @@ bool parseIsoDateTime(const std::string& text, db::DateTime& out)
         const std::size_t rest = 10 + static_cast<std::size_t>(more);
         if (rest < t.size() && (t[rest] != '.' || t.find_first_not_of("0123456789", rest + 1) != std::string::npos))
             return false;
+        for (std::size_t i = rest + 1, scale = 100'000'000; i < t.size() && scale > 0; ++i, scale /= 10)
+            nanosecond += static_cast<std::uint32_t>(t[i] - '0') * static_cast<std::uint32_t>(scale);
     }
     if (month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 || second > 59)
         return false;
-    out = db::DateTime{year, month, day, hour, minute, second, 0};
+    out = db::DateTime{year, month, day, hour, minute, second, nanosecond};
     return true;
 }
 
@@ -115,7 +118,11 @@ std::string textForm(const db::Value& value, int adoType)
         std::string operator()(const db::Null&) const { return {}; }
         std::string operator()(bool b) const { return b ? "True" : "False"; }
         std::string operator()(std::int64_t n) const { return std::to_string(n); }
-        std::string operator()(double d) const { return NumberText(d); }
+        // A real column's value was widened to a double on the way; its own shortest text is shorter.
+        std::string operator()(double d) const
+        {
+            return adoType == db::adSingle ? SingleText(static_cast<float>(d)) : NumberText(d);
+        }
         std::string operator()(const db::Decimal& d) const { return DecimalText(d.text); }
         std::string operator()(const std::string& s) const { return s; }
         std::string operator()(const db::Bytes& b) const { return hexText(b); }
@@ -195,19 +202,34 @@ void AppendDateRuleText(std::string& out, const db::DateTime& value)
         out += " " + timeText(value);
 }
 
-std::string NumberText(double value)
+namespace {
+
+// The shortest text that reads back as the same value of its own precision: fixed from 1e-6 to
+// below 1e21, else with an exponent written "E".
+template <class Floating>
+std::string shortestText(Floating value)
 {
+    if (std::isnan(value))
+        return "NaN";
+    if (std::isinf(value))
+        return value < 0 ? "-Infinity" : "Infinity";
     if (value == 0)
         return "0";
     char buffer[400];
-    const double magnitude = std::fabs(value);
-    const bool fixed = magnitude >= 1e-6 && magnitude < 1e21;
+    const Floating magnitude = std::fabs(value);
+    const bool fixed = magnitude >= Floating(1e-6) && magnitude < Floating(1e21);
     const auto result = fixed ? std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed)
                               : std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific);
     std::string text(buffer, result.ptr);
     std::replace(text.begin(), text.end(), 'e', 'E');
     return text;
 }
+
+} // namespace
+
+std::string NumberText(double value) { return shortestText(value); }
+
+std::string SingleText(float value) { return shortestText(value); }
 
 std::string DecimalText(const std::string& decimal)
 {
@@ -340,6 +362,11 @@ void RowStatementBuilder::addValue(std::size_t position, const db::Field& field)
         return;
     }
     if (isNumeric(position)) {
+        if (const auto* d = std::get_if<double>(&value); d && !std::isfinite(*d)) {
+            // No number literal names these: quoted, so that the engine refuses the value by name.
+            appendQuoted(NumberText(*d));
+            return;
+        }
         if (const auto* b = std::get_if<bool>(&value))
             statement_ += *b ? '1' : '0';
         else if (const auto* n = std::get_if<std::int64_t>(&value))
@@ -366,6 +393,8 @@ void RowStatementBuilder::addValue(std::size_t position, const db::Field& field)
         if (const auto* s = std::get_if<std::string>(&value); !t && s && parseIsoDateTime(*s, parsed))
             t = &parsed;
         if (t) {
+            if (t->nanosecond != 0)
+                noteDroppedFraction(field, *t);
             // Digits and separators only: nothing to double.
             statement_ += '\'';
             AppendDateRuleText(statement_, *t);
@@ -377,7 +406,24 @@ void RowStatementBuilder::addValue(std::size_t position, const db::Field& field)
         appendQuoted(*s);
         return;
     }
+    if (const auto* t = std::get_if<db::DateTime>(&value); t && t->nanosecond != 0)
+        noteDroppedFraction(field, *t);
     appendQuoted(textForm(value, field.Type));
+}
+
+void RowStatementBuilder::noteDroppedFraction(const db::Field& field, const db::DateTime& value)
+{
+    auto column = std::find_if(droppedFractions_.begin(), droppedFractions_.end(),
+                               [&](const DroppedFractions& d) { return d.column == field.name; });
+    if (column == droppedFractions_.end()) {
+        std::string full = textForm(value, field.Type);
+        if (full.find(':') == std::string::npos)
+            full += " 00:00:00";
+        const std::string fraction = std::to_string(1'000'000'000 + value.nanosecond).substr(1);
+        full += "." + fraction.substr(0, fraction.find_last_not_of('0') + 1);
+        column = droppedFractions_.insert(droppedFractions_.end(), DroppedFractions{field.name, 0, full});
+    }
+    ++column->values;
 }
 
 const std::string& RowStatementBuilder::finish()

@@ -3,9 +3,10 @@
 //
 // Values are written from the value itself, never reparsed from a text form, so no locale, two-digit
 // year or rounding changes data on the way: numbers with the shortest text that reads back as the
-// same number (exact decimals stay exact), date-time values in the date rule's fixed patterns,
-// apostrophes always doubled. Text stays text: only DATE and TIMESTAMP columns get the date rule,
-// only numeric columns the comma-to-period change.
+// same number of their own precision (exact decimals stay exact), date-time values in the date
+// rule's fixed patterns, apostrophes always doubled. Text stays text: only DATE and TIMESTAMP
+// columns get the date rule, only numeric columns the comma-to-period change. NaN and the
+// infinities, which no number literal names, are written quoted for the engine to refuse.
 
 #include "db/Ado.h"
 
@@ -25,8 +26,11 @@ std::vector<std::size_t> ParsePositionList(const std::string& list, const std::s
 // 12/30/1899) always shows its time.
 std::string DateRuleText(const db::DateTime& value);
 void AppendDateRuleText(std::string& out, const db::DateTime& value);
-// The shortest text that reads back as the same double, with a period and no grouping.
+// The shortest text that reads back as the same double, with a period and no grouping; NaN,
+// Infinity and -Infinity for the values that are no number.
 std::string NumberText(double value);
+// The same for a single-precision value (a real column).
+std::string SingleText(float value);
 // An exact decimal without trailing fractional zeros ("12.5000" gives "12.5").
 std::string DecimalText(const std::string& decimal);
 void AppendDecimalText(std::string& out, std::string_view decimal);
@@ -34,6 +38,13 @@ void AppendDecimalText(std::string& out, std::string_view decimal);
 // The progress figure for the row counter (1 at the first row) of a table of rowCount rows:
 // (counter + 1) / (rowCount + 1) x 100; 0 while the row count is unknown.
 double RowProgress(std::int64_t rowCounter, std::int64_t rowCount);
+
+// A column whose values lost fractions of a second: the date rule writes whole seconds.
+struct DroppedFractions {
+    std::string column;
+    std::int64_t values = 0;  // values that lost a fraction
+    std::string firstValue;   // the first of them in full, "02/29/2024 13:45:30.123"
+};
 
 class RowStatementBuilder {
 public:
@@ -49,12 +60,16 @@ public:
     // All three for one row.
     std::string build(std::int64_t rowNumber, const std::vector<db::Field>& fields);
 
+    // The columns whose values lost fractions of a second so far, in the order first met.
+    const std::vector<DroppedFractions>& droppedFractions() const { return droppedFractions_; }
+
 private:
     bool isNumeric(std::size_t position) const;
     bool isBinary(std::size_t position) const;
     void appendNull();
     void appendQuoted(std::string_view text);
     bool isDateColumn(std::size_t position, int adoType);
+    void noteDroppedFraction(const db::Field& field, const db::DateTime& value);
 
     std::string quotedTable_;
     std::vector<std::size_t> numeric_;
@@ -62,6 +77,7 @@ private:
     std::string statement_;
     enum DateColumn : unsigned char { Unknown, No, Yes };
     std::vector<DateColumn> dateColumn_;
+    std::vector<DroppedFractions> droppedFractions_;
 };
 
 } // namespace convert

@@ -182,8 +182,11 @@ private:
         trap_(184, [&] {
             if (!source_)
                 throw db::Error("Object variable or With block variable not set");
-            source_->Open("SELECT * FROM [" + s_.List1.List(static_cast<int>(index)) + "]", existing(s_.mssql_conn),
-                          db::adOpenStatic, db::adLockOptimistic);
+            const std::string table = s_.List1.List(static_cast<int>(index));
+            readingSource([&] {
+                source_->Open("SELECT * FROM [" + table + "]", existing(s_.mssql_conn), db::adOpenStatic,
+                              db::adLockOptimistic);
+            });
         });
         // A source that could not be read is reported once at its opening; no empty copy is made.
         if (source_ && source_->isOpen()) {
@@ -242,7 +245,7 @@ private:
             return;
         std::int64_t rowCount = -1;
         std::int64_t rowCounter = 0;
-        trap_(360, [&] { rowCount = source_->RecordCount(); });
+        trap_(360, [&] { summary_.sourceRows = rowCount = source_->RecordCount(); });
         trap_(362, [&] { rowCounter = 0; });
         RowStatementBuilder builder(s_.tbl, numericPositions_, binaryPositions_);
         // A cursor that cannot move ends the table instead of repeating its last row forever.
@@ -268,11 +271,33 @@ private:
                 ++summary_.rowsRejected;
             moved = false;
             trap_(486, [&] {
-                source_->MoveNext();
+                summary_.rowsRead = rowCounter;
+                readingSource([&] { source_->MoveNext(); });
                 moved = true;
             });
             trap_(488, [&] { ++rowNumber_; });
         });
+        summary_.droppedFractions = builder.droppedFractions();
+    }
+
+    // Runs a step that reads the source. A failure there (a server error partway through a
+    // table) ends the table's rows: it is kept for the summary, and its report names the table
+    // and how far reading got.
+    template <class Read>
+    void readingSource(Read&& read)
+    {
+        try {
+            read();
+        } catch (const std::exception& failure) {
+            summary_.readError = failure.what();
+            std::string where = "Table " + s_.tbl + ": ";
+            if (summary_.rowsRead > 0)
+                where += "reading stopped after row " + std::to_string(summary_.rowsRead) +
+                         (summary_.sourceRows >= 0 ? " of " + std::to_string(summary_.sourceRows) : std::string()) + ": ";
+            else
+                where += "could not be read: ";
+            throw db::Error(where + failure.what());
+        }
     }
 
     RunState& s_;

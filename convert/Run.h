@@ -7,6 +7,7 @@
 // the command line implement.
 
 #include "convert/DatatypeRecord.h"
+#include "convert/RowTransfer.h"
 #include "db/Ado.h"
 #include "db/MSSQL.h"
 #include "platform/ListBox.h"
@@ -64,6 +65,10 @@ struct TableSummary {
     std::int64_t rowsRejected = 0;  // rows whose statement failed
     int statementsRejected = 0;     // every statement of the table that failed, inserts included
     double seconds = 0;
+    std::int64_t rowsRead = 0;      // rows taken from the source
+    std::int64_t sourceRows = -1;   // the source's row count before the first row; -1 when unknown
+    std::string readError;          // why the source could not be read to its end; empty when it was
+    std::vector<DroppedFractions> droppedFractions;
 };
 
 class RunProgress {

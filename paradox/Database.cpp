@@ -296,7 +296,7 @@ void Database::execute(std::string_view statementUtf8)
     const auto result = t.append(record, blobs, autoChanged ? std::optional(nextAuto) : std::nullopt);
     if (result == Table::Result::Duplicate) {
         const sql::Literal* v = byField[0];
-        sqlError(v ? v->pos : in.valuesPos, "table \"" + tn + "\": a row with the key " + (v ? (v->kind == sql::Literal::Kind::String ? "'" + std::string(v->text()) + "'" : std::string(v->text())) : std::string("NULL")) +
+        sqlError(v ? v->pos : in.valuesPos, "table \"" + tn + "\": a row with the key " + (v ? shownLiteral(*v) : std::string("NULL")) +
                                                 " in column \"" + cp1252ToUtf8(h.fields[0].name) + "\" already exists (duplicate key)");
     }
     if (result == Table::Result::Full)

@@ -7,6 +7,7 @@
 #include <array>
 #include <charconv>
 #include <cerrno>
+#include <cfloat>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -59,13 +60,50 @@ constexpr std::array kTypeRules{
     TypeRule{"BYTES", FieldType::Bytes, Sizing::Width},
 };
 
+// The code point at s[i] and its length in bytes; length 0 when no well-formed UTF-8
+// character begins there.
+std::pair<char32_t, std::size_t> codePointAt(std::string_view s, std::size_t i)
+{
+    const auto b = static_cast<unsigned char>(s[i]);
+    if (b < 0x80) return {b, 1};
+    const std::size_t length = b >= 0xF5 ? 0 : b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC2 ? 2 : 0;
+    if (length == 0 || i + length > s.size()) return {0, 0};
+    char32_t c = b & (0x7F >> length);
+    for (std::size_t k = 1; k < length; ++k) {
+        const auto cb = static_cast<unsigned char>(s[i + k]);
+        if ((cb & 0xC0) != 0x80) return {0, 0};
+        c = (c << 6) | (cb & 0x3F);
+    }
+    constexpr char32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (c < kSmallest[length] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return {0, 0};
+    return {c, length};
+}
+
+// A text value as a reason shows it: quoted, cut after 60 characters, with control characters
+// (C0, DEL, C1) and bytes that begin no UTF-8 character written as \xNN, so that a report shows
+// every character there is and a NUL cannot end it early.
 std::string shownText(std::string_view text)
 {
     constexpr std::size_t kShown = 60;
-    if (text.size() <= kShown) return "'" + std::string(text) + "'";
-    std::size_t cut = kShown;
-    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
-    return "'" + std::string(text.substr(0, cut)) + "...'";
+    std::string out = "'";
+    std::size_t characters = 0;
+    for (std::size_t i = 0; i < text.size(); ++characters) {
+        if (characters == kShown) {
+            out += "...";
+            break;
+        }
+        const auto [c, length] = codePointAt(text, i);
+        if (length != 0 && c >= 0x20 && (c < 0x7F || c > 0x9F)) {
+            out.append(text.substr(i, length));
+            i += length;
+            continue;
+        }
+        char escaped[8];
+        std::snprintf(escaped, sizeof escaped, "\\x%02x", length ? unsigned(c) : unsigned(static_cast<unsigned char>(text[i])));
+        out += escaped;
+        i += length ? length : 1;
+    }
+    return out + "'";
 }
 
 struct Moment {
@@ -210,6 +248,104 @@ bool numericText(std::string_view s)
     return i == s.size();
 }
 
+// A number as its significant digits, without leading and trailing zeros, and the power of
+// ten just above the first of them: 12.50 is {"125", 2}, 0.0012 is {"12", -2}, zero {"", 0}.
+struct Significand {
+    std::string digits;
+    long exponent = 0;
+    bool operator==(const Significand&) const = default;
+};
+
+// Of a text numericText accepts.
+Significand significand(std::string_view s)
+{
+    Significand n;
+    std::size_t i = s.empty() || (s[0] != '-' && s[0] != '+') ? 0 : 1;
+    long beforePoint = 0;
+    bool point = false;
+    for (; i < s.size() && s[i] != 'e' && s[i] != 'E'; ++i) {
+        if (s[i] == '.') {
+            point = true;
+        } else if (n.digits.empty() && s[i] == '0') {
+            if (point) --n.exponent;
+        } else {
+            n.digits += s[i];
+            if (!point) ++beforePoint;
+        }
+    }
+    long power = 0;
+    if (i < s.size()) {
+        const bool negative = s[i + 1] == '-';
+        // Beyond a million the number is far outside every column's range anyway.
+        for (std::size_t k = i + 1 + (s[i + 1] == '-' || s[i + 1] == '+'); k < s.size(); ++k)
+            power = std::min(power * 10 + (s[k] - '0'), 1'000'000L);
+        if (negative) power = -power;
+    }
+    while (!n.digits.empty() && n.digits.back() == '0') n.digits.pop_back();
+    n.exponent = n.digits.empty() ? 0 : n.exponent + beforePoint + power;
+    return n;
+}
+
+// The shortest text that reads back as the same double.
+std::string shortestText(double d)
+{
+    char buf[32];
+    return std::string(buf, std::to_chars(buf, buf + sizeof buf, d).ptr);
+}
+
+// Whether the double d, read back at the last significant digit of the decimal text it was
+// read from, gives that decimal again. Up to 15 significant digits every normal double does;
+// beyond them the double's exact value is rounded to as many digits as the text has.
+bool readsBackExactly(std::string_view text, double d)
+{
+    const Significand wanted = significand(text);
+    const std::size_t digits = wanted.digits.size();
+    if (digits <= 15 && (d == 0 ? digits == 0 : std::fabs(d) >= DBL_MIN)) return true;
+    if (digits == 0 || d == 0) return digits == 0 && d == 0;
+    // A double's exact decimal value has fewer than 800 significant digits.
+    if (digits > 800) return false;
+    if (significand(shortestText(d)) == wanted) return true;
+    std::string rounded(digits + 16, '\0');
+    rounded.resize(std::size_t(std::snprintf(rounded.data(), rounded.size(), "%.*e", int(digits - 1), d)));
+    return significand(rounded) == wanted;
+}
+
+// NaN and the infinities, as a double's text may name them.
+bool nonFiniteName(std::string_view s)
+{
+    if (!s.empty() && (s[0] == '-' || s[0] == '+')) s.remove_prefix(1);
+    std::string lower(s);
+    for (char& ch : lower) ch = char(std::tolower(static_cast<unsigned char>(ch)));
+    return lower == "nan" || lower == "inf" || lower == "infinity";
+}
+
+// The plain decimal text (no exponent) of a number for a BCD field of `decimals` decimals, or
+// the reason it does not fit: more digits before the point than the field has, or more
+// decimals than it keeps (rounding them away would change the value).
+std::optional<std::string> bcdPlainText(std::string_view text, int decimals, std::string& plain)
+{
+    const Significand n = significand(text);
+    const long whole = 32 - decimals;
+    if (n.exponent > whole) return " has more than " + std::to_string(whole) + " digits before the decimal point";
+    const long fraction = long(n.digits.size()) - n.exponent;
+    if (fraction > decimals)
+        return " has " + std::to_string(fraction) + " decimals, the column holds " + std::to_string(decimals);
+    plain.assign(text[0] == '-' && !n.digits.empty() ? "-" : "");
+    if (n.exponent <= 0) {
+        plain += "0.";
+        plain.append(std::size_t(-n.exponent), '0');
+        plain += n.digits;
+    } else if (std::size_t(n.exponent) < n.digits.size()) {
+        plain.append(n.digits, 0, std::size_t(n.exponent));
+        plain += '.';
+        plain.append(n.digits, std::size_t(n.exponent));
+    } else {
+        plain += n.digits;
+        plain.append(std::size_t(n.exponent) - n.digits.size(), '0');
+    }
+    return std::nullopt;
+}
+
 std::string pad2(int v)
 {
     char buf[8];
@@ -296,14 +432,27 @@ std::string fieldTypeText(const Field& f)
     }
 }
 
+std::string shownLiteral(const sql::Literal& value)
+{
+    switch (value.kind) {
+    case sql::Literal::Kind::String: return shownText(value.text());
+    case sql::Literal::Kind::Null: return "NULL";
+    default: return std::string(value.text());
+    }
+}
+
 std::optional<std::string> encodeLiteral(const Field& f, const sql::Literal& v, std::uint16_t codePage, unsigned char* out,
                                          std::string& blob)
 {
     using K = sql::Literal::Kind;
-    if (v.kind == K::Null) return std::nullopt;
+    if (v.kind == K::Null) {
+        // A NULL blob has no contents, whatever an earlier field of the row left in the room.
+        blob.clear();
+        return std::nullopt;
+    }
     const bool isText = v.kind == K::String;
     const std::string_view vt = v.text();
-    const auto shown = [&] { return isText ? shownText(vt) : std::string(vt); };
+    const auto shown = [&] { return shownLiteral(v); };
     auto textBytes = [&](std::string& bytes) -> std::optional<std::string> {
         if (auto bad = utf8ToCp1252(vt, bytes))
             return "character " + std::to_string(sql::characterPosition(vt, *bad)) + " of " + shown() + " is not in code page 1252";
@@ -396,7 +545,10 @@ std::optional<std::string> encodeLiteral(const Field& f, const sql::Literal& v, 
         plain = i == vt.size() && i > signs;
         if (plain && vt[0] == '-') plainValue = -plainValue;
     }
-    if (!plain && !numericText(vt)) return shown() + " is not a number";
+    if (!plain && !numericText(vt)) {
+        if (nonFiniteName(vt)) return shown() + " is not a finite number, which a " + std::string(typeName(f.type)) + " column cannot hold";
+        return shown() + " is not a number";
+    }
     switch (f.type) {
     case FieldType::Short:
     case FieldType::Long:
@@ -417,20 +569,22 @@ std::optional<std::string> encodeLiteral(const Field& f, const sql::Literal& v, 
     }
     case FieldType::Number:
     case FieldType::Money: {
+        // Up to 15 digits without an exponent, the usual amount, always reads back the same.
+        if (const auto d = shortDecimal(vt)) {
+            encodeDouble(out, *d);
+            return std::nullopt;
+        }
         const auto d = parseDouble(vt);
         if (!d) return shown() + " is out of range for a floating-point number";
+        if (!readsBackExactly(vt, *d))
+            return shown() + " has more digits than a " + std::string(typeName(f.type)) + " column holds exactly; it would read back as " + shortestText(*d);
         encodeDouble(out, *d);
         return std::nullopt;
     }
     case FieldType::Bcd: {
-        std::string text(vt);
-        if (text.find_first_of("eE") != std::string::npos) {
-            char buf[64];
-            std::snprintf(buf, sizeof buf, "%.*f", f.size, parseDouble(text).value_or(HUGE_VAL));
-            text = buf;
-        }
-        const auto b = encodeBcd(text, f.size);
-        if (!b) return shown() + " has more than " + std::to_string(32 - f.size) + " digits before the decimal point";
+        std::string& plainText = blob;
+        if (auto e = bcdPlainText(vt, f.size, plainText)) return shown() + *e;
+        const auto b = encodeBcd(plainText, f.size);
         std::memcpy(out, b->data(), b->size());
         return std::nullopt;
     }

@@ -27,6 +27,10 @@ FieldOrError fieldForType(const sql::ColumnDef& column);
 std::optional<std::string> encodeLiteral(const Field& field, const sql::Literal& value, std::uint16_t codePage,
                                          unsigned char* out, std::string& blob);
 
+// A value as a reason names it: text quoted, cut after 60 characters, control characters written
+// as \xNN; numbers as written; NULL.
+std::string shownLiteral(const sql::Literal& value);
+
 // The value of field `index` of a record as text (UTF-8): dates yyyy-mm-dd, times
 // hh:mm:ss, timestamps "yyyy-mm-dd hh:mm:ss", logicals true/false, blanks empty.
 std::string fieldText(const Table& table, int index, const unsigned char* record);

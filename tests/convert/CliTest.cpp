@@ -169,6 +169,35 @@ TEST_F(CliTest, RejectedStatementsExitOneWithTheirErrorReports)
     EXPECT_NE(run.out.find("Orders: "), std::string::npos) << run.out;
 }
 
+// What the summary adds to a table's line: the rows a server error left unread, and once per
+// column the values that lost fractions of a second.
+TEST_F(CliTest, SummaryNamesRowsNotReadAndDroppedFractions)
+{
+    const fs::path db = makeDatabase(
+        "CliPartial.sqlite",
+        "CREATE TABLE Broken (ID int NOT NULL PRIMARY KEY, N int);"
+        "INSERT INTO Broken VALUES (1, 1), (2, 2), (3, 'abc'), (4, 4);"
+        "CREATE TABLE Stamps (ID int NOT NULL PRIMARY KEY, Made datetime);"
+        "INSERT INTO Stamps VALUES (1, '2024-02-29 13:45:30.5'), (2, '2024-02-29 13:45:31.25'), (3, '2024-03-01');");
+    testsupport::DemoServer server({{"Partial", db}});
+    const fs::path folder = samplesCopy("partial");
+
+    const CliResult run = runCli(with(login(server, "Partial"), {"--folder", folder.string(), "--overwrite", "yes"}));
+
+    EXPECT_EQ(run.status, 1) << run.out << run.err;
+    EXPECT_NE(run.out.find("Broken: 2 rows written, 0 rejected, "), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("\nBroken: reading the source stopped after row 2 of 4, 2 rows not read: "),
+              std::string::npos)
+        << run.out;
+    EXPECT_NE(run.err.find("Application Error: Table Broken: reading stopped after row 2 of 4: "), std::string::npos)
+        << run.err;
+    EXPECT_NE(run.out.find("Stamps: 3 rows written, 0 rejected, "), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("\nStamps, column Made: 2 values lost their fraction of a second (dates and times are "
+                           "written to the whole second), the first 02/29/2024 13:45:30.5\n"),
+              std::string::npos)
+        << run.out;
+}
+
 TEST_F(CliTest, NothingDoneExitsTwoAndSaysWhy)
 {
     testsupport::DemoServer server;

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include <cstdlib>
 #include <locale>
 #include <vector>
@@ -175,6 +177,13 @@ TEST(RowTransfer, NumberTextReadsBackAsTheSameNumber)
         EXPECT_EQ(std::strtod(convert::NumberText(v).c_str(), nullptr), v) << convert::NumberText(v);
     EXPECT_EQ(convert::NumberText(-0.0), "0");
     EXPECT_EQ(convert::NumberText(1e21), "1E+21");
+    EXPECT_EQ(convert::NumberText(std::nan("")), "NaN");
+    EXPECT_EQ(convert::NumberText(-HUGE_VAL), "-Infinity");
+    // A single-precision value by its own shortest text, in the same two forms.
+    for (float v : {0.1f, 0.15f, 3.4e38f, 1e-7f, -1.17549435e-38f, 16777217.0f, 1e-45f})
+        EXPECT_EQ(std::strtof(convert::SingleText(v).c_str(), nullptr), v) << convert::SingleText(v);
+    EXPECT_EQ(convert::SingleText(0.1f), "0.1");
+    EXPECT_EQ(convert::SingleText(3.4e38f), "3.4E+38");
 }
 
 } // namespace

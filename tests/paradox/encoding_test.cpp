@@ -83,7 +83,8 @@ TEST(Encoding, GoldenBytesOfEveryFixedType)
         {field(FieldType::Bcd, 2), number("1234.56"), "c2 00 00 00 00 00 00 00 00 00 00 00 00 00 12 34 56"},
         {field(FieldType::Bcd, 2), number("-7.5"), "42 ff ff ff ff ff ff ff ff ff ff ff ff ff ff f8 af"},
         {field(FieldType::Bcd, 0), number("0"), "c0 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00"},
-        {field(FieldType::Bcd, 1), number("0.05"), "c1 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 01"},   // rounded half up
+        {field(FieldType::Bcd, 1), number("0.10"), "c1 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 01"},   // zeros beyond the decimals
+        {field(FieldType::Bcd, 2), number("1.2345E+2"), "c2 00 00 00 00 00 00 00 00 00 00 00 00 00 01 23 45"},
         {field(FieldType::Alpha, 4), text("ab"), "61 62 00 00"},
         {field(FieldType::Alpha, 4), text("abcd"), "61 62 63 64"},               // full width: no terminator
         {field(FieldType::Alpha, 4), text("\xE2\x82\xAC" "\xC3\xA9"), "80 e9 00 00"},   // euro sign, e acute in 1252
@@ -117,6 +118,20 @@ TEST(Encoding, ValuesThatDoNotFitAreRejectedWithTheReason)
         {{field(FieldType::Alpha, 3), text("abcd"), ""}, "the text 'abcd' has 4 characters, the column holds 3"},
         {{field(FieldType::Alpha, 9), text("a\xE2\x82\xB9"), ""}, "character 2 of 'a\xE2\x82\xB9' is not in code page 1252"},
         {{field(FieldType::Bcd, 30), number("123"), ""}, "123 has more than 2 digits before the decimal point"},
+        {{field(FieldType::Bcd, 1), number("0.05"), ""}, "0.05 has 2 decimals, the column holds 1"},
+        {{field(FieldType::Bcd, 2), number("1E-3"), ""}, "1E-3 has 3 decimals, the column holds 2"},
+        {{field(FieldType::Bcd, 2), number("1E+9999999999"), ""}, "1E+9999999999 has more than 30 digits before the decimal point"},
+        {{field(FieldType::Number, 8), text("NaN"), ""}, "'NaN' is not a finite number, which a Number column cannot hold"},
+        {{field(FieldType::Money, 8), text("-Infinity"), ""}, "'-Infinity' is not a finite number, which a Money column cannot hold"},
+        {{field(FieldType::Number, 8), number("99999999999999999999999999999999999999"), ""},
+         "99999999999999999999999999999999999999 has more digits than a Number column holds exactly; it would read back as 1e+38"},
+        {{field(FieldType::Number, 8), number("0.99999999999999999999999999999999999999"), ""},
+         "0.99999999999999999999999999999999999999 has more digits than a Number column holds exactly; it would read back as 1"},
+        {{field(FieldType::Money, 8), number("-922337203685477.5808"), ""},
+         "-922337203685477.5808 has more digits than a Money column holds exactly; it would read back as -922337203685477.6"},
+        {{field(FieldType::Number, 8), number("1e-400"), ""}, "1e-400 has more digits than a Number column holds exactly; it would read back as 0"},
+        {{field(FieldType::Number, 8), number("1.23456789012345e-320"), ""},
+         "1.23456789012345e-320 has more digits than a Number column holds exactly; it would read back as 1.2347e-320"},
     };
     for (const auto& [c, message] : cases) {
         std::optional<std::string> error;
@@ -133,7 +148,7 @@ TEST(Encoding, ShortNumbersGetTheNearestDoubleAndWholeNumbersTheirRange)
 {
     std::mt19937_64 random(8);
     std::vector<std::string> texts{"0", "-0", "5.", ".5", "+0.1", "0.3", "999999999999999", "99999999999999.9", "0.000000000000001",
-                                   "1234567890.12345", "9007199254740993", "0.1234567890123456", "-1.0000000000000001"};
+                                   "1234567890.12345", "9007199254740992", "0.30000000000000004", "-1.0000000000000002"};
     for (int i = 0; i < 20000; ++i) {
         const int digits = 1 + int(random() % 15), point = int(random() % (digits + 1));
         std::string t = random() % 2 ? "-" : "";
@@ -158,6 +173,42 @@ TEST(Encoding, ShortNumbersGetTheNearestDoubleAndWholeNumbersTheirRange)
         std::optional<std::string> error;
         encoded(field(FieldType::Long, 4), number(bad), &error);
         EXPECT_TRUE(error) << bad;
+    }
+}
+
+// A double holds any decimal of up to 15 significant digits; a longer one only when the double
+// read back at the decimal's last digit gives it again.
+TEST(Encoding, LongDecimalsAreTakenWhenTheDoubleReadsBackAsTheSameDecimal)
+{
+    for (const char* exact : {"1152921504606846976", "0.10000000000000001", "4.9E-324", "1.7976931348623157E+308",
+                              "1E+23", "123456789012345.00000000", "0.1000000000000000055511151231257827", "-0.000000000000000000000000000000000000001"}) {
+        std::optional<std::string> error;
+        encoded(field(FieldType::Money, 8), number(exact), &error);
+        EXPECT_FALSE(error) << *error;
+    }
+    for (const char* rounded : {"9007199254740993", "1.0000000000000001", "0.1000000000000000055511151231257828"}) {
+        std::optional<std::string> error;
+        encoded(field(FieldType::Number, 8), number(rounded), &error);
+        EXPECT_TRUE(error) << rounded;
+    }
+}
+
+// A reason shows a text value as it is, control characters and broken UTF-8 escaped, so that
+// the report neither ends at a NUL nor hides a character.
+TEST(Encoding, ReasonsShowControlCharactersEscaped)
+{
+    const std::vector<std::pair<std::string, std::string>> cases{
+        {std::string("a\0b", 3), "'a\\x00b' holds a NUL character"},
+        {"next\xC2\x85line", "character 5 of 'next\\x85line' is not in code page 1252"},
+        {"\x1B[2J\x7F\xC2\x9F\xE2\x82\xB9", "character 6 of '\\x1b[2J\\x7f\\x9f\xE2\x82\xB9' is not in code page 1252"},
+        {"x\xFFy\xC3", "character 2 of 'x\\xffy\\xc3' is not in code page 1252"},
+        {std::string(59, 'a') + "\x01\xC2\x85", "character 61 of '" + std::string(59, 'a') + "\\x01...' is not in code page 1252"},
+    };
+    for (const auto& [value, message] : cases) {
+        std::optional<std::string> error;
+        encoded(field(FieldType::Memo, 20), text(value), &error);
+        ASSERT_TRUE(error) << value;
+        EXPECT_EQ(*error, message);
     }
 }
 

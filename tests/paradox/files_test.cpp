@@ -69,6 +69,8 @@ TEST_F(Files, EveryTypeRoundTripsThroughPxcheckAndTheEngine)
         R"(INSERT INTO "All" VALUES (2, 'O''Ne', 32767, 1.5, 12.5, '01/19/2038', '12:00:00', '01/19/2038 03:14:08', 1, 12345678.99, 'z', 'a memo longer than the leader, so it lives in the MB file');)",
         R"(INSERT INTO "All" VALUES (2147483647, 'x', 1, 1e-300, 1e15, '12/31/9999', '00:00:01', '12/31/9999 23:59:59', 0, 0.01, NULL, '');)",
         R"(INSERT INTO "All" VALUES (3, '€äé', 2, 0.25, 0.01, '1850-07-04', '06:30:00', '1850-07-04 06:30:00', 1, -0.05, NULL, 'ü');)",
+        // A NULL memo after fields whose values were converted on the way.
+        R"(INSERT INTO "All" VALUES (4, 'ä', NULL, NULL, NULL, NULL, NULL, NULL, NULL, 1.5, NULL, NULL);)",
     };
     for (const auto& s : inserts) db->execute(s);
     const std::vector<std::string> expected{
@@ -77,6 +79,7 @@ TEST_F(Files, EveryTypeRoundTripsThroughPxcheckAndTheEngine)
         "1,,,,,,,,,,,",
         "2,O'Ne,32767,1.5,12.5,2038-01-19,12:00:00,2038-01-19 03:14:08,true,12345678.99,7a00,a memo longer than the leader, so it lives in the MB file",
         "3,€äé,2,0.25,0.01,1850-07-04,06:30:00,1850-07-04 06:30:00,true,-0.05,,ü",
+        "4,ä,,,,,,,,1.50,,",
         "2147483647,x,1,1e-300,1e+15,9999-12-31,00:00:01,9999-12-31 23:59:59,false,0.01,,",
     };
     EXPECT_EQ(engineRows(*db, "All"), expected);
@@ -88,6 +91,7 @@ TEST_F(Files, EveryTypeRoundTripsThroughPxcheckAndTheEngine)
         "1,,,,,,,,,,,",
         "2,O'Ne,32767,1.5,12.5,2038-01-19,12:00:00,2038-01-19 03:14:08,true,12345678.99,7a00,\"a memo longer than the leader, so it lives in the MB file\"",
         "3,€äé,2,0.25,0.01,1850-07-04,06:30:00,1850-07-04 06:30:00,true,-0.05,,\xFC",   // memos as stored
+        "4,ä,,,,,,,,1.50,,",
         "2147483647,x,1,1e-300,1e+15,9999-12-31,00:00:01,9999-12-31 23:59:59,false,0.01,,",
     };
     EXPECT_EQ(ptest::pxcheckRecords(r.out), byPxlib) << r.out;

@@ -58,7 +58,7 @@ TEST_F(Sql, AcceptsWhatAUserTypesInTheWorkbench)
              "  N number, S short, B bcd(2), Raw bytes(4), Pic image, Counter autoincrement, Longer LONGCHAR, Stamp DATETIME, Dec2 NUMERIC(10,2))",
              "CREATE INDEX pk ON Items (Id ASC) WITH PRIMARY;",
              "insert into `Items` (Name, Id) values ('Lamp', 1)",
-             "INSERT INTO [Items] (\"Id\", \"Note\", \"B\", \"Seen\") VALUES (2, 'a note longer than the leader', 12.345, TRUE) ;",
+             "INSERT INTO [Items] (\"Id\", \"Note\", \"B\", \"Seen\") VALUES (2, 'a note longer than the leader', 12.34, TRUE) ;",
              "  InSeRt   INTO items VALUES (3, 'x', 'abc', 'memo', 1.25, '23:59:59', FALSE, 1.5, 2, 0.01, 'abcd', 'pic', NULL, 'long', '2038-01-20 03:14:08', 99999999.99)",
          })
         EXPECT_NO_THROW(db->execute(st)) << st;

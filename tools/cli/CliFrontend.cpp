@@ -157,6 +157,21 @@ std::string summaryLine(const convert::TableSummary& summary, bool toFile)
     line << rate << " rows/s";
     if (summary.statementsRejected > summary.rowsRejected)
         line << " (" << summary.statementsRejected - summary.rowsRejected << " definition statements rejected)";
+    if (!summary.readError.empty()) {
+        line << "\n" << summary.table << ": ";
+        if (summary.rowsRead == 0)
+            line << "the source table could not be read";
+        else
+            line << "reading the source stopped after row " << summary.rowsRead;
+        if (summary.rowsRead > 0 && summary.sourceRows >= summary.rowsRead)
+            line << " of " << summary.sourceRows << ", " << summary.sourceRows - summary.rowsRead << " rows not read";
+        line << ": " << summary.readError;
+    }
+    for (const convert::DroppedFractions& column : summary.droppedFractions)
+        line << "\n" << summary.table << ", column " << column.column << ": " << column.values
+             << (column.values == 1 ? " value lost its" : " values lost their")
+             << " fraction of a second (dates and times are written to the whole second), the first "
+             << column.firstValue;
     return line.str();
 }
 
