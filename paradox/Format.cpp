@@ -160,7 +160,7 @@ std::vector<unsigned char> encodeHeader(const Header& h, bool index)
             putLe16(p + hdr::CodePage, h.codePage);
             p[hdr::Unknown6C] = 1;
             p[hdr::Unknown6C + 1] = 1;
-            putLe16(p + hdr::Unknown6E, std::uint16_t(used - 0x61));
+            putLe16(p + hdr::SortNameAt, std::uint16_t(used - 1 - int(h.sortName.size()) - hdr::FixedEnd));
         }
     }
     return out;

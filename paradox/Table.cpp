@@ -610,7 +610,7 @@ void Table::touchForCommit(int blockNumber)
     }
 }
 
-void Table::appendInPlace(const std::string& record, std::optional<std::uint32_t> nextAutoInc)
+void Table::appendInPlace(const std::string& record, std::optional<std::uint32_t> lastAutoInc)
 {
     const int rs = h_.recordSize, bs = h_.blockSize();
     commit_.clear();
@@ -622,11 +622,11 @@ void Table::appendInPlace(const std::string& record, std::optional<std::uint32_t
         std::memcpy(block(last.number) + kBlockHeader + std::size_t(last.count) * rs, record.data(), rs);
         commit_.store16(db, blockOffset(last.number) + 4, std::uint16_t(last.count * rs));
         commit_.store32(db, hdr::NumRecords, h_.numRecords + 1);
-        if (nextAutoInc) commit_.store32(db, hdr::AutoInc, *nextAutoInc);
+        if (lastAutoInc) commit_.store32(db, hdr::AutoInc, *lastAutoInc);
         if (keyed()) pxCountUp();
         commit();
         ++h_.numRecords;
-        if (nextAutoInc) h_.autoInc = *nextAutoInc;
+        if (lastAutoInc) h_.autoInc = *lastAutoInc;
         ++last.count;
         if (last.count == 1) last.firstKey = record.substr(0, h_.keyLength());
         return;
@@ -652,7 +652,7 @@ void Table::appendInPlace(const std::string& record, std::optional<std::uint32_t
     commit_.store16(db, h_.lastBlock ? blockOffset(h_.lastBlock) : std::size_t(hdr::FirstBlock), std::uint16_t(number));
     commit_.store16(db, hdr::LastBlock, std::uint16_t(number));
     commit_.store32(db, hdr::NumRecords, h_.numRecords + 1);
-    if (nextAutoInc) commit_.store32(db, hdr::AutoInc, *nextAutoInc);
+    if (lastAutoInc) commit_.store32(db, hdr::AutoInc, *lastAutoInc);
     if (pxReady)
         pxAddEntry(blocks_.back().firstKey, std::uint16_t(number));
     else if (stagedPx)
@@ -663,7 +663,7 @@ void Table::appendInPlace(const std::string& record, std::optional<std::uint32_t
     if (!h_.lastBlock) h_.firstBlock = std::uint16_t(number);
     h_.lastBlock = std::uint16_t(number);
     ++h_.numRecords;
-    if (nextAutoInc) h_.autoInc = *nextAutoInc;
+    if (lastAutoInc) h_.autoInc = *lastAutoInc;
     // Blocks behind the last one are not touched again by appends; the header page stays.
     const std::size_t keep = (h_.headerSize + std::size_t(number - 1) * bs) / pageSize() * pageSize();
     if (keep > released_ + (std::size_t(1) << 20)) {
@@ -672,7 +672,7 @@ void Table::appendInPlace(const std::string& record, std::optional<std::uint32_t
     }
 }
 
-Table::Result Table::append(std::string& record, const std::vector<Blob>& blobs, std::optional<std::uint32_t> nextAutoInc)
+Table::Result Table::append(std::string& record, const std::vector<Blob>& blobs, std::optional<std::uint32_t> lastAutoInc)
 {
     beginWriting();
     // Another writer of the same file (another Database on the folder) moves the header
@@ -703,7 +703,7 @@ Table::Result Table::append(std::string& record, const std::vector<Blob>& blobs,
         Header h = h_;
         if (!fits(h) && h.blockCode < kLargestBlockCode) h = raisedToLargestBlocks(h);
         if (!fits(h)) return Result::Full;
-        if (nextAutoInc) h.autoInc = *nextAutoInc;
+        if (lastAutoInc) h.autoInc = *lastAutoInc;
         rebuild(std::move(records), h);
         return Result::Ok;
     }
@@ -711,10 +711,10 @@ Table::Result Table::append(std::string& record, const std::vector<Blob>& blobs,
     if (newBlock && h_.fileBlocks >= kMaxBlocks) {
         if (h_.blockCode >= kLargestBlockCode) return Result::Full;
         growBlocks();
-        return append(record, blobs, nextAutoInc);
+        return append(record, blobs, lastAutoInc);
     }
     writeBlobs(record, blobs);
-    appendInPlace(record, nextAutoInc);
+    appendInPlace(record, lastAutoInc);
     if (keyed()) lastKey_.assign(record, 0, std::size_t(keyLen));
     return Result::Ok;
 }

@@ -51,9 +51,9 @@ public:
     std::uint32_t recordCount() const;
 
     // `record` holds every field encoded, blob fields zero; `blobs` their contents.
-    // `nextAutoInc`, when given, becomes the header's next auto-increment value in the same
-    // commit as the record.
-    Result append(std::string& record, const std::vector<Blob>& blobs, std::optional<std::uint32_t> nextAutoInc = std::nullopt);
+    // `lastAutoInc`, when given, becomes the header's auto-increment value, the last one
+    // handed out as Paradox counts, in the same commit as the record.
+    Result append(std::string& record, const std::vector<Blob>& blobs, std::optional<std::uint32_t> lastAutoInc = std::nullopt);
     // Makes the first `keyFields` fields the primary key; Duplicate when two rows share a key.
     Result makePrimary(int keyFields);
 
@@ -80,7 +80,7 @@ private:
     std::size_t blockOffset(int number) const;
     unsigned char* block(int number) const;
     void commit();
-    void appendInPlace(const std::string& record, std::optional<std::uint32_t> nextAutoInc);
+    void appendInPlace(const std::string& record, std::optional<std::uint32_t> lastAutoInc);
     void rebuild(std::vector<std::string> records, Header header);
     static Header raisedToLargestBlocks(Header header);
     void growBlocks();

@@ -1,5 +1,6 @@
 #include "paradox/Values.h"
 
+#include "paradox/CodePage.h"
 #include "paradox/Encoding.h"
 #include "paradox/Table.h"
 
@@ -296,7 +297,7 @@ std::string fieldTypeText(const Field& f)
     }
 }
 
-std::optional<std::string> encodeLiteral(const Field& f, const sql::Literal& v, std::uint16_t codePage, unsigned char* out,
+std::optional<std::string> encodeLiteral(const Field& f, const sql::Literal& v, const Header& table, unsigned char* out,
                                          std::string& blob)
 {
     using K = sql::Literal::Kind;
@@ -305,11 +306,8 @@ std::optional<std::string> encodeLiteral(const Field& f, const sql::Literal& v, 
     const std::string_view vt = v.text();
     const auto shown = [&] { return isText ? shownText(vt) : std::string(vt); };
     auto textBytes = [&](std::string& bytes) -> std::optional<std::string> {
-        if (auto bad = utf8ToCp1252(vt, bytes))
-            return "character " + std::to_string(sql::characterPosition(vt, *bad)) + " of " + shown() + " is not in code page 1252";
-        if (codePage != kCodePage1252)
-            for (unsigned char ch : bytes)
-                if (ch >= 0x80) return shown() + " holds characters beyond ASCII, which code page " + std::to_string(codePage) + " of this table may not hold";
+        if (auto bad = toTableText(table, vt, bytes))
+            return "character " + std::to_string(sql::characterPosition(vt, *bad)) + " of " + shown() + " is not in " + codePageName(table);
         if (bytes.find('\0') != std::string::npos) return shown() + " holds a NUL character";
         return std::nullopt;
     };
@@ -446,7 +444,7 @@ std::string fieldText(const Table& table, int index, const unsigned char* record
     switch (f.type) {
     case FieldType::Alpha: {
         const auto len = strnlen(reinterpret_cast<const char*>(d), f.size);
-        return cp1252ToUtf8(std::string_view(reinterpret_cast<const char*>(d), len));
+        return tableText(table.header(), std::string_view(reinterpret_cast<const char*>(d), len));
     }
     case FieldType::Short:
     case FieldType::Long:
@@ -477,7 +475,7 @@ std::string fieldText(const Table& table, int index, const unsigned char* record
         return hex;
     }
     case FieldType::Memo:
-    case FieldType::FormattedMemo: return cp1252ToUtf8(table.blob(index, record));
+    case FieldType::FormattedMemo: return tableText(table.header(), table.blob(index, record));
     default: {
         const std::string data = table.blob(index, record);
         std::string hex;

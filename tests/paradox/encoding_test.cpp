@@ -44,7 +44,7 @@ struct Golden {
 std::string encoded(const Field& f, const sql::Literal& v, std::optional<std::string>* error = nullptr)
 {
     std::string out(std::size_t(f.bytes()), '\0'), blob;
-    auto e = encodeLiteral(f, v, kCodePage1252, reinterpret_cast<unsigned char*>(out.data()), blob);
+    auto e = encodeLiteral(f, v, Header{}, reinterpret_cast<unsigned char*>(out.data()), blob);
     if (error) *error = e;
     return ptest::hex(out);
 }
@@ -233,7 +233,7 @@ TEST(Encoding, GoldenBytesOfASmallKeyedTable)
         02 00           # 2 fields
         01 00           # 1 key field
         00 ff 00 ff     # not encrypted
-        00              # sort order ascii
+        4c              # sort order DBWINUS0, binary, paired with code page 1252
         00 00 00
         02 01 00        # change counts
         00 00 00 00 00 00 00 00 00
@@ -244,7 +244,7 @@ TEST(Encoding, GoldenBytesOfASmallKeyedTable)
         00 00 00 00 00 00 00 00 00
         00 00 00 00     # autoincrement
         00 00 00 00
-        e9 00           # header bytes in use: 0x78 + 8*2 + 4 + 79 + 8 (names) + 2*2 + 6 ("ascii")
+        ec 00           # header bytes in use: 0x78 + 8*2 + 4 + 79 + 8 (names) + 2*2 + 9 ("DBWINUS0")
         00 00 00 20 00
         0b 01 0b 01     # version ids
         00 00 00 00
@@ -254,7 +254,7 @@ TEST(Encoding, GoldenBytesOfASmallKeyedTable)
         00 00
         e4 04           # code page 1252
         01 01
-        88 00           # bytes in use - 0x61
+        8b 00           # sort-order name at 0x58 + 0x8B
         00 00 00 00 00 00 00 00
         04 04 01 03     # fields: Long 4, Alpha 3
     )");
@@ -263,7 +263,7 @@ TEST(Encoding, GoldenBytesOfASmallKeyedTable)
         47 00           # table name "G", NUL-padded to 79 bytes
     )");
     EXPECT_EQ(ptest::hex(file.substr(0x78 + 4 + 4 + 8, 2)), ptest::hex(names));
-    EXPECT_EQ(file.substr(0x78 + 16 + 79, 18), std::string("ID\0Name\0\x01\0\x02\0ascii\0", 18));
+    EXPECT_EQ(file.substr(0x78 + 16 + 79, 21), std::string("ID\0Name\0\x01\0\x02\0DBWINUS0\0", 21));
     const std::string block = ptest::unhex(R"(
         00 00           # next block: none
         00 00           # previous block: none

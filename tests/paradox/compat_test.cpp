@@ -1,0 +1,226 @@
+// Tables as Paradox itself writes and reads them: the sort order paired with the code page,
+// where the header says the sort-order name is, text of other code pages, and the
+// liberties of files that Paradox wrote.
+#include "Helpers.h"
+
+#include "TestPaths.h"
+#include "paradox/CodePage.h"
+#include "paradox/Database.h"
+#include "paradox/Encoding.h"
+#include "paradox/Table.h"
+#include "paradox/Values.h"
+
+#include <gtest/gtest.h>
+
+namespace fs = std::filesystem;
+using namespace paradox;
+
+namespace {
+
+std::vector<std::string> rowsOf(Table& t)
+{
+    std::vector<std::string> rows;
+    t.forEach([&](const unsigned char* r) {
+        std::string line;
+        for (std::size_t i = 0; i < t.header().fields.size(); ++i) line += (i ? "," : "") + fieldText(t, int(i), r);
+        rows.push_back(line);
+    });
+    return rows;
+}
+
+std::vector<std::string> rowsOf(const fs::path& folder, const std::string& table)
+{
+    Database db(folder);
+    return rowsOf(db.table(table));
+}
+
+// Overwrites bytes of a file in place.
+void patch(const fs::path& file, std::size_t at, const std::string& bytes)
+{
+    std::string content = ptest::readFile(file);
+    content.replace(at, bytes.size(), bytes);
+    ptest::writeFile(file, content);
+}
+
+std::string le16(std::uint16_t v) { return std::string{char(v & 0xFF), char(v >> 8)}; }
+
+// The sort-order name where the word at 0x6E points.
+std::string sortNameAtPointer(const std::string& file)
+{
+    const auto* p = reinterpret_cast<const unsigned char*>(file.data());
+    return std::string(file.c_str() + hdr::FixedEnd + getLe16(p + hdr::SortNameAt));
+}
+
+class Compat : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        folder = testsupport::freshFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
+    }
+    fs::path folder;
+};
+
+}  // namespace
+
+// A new table says code page 1252 and the binary sort order that real 1252 tables carry,
+// and its Alpha keys are in byte order, the order that sort order compares them in.
+TEST_F(Compat, TablesOfCodePage1252DeclareTheBinarySortOrderAndKeepAlphaKeysInByteOrder)
+{
+    {
+        Database db(folder);
+        db.execute(R"(CREATE TABLE "Names" ("Name" CHAR(10), "N" INT))");
+        db.execute(R"(CREATE INDEX "Names" ON "Names" ("Name") WITH PRIMARY)");
+        for (const char* name : {"b", "\xC3\xA9", "B", "a", "Z", "ab", "A"})
+            db.execute("INSERT INTO \"Names\" VALUES ('" + std::string(name) + "', 1)");
+    }
+    const std::string file = ptest::readFile(folder / "Names.DB");
+    EXPECT_EQ(static_cast<unsigned char>(file[hdr::SortOrder]), 0x4C);
+    EXPECT_EQ(file.substr(hdr::CodePage, 2), le16(1252));
+    EXPECT_EQ(sortNameAtPointer(file), "DBWINUS0");
+    EXPECT_EQ(rowsOf(folder, "Names"), (std::vector<std::string>{"A,1", "B,1", "Z,1", "a,1", "ab,1", "b,1", "\xC3\xA9,1"}));
+    const auto r = ptest::pxcheck(folder / "Names.DB");
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find("sortorder: 0x4C"), std::string::npos) << r.out;
+    EXPECT_TRUE(ptest::problems(r.out).empty()) << r.out;
+}
+
+// Every pair the engine writes, and the word at 0x6E pointing at the name whatever its length.
+TEST(CompatHeader, TheSortOrderNameIsWhereTheHeaderSays)
+{
+    for (const std::uint16_t codePage : {437, 850, 1252}) {
+        Header h;
+        ASSERT_TRUE(setCodePage(h, codePage));
+        Field f;
+        f.name = "ID";
+        f.type = FieldType::Long;
+        f.size = 4;
+        h.fields = {f};
+        h.recordSize = 4;
+        h.headerSize = std::uint16_t(headerBytesNeeded(h, false));
+        const auto bytes = encodeHeader(h, false);
+        const std::string file(bytes.begin(), bytes.end());
+        const auto order = sortOrderFor(codePage);
+        EXPECT_EQ(sortNameAtPointer(file), order->name) << codePage;
+        EXPECT_EQ(static_cast<unsigned char>(file[hdr::SortOrder]), order->id) << codePage;
+        const Header back = decodeHeader(bytes.data(), bytes.size(), false);
+        EXPECT_EQ(back.codePage, codePage);
+        EXPECT_EQ(back.sortName, order->name);
+    }
+    EXPECT_EQ(sortOrderFor(437)->name, "ascii");
+    EXPECT_EQ(sortOrderFor(1252)->name, "DBWINUS0");
+    Header h;
+    EXPECT_FALSE(setCodePage(h, 866));   // no binary order of 866 is known; the table is left as it was
+    EXPECT_EQ(h.codePage, 1252);
+}
+
+// Alpha text, memos and field names are decoded with the table's code page on every read
+// path; text appended to such a table is written in its code page.
+TEST_F(Compat, TextIsReadAndWrittenInTheTablesCodePage)
+{
+    {
+        Database db(folder);
+        db.execute("CREATE TABLE \"T\" (\"N\xC3\xA4me\" CHAR(4), \"Memo\" MEMO(1))");
+        db.execute(R"(INSERT INTO "T" VALUES ('abcd', 'memo text'))");
+    }
+    const fs::path file = folder / "T.DB";
+    const std::string original = ptest::readFile(file);
+    ASSERT_NE(original.find("N\xE4me"), std::string::npos);   // the field name in code page 1252
+    const std::size_t record = 0x800 + 6;
+    struct Case {
+        std::uint16_t codePage;
+        std::string bytes;     // 4 bytes of text in that code page
+        std::string utf8;
+        std::string nameUtf8;  // the field name's byte 0xE4 in that code page
+    };
+    const std::vector<Case> cases{
+        {437, "\x82\x87\x9B\xE1", "\xC3\xA9\xC3\xA7\xC2\xA2\xC3\x9F", "N\xCE\xA3me"},
+        {850, "\x82\x9B\xD4\xE1", "\xC3\xA9\xC3\xB8\xC3\x88\xC3\x9F", "N\xC3\xB5me"},
+        {852, "\xA5\xE7\xAC\x9F", "\xC4\x85\xC5\xA1\xC4\x8C\xC4\x8D", "N\xC5\x84me"},
+        {866, "\x80\x81\xE0\xEF", "\xD0\x90\xD0\x91\xD1\x80\xD1\x8F", "N\xD1\x84me"},
+        {1250, "\x8A\xB9\xE8\xF8", "\xC5\xA0\xC4\x85\xC4\x8D\xC5\x99", "N\xC3\xA4me"},
+        {1251, "\xC0\xC1\xE0\xFF", "\xD0\x90\xD0\x91\xD0\xB0\xD1\x8F", "N\xD0\xB4me"},
+        {1253, "\xC1\xC2\xE1\xF9", "\xCE\x91\xCE\x92\xCE\xB1\xCF\x89", "N\xCE\xB4me"},
+        {1254, "\xD0\xDD\xFE\xF0", "\xC4\x9E\xC4\xB0\xC5\x9F\xC4\x9F", "N\xC3\xA4me"},
+        {1257, "\xC0\xD0\xE0\xFE", "\xC4\x84\xC5\xA0\xC4\x85\xC5\xBE", "N\xC3\xA4me"},
+    };
+    for (const Case& c : cases) {
+        ptest::writeFile(file, original);
+        patch(file, hdr::CodePage, le16(c.codePage));
+        patch(file, record, c.bytes);
+        EXPECT_EQ(rowsOf(folder, "T"), std::vector<std::string>{c.utf8 + ",memo text"}) << c.codePage;
+        const auto dump = ptest::run({PXSQL, folder.string(), "--dump", "T"});
+        EXPECT_EQ(dump.out, c.nameUtf8 + ",Memo\n" + c.utf8 + ",memo text\n") << c.codePage;
+    }
+    // Appended text goes into the table's code page, and a character it lacks is refused.
+    ptest::writeFile(file, original);
+    patch(file, hdr::CodePage, le16(437));
+    {
+        Database db(folder);
+        db.execute("INSERT INTO \"T\" VALUES ('\xC3\xA9\xC3\xA7', '\xC3\xA9t\xC3\xA9 long enough for the MB file')");
+        EXPECT_THROW(db.execute("INSERT INTO \"T\" VALUES ('\xE2\x82\xAC', NULL)"), SqlError);   // the euro sign
+    }
+    EXPECT_EQ(ptest::readFile(file).substr(record + 15, 2), "\x82\x87");
+    EXPECT_EQ(rowsOf(folder, "T")[1], "\xC3\xA9\xC3\xA7,\xC3\xA9t\xC3\xA9 long enough for the MB file");
+}
+
+// A code page without a table: plain ASCII still reads, anything beyond it is an error that
+// names the code page, never a guess.
+TEST_F(Compat, TextOfAnUnknownCodePageIsAnErrorNotAGuess)
+{
+    {
+        Database db(folder);
+        db.execute(R"(CREATE TABLE "T" ("A" CHAR(4)))");
+        db.execute(R"(INSERT INTO "T" VALUES ('abc'))");
+    }
+    patch(folder / "T.DB", hdr::CodePage, le16(936));
+    EXPECT_EQ(rowsOf(folder, "T"), std::vector<std::string>{"abc"});
+    patch(folder / "T.DB", 0x800 + 6, "\xD6\xD0");
+    Database db(folder);
+    Table& t = db.table("T");
+    try {
+        rowsOf(t);
+        FAIL() << "no error";
+    } catch (const Error& e) {
+        EXPECT_NE(std::string(e.what()).find("code page 936"), std::string::npos) << e.what();
+    }
+}
+
+// The header keeps the last autoincrement value handed out (ids 1-3 -> 3), as Paradox
+// writes it: a table from Paradox takes the next id without a clash, and a clash names the
+// key that was generated.
+TEST_F(Compat, AutoincrementKeepsTheLastValueAndADuplicateNamesItsKey)
+{
+    {
+        Database db(folder);
+        db.execute(R"(CREATE TABLE "A" ("ID" AUTOINCREMENT, "Name" CHAR(8)))");
+        db.execute(R"(CREATE INDEX "A" ON "A" ("ID") WITH PRIMARY)");
+        for (const char* name : {"one", "two", "three"}) db.execute("INSERT INTO \"A\" (\"Name\") VALUES ('" + std::string(name) + "')");
+    }
+    EXPECT_EQ(ptest::readFile(folder / "A.DB").substr(hdr::AutoInc, 4), std::string("\x03\0\0\0", 4));
+    {
+        Database db(folder);
+        db.execute(R"(INSERT INTO "A" VALUES (10, 'ten'))");
+        db.execute(R"(INSERT INTO "A" ("Name") VALUES ('eleven'))");
+        EXPECT_EQ(db.table("A").header().autoInc, 11u);
+    }
+    EXPECT_EQ(rowsOf(folder, "A"), (std::vector<std::string>{"1,one", "2,two", "3,three", "10,ten", "11,eleven"}));
+    // A header whose counter lags behind the rows: the generated key clashes, and the
+    // message shows it.
+    patch(folder / "A.DB", hdr::AutoInc, std::string("\x02\0\0\0", 4));
+    Database db(folder);
+    try {
+        db.execute(R"(INSERT INTO "A" ("Name") VALUES ('again'))");
+        FAIL() << "no duplicate key";
+    } catch (const SqlError& e) {
+        EXPECT_NE(std::string(e.what()).find("a row with the key 3 in column \"ID\" already exists"), std::string::npos) << e.what();
+    }
+    db.execute(R"(CREATE TABLE "Two" ("K" CHAR(3), "D" DATE, "V" INT))");
+    db.execute(R"(INSERT INTO "Two" VALUES ('ab', '2021-08-31', 1))");
+    db.execute(R"(CREATE INDEX "Two" ON "Two" ("K", "D") WITH PRIMARY)");
+    try {
+        db.execute(R"(INSERT INTO "Two" VALUES ('ab', '08/31/2021', 2))");
+        FAIL() << "no duplicate key";
+    } catch (const SqlError& e) {
+        EXPECT_NE(std::string(e.what()).find("a row with the key ('ab', '2021-08-31') in columns \"K\", \"D\" already exists"), std::string::npos) << e.what();
+    }
+}
