@@ -59,6 +59,7 @@ bool isBlank(const unsigned char* in, int bytes)
 namespace {
 constexpr int kBcdDigits = 32;
 constexpr int kBcdBytes = 17;
+constexpr std::size_t kBcdSignificant = 18;
 }
 
 std::optional<std::string> encodeBcd(std::string_view text, int decimals)
@@ -108,11 +109,22 @@ std::string decodeBcd(const unsigned char* in, int decimals)
         if (negative) nibble ^= 0xF;
         digits += char('0' + (nibble > 9 ? 9 : nibble));
     }
-    std::string intPart = digits.substr(0, kBcdDigits - decimals);
+    // Paradox writes a value's first 18 significant digits and leaves noise in the nibbles
+    // after them; those are not part of the value.
+    const auto firstSignificant = digits.find_first_not_of('0');
+    std::size_t held = kBcdDigits;
+    if (firstSignificant != std::string::npos && firstSignificant + kBcdSignificant < std::size_t(kBcdDigits)) {
+        held = firstSignificant + kBcdSignificant;
+        std::fill(digits.begin() + std::ptrdiff_t(held), digits.end(), '0');
+    }
+    const std::size_t point = std::size_t(kBcdDigits - decimals);
+    std::string intPart = digits.substr(0, point);
     const auto first = intPart.find_first_not_of('0');
     intPart = first == std::string::npos ? "0" : intPart.substr(first);
-    std::string result = (negative ? "-" : "") + intPart;
-    if (decimals > 0) result += "." + digits.substr(kBcdDigits - decimals);
+    const std::string fraction = digits.substr(point, held > point ? held - point : 0);
+    const bool zero = intPart == "0" && fraction.find_first_not_of('0') == std::string::npos;
+    std::string result = (negative && !zero ? "-" : "") + intPart;
+    if (!fraction.empty()) result += "." + fraction;
     return result;
 }
 

@@ -66,6 +66,13 @@ fs::path guardianPath(const fs::path& p)
     return ec ? p : a;
 }
 
+// Tables of 4.x and later keep the password code at 0x5C, 3.x tables at 0x25.
+bool passwordProtected(const std::vector<unsigned char>& head)
+{
+    if (head[hdr::Version] < 5) return getLe32(&head[hdr::Encryption]) != 0;
+    return head.size() >= hdr::PasswordCode + 4 && getLe32(&head[hdr::PasswordCode]) != 0;
+}
+
 fs::path tempName(const fs::path& target)
 {
     fs::path temp = target;
@@ -259,13 +266,16 @@ void Table::load()
     const std::size_t headerSize = std::min<std::size_t>(getLe16(fixed + hdr::HeaderSize), std::size_t(st.st_size));
     std::vector<unsigned char> head(std::max<std::size_t>(headerSize, hdr::FixedEnd));
     preadAll(db_, head.data(), head.size(), 0, dbPath_);
+    if (passwordProtected(head)) throw Error("The table '" + dbPath_.stem().string() + "' is protected by a password, which this program cannot open");
     try {
         h_ = decodeHeader(head.data(), head.size(), false);
     } catch (const FormatFault& f) {
         damaged(dbPath_, f.what);
     }
+    const std::uint64_t fileSize = std::uint64_t(st.st_size);
     const std::uint64_t need = h_.headerSize + std::uint64_t(h_.fileBlocks) * h_.blockSize();
-    if (std::uint64_t(st.st_size) < need)
+    // Paradox may end a file right after the records of its last block.
+    if (fileSize < need && fileSize < lastBlockEnd(fileSize))
         damaged(dbPath_, "it has " + std::to_string(st.st_size) + " bytes, its " + std::to_string(h_.fileBlocks) +
                              " blocks need " + std::to_string(need));
     offsets_.clear();
@@ -281,7 +291,10 @@ void Table::load()
     while (b != 0) {
         if (b > h_.fileBlocks) damaged(dbPath_, "the block chain reaches block " + std::to_string(b) + ", beyond the file");
         if (blocks_.size() >= h_.fileBlocks) damaged(dbPath_, "the block chain runs in a circle");
-        preadAll(db_, buf.data(), buf.size(), off_t(h_.headerSize) + off_t(b - 1) * h_.blockSize(), dbPath_);
+        const std::uint64_t at = h_.headerSize + std::uint64_t(b - 1) * h_.blockSize();
+        const std::size_t have = std::size_t(std::min<std::uint64_t>(buf.size(), fileSize > at ? fileSize - at : 0));
+        std::fill(buf.begin(), buf.end(), 0);
+        preadAll(db_, buf.data(), std::max<std::size_t>(have, kBlockHeader), off_t(at), dbPath_);
         const int next = getLe16(buf.data()), back = getLe16(buf.data() + 2);
         const int last = std::int16_t(getLe16(buf.data() + 4));
         if (back != prev) damaged(dbPath_, "block " + std::to_string(b) + " links back to " + std::to_string(back));
@@ -307,6 +320,20 @@ void Table::load()
 }
 
 std::uint32_t Table::recordCount() const { return h_.numRecords; }
+
+// Where the records of the block that ends the file end; the file holds the table when it
+// reaches that far. Past the end of a file that ends inside a block header.
+std::uint64_t Table::lastBlockEnd(std::uint64_t fileSize) const
+{
+    if (h_.fileBlocks == 0) return h_.headerSize;
+    const std::uint64_t start = h_.headerSize + std::uint64_t(h_.fileBlocks - 1) * h_.blockSize();
+    if (fileSize < start + kBlockHeader) return start + kBlockHeader;
+    unsigned char head[kBlockHeader];
+    preadAll(db_, head, sizeof head, off_t(start), dbPath_);
+    const int last = std::int16_t(getLe16(head + 4));
+    if (last < -h_.recordSize || last > h_.blockSize() - kBlockHeader - h_.recordSize) return start + h_.blockSize();
+    return start + kBlockHeader + std::uint64_t(last + h_.recordSize);
+}
 
 
 std::size_t Table::blockOffset(int number) const { return h_.headerSize + std::size_t(number - 1) * h_.blockSize(); }
@@ -340,6 +367,12 @@ void Table::beginWriting()
     ::close(db_);
     db_ = ::open(dbPath_.c_str(), O_RDWR | O_CLOEXEC);
     if (db_ < 0) fail(dbPath_, "open for writing");
+    // A file that ends after the records of its last block gets the rest of the block,
+    // where the next records go.
+    struct stat st {};
+    const std::uint64_t full = h_.headerSize + std::uint64_t(h_.fileBlocks) * h_.blockSize();
+    if (::fstat(db_, &st) != 0) fail(dbPath_, "examine");
+    if (std::uint64_t(st.st_size) < full && ::ftruncate(db_, off_t(full)) != 0) fail(dbPath_, "extend");
     dbMapLen_ = h_.headerSize + std::size_t(kMaxBlocks) * h_.blockSize();
     void* m = ::mmap(nullptr, dbMapLen_, PROT_READ | PROT_WRITE, MAP_SHARED, db_, 0);
     if (m == MAP_FAILED) fail(dbPath_, "map");

@@ -75,6 +75,7 @@ private:
     };
     Table() = default;
     void load();
+    std::uint64_t lastBlockEnd(std::uint64_t fileSize) const;
     void beginWriting();
     void unmapAll();
     std::size_t blockOffset(int number) const;

@@ -224,3 +224,89 @@ TEST_F(Compat, AutoincrementKeepsTheLastValueAndADuplicateNamesItsKey)
         EXPECT_NE(std::string(e.what()).find("a row with the key ('ab', '2021-08-31') in columns \"K\", \"D\" already exists"), std::string::npos) << e.what();
     }
 }
+
+// Paradox may end a file right after the records of its last block; such a file is read
+// and appended to, and only a file cut inside those records is damaged.
+TEST_F(Compat, AFileEndingAfterTheLastBlocksRecordsIsWholeAndOneCutShorterIsDamaged)
+{
+    {
+        Database db(folder);
+        db.execute(R"(CREATE TABLE "S" ("ID" INT, "Pad" CHAR(200)))");
+        db.execute(R"(CREATE INDEX "S" ON "S" ("ID") WITH PRIMARY)");
+        for (int i = 1; i <= 25; ++i) db.execute("INSERT INTO \"S\" VALUES (" + std::to_string(i) + ", 'p')");
+    }
+    const fs::path file = folder / "S.DB";
+    const std::string whole = ptest::readFile(file);
+    const std::size_t recordsEnd = 0x800 + 4096 + 6 + 5 * 204;   // 20 records fill block 1, 5 are in block 2
+    ASSERT_EQ(whole.size(), 0x800u + 2 * 4096u);
+    ptest::writeFile(file, whole.substr(0, recordsEnd));
+    EXPECT_EQ(rowsOf(folder, "S").size(), 25u);
+    {
+        Database db(folder);
+        db.execute(R"(INSERT INTO "S" VALUES (26, 'q'))");
+        db.execute(R"(INSERT INTO "S" VALUES (0, 'r'))");
+    }
+    const auto rows = rowsOf(folder, "S");
+    ASSERT_EQ(rows.size(), 27u);
+    EXPECT_EQ(rows.front(), "0,r");
+    EXPECT_EQ(rows.back(), "26,q");
+    const auto r = ptest::pxcheck(file);
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_TRUE(ptest::problems(r.out).empty()) << r.out;
+
+    ptest::writeFile(file, whole.substr(0, recordsEnd - 1));
+    Database db(folder);
+    try {
+        db.table("S");
+        FAIL() << "a cut file was read";
+    } catch (const Error& e) {
+        EXPECT_NE(std::string(e.what()).find("is damaged"), std::string::npos) << e.what();
+    }
+}
+
+// A table with a password (its code at 0x5C, or at 0x25 in 3.x) is named as such, never
+// called damaged, and never written.
+TEST_F(Compat, APasswordProtectedTableIsNamedAsSuchAndNotWritten)
+{
+    {
+        Database db(folder);
+        db.execute(R"(CREATE TABLE "Secret" ("ID" INT))");
+        db.execute(R"(INSERT INTO "Secret" VALUES (1))");
+    }
+    const fs::path file = folder / "Secret.DB";
+    const std::string plain = ptest::readFile(file);
+    for (const auto& [at, bytes] : {std::pair<std::size_t, std::string>{hdr::PasswordCode, "\x9a\xe0\x25\x0a"},
+                                    std::pair<std::size_t, std::string>{hdr::Version, "\x04"}}) {
+        patch(file, at, bytes);   // the second round makes it a 3.x table, whose code is at 0x25
+        if (at == hdr::Version) patch(file, hdr::Encryption, "\x9a\xe0\x25\x0a");
+        const std::string locked = ptest::readFile(file);
+        for (const char* statement : {"INSERT INTO \"Secret\" VALUES (2)", "CREATE INDEX \"Secret\" ON \"Secret\" (\"ID\") WITH PRIMARY"}) {
+            try {
+                Database db(folder);
+                db.execute(statement);
+                FAIL() << "written: " << statement;
+            } catch (const Error& e) {
+                EXPECT_EQ(std::string(e.what()), "The table 'Secret' is protected by a password, which this program cannot open");
+            }
+        }
+        EXPECT_EQ(ptest::readFile(file), locked);
+        const auto dump = ptest::run({PXSQL, folder.string(), "--dump", "Secret"}, {}, true);
+        EXPECT_EQ(dump.status, 2);
+        EXPECT_EQ(dump.out.find("damaged"), std::string::npos) << dump.out;
+    }
+}
+
+// The digits of BCD values as Paradox wrote them: 18 significant digits, then noise.
+TEST(CompatValues, BcdShowsTheDigitsParadoxWroteWithoutTheNoiseAfterThem)
+{
+    // 0.123 and -0.123 in a field of 32 decimals, and 1.23 in one of 2, as the BDE stored them.
+    const std::string positive = ptest::unhex("e0 12 29 99 99 99 99 99 99 98 0b 00 e0 00 00 bf 4a");
+    const std::string negative = ptest::unhex("60 ed d6 66 66 66 66 66 66 67 f4 ff 1f ff ff 40 b5");
+    const std::string twoDecimals = ptest::unhex("c2 00 00 00 00 00 00 00 00 00 00 00 00 00 00 01 23");
+    const auto bytes = [](const std::string& s) { return reinterpret_cast<const unsigned char*>(s.data()); };
+    EXPECT_EQ(decodeBcd(bytes(positive), 32), "0.122999999999999998");
+    EXPECT_EQ(decodeBcd(bytes(negative), 32), "-0.122999999999999998");
+    EXPECT_EQ(decodeBcd(bytes(twoDecimals), 2), "1.23");
+    const auto zero = encodeBcd("0", 32);
+    EXPECT_EQ(decodeBcd(bytes(*zero), 32), "0." + std::string(32, '0'));
+}

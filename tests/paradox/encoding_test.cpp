@@ -171,10 +171,10 @@ TEST(Encoding, IntegersDoublesAndBcdDecodeToWhatWasEncoded)
         encodeDouble(b, v);
         EXPECT_EQ(decodeDouble(b), v);
     }
-    for (const char* v : {"-7.50", "1234.56", "0.00", "99999999999999999999999999999.99"}) {
-        const auto bcd = encodeBcd(v, 2);
+    for (const char* v : {"-7.50", "1234.56", "0.00", "9999999999999999.99", "-123456789012345678"}) {
+        const auto bcd = encodeBcd(v, std::string_view(v).find('.') == std::string_view::npos ? 0 : 2);
         ASSERT_TRUE(bcd);
-        EXPECT_EQ(decodeBcd(reinterpret_cast<const unsigned char*>(bcd->data()), 2), v);
+        EXPECT_EQ(decodeBcd(reinterpret_cast<const unsigned char*>(bcd->data()), std::string_view(v).find('.') == std::string_view::npos ? 0 : 2), v);
     }
 }
 
