@@ -74,6 +74,8 @@ int Header::keyLength() const
 }
 
 namespace {
+constexpr std::uint8_t kHeaderChanges = 2;
+
 int variableStart(const Header& h, bool index)
 {
     return index || h.version < 5 ? hdr::FixedEnd : hdr::DbFixedEnd;
@@ -119,8 +121,10 @@ std::vector<unsigned char> encodeHeader(const Header& h, bool index)
     putLe16(p + hdr::KeyFields, h.keyFields);
     if (!index) putLe32(p + hdr::Encryption, 0xFF00FF00u);
     p[hdr::SortOrder] = h.sortOrder;
-    if (index) p[hdr::IndexChanges] = 0x66;
-    p[hdr::ChangeCount1] = 2;
+    // Real keyed tables mostly repeat the table's change count in the index's 0x2C, which
+    // must not be 0.
+    if (index) p[hdr::IndexChanges] = kHeaderChanges;
+    p[hdr::ChangeCount1] = kHeaderChanges;
     p[hdr::ChangeCount2] = 1;
     p[hdr::Version] = h.version;
     putLe16(p + hdr::MaxBlocks, h.fileBlocks);

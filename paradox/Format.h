@@ -19,7 +19,7 @@
 //   0x23  2     leading key fields (.PX: 0)
 //   0x25  4     .DB: 0xFF00FF00
 //   0x29  1     sort order, paired with the code page (CodePage.h)
-//   0x2C  1     .PX: index change count, never 0
+//   0x2C  1     .PX: index change count, never 0; the .DB's 0x2D, as most real files have it
 //   0x2D  1     header change count (2)
 //   0x2E  1     second change count (1)
 //   0x39  1     version: 0x0B = 5.x, 0x0C = 7.x

@@ -216,6 +216,7 @@ void Table::create(const fs::path& folder, std::string_view stem, Header h)
     h.fileType = kUnkeyedDb;
     h.keyFields = 0;
     h.numRecords = 0;
+    h.tableName += ".DB";   // the name field holds the file's name, as Paradox writes it
     h.fileBlocks = h.firstBlock = h.lastBlock = 0;
     h.headerSize = std::uint16_t(headerBytesNeeded(h, false));
     const bool blobs = std::any_of(h.fields.begin(), h.fields.end(), [](const Field& f) { return f.isBlob(); });
@@ -393,6 +394,8 @@ void Table::beginWriting()
 std::vector<unsigned char> Table::pxImage(std::vector<PxLevel>& levels) const
 {
     Header p = h_;
+    // The index is named as its table, with the index's extension.
+    p.tableName = h_.tableName.substr(0, h_.tableName.rfind('.')) + ".PX";
     p.fields.resize(h_.keyFields);
     for (Field& f : p.fields) f.name.clear();
     const int keyLen = h_.keyLength();

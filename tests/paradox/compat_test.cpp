@@ -310,3 +310,24 @@ TEST(CompatValues, BcdShowsTheDigitsParadoxWroteWithoutTheNoiseAfterThem)
     const auto zero = encodeBcd("0", 32);
     EXPECT_EQ(decodeBcd(bytes(*zero), 32), "0." + std::string(32, '0'));
 }
+
+// The name fields hold the file names, and the index repeats the table's change count.
+TEST_F(Compat, NameFieldsHoldTheFileNamesAndTheIndexRepeatsTheChangeCount)
+{
+    {
+        Database db(folder);
+        db.execute(R"(CREATE TABLE "Orders" ("ID" INT, "Name" CHAR(8)))");
+        db.execute(R"(CREATE INDEX "Orders" ON "Orders" ("ID") WITH PRIMARY)");
+        db.execute(R"(INSERT INTO "Orders" VALUES (1, 'a'))");
+    }
+    const std::string table = ptest::readFile(folder / "Orders.DB");
+    const std::string index = ptest::readFile(folder / "Orders.PX");
+    EXPECT_EQ(std::string(table.c_str() + hdr::DbFixedEnd + 2 * 2 + 4 + 4 * 2), "Orders.DB");
+    EXPECT_EQ(std::string(index.c_str() + hdr::FixedEnd + 2 + 4), "Orders.PX");
+    EXPECT_EQ(index[hdr::IndexChanges], table[hdr::ChangeCount1]);
+    const auto r = ptest::pxcheck(folder / "Orders.DB");
+    EXPECT_NE(r.out.find("tablename: Orders.DB"), std::string::npos) << r.out;
+    const auto px = ptest::pxcheckIndex(folder / "Orders.PX");
+    EXPECT_EQ(px.status, 0) << px.out;
+    EXPECT_NE(px.out.find("pxlib accepts it as the index of"), std::string::npos) << px.out;
+}

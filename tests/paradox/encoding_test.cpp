@@ -260,9 +260,9 @@ TEST(Encoding, GoldenBytesOfASmallKeyedTable)
     )");
     EXPECT_EQ(ptest::hex(file.substr(0, header.size())), ptest::hex(header));
     const std::string names = ptest::unhex(R"(
-        47 00           # table name "G", NUL-padded to 79 bytes
+        47 2e 44 42 00  # table name: the file name "G.DB", NUL-padded to 79 bytes
     )");
-    EXPECT_EQ(ptest::hex(file.substr(0x78 + 4 + 4 + 8, 2)), ptest::hex(names));
+    EXPECT_EQ(ptest::hex(file.substr(0x78 + 4 + 4 + 8, 5)), ptest::hex(names));
     EXPECT_EQ(file.substr(0x78 + 16 + 79, 21), std::string("ID\0Name\0\x01\0\x02\0DBWINUS0\0", 21));
     const std::string block = ptest::unhex(R"(
         00 00           # next block: none
