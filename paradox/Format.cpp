@@ -281,4 +281,12 @@ std::vector<unsigned char> encodeMbBlob(std::string_view data, std::uint16_t mod
     return b;
 }
 
+std::vector<unsigned char> encodeMbSharedBlock()
+{
+    std::vector<unsigned char> b(kMbUnit, 0);
+    b[0] = 3;
+    putLe16(&b[1], 1);
+    return b;
+}
+
 }  // namespace paradox

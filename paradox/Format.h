@@ -62,6 +62,13 @@
 //   3     4     length
 //   7     2     modification number
 //   9     ...   data
+// A type-3 block (one unit) is shared by up to 64 blobs of at most 2 KB; the descriptor's
+// low byte is the blob's slot:
+//   0     1     type 3
+//   1     2     1 (units)
+//   12    5*64  slots: data offset / 16, 16-byte chunks, u16 modification number, bytes
+//               used in the last chunk; filled from slot 63 down
+//   0x150 ...   data in 16-byte chunks
 #pragma once
 
 #include <cstdint>
@@ -111,6 +118,8 @@ constexpr int kMaxKeyFields = 16;
 constexpr int kMaxBlocks = 65535;
 constexpr std::uint8_t kLargestBlockCode = 32;   // 32 KB, level 7 only
 constexpr int kMbUnit = 4096;
+constexpr std::size_t kMbSharedMax = 2048;   // larger blobs get a block of their own
+constexpr int kMbSharedSlots = 64, kMbSharedData = 0x150, kMbChunk = 16;
 constexpr std::uint16_t kCodePage1252 = 1252;
 constexpr std::uint8_t kSortBinary1252 = 0x4C;     // "DBWINUS0", see CodePage.h
 constexpr std::string_view kSortNameBinary1252 = "DBWINUS0";
@@ -154,5 +163,7 @@ Header decodeHeader(const unsigned char* data, std::size_t size, bool index);
 // Blob files.
 std::vector<unsigned char> encodeMbHeader();
 std::vector<unsigned char> encodeMbBlob(std::string_view data, std::uint16_t modification);
+// An empty block for blobs of up to kMbSharedMax bytes, which share it (type 3).
+std::vector<unsigned char> encodeMbSharedBlock();
 
 }  // namespace paradox

@@ -250,6 +250,7 @@ void Table::unmapAll()
             ::close(*fd);
             *fd = -1;
         }
+    sharedSlot_ = -1;
     writing_ = false;
     released_ = 0;
 }
@@ -617,17 +618,46 @@ void Table::writeBlobs(std::string& record, const std::vector<Blob>& blobs)
                     mbSize_ = head.size();
                 }
             }
-            const auto bytes = encodeMbBlob(blob.data, 1);
-            if (mbSize_ + bytes.size() > 0xFFFFFF00ull) fail(mbPath, "extend", EFBIG);
-            pwriteAll(mb_, bytes.data(), bytes.size(), off_t(mbSize_), mbPath);
-            where = std::uint32_t(mbSize_) | 0xFF;
-            mbSize_ += bytes.size();
+            if (blob.data.size() <= kMbSharedMax) {
+                where = writeSharedBlob(blob.data, mbPath);
+            } else {
+                const auto bytes = encodeMbBlob(blob.data, 1);
+                if (mbSize_ + bytes.size() > 0xFFFFFF00ull) fail(mbPath, "extend", EFBIG);
+                pwriteAll(mb_, bytes.data(), bytes.size(), off_t(mbSize_), mbPath);
+                where = std::uint32_t(mbSize_) | 0xFF;
+                mbSize_ += bytes.size();
+            }
         }
         unsigned char* desc = d + leader;
         putLe32(desc, where);
         putLe32(desc + 4, std::uint32_t(blob.data.size()));
         putLe16(desc + 8, where ? 1 : 0);
     }
+}
+
+// Puts a blob of up to 2 KB into the shared block this table is filling, as Paradox does,
+// or into a new one at the end of the file; returns its descriptor's offset and slot.
+// Nothing refers to the data until the record that holds the descriptor is committed.
+std::uint32_t Table::writeSharedBlob(const std::string& data, const fs::path& mbPath)
+{
+    const int chunks = int((data.size() + kMbChunk - 1) / kMbChunk);
+    if (sharedSlot_ < 0 || sharedChunk_ + chunks > kMbUnit / kMbChunk) {
+        if (mbSize_ + kMbUnit > 0xFFFFFF00ull) fail(mbPath, "extend", EFBIG);
+        const auto empty = encodeMbSharedBlock();
+        pwriteAll(mb_, empty.data(), empty.size(), off_t(mbSize_), mbPath);
+        sharedBlock_ = mbSize_;
+        mbSize_ += empty.size();
+        sharedSlot_ = kMbSharedSlots - 1;
+        sharedChunk_ = kMbSharedData / kMbChunk;
+    }
+    const unsigned char slot[5] = {std::uint8_t(sharedChunk_), std::uint8_t(chunks), 1, 0,
+                                   std::uint8_t(data.size() - std::size_t(chunks - 1) * kMbChunk)};
+    pwriteAll(mb_, data.data(), data.size(), off_t(sharedBlock_ + std::uint64_t(sharedChunk_) * kMbChunk), mbPath);
+    pwriteAll(mb_, slot, sizeof slot, off_t(sharedBlock_ + 12 + 5 * std::uint64_t(sharedSlot_)), mbPath);
+    const std::uint32_t where = std::uint32_t(sharedBlock_) | std::uint32_t(sharedSlot_);
+    --sharedSlot_;
+    sharedChunk_ += chunks;
+    return where;
 }
 
 // Every page the commit stores touch is written once beforehand, so that page faults

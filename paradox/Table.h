@@ -96,6 +96,7 @@ private:
     void pxCountUp();
     std::vector<unsigned char> pxImage(std::vector<PxLevel>& levels) const;
     void writeBlobs(std::string& record, const std::vector<Blob>& blobs);
+    std::uint32_t writeSharedBlob(const std::string& data, const std::filesystem::path& mbPath);
 
     std::filesystem::path dbPath_;
     std::filesystem::path pxPath_;
@@ -115,6 +116,9 @@ private:
     std::string lastKey_;
     std::vector<int> offsets_;
     std::uint64_t mbSize_ = 0;
+    std::uint64_t sharedBlock_ = 0;     // the shared (type 3) .MB block being filled
+    int sharedSlot_ = -1;               // its next free slot, -1 when there is none
+    int sharedChunk_ = 0;               // its next free 16-byte chunk
     std::vector<unsigned char> newBlock_;  // reused buffer of a block being added
     bool writing_ = false;
 };

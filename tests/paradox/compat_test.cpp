@@ -331,3 +331,33 @@ TEST_F(Compat, NameFieldsHoldTheFileNamesAndTheIndexRepeatsTheChangeCount)
     EXPECT_EQ(px.status, 0) << px.out;
     EXPECT_NE(px.out.find("pxlib accepts it as the index of"), std::string::npos) << px.out;
 }
+
+// Memos of up to 2 KB share .MB blocks of 64 slots, as Paradox stores them; longer ones
+// get blocks of their own. Both readers find every memo.
+TEST_F(Compat, SmallMemosShareBlocksOfTheBlobFile)
+{
+    std::vector<std::string> expected;
+    {
+        Database db(folder);
+        db.execute(R"(CREATE TABLE "M" ("ID" INT, "Memo" MEMO(5)))");
+        for (int i = 0; i < 70; ++i) {
+            const std::string memo = std::string(std::size_t(i == 1 ? 2048 : i == 2 ? 3000 : 20 + i), char('a' + i % 26));
+            db.execute("INSERT INTO \"M\" VALUES (" + std::to_string(i) + ", '" + memo + "')");
+            expected.push_back(std::to_string(i) + "," + memo);
+        }
+    }
+    const std::string mb = ptest::readFile(folder / "M.MB");
+    // The header, a shared block filled with memos, the 3000-byte memo, a shared block of the rest.
+    ASSERT_EQ(mb.size(), 4u * 4096u);
+    EXPECT_EQ(mb[0x1000], 3);
+    EXPECT_EQ(mb[0x2000], 2);
+    EXPECT_EQ(mb[0x3000], 3);
+    const std::string firstSlot = mb.substr(0x1000 + 12 + 5 * 63, 5);
+    EXPECT_EQ(ptest::hex(firstSlot), "15 02 01 00 04");   // data at 0x150, 2 chunks, 4 bytes in the last
+    EXPECT_EQ(rowsOf(folder, "M"), expected);
+    const auto r = ptest::pxcheck(folder / "M.DB");
+    ASSERT_EQ(r.status, 0) << r.out;
+    const auto byPxlib = ptest::pxcheckRecords(r.out);
+    ASSERT_EQ(byPxlib.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(byPxlib[i], expected[i]) << i;
+}
