@@ -70,6 +70,13 @@ bool setCodePage(Header& h, std::uint16_t codePage)
     return true;
 }
 
+bool binarySortOrder(const Header& h)
+{
+    for (const auto& [number, order] : kWrittenPairs)
+        if (order.id == h.sortOrder && order.name == h.sortName) return true;
+    return false;
+}
+
 const CodePageTable* codePageOf(const Header& h)
 {
     if (h.codePage != 0) return tableNumbered(h.codePage);

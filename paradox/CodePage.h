@@ -58,6 +58,10 @@ std::optional<SortOrder> sortOrderFor(std::uint16_t codePage);
 // when the engine writes no tables in that code page.
 bool setCodePage(Header& header, std::uint16_t codePage);
 
+// Whether the table's sort order compares text by byte value, the order the engine keeps
+// keys in.
+bool binarySortOrder(const Header& header);
+
 // The decoding table of a table's text, found by its code page word or, where that is 0, by
 // its sort order; nullptr when the code page is not known.
 const CodePageTable* codePageOf(const Header& header);

@@ -1,5 +1,6 @@
 #include "paradox/Table.h"
 
+#include "paradox/CodePage.h"
 #include "paradox/Database.h"
 #include "paradox/Encoding.h"
 
@@ -738,8 +739,20 @@ void Table::appendInPlace(const std::string& record, std::optional<std::uint32_t
     }
 }
 
+// Alpha keys of a table whose sort order is a dictionary order would be put where that
+// order does not have them; such a table is left as it is.
+void Table::checkKeyOrder(const Header& h) const
+{
+    if (binarySortOrder(h)) return;
+    for (int i = 0; i < h.keyFields && i < int(h.fields.size()); ++i)
+        if (h.fields[std::size_t(i)].type == FieldType::Alpha)
+            throw Error("The table '" + dbPath_.stem().string() + "' sorts its keys in the order \"" + h.sortName +
+                        "\", which this program cannot keep; the table is not changed");
+}
+
 Table::Result Table::append(std::string& record, const std::vector<Blob>& blobs, std::optional<std::uint32_t> lastAutoInc)
 {
+    if (keyed()) checkKeyOrder(h_);
     beginWriting();
     // Another writer of the same file (another Database on the folder) moves the header
     // on; the shared mapping shows it, and the table is read again before writing.
@@ -898,6 +911,7 @@ Table::Result Table::makePrimary(int keyFields)
     Header h = h_;
     h.fileType = kKeyedDb;
     h.keyFields = std::uint16_t(keyFields);
+    checkKeyOrder(h);
     const int keyLen = h.keyLength();
     std::vector<std::string> records;
     forEach([&](const unsigned char* r) { records.emplace_back(reinterpret_cast<const char*>(r), h_.recordSize); });

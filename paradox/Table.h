@@ -75,6 +75,7 @@ private:
     };
     Table() = default;
     void load();
+    void checkKeyOrder(const Header& header) const;
     std::uint64_t lastBlockEnd(std::uint64_t fileSize) const;
     void beginWriting();
     void unmapAll();

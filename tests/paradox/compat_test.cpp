@@ -361,3 +361,36 @@ TEST_F(Compat, SmallMemosShareBlocksOfTheBlobFile)
     ASSERT_EQ(byPxlib.size(), expected.size());
     for (std::size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(byPxlib[i], expected[i]) << i;
 }
+
+// Alpha keys of a table that Paradox sorts in a dictionary order are not put in byte order:
+// such a table is refused and left as it was. Integer keys compare alike in every order.
+TEST_F(Compat, AlphaKeysOfADictionaryOrderAreNotWritten)
+{
+    {
+        Database db(folder);
+        db.execute(R"(CREATE TABLE "Intl" ("Name" CHAR(8), "N" INT))");
+        db.execute(R"(CREATE INDEX "Intl" ON "Intl" ("Name") WITH PRIMARY)");
+        db.execute(R"(INSERT INTO "Intl" VALUES ('b', 1))");
+        db.execute(R"(CREATE TABLE "Ids" ("ID" INT, "Name" CHAR(8)))");
+        db.execute(R"(CREATE INDEX "Ids" ON "Ids" ("ID") WITH PRIMARY)");
+    }
+    for (const char* table : {"Intl", "Ids"}) {
+        const fs::path file = folder / (std::string(table) + ".DB");
+        std::string bytes = ptest::readFile(file);
+        bytes[hdr::SortOrder] = 0x11;
+        bytes.replace(bytes.find("DBWINUS0"), 8, "ANSII850");
+        ptest::writeFile(file, bytes);
+    }
+    const std::string before = ptest::readFile(folder / "Intl.DB");
+    try {
+        Database db(folder);
+        db.execute(R"(INSERT INTO "Intl" VALUES ('A', 2))");
+        FAIL() << "written";
+    } catch (const Error& e) {
+        EXPECT_NE(std::string(e.what()).find("sorts its keys in the order \"ANSII850\""), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(ptest::readFile(folder / "Intl.DB"), before);
+    Database db(folder);
+    db.execute(R"(INSERT INTO "Ids" VALUES (1, 'b'))");
+    EXPECT_EQ(rowsOf(db.table("Ids")), std::vector<std::string>{"1,b"});
+}
