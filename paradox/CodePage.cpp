@@ -32,25 +32,6 @@ bool plainAscii(std::string_view bytes)
     return true;
 }
 
-void appendUtf8(std::string& out, char32_t c)
-{
-    if (c < 0x80) {
-        out += char(c);
-    } else if (c < 0x800) {
-        out += char(0xC0 | (c >> 6));
-        out += char(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += char(0xE0 | (c >> 12));
-        out += char(0x80 | ((c >> 6) & 0x3F));
-        out += char(0x80 | (c & 0x3F));
-    } else {
-        out += char(0xF0 | (c >> 18));
-        out += char(0x80 | ((c >> 12) & 0x3F));
-        out += char(0x80 | ((c >> 6) & 0x3F));
-        out += char(0x80 | (c & 0x3F));
-    }
-}
-
 }  // namespace
 
 std::optional<SortOrder> sortOrderFor(std::uint16_t codePage)
@@ -111,31 +92,11 @@ std::optional<std::size_t> toTableText(const Header& h, std::string_view s, std:
 {
     if (h.codePage == kCodePage1252) return utf8ToCp1252(s, out);
     const CodePageTable* table = codePageOf(h);
-    out.clear();
-    out.reserve(s.size());
-    for (std::size_t i = 0; i < s.size();) {
-        const auto b = static_cast<unsigned char>(s[i]);
-        if (b < 0x80) {
-            out += char(b);
-            ++i;
-            continue;
-        }
-        const int extra = b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : b >= 0xC0 ? 1 : -1;
-        if (extra < 0 || i + extra >= s.size() || !table) return i;
-        char32_t c = b & (0x3F >> extra);
-        for (int k = 1; k <= extra; ++k) {
-            const auto cb = static_cast<unsigned char>(s[i + k]);
-            if ((cb & 0xC0) != 0x80) return i;
-            c = (c << 6) | (cb & 0x3F);
-        }
-        int byte = -1;
-        for (int k = 0x80; k < 0x100 && byte < 0; ++k)
-            if (table->decode[k] == c) byte = k;
-        if (byte < 0) return i;
-        out += char(byte);
-        i += extra + 1;
-    }
-    return std::nullopt;
+    return utf8ToBytes(s, out, [table](char32_t c) {
+        for (int k = 0x80; table && k < 0x100; ++k)
+            if (table->decode[k] == c) return k;
+        return -1;
+    });
 }
 
 }  // namespace paradox

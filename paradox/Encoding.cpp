@@ -172,6 +172,7 @@ char32_t codePoint(unsigned char b)
 {
     return b >= 0x80 && b < 0xA0 ? kHigh[b - 0x80] : char32_t(b);
 }
+}  // namespace
 
 void appendUtf8(std::string& out, char32_t c)
 {
@@ -180,45 +181,27 @@ void appendUtf8(std::string& out, char32_t c)
     } else if (c < 0x800) {
         out += char(0xC0 | (c >> 6));
         out += char(0x80 | (c & 0x3F));
-    } else {
+    } else if (c < 0x10000) {
         out += char(0xE0 | (c >> 12));
+        out += char(0x80 | ((c >> 6) & 0x3F));
+        out += char(0x80 | (c & 0x3F));
+    } else {
+        out += char(0xF0 | (c >> 18));
+        out += char(0x80 | ((c >> 12) & 0x3F));
         out += char(0x80 | ((c >> 6) & 0x3F));
         out += char(0x80 | (c & 0x3F));
     }
 }
-}  // namespace
+
 
 std::optional<std::size_t> utf8ToCp1252(std::string_view s, std::string& out)
 {
-    out.clear();
-    out.reserve(s.size());
-    for (std::size_t i = 0; i < s.size();) {
-        const auto b = static_cast<unsigned char>(s[i]);
-        if (b < 0x80) {
-            out += char(b);
-            ++i;
-            continue;
-        }
-        int extra = b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : b >= 0xC0 ? 1 : -1;
-        if (extra < 0 || i + extra >= s.size()) return i;
-        char32_t c = b & (0x3F >> extra);
-        for (int k = 1; k <= extra; ++k) {
-            const auto cb = static_cast<unsigned char>(s[i + k]);
-            if ((cb & 0xC0) != 0x80) return i;
-            c = (c << 6) | (cb & 0x3F);
-        }
-        int byte = -1;
-        if (c >= 0xA0 && c <= 0xFF) {
-            byte = int(c);
-        } else {
-            for (int k = 0; k < 32; ++k)
-                if (kHigh[k] == c && c) byte = 0x80 + k;
-        }
-        if (byte < 0) return i;
-        out += char(byte);
-        i += extra + 1;
-    }
-    return std::nullopt;
+    return utf8ToBytes(s, out, [](char32_t c) {
+        if (c >= 0xA0 && c <= 0xFF) return int(c);
+        for (int k = 0; k < 32; ++k)
+            if (kHigh[k] == c && c) return 0x80 + k;
+        return -1;
+    });
 }
 
 std::string cp1252ToUtf8(std::string_view bytes)
