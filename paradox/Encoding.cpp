@@ -172,6 +172,7 @@ char32_t codePoint(unsigned char b)
 {
     return b >= 0x80 && b < 0xA0 ? kHigh[b - 0x80] : char32_t(b);
 }
+
 }  // namespace
 
 void appendUtf8(std::string& out, char32_t c)
@@ -193,7 +194,6 @@ void appendUtf8(std::string& out, char32_t c)
     }
 }
 
-
 std::optional<std::size_t> utf8ToCp1252(std::string_view s, std::string& out)
 {
     return utf8ToBytes(s, out, [](char32_t c) {
@@ -211,21 +211,6 @@ std::string cp1252ToUtf8(std::string_view bytes)
     for (char ch : bytes) {
         const char32_t c = codePoint(static_cast<unsigned char>(ch));
         appendUtf8(out, c ? c : 0xFFFD);
-    }
-    return out;
-}
-
-std::string foldCase(std::string_view cp1252)
-{
-    std::string out(cp1252);
-    for (char& ch : out) {
-        const auto b = static_cast<unsigned char>(ch);
-        if ((b >= 'A' && b <= 'Z') || (b >= 0xC0 && b <= 0xDE && b != 0xD7))
-            ch = char(b + 0x20);
-        else if (b == 0x8A || b == 0x8C || b == 0x8E)
-            ch = char(b + 0x10);
-        else if (b == 0x9F)
-            ch = char(0xFF);
     }
     return out;
 }

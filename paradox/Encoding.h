@@ -89,13 +89,12 @@ std::optional<std::size_t> utf8ToBytes(std::string_view s, std::string& out, Byt
     }
     return std::nullopt;
 }
-void appendUtf8(std::string& out, char32_t codePoint);
 
 // UTF-8 to code page 1252. Returns the offset (in bytes of the UTF-8 text) of the first
 // character the code page lacks or of malformed UTF-8, else nothing, with `out` filled.
 std::optional<std::size_t> utf8ToCp1252(std::string_view utf8, std::string& out);
 std::string cp1252ToUtf8(std::string_view bytes);
-// Letter-case folding of code page 1252 text, for names compared without regard to case.
-std::string foldCase(std::string_view cp1252);
+// One code point as UTF-8.
+void appendUtf8(std::string& out, char32_t c);
 
 }  // namespace paradox
