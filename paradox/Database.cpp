@@ -1,6 +1,7 @@
 #include "paradox/Database.h"
 
 #include "paradox/CaseFold.h"
+#include "paradox/CodePage.h"
 #include "paradox/CommitGuard.h"
 #include "paradox/Encoding.h"
 #include "paradox/FolderLock.h"
@@ -23,6 +24,7 @@ namespace {
 constexpr std::size_t kMaxTableName = 64;
 constexpr std::size_t kMaxColumnName = 25;
 constexpr std::array kBlockCodes7{8, 16, 32};
+constexpr std::uint32_t kLargestAutoInc = 2147483647;
 
 // Positions in the syntax tree are byte offsets into the statement being executed; an
 // error names the 1-based character position there.
@@ -80,7 +82,7 @@ int findColumn(const Header& h, const sql::Name& n, const std::string& table)
 {
     const std::string want = foldCase(n.text);
     for (std::size_t i = 0; i < h.fields.size(); ++i)
-        if (foldCase(cp1252ToUtf8(h.fields[i].name)) == want) return int(i);
+        if (foldCase(tableText(h, h.fields[i].name)) == want) return int(i);
     sqlError(n.pos, "table \"" + table + "\" has no column \"" + n.text + "\"");
 }
 
@@ -221,7 +223,7 @@ void Database::execute(std::string_view statementUtf8)
             const int col = findColumn(h, ci->columns[i], tn);
             if (col != int(i))
                 sqlError(ci->columns[i].pos, "table \"" + tn + "\": the primary index must cover the first columns in order; column " +
-                                                 std::to_string(i + 1) + " is \"" + cp1252ToUtf8(h.fields[i].name) + "\", not \"" + ci->columns[i].text + "\"");
+                                                 std::to_string(i + 1) + " is \"" + tableText(h, h.fields[i].name) + "\", not \"" + ci->columns[i].text + "\"");
             if (h.fields[i].isBlob())
                 sqlError(ci->columns[i].pos, "table \"" + tn + "\": the " + std::string(typeName(h.fields[i].type)) + " column \"" +
                                                  ci->columns[i].text + "\" cannot be part of an index");
@@ -268,36 +270,48 @@ void Database::execute(std::string_view statementUtf8)
     std::string& record = record_;
     record.assign(h.recordSize, '\0');
     std::vector<Table::Blob> blobs;
-    std::uint32_t nextAuto = h.autoInc;
+    // The header keeps the last value handed out, as Paradox does.
+    std::uint32_t lastAuto = h.autoInc;
     bool autoChanged = false;
     for (std::size_t i = 0; i < h.fields.size(); ++i) {
         const Field& f = h.fields[i];
         auto* out = reinterpret_cast<unsigned char*>(record.data()) + t.fieldOffset(int(i));
         const sql::Literal* v = byField[i];
         if (f.type == FieldType::AutoIncrement && (!v || v->kind == sql::Literal::Kind::Null)) {
-            const std::uint32_t value = std::max<std::uint32_t>(nextAuto, 1);
-            encodeInt(out, 4, value);
-            nextAuto = value + 1;
+            if (lastAuto >= kLargestAutoInc)
+                sqlError(in.valuesPos, "table \"" + tn + "\", column \"" + tableText(h, f.name) + "\": the autoincrement values are used up");
+            encodeInt(out, 4, ++lastAuto);
             autoChanged = true;
             continue;
         }
         if (!v) continue;
-        if (auto err = encodeLiteral(f, *v, h.codePage, out, scratch_))
-            sqlError(v->pos, "table \"" + tn + "\", column \"" + cp1252ToUtf8(f.name) + "\" (" + fieldTypeText(f) + "): " + *err);
+        if (auto err = encodeLiteral(f, *v, h, out, scratch_))
+            sqlError(v->pos, "table \"" + tn + "\", column \"" + tableText(h, f.name) + "\" (" + fieldTypeText(f) + "): " + *err);
         if (f.type == FieldType::AutoIncrement) {
             const auto value = std::uint32_t(decodeInt(out, 4));
-            if (value >= nextAuto) {
-                nextAuto = value + 1;
+            if (value > lastAuto) {
+                lastAuto = value;
                 autoChanged = true;
             }
         }
         if (f.isBlob()) blobs.push_back({int(i), std::move(scratch_)});
     }
-    const auto result = t.append(record, blobs, autoChanged ? std::optional(nextAuto) : std::nullopt);
+    const auto result = t.append(record, blobs, autoChanged ? std::optional(lastAuto) : std::nullopt);
     if (result == Table::Result::Duplicate) {
+        // The key as it was stored, generated autoincrement values included.
+        std::string values, columns;
+        const auto* stored = reinterpret_cast<const unsigned char*>(record.data());
+        for (int k = 0; k < h.keyFields; ++k) {
+            const Field& f = h.fields[std::size_t(k)];
+            const std::string value = fieldText(t, k, stored);
+            const bool quoted = f.type == FieldType::Alpha || f.type == FieldType::Date || f.type == FieldType::Time || f.type == FieldType::Timestamp;
+            values += (k ? ", " : "") + (isBlank(stored + t.fieldOffset(k), f.bytes()) ? std::string("NULL") : quoted ? shownText(value) : value);
+            columns += (k ? ", \"" : "\"") + tableText(h, f.name) + "\"";
+        }
         const sql::Literal* v = byField[0];
-        sqlError(v ? v->pos : in.valuesPos, "table \"" + tn + "\": a row with the key " + (v ? shownLiteral(*v) : std::string("NULL")) +
-                                                " in column \"" + cp1252ToUtf8(h.fields[0].name) + "\" already exists (duplicate key)");
+        const bool several = h.keyFields > 1;
+        sqlError(v ? v->pos : in.valuesPos, "table \"" + tn + "\": a row with the key " + (several ? "(" + values + ")" : values) +
+                                                (several ? " in columns " : " in column ") + columns + " already exists (duplicate key)");
     }
     if (result == Table::Result::Full)
         sqlError(in.valuesPos, "table \"" + tn + "\" is full: a " + (h.keyed() ? "keyed " : "") + "Paradox table holds at most " +

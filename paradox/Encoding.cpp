@@ -59,6 +59,7 @@ bool isBlank(const unsigned char* in, int bytes)
 namespace {
 constexpr int kBcdDigits = 32;
 constexpr int kBcdBytes = 17;
+constexpr std::size_t kBcdSignificant = 18;
 }
 
 std::optional<std::string> encodeBcd(std::string_view text, int decimals)
@@ -108,11 +109,22 @@ std::string decodeBcd(const unsigned char* in, int decimals)
         if (negative) nibble ^= 0xF;
         digits += char('0' + (nibble > 9 ? 9 : nibble));
     }
-    std::string intPart = digits.substr(0, kBcdDigits - decimals);
+    // Paradox writes a value's first 18 significant digits and leaves noise in the nibbles
+    // after them; those are not part of the value.
+    const auto firstSignificant = digits.find_first_not_of('0');
+    std::size_t held = kBcdDigits;
+    if (firstSignificant != std::string::npos && firstSignificant + kBcdSignificant < std::size_t(kBcdDigits)) {
+        held = firstSignificant + kBcdSignificant;
+        std::fill(digits.begin() + std::ptrdiff_t(held), digits.end(), '0');
+    }
+    const std::size_t point = std::size_t(kBcdDigits - decimals);
+    std::string intPart = digits.substr(0, point);
     const auto first = intPart.find_first_not_of('0');
     intPart = first == std::string::npos ? "0" : intPart.substr(first);
-    std::string result = (negative ? "-" : "") + intPart;
-    if (decimals > 0) result += "." + digits.substr(kBcdDigits - decimals);
+    const std::string fraction = digits.substr(point, held > point ? held - point : 0);
+    const bool zero = intPart == "0" && fraction.find_first_not_of('0') == std::string::npos;
+    std::string result = (negative && !zero ? "-" : "") + intPart;
+    if (!fraction.empty()) result += "." + fraction;
     return result;
 }
 
@@ -184,35 +196,12 @@ void appendUtf8(std::string& out, char32_t c)
 
 std::optional<std::size_t> utf8ToCp1252(std::string_view s, std::string& out)
 {
-    out.clear();
-    out.reserve(s.size());
-    for (std::size_t i = 0; i < s.size();) {
-        const auto b = static_cast<unsigned char>(s[i]);
-        if (b < 0x80) {
-            out += char(b);
-            ++i;
-            continue;
-        }
-        int extra = b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : b >= 0xC0 ? 1 : -1;
-        if (extra < 0 || i + extra >= s.size()) return i;
-        char32_t c = b & (0x3F >> extra);
-        for (int k = 1; k <= extra; ++k) {
-            const auto cb = static_cast<unsigned char>(s[i + k]);
-            if ((cb & 0xC0) != 0x80) return i;
-            c = (c << 6) | (cb & 0x3F);
-        }
-        int byte = -1;
-        if (c >= 0xA0 && c <= 0xFF) {
-            byte = int(c);
-        } else {
-            for (int k = 0; k < 32; ++k)
-                if (kHigh[k] == c && c) byte = 0x80 + k;
-        }
-        if (byte < 0) return i;
-        out += char(byte);
-        i += extra + 1;
-    }
-    return std::nullopt;
+    return utf8ToBytes(s, out, [](char32_t c) {
+        if (c >= 0xA0 && c <= 0xFF) return int(c);
+        for (int k = 0; k < 32; ++k)
+            if (kHigh[k] == c && c) return 0x80 + k;
+        return -1;
+    });
 }
 
 std::string cp1252ToUtf8(std::string_view bytes)

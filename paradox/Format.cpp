@@ -74,6 +74,8 @@ int Header::keyLength() const
 }
 
 namespace {
+constexpr std::uint8_t kHeaderChanges = 2;
+
 int variableStart(const Header& h, bool index)
 {
     return index || h.version < 5 ? hdr::FixedEnd : hdr::DbFixedEnd;
@@ -119,8 +121,10 @@ std::vector<unsigned char> encodeHeader(const Header& h, bool index)
     putLe16(p + hdr::KeyFields, h.keyFields);
     if (!index) putLe32(p + hdr::Encryption, 0xFF00FF00u);
     p[hdr::SortOrder] = h.sortOrder;
-    if (index) p[hdr::IndexChanges] = 0x66;
-    p[hdr::ChangeCount1] = 2;
+    // Real keyed tables mostly repeat the table's change count in the index's 0x2C, which
+    // must not be 0.
+    if (index) p[hdr::IndexChanges] = kHeaderChanges;
+    p[hdr::ChangeCount1] = kHeaderChanges;
     p[hdr::ChangeCount2] = 1;
     p[hdr::Version] = h.version;
     putLe16(p + hdr::MaxBlocks, h.fileBlocks);
@@ -160,7 +164,7 @@ std::vector<unsigned char> encodeHeader(const Header& h, bool index)
             putLe16(p + hdr::CodePage, h.codePage);
             p[hdr::Unknown6C] = 1;
             p[hdr::Unknown6C + 1] = 1;
-            putLe16(p + hdr::Unknown6E, std::uint16_t(used - 0x61));
+            putLe16(p + hdr::SortNameAt, std::uint16_t(used - 1 - int(h.sortName.size()) - hdr::FixedEnd));
         }
     }
     return out;
@@ -274,6 +278,14 @@ std::vector<unsigned char> encodeMbBlob(std::string_view data, std::uint16_t mod
     putLe32(&b[3], std::uint32_t(data.size()));
     putLe16(&b[7], modification);
     std::memcpy(&b[9], data.data(), data.size());
+    return b;
+}
+
+std::vector<unsigned char> encodeMbSharedBlock()
+{
+    std::vector<unsigned char> b(kMbUnit, 0);
+    b[0] = 3;
+    putLe16(&b[1], 1);
     return b;
 }
 

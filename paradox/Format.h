@@ -18,14 +18,14 @@
 //   0x21  2     fields (.PX: key fields)
 //   0x23  2     leading key fields (.PX: 0)
 //   0x25  4     .DB: 0xFF00FF00
-//   0x29  1     sort order: 0x00 ascii
-//   0x2C  1     .PX: index change count, never 0
+//   0x29  1     sort order, paired with the code page (CodePage.h)
+//   0x2C  1     .PX: index change count, never 0; the .DB's 0x2D, as most real files have it
 //   0x2D  1     header change count (2)
 //   0x2E  1     second change count (1)
 //   0x39  1     version: 0x0B = 5.x, 0x0C = 7.x
 //   0x3A  2     maximum blocks (= blocks in the file)
 //   0x3E  2     .DB: 0x1F 0x0F
-//   0x49  4     next autoincrement value
+//   0x49  4     the last autoincrement value handed out (0 before the first)
 //   0x51  2     bytes of the header in use
 //   0x56  1     .DB: 0x20
 // .DB only, 0x58..0x77:
@@ -33,9 +33,10 @@
 //   0x60  4     update time
 //   0x64  2     fields + 1
 //   0x66  2     offset of the field-number array - 0x58
-//   0x6A  2     code page (1252)
+//   0x5C  4     password code, 0 when the table is not protected (3.x: at 0x25)
+//   0x6A  2     code page (0 in tables that name theirs by sort order only)
 //   0x6C  2     0x01 0x01
-//   0x6E  2     bytes of the header in use - 0x61
+//   0x6E  2     offset of the sort-order name - 0x58 = bytes of the header in use - 0x59 - its length
 // Variable part, at 0x78 (.DB) or 0x58 (.PX, and .DB before 4.x), n fields:
 //   2n bytes field descriptors (type, size); 4 bytes pointer; .DB: 4n bytes pointers;
 //   table name NUL-padded to 79 bytes (261 in 7.x); .DB: field names NUL-terminated,
@@ -61,6 +62,13 @@
 //   3     4     length
 //   7     2     modification number
 //   9     ...   data
+// A type-3 block (one unit) is shared by up to 64 blobs of at most 2 KB; the descriptor's
+// low byte is the blob's slot:
+//   0     1     type 3
+//   1     2     1 (units)
+//   12    5*64  slots: data offset / 16, 16-byte chunks, u16 modification number, bytes
+//               used in the last chunk; filled from slot 63 down
+//   0x150 ...   data in 16-byte chunks
 #pragma once
 
 #include <cstdint>
@@ -97,7 +105,7 @@ constexpr int RecordSize = 0x00, HeaderSize = 0x02, FileType = 0x04, BlockCode =
               MaxBlocks = 0x3A, DbMarker = 0x3E, AutoInc = 0x49, RealHeaderSize = 0x51,
               DbMarker2 = 0x56, VersionId2 = 0x58, VersionId3 = 0x5A, UpdateTime = 0x60,
               HiFieldId = 0x64, FieldNumbersAt = 0x66, CodePage = 0x6A, Unknown6C = 0x6C,
-              Unknown6E = 0x6E;
+              SortNameAt = 0x6E, PasswordCode = 0x5C;
 constexpr int FixedEnd = 0x58;       // .PX and pre-4.x .DB variable part
 constexpr int DbFixedEnd = 0x78;     // 4.x and later .DB variable part
 }  // namespace hdr
@@ -113,8 +121,11 @@ constexpr int kMaxBlocks = 65535;
 constexpr int kMaxIndexedBlocks = 32767;
 constexpr std::uint8_t kLargestBlockCode = 32;   // 32 KB, level 7 only
 constexpr int kMbUnit = 4096;
+constexpr std::size_t kMbSharedMax = 2048;   // larger blobs get a block of their own
+constexpr int kMbSharedSlots = 64, kMbSharedData = 0x150, kMbChunk = 16;
 constexpr std::uint16_t kCodePage1252 = 1252;
-constexpr std::uint8_t kSortAscii = 0x00;
+constexpr std::uint8_t kSortBinary1252 = 0x4C;     // "DBWINUS0", see CodePage.h
+constexpr std::string_view kSortNameBinary1252 = "DBWINUS0";
 
 struct Header {
     std::uint16_t recordSize = 0;
@@ -128,12 +139,12 @@ struct Header {
     std::uint16_t indexRoot = 0;
     std::uint8_t indexLevels = 0;
     std::uint16_t keyFields = 0;
-    std::uint8_t sortOrder = kSortAscii;
+    std::uint8_t sortOrder = kSortBinary1252;
     std::uint8_t version = kVersion5;
     std::uint32_t autoInc = 0;
     std::uint16_t codePage = kCodePage1252;
     std::string tableName;     // as stored in the header
-    std::string sortName = "ascii";
+    std::string sortName{kSortNameBinary1252};
     std::vector<Field> fields;
 
     int blockSize() const { return blockCode * 1024; }
@@ -157,5 +168,7 @@ Header decodeHeader(const unsigned char* data, std::size_t size, bool index);
 // Blob files.
 std::vector<unsigned char> encodeMbHeader();
 std::vector<unsigned char> encodeMbBlob(std::string_view data, std::uint16_t modification);
+// An empty block for blobs of up to kMbSharedMax bytes, which share it (type 3).
+std::vector<unsigned char> encodeMbSharedBlock();
 
 }  // namespace paradox

@@ -1,6 +1,7 @@
 #include "paradox/Table.h"
 
 #include "paradox/CaseFold.h"
+#include "paradox/CodePage.h"
 #include "paradox/Database.h"
 #include "paradox/Encoding.h"
 
@@ -66,6 +67,13 @@ fs::path guardianPath(const fs::path& p)
     std::error_code ec;
     fs::path a = fs::absolute(p, ec);
     return ec ? p : a;
+}
+
+// Tables of 4.x and later keep the password code at 0x5C, 3.x tables at 0x25.
+bool passwordProtected(const std::vector<unsigned char>& head)
+{
+    if (head[hdr::Version] < 5) return getLe32(&head[hdr::Encryption]) != 0;
+    return head.size() >= hdr::PasswordCode + 4 && getLe32(&head[hdr::PasswordCode]) != 0;
 }
 
 fs::path tempName(const fs::path& target)
@@ -209,6 +217,7 @@ void Table::create(const fs::path& folder, std::string_view stem, Header h)
     h.fileType = kUnkeyedDb;
     h.keyFields = 0;
     h.numRecords = 0;
+    h.tableName += ".DB";   // the name field holds the file's name, as Paradox writes it
     h.fileBlocks = h.firstBlock = h.lastBlock = 0;
     h.headerSize = std::uint16_t(headerBytesNeeded(h, false));
     const bool blobs = std::any_of(h.fields.begin(), h.fields.end(), [](const Field& f) { return f.isBlob(); });
@@ -257,6 +266,7 @@ void Table::unmapAll()
             ::close(*fd);
             *fd = -1;
         }
+    sharedSlot_ = -1;
     writing_ = false;
     released_ = 0;
 }
@@ -275,13 +285,16 @@ void Table::load()
     const std::size_t headerSize = std::min<std::size_t>(getLe16(fixed + hdr::HeaderSize), std::size_t(st.st_size));
     std::vector<unsigned char> head(std::max<std::size_t>(headerSize, hdr::FixedEnd));
     preadAll(db_, head.data(), head.size(), 0, dbPath_);
+    if (passwordProtected(head)) throw Error("The table '" + dbPath_.stem().string() + "' is protected by a password, which this program cannot open");
     try {
         h_ = decodeHeader(head.data(), head.size(), false);
     } catch (const FormatFault& f) {
         damaged(dbPath_, f.what);
     }
+    const std::uint64_t fileSize = std::uint64_t(st.st_size);
     const std::uint64_t need = h_.headerSize + std::uint64_t(h_.fileBlocks) * h_.blockSize();
-    if (std::uint64_t(st.st_size) < need)
+    // Paradox may end a file right after the records of its last block.
+    if (fileSize < need && fileSize < lastBlockEnd(fileSize))
         damaged(dbPath_, "it has " + std::to_string(st.st_size) + " bytes, its " + std::to_string(h_.fileBlocks) +
                              " blocks need " + std::to_string(need));
     offsets_.clear();
@@ -297,7 +310,10 @@ void Table::load()
     while (b != 0) {
         if (b > h_.fileBlocks) damaged(dbPath_, "the block chain reaches block " + std::to_string(b) + ", beyond the file");
         if (blocks_.size() >= h_.fileBlocks) damaged(dbPath_, "the block chain runs in a circle");
-        preadAll(db_, buf.data(), buf.size(), off_t(h_.headerSize) + off_t(b - 1) * h_.blockSize(), dbPath_);
+        const std::uint64_t at = h_.headerSize + std::uint64_t(b - 1) * h_.blockSize();
+        const std::size_t have = std::size_t(std::min<std::uint64_t>(buf.size(), fileSize > at ? fileSize - at : 0));
+        std::fill(buf.begin(), buf.end(), 0);
+        preadAll(db_, buf.data(), std::max<std::size_t>(have, kBlockHeader), off_t(at), dbPath_);
         const int next = getLe16(buf.data()), back = getLe16(buf.data() + 2);
         const int last = std::int16_t(getLe16(buf.data() + 4));
         if (back != prev) damaged(dbPath_, "block " + std::to_string(b) + " links back to " + std::to_string(back));
@@ -324,6 +340,20 @@ void Table::load()
 }
 
 std::uint32_t Table::recordCount() const { return h_.numRecords; }
+
+// Where the records of the block that ends the file end; the file holds the table when it
+// reaches that far. Past the end of a file that ends inside a block header.
+std::uint64_t Table::lastBlockEnd(std::uint64_t fileSize) const
+{
+    if (h_.fileBlocks == 0) return h_.headerSize;
+    const std::uint64_t start = h_.headerSize + std::uint64_t(h_.fileBlocks - 1) * h_.blockSize();
+    if (fileSize < start + kBlockHeader) return start + kBlockHeader;
+    unsigned char head[kBlockHeader];
+    preadAll(db_, head, sizeof head, off_t(start), dbPath_);
+    const int last = std::int16_t(getLe16(head + 4));
+    if (last < -h_.recordSize || last > h_.blockSize() - kBlockHeader - h_.recordSize) return start + h_.blockSize();
+    return start + kBlockHeader + std::uint64_t(last + h_.recordSize);
+}
 
 
 std::size_t Table::blockOffset(int number) const { return h_.headerSize + std::size_t(number - 1) * h_.blockSize(); }
@@ -357,6 +387,12 @@ void Table::beginWriting()
     ::close(db_);
     db_ = ::open(dbPath_.c_str(), O_RDWR | O_CLOEXEC);
     if (db_ < 0) fail(dbPath_, "open for writing");
+    // A file that ends after the records of its last block gets the rest of the block,
+    // where the next records go.
+    struct stat st {};
+    const std::uint64_t full = h_.headerSize + std::uint64_t(h_.fileBlocks) * h_.blockSize();
+    if (::fstat(db_, &st) != 0) fail(dbPath_, "examine");
+    if (std::uint64_t(st.st_size) < full && ::ftruncate(db_, off_t(full)) != 0) fail(dbPath_, "extend");
     dbMapLen_ = h_.headerSize + std::size_t(kMaxBlocks) * h_.blockSize();
     void* m = ::mmap(nullptr, dbMapLen_, PROT_READ | PROT_WRITE, MAP_SHARED, db_, 0);
     if (m == MAP_FAILED) fail(dbPath_, "map");
@@ -377,6 +413,8 @@ void Table::beginWriting()
 std::vector<unsigned char> Table::pxImage(std::vector<PxLevel>& levels) const
 {
     Header p = h_;
+    // The index is named as its table, with the index's extension.
+    p.tableName = h_.tableName.substr(0, h_.tableName.rfind('.')) + ".PX";
     p.fields.resize(h_.keyFields);
     for (Field& f : p.fields) f.name.clear();
     const int keyLen = h_.keyLength();
@@ -598,17 +636,46 @@ void Table::writeBlobs(std::string& record, const std::vector<Blob>& blobs)
                     mbSize_ = head.size();
                 }
             }
-            const auto bytes = encodeMbBlob(blob.data, 1);
-            if (mbSize_ + bytes.size() > 0xFFFFFF00ull) fail(mbPath, "extend", EFBIG);
-            pwriteAll(mb_, bytes.data(), bytes.size(), off_t(mbSize_), mbPath);
-            where = std::uint32_t(mbSize_) | 0xFF;
-            mbSize_ += bytes.size();
+            if (blob.data.size() <= kMbSharedMax) {
+                where = writeSharedBlob(blob.data, mbPath);
+            } else {
+                const auto bytes = encodeMbBlob(blob.data, 1);
+                if (mbSize_ + bytes.size() > 0xFFFFFF00ull) fail(mbPath, "extend", EFBIG);
+                pwriteAll(mb_, bytes.data(), bytes.size(), off_t(mbSize_), mbPath);
+                where = std::uint32_t(mbSize_) | 0xFF;
+                mbSize_ += bytes.size();
+            }
         }
         unsigned char* desc = d + leader;
         putLe32(desc, where);
         putLe32(desc + 4, std::uint32_t(blob.data.size()));
         putLe16(desc + 8, where ? 1 : 0);
     }
+}
+
+// Puts a blob of up to 2 KB into the shared block this table is filling, as Paradox does,
+// or into a new one at the end of the file; returns its descriptor's offset and slot.
+// Nothing refers to the data until the record that holds the descriptor is committed.
+std::uint32_t Table::writeSharedBlob(const std::string& data, const fs::path& mbPath)
+{
+    const int chunks = int((data.size() + kMbChunk - 1) / kMbChunk);
+    if (sharedSlot_ < 0 || sharedChunk_ + chunks > kMbUnit / kMbChunk) {
+        if (mbSize_ + kMbUnit > 0xFFFFFF00ull) fail(mbPath, "extend", EFBIG);
+        const auto empty = encodeMbSharedBlock();
+        pwriteAll(mb_, empty.data(), empty.size(), off_t(mbSize_), mbPath);
+        sharedBlock_ = mbSize_;
+        mbSize_ += empty.size();
+        sharedSlot_ = kMbSharedSlots - 1;
+        sharedChunk_ = kMbSharedData / kMbChunk;
+    }
+    const unsigned char slot[5] = {std::uint8_t(sharedChunk_), std::uint8_t(chunks), 1, 0,
+                                   std::uint8_t(data.size() - std::size_t(chunks - 1) * kMbChunk)};
+    pwriteAll(mb_, data.data(), data.size(), off_t(sharedBlock_ + std::uint64_t(sharedChunk_) * kMbChunk), mbPath);
+    pwriteAll(mb_, slot, sizeof slot, off_t(sharedBlock_ + 12 + 5 * std::uint64_t(sharedSlot_)), mbPath);
+    const std::uint32_t where = std::uint32_t(sharedBlock_) | std::uint32_t(sharedSlot_);
+    --sharedSlot_;
+    sharedChunk_ += chunks;
+    return where;
 }
 
 // Every page the commit stores touch is written once beforehand, so that page faults
@@ -627,7 +694,7 @@ void Table::touchForCommit(int blockNumber)
     }
 }
 
-void Table::appendInPlace(const std::string& record, std::optional<std::uint32_t> nextAutoInc)
+void Table::appendInPlace(const std::string& record, std::optional<std::uint32_t> lastAutoInc)
 {
     const int rs = h_.recordSize, bs = h_.blockSize();
     commit_.clear();
@@ -639,11 +706,11 @@ void Table::appendInPlace(const std::string& record, std::optional<std::uint32_t
         std::memcpy(block(last.number) + kBlockHeader + std::size_t(last.count) * rs, record.data(), rs);
         commit_.store16(db, blockOffset(last.number) + 4, std::uint16_t(last.count * rs));
         commit_.store32(db, hdr::NumRecords, h_.numRecords + 1);
-        if (nextAutoInc) commit_.store32(db, hdr::AutoInc, *nextAutoInc);
+        if (lastAutoInc) commit_.store32(db, hdr::AutoInc, *lastAutoInc);
         if (keyed()) pxCountUp();
         commit();
         ++h_.numRecords;
-        if (nextAutoInc) h_.autoInc = *nextAutoInc;
+        if (lastAutoInc) h_.autoInc = *lastAutoInc;
         ++last.count;
         if (last.count == 1) last.firstKey = record.substr(0, h_.keyLength());
         return;
@@ -669,7 +736,7 @@ void Table::appendInPlace(const std::string& record, std::optional<std::uint32_t
     commit_.store16(db, h_.lastBlock ? blockOffset(h_.lastBlock) : std::size_t(hdr::FirstBlock), std::uint16_t(number));
     commit_.store16(db, hdr::LastBlock, std::uint16_t(number));
     commit_.store32(db, hdr::NumRecords, h_.numRecords + 1);
-    if (nextAutoInc) commit_.store32(db, hdr::AutoInc, *nextAutoInc);
+    if (lastAutoInc) commit_.store32(db, hdr::AutoInc, *lastAutoInc);
     if (pxReady)
         pxAddEntry(blocks_.back().firstKey, std::uint16_t(number));
     else if (stagedPx)
@@ -680,7 +747,7 @@ void Table::appendInPlace(const std::string& record, std::optional<std::uint32_t
     if (!h_.lastBlock) h_.firstBlock = std::uint16_t(number);
     h_.lastBlock = std::uint16_t(number);
     ++h_.numRecords;
-    if (nextAutoInc) h_.autoInc = *nextAutoInc;
+    if (lastAutoInc) h_.autoInc = *lastAutoInc;
     // Blocks behind the last one are not touched again by appends; the header page stays.
     const std::size_t keep = (h_.headerSize + std::size_t(number - 1) * bs) / pageSize() * pageSize();
     if (keep > released_ + (std::size_t(1) << 20)) {
@@ -689,10 +756,22 @@ void Table::appendInPlace(const std::string& record, std::optional<std::uint32_t
     }
 }
 
-Table::Result Table::append(std::string& record, const std::vector<Blob>& blobs, std::optional<std::uint32_t> nextAutoInc)
+// Alpha keys of a table whose sort order is a dictionary order would be put where that
+// order does not have them; such a table is left as it is.
+void Table::checkKeyOrder(const Header& h) const
+{
+    if (binarySortOrder(h)) return;
+    for (int i = 0; i < h.keyFields && i < int(h.fields.size()); ++i)
+        if (h.fields[std::size_t(i)].type == FieldType::Alpha)
+            throw Error("The table '" + dbPath_.stem().string() + "' sorts its keys in the order \"" + h.sortName +
+                        "\", which this program cannot keep; the table is not changed");
+}
+
+Table::Result Table::append(std::string& record, const std::vector<Blob>& blobs, std::optional<std::uint32_t> lastAutoInc)
 {
     if (stale_) load();
     const StaleOnThrow staleOnThrow(*this);
+    if (keyed()) checkKeyOrder(h_);
     beginWriting();
     // Another writer of the same file (another Database on the folder) moves the header
     // on; the shared mapping shows it, and the table is read again before writing.
@@ -718,7 +797,7 @@ Table::Result Table::append(std::string& record, const std::vector<Blob>& blobs,
         records.insert(at, record);
         std::optional<Header> h = laidOutFor(h_, records.size());
         if (!h) return Result::Full;
-        if (nextAutoInc) h->autoInc = *nextAutoInc;
+        if (lastAutoInc) h->autoInc = *lastAutoInc;
         rebuild(std::move(records), *h);
         return Result::Ok;
     }
@@ -726,10 +805,10 @@ Table::Result Table::append(std::string& record, const std::vector<Blob>& blobs,
     if (newBlock && h_.fileBlocks >= h_.maxBlocks()) {
         if (h_.blockCode >= kLargestBlockCode) return Result::Full;
         growBlocks();
-        return append(record, blobs, nextAutoInc);
+        return append(record, blobs, lastAutoInc);
     }
     writeBlobs(record, blobs);
-    appendInPlace(record, nextAutoInc);
+    appendInPlace(record, lastAutoInc);
     if (keyed()) lastKey_.assign(record, 0, std::size_t(keyLen));
     return Result::Ok;
 }
@@ -861,6 +940,7 @@ Table::Result Table::makePrimary(int keyFields)
     Header h = h_;
     h.fileType = kKeyedDb;
     h.keyFields = std::uint16_t(keyFields);
+    checkKeyOrder(h);
     const int keyLen = h.keyLength();
     std::vector<std::string> records;
     forEach([&](const unsigned char* r) { records.emplace_back(reinterpret_cast<const char*>(r), h_.recordSize); });

@@ -54,9 +54,9 @@ public:
     bool intact() const { return !stale_; }
 
     // `record` holds every field encoded, blob fields zero; `blobs` their contents.
-    // `nextAutoInc`, when given, becomes the header's next auto-increment value in the same
-    // commit as the record.
-    Result append(std::string& record, const std::vector<Blob>& blobs, std::optional<std::uint32_t> nextAutoInc = std::nullopt);
+    // `lastAutoInc`, when given, becomes the header's auto-increment value, the last one
+    // handed out as Paradox counts, in the same commit as the record.
+    Result append(std::string& record, const std::vector<Blob>& blobs, std::optional<std::uint32_t> lastAutoInc = std::nullopt);
     // Makes the first `keyFields` fields the primary key; Duplicate when two rows share a key,
     // Full when its index could not number the blocks the rows need.
     Result makePrimary(int keyFields);
@@ -81,12 +81,14 @@ private:
     class StaleOnThrow;
     Table() = default;
     void load();
+    void checkKeyOrder(const Header& header) const;
+    std::uint64_t lastBlockEnd(std::uint64_t fileSize) const;
     void beginWriting();
     void unmapAll();
     std::size_t blockOffset(int number) const;
     unsigned char* block(int number) const;
     void commit();
-    void appendInPlace(const std::string& record, std::optional<std::uint32_t> nextAutoInc);
+    void appendInPlace(const std::string& record, std::optional<std::uint32_t> lastAutoInc);
     void rebuild(std::vector<std::string> records, Header header);
     static Header raisedToLargestBlocks(Header header);
     static std::optional<Header> laidOutFor(Header header, std::size_t records);
@@ -102,6 +104,7 @@ private:
     void pxCountUp();
     std::vector<unsigned char> pxImage(std::vector<PxLevel>& levels) const;
     void writeBlobs(std::string& record, const std::vector<Blob>& blobs);
+    std::uint32_t writeSharedBlob(const std::string& data, const std::filesystem::path& mbPath);
 
     std::filesystem::path dbPath_;
     std::filesystem::path pxPath_;
@@ -121,6 +124,9 @@ private:
     std::string lastKey_;
     std::vector<int> offsets_;
     std::uint64_t mbSize_ = 0;
+    std::uint64_t sharedBlock_ = 0;     // the shared (type 3) .MB block being filled
+    int sharedSlot_ = -1;               // its next free slot, -1 when there is none
+    int sharedChunk_ = 0;               // its next free 16-byte chunk
     std::vector<unsigned char> newBlock_;  // reused buffer of a block being added
     bool writing_ = false;
     bool stale_ = true;

@@ -1,5 +1,6 @@
 #include "paradox/Values.h"
 
+#include "paradox/CodePage.h"
 #include "paradox/Encoding.h"
 #include "paradox/Table.h"
 
@@ -79,32 +80,6 @@ std::pair<char32_t, std::size_t> codePointAt(std::string_view s, std::size_t i)
     return {c, length};
 }
 
-// A text value as a reason shows it: quoted, cut after 60 characters, with control characters
-// (C0, DEL, C1) and bytes that begin no UTF-8 character written as \xNN, so that a report shows
-// every character there is and a NUL cannot end it early.
-std::string shownText(std::string_view text)
-{
-    constexpr std::size_t kShown = 60;
-    std::string out = "'";
-    std::size_t characters = 0;
-    for (std::size_t i = 0; i < text.size(); ++characters) {
-        if (characters == kShown) {
-            out += "...";
-            break;
-        }
-        const auto [c, length] = codePointAt(text, i);
-        if (length != 0 && c >= 0x20 && (c < 0x7F || c > 0x9F)) {
-            out.append(text.substr(i, length));
-            i += length;
-            continue;
-        }
-        char escaped[8];
-        std::snprintf(escaped, sizeof escaped, "\\x%02x", length ? unsigned(c) : unsigned(static_cast<unsigned char>(text[i])));
-        out += escaped;
-        i += length ? length : 1;
-    }
-    return out + "'";
-}
 
 struct Moment {
     bool hasDate = false, hasTime = false;
@@ -376,6 +351,33 @@ std::string timeText(std::int64_t ms)
 
 }  // namespace
 
+// A text value as a reason shows it: quoted, cut after 60 characters, with control characters
+// (C0, DEL, C1) and bytes that begin no UTF-8 character written as \xNN, so that a report shows
+// every character there is and a NUL cannot end it early.
+std::string shownText(std::string_view text)
+{
+    constexpr std::size_t kShown = 60;
+    std::string out = "'";
+    std::size_t characters = 0;
+    for (std::size_t i = 0; i < text.size(); ++characters) {
+        if (characters == kShown) {
+            out += "...";
+            break;
+        }
+        const auto [c, length] = codePointAt(text, i);
+        if (length != 0 && c >= 0x20 && (c < 0x7F || c > 0x9F)) {
+            out.append(text.substr(i, length));
+            i += length;
+            continue;
+        }
+        char escaped[8];
+        std::snprintf(escaped, sizeof escaped, "\\x%02x", length ? unsigned(c) : unsigned(static_cast<unsigned char>(text[i])));
+        out += escaped;
+        i += length ? length : 1;
+    }
+    return out + "'";
+}
+
 FieldOrError fieldForType(const sql::ColumnDef& c)
 {
     const TypeRule* rule = nullptr;
@@ -441,7 +443,7 @@ std::string shownLiteral(const sql::Literal& value)
     }
 }
 
-std::optional<std::string> encodeLiteral(const Field& f, const sql::Literal& v, std::uint16_t codePage, unsigned char* out,
+std::optional<std::string> encodeLiteral(const Field& f, const sql::Literal& v, const Header& table, unsigned char* out,
                                          std::string& blob)
 {
     using K = sql::Literal::Kind;
@@ -454,11 +456,8 @@ std::optional<std::string> encodeLiteral(const Field& f, const sql::Literal& v, 
     const std::string_view vt = v.text();
     const auto shown = [&] { return shownLiteral(v); };
     auto textBytes = [&](std::string& bytes) -> std::optional<std::string> {
-        if (auto bad = utf8ToCp1252(vt, bytes))
-            return "character " + std::to_string(sql::characterPosition(vt, *bad)) + " of " + shown() + " is not in code page 1252";
-        if (codePage != kCodePage1252)
-            for (unsigned char ch : bytes)
-                if (ch >= 0x80) return shown() + " holds characters beyond ASCII, which code page " + std::to_string(codePage) + " of this table may not hold";
+        if (auto bad = toTableText(table, vt, bytes))
+            return "character " + std::to_string(sql::characterPosition(vt, *bad)) + " of " + shown() + " is not in " + codePageName(table);
         if (bytes.find('\0') != std::string::npos) return shown() + " holds a NUL character";
         return std::nullopt;
     };
@@ -600,7 +599,7 @@ std::string fieldText(const Table& table, int index, const unsigned char* record
     switch (f.type) {
     case FieldType::Alpha: {
         const auto len = strnlen(reinterpret_cast<const char*>(d), f.size);
-        return cp1252ToUtf8(std::string_view(reinterpret_cast<const char*>(d), len));
+        return tableText(table.header(), std::string_view(reinterpret_cast<const char*>(d), len));
     }
     case FieldType::Short:
     case FieldType::Long:
@@ -631,7 +630,7 @@ std::string fieldText(const Table& table, int index, const unsigned char* record
         return hex;
     }
     case FieldType::Memo:
-    case FieldType::FormattedMemo: return cp1252ToUtf8(table.blob(index, record));
+    case FieldType::FormattedMemo: return tableText(table.header(), table.blob(index, record));
     default: {
         const std::string data = table.blob(index, record);
         std::string hex;

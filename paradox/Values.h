@@ -20,16 +20,17 @@ struct FieldOrError {
 };
 FieldOrError fieldForType(const sql::ColumnDef& column);
 
-// Encodes `value` into `out` (the field's bytes, zero on entry). For blob fields the
+// Encodes `value` into `out` (the field's bytes, zero on entry), text in the code page of `table`. For blob fields the
 // contents go to `blob` instead; other fields may use it as room for a conversion, so that
 // a caller that keeps it from row to row spares an allocation. Returns an error text
 // (without position) when the value does not fit the field.
-std::optional<std::string> encodeLiteral(const Field& field, const sql::Literal& value, std::uint16_t codePage,
+std::optional<std::string> encodeLiteral(const Field& field, const sql::Literal& value, const Header& table,
                                          unsigned char* out, std::string& blob);
 
 // A value as a reason names it: text quoted, cut after 60 characters, control characters written
 // as \xNN; numbers as written; NULL.
 std::string shownLiteral(const sql::Literal& value);
+std::string shownText(std::string_view text);
 
 // The value of field `index` of a record as text (UTF-8): dates yyyy-mm-dd, times
 // hh:mm:ss, timestamps "yyyy-mm-dd hh:mm:ss", logicals true/false, blanks empty.

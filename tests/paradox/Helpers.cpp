@@ -1,5 +1,9 @@
 #include "Helpers.h"
 
+#include "paradox/Database.h"
+#include "paradox/Table.h"
+#include "paradox/Values.h"
+
 #include <cstdio>
 #include <fcntl.h>
 #include <fstream>
@@ -9,6 +13,27 @@
 #include <unistd.h>
 
 namespace ptest {
+
+std::vector<std::string> engineRows(paradox::Table& t)
+{
+    std::vector<std::string> rows;
+    t.forEach([&](const unsigned char* r) {
+        std::string line;
+        for (std::size_t i = 0; i < t.header().fields.size(); ++i) line += (i ? "," : "") + paradox::fieldText(t, int(i), r);
+        rows.push_back(line);
+    });
+    return rows;
+}
+
+std::string engineError(const std::function<void()>& action)
+{
+    try {
+        action();
+    } catch (const paradox::Error& e) {
+        return e.what();
+    }
+    return {};
+}
 
 Run run(const std::vector<std::string>& argv, const std::string& input, bool withStderr)
 {

@@ -2,8 +2,13 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
+
+namespace paradox {
+class Table;
+}
 
 namespace ptest {
 
@@ -20,6 +25,11 @@ Run pxcheckIndex(const std::filesystem::path& px);
 // The CSV lines after "records:" in pxcheck's output, and its "problem:" lines.
 std::vector<std::string> pxcheckRecords(const std::string& out);
 std::vector<std::string> problems(const std::string& out);
+
+// Every record of a table as the engine reads it: fields as text, joined by commas.
+std::vector<std::string> engineRows(paradox::Table& table);
+// The message of the engine's error that `action` throws; empty when it throws none.
+std::string engineError(const std::function<void()>& action);
 
 std::string readFile(const std::filesystem::path& file);
 void writeFile(const std::filesystem::path& file, const std::string& bytes);

@@ -45,7 +45,7 @@ struct Golden {
 std::string encoded(const Field& f, const sql::Literal& v, std::optional<std::string>* error = nullptr)
 {
     std::string out(std::size_t(f.bytes()), '\0'), blob;
-    auto e = encodeLiteral(f, v, kCodePage1252, reinterpret_cast<unsigned char*>(out.data()), blob);
+    auto e = encodeLiteral(f, v, Header{}, reinterpret_cast<unsigned char*>(out.data()), blob);
     if (error) *error = e;
     return ptest::hex(out);
 }
@@ -223,10 +223,10 @@ TEST(Encoding, IntegersDoublesAndBcdDecodeToWhatWasEncoded)
         encodeDouble(b, v);
         EXPECT_EQ(decodeDouble(b), v);
     }
-    for (const char* v : {"-7.50", "1234.56", "0.00", "99999999999999999999999999999.99"}) {
-        const auto bcd = encodeBcd(v, 2);
+    for (const char* v : {"-7.50", "1234.56", "0.00", "9999999999999999.99", "-123456789012345678"}) {
+        const auto bcd = encodeBcd(v, std::string_view(v).find('.') == std::string_view::npos ? 0 : 2);
         ASSERT_TRUE(bcd);
-        EXPECT_EQ(decodeBcd(reinterpret_cast<const unsigned char*>(bcd->data()), 2), v);
+        EXPECT_EQ(decodeBcd(reinterpret_cast<const unsigned char*>(bcd->data()), std::string_view(v).find('.') == std::string_view::npos ? 0 : 2), v);
     }
 }
 
@@ -296,7 +296,7 @@ TEST(Encoding, GoldenBytesOfASmallKeyedTable)
         02 00           # 2 fields
         01 00           # 1 key field
         00 ff 00 ff     # not encrypted
-        00              # sort order ascii
+        4c              # sort order DBWINUS0, binary, paired with code page 1252
         00 00 00
         02 01 00        # change counts
         00 00 00 00 00 00 00 00 00
@@ -307,7 +307,7 @@ TEST(Encoding, GoldenBytesOfASmallKeyedTable)
         00 00 00 00 00 00 00 00 00
         00 00 00 00     # autoincrement
         00 00 00 00
-        e9 00           # header bytes in use: 0x78 + 8*2 + 4 + 79 + 8 (names) + 2*2 + 6 ("ascii")
+        ec 00           # header bytes in use: 0x78 + 8*2 + 4 + 79 + 8 (names) + 2*2 + 9 ("DBWINUS0")
         00 00 00 20 00
         0b 01 0b 01     # version ids
         00 00 00 00
@@ -317,16 +317,16 @@ TEST(Encoding, GoldenBytesOfASmallKeyedTable)
         00 00
         e4 04           # code page 1252
         01 01
-        88 00           # bytes in use - 0x61
+        8b 00           # sort-order name at 0x58 + 0x8B
         00 00 00 00 00 00 00 00
         04 04 01 03     # fields: Long 4, Alpha 3
     )");
     EXPECT_EQ(ptest::hex(file.substr(0, header.size())), ptest::hex(header));
     const std::string names = ptest::unhex(R"(
-        47 00           # table name "G", NUL-padded to 79 bytes
+        47 2e 44 42 00  # table name: the file name "G.DB", NUL-padded to 79 bytes
     )");
-    EXPECT_EQ(ptest::hex(file.substr(0x78 + 4 + 4 + 8, 2)), ptest::hex(names));
-    EXPECT_EQ(file.substr(0x78 + 16 + 79, 18), std::string("ID\0Name\0\x01\0\x02\0ascii\0", 18));
+    EXPECT_EQ(ptest::hex(file.substr(0x78 + 4 + 4 + 8, 5)), ptest::hex(names));
+    EXPECT_EQ(file.substr(0x78 + 16 + 79, 21), std::string("ID\0Name\0\x01\0\x02\0DBWINUS0\0", 21));
     const std::string block = ptest::unhex(R"(
         00 00           # next block: none
         00 00           # previous block: none

@@ -16,17 +16,7 @@ using namespace paradox;
 
 namespace {
 
-std::vector<std::string> engineRows(Database& db, const std::string& table)
-{
-    Table& t = db.table(table);
-    std::vector<std::string> rows;
-    t.forEach([&](const unsigned char* r) {
-        std::string line;
-        for (std::size_t i = 0; i < t.header().fields.size(); ++i) line += (i ? "," : "") + fieldText(t, int(i), r);
-        rows.push_back(line);
-    });
-    return rows;
-}
+std::vector<std::string> engineRows(Database& db, const std::string& table) { return ptest::engineRows(db.table(table)); }
 
 void expectClean(const fs::path& db)
 {

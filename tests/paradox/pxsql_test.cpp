@@ -49,7 +49,7 @@ TEST(Pxsql, ScriptFromAFileWithoutErrorsExitsZero)
     EXPECT_EQ(info.status, 0);
     EXPECT_EQ(info.out,
               "file: " + (folder / "T.DB").string() + "\n"
-              "version: 5.x\nkeyed: no\nkey fields: 0\nrecords: 1\nrecord size: 27\nblock size: 4096\ncode page: 1252\nfields: 3\n"
+              "version: 5.x\nkeyed: no\nkey fields: 0\nrecords: 1\nrecord size: 27\nblock size: 4096\ncode page: 1252\nsort order: DBWINUS0\nfields: 3\n"
               "  1 A Long\n  2 B Alpha 3\n  3 M Memo 10\n");
 }
 

@@ -4,7 +4,7 @@
 #include "Script.h"
 
 #include "paradox/Database.h"
-#include "paradox/Encoding.h"
+#include "paradox/CodePage.h"
 #include "paradox/Table.h"
 #include "paradox/Values.h"
 
@@ -39,7 +39,7 @@ void dump(paradox::Table& t)
 {
     const auto& h = t.header();
     for (std::size_t i = 0; i < h.fields.size(); ++i)
-        std::cout << (i ? "," : "") << csvCell(paradox::cp1252ToUtf8(h.fields[i].name));
+        std::cout << (i ? "," : "") << csvCell(paradox::tableText(h, h.fields[i].name));
     std::cout << '\n';
     t.forEach([&](const unsigned char* r) {
         for (std::size_t i = 0; i < h.fields.size(); ++i) std::cout << (i ? "," : "") << csvCell(paradox::fieldText(t, int(i), r));
@@ -58,9 +58,10 @@ void info(paradox::Table& t)
               << "record size: " << h.recordSize << '\n'
               << "block size: " << h.blockSize() << '\n'
               << "code page: " << h.codePage << '\n'
+              << "sort order: " << h.sortName << '\n'
               << "fields: " << h.fields.size() << '\n';
     for (std::size_t i = 0; i < h.fields.size(); ++i)
-        std::cout << "  " << i + 1 << ' ' << paradox::cp1252ToUtf8(h.fields[i].name) << ' ' << paradox::fieldTypeText(h.fields[i])
+        std::cout << "  " << i + 1 << ' ' << paradox::tableText(h, h.fields[i].name) << ' ' << paradox::fieldTypeText(h.fields[i])
                   << (int(i) < h.keyFields ? " key" : "") << '\n';
 }
 
