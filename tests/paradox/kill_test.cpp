@@ -26,6 +26,7 @@
 #include <sys/ptrace.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <set>
 #include <vector>
 
 using namespace paradox;
@@ -287,4 +288,48 @@ TEST(Kill, AKillBetweenTheRenamesOfARewriteIsFinished)
     EXPECT_EQ(keys.front(), "5");
     EXPECT_EQ(keys.back(), "1010");
     EXPECT_FALSE(fs::exists(folder / "Orders.DB.~new"));
+}
+
+// DROP TABLE and CREATE TABLE build the new table under a temporary name; the CREATE INDEX
+// that completes it renames its files over the old ones and removes the old blob file, as
+// one commit: killed after the first rename, the writer leaves the rest to its guardian.
+TEST(Kill, AKillInsideTheReplacementOfATableIsFinished)
+{
+    const auto folder = createOrders("kill-replace");
+    {
+        Database db(folder);
+        db.execute(R"(INSERT INTO "Orders" ("SBSID", "Notes") VALUES (1, ')" + std::string(300, 'm') + "')");
+    }
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (ptrace(PTRACE_TRACEME, 0, nullptr, nullptr) != 0) _exit(4);
+        try {
+            Database db(folder);
+            db.execute(R"(DROP TABLE "Orders";)");
+            db.execute(R"(CREATE TABLE "Orders" ("SBSID" INT, "Amount" FLOAT);)");
+            raise(SIGSTOP);
+            db.execute(R"(CREATE INDEX "Orders" ON "Orders" ("SBSID") with primary)");
+        } catch (...) {
+            _exit(2);
+        }
+        _exit(0);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFSTOPPED(status) && WSTOPSIG(status) == SIGSTOP) << "status " << status;
+    const std::string before = visible(folder);
+    ASSERT_TRUE(singleStepUntil(child, 50'000'000, [&] { return visible(folder) != before; }));
+    kill(child, SIGKILL);
+    waitpid(child, &status, 0);
+    EXPECT_EQ(reapGuardian(), CommitGuard::Finished);
+    expectPxcheckFindsNoProblem(folder);
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) names.insert(entry.path().filename().string());
+    EXPECT_EQ(names, (std::set<std::string>{"Orders.DB", "Orders.PX"}));
+    Database db(folder);
+    Table& t = db.table("Orders");
+    EXPECT_EQ(t.recordCount(), 0u);
+    EXPECT_EQ(t.header().fields.size(), 2u);
+    EXPECT_TRUE(t.keyed());
 }
