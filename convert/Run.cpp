@@ -80,7 +80,10 @@ private:
         trap_(122, [&] { s_.List1.Clear(); });
         trap_(124, [&] { s_.List2.Clear(); });
         trap_(126, [&] { MSSQL::ListSqlServerTables(p_.settings.login(), s_.List1); });
-        trap_(128, [&] { Paradox::ListParadoxTables(p_.settings.paradoxFolder(), s_.List2, p_.messages); });
+        trap_(128, [&] {
+            Paradox::ListParadoxTables(p_.settings.paradoxFolder(), s_.List2, p_.messages);
+            Paradox::ListOwnParadoxTables(p_.settings.paradoxFolder(), ownTables_);
+        });
         trap_(130, [&] { existing(s_.Paradox_conn).CursorLocation = db::adUseClient; });
         trap_(132, [&] {
             existing(s_.Paradox_conn).Open(Paradox::BuildParadoxConnectionString(p_.settings.paradoxFolder()));
@@ -152,7 +155,7 @@ private:
 
         Answer answer = Answer::None;
         trap_.when(
-            158, [&] { return listHolds(s_.List2, s_.tbl); },
+            158, [&] { return listHolds(ownTables_, s_.tbl); },
             [&] { trap_(160, [&] { answer = p_.questions.askOverwrite(s_.tbl) ? Answer::Yes : Answer::No; }); },
             [&] { trap_(162, [&] { answer = Answer::None; }); });
 
@@ -281,6 +284,9 @@ private:
     RunResult result_;
     TableSummary summary_;
     std::unique_ptr<db::Recordset> source_;
+    // The tables of the folder itself: only these can be replaced. List2 also names those of
+    // its sub-folders, which a table written into the folder leaves alone.
+    platform::ListBox ownTables_;
     bool connectionsOpen_ = false;
     bool leaveTables_ = false;
     std::string numericPositions_;

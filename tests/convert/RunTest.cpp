@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 
@@ -106,25 +107,34 @@ TEST(Run, DirectModeWalksTheTablesLastFirstAndKeysRunOnAcrossTables)
     EXPECT_FALSE(h.Paradox_conn->isOpen());
 }
 
-TEST(Run, OverwriteQuestionFindsNamesInAnyCaseAndSubFoldersAndNoSkipsTheTable)
+TEST(Run, OverwriteQuestionConcernsTheFolderItselfInAnyCaseAndNoSkipsTheTable)
 {
     RunHarness h;
     prepare(h, "answered-no");
     const std::filesystem::path folder = h.frontend.folder;
+    // Old copies in sub-folders are listed, but a table written into the folder leaves them be.
     std::filesystem::create_directories(folder / "old" / "deeper");
     std::filesystem::copy_file(folder / "CUSTOMER.DB", folder / "old" / "deeper" / "customers.db");
+    std::filesystem::copy_file(folder / "ORDERS.DB", folder / "old" / "products.db");
+    h.frontend.overwrite = {"Products", "Customers"};
     const std::string samplesOrders = fileBytes(folder / "ORDERS.DB");
+    const std::string oldCustomers = fileBytes(folder / "old" / "deeper" / "customers.db");
 
     const convert::RunResult result = h.run();
 
-    EXPECT_EQ(h.frontend.asked, (std::vector<std::string>{"Orders", "Customers"}));
+    EXPECT_EQ(h.frontend.asked, std::vector<std::string>{"Orders"});
     EXPECT_EQ(fileBytes(folder / "ORDERS.DB"), samplesOrders);
-    EXPECT_TRUE(runtest::tableFile(folder, "Customers").empty());
+    const auto& listed = h.List2.items();
+    EXPECT_NE(std::find(listed.begin(), listed.end(), "CUSTOMERS"), listed.end());
+    EXPECT_EQ(fileBytes(folder / "old" / "deeper" / "customers.db"), oldCustomers);
     ASSERT_EQ(result.tables.size(), 6u);
+    EXPECT_EQ(result.tables[0].statementsRejected, result.tables[0].rowsRejected);
     EXPECT_TRUE(result.tables[1].skipped);
     EXPECT_EQ(result.tables[1].rowsWritten, 0);
-    EXPECT_TRUE(result.tables[4].skipped);
-    // The skipped tables take no key values: Order Details follows Products' four rows.
+    EXPECT_FALSE(result.tables[4].skipped);
+    EXPECT_EQ(keys(runtest::readBack(runtest::tableFile(folder, "Customers"))).size(),
+              static_cast<std::size_t>(result.tables[4].rowsWritten));
+    // The skipped table takes no key values: Order Details follows Products' four rows.
     EXPECT_EQ(keys(runtest::readBack(runtest::tableFile(folder, "Order Details"))).front(), 4);
 }
 
