@@ -179,8 +179,6 @@ private:
             trap_(168, [&] { p_.preview.clearStatements(); });
             trap_(170, [&] { p_.preview.clearDatatypes(); });
         });
-        trap_.when(172, [&] { return answer == Answer::Yes; },
-                   [&] { route(174, 176, 178, DropTableStatement(s_.tbl)); });
         trap_(182, [&] { p_.progress.setProgressText("Please wait.. Processing table " + s_.tbl); });
         trap_(184, [&] {
             if (!source_)
@@ -188,10 +186,15 @@ private:
             source_->Open("SELECT * FROM [" + s_.List1.List(static_cast<int>(index)) + "]", existing(s_.mssql_conn),
                           db::adOpenStatic, db::adLockOptimistic);
         });
-        // A source that could not be read is reported once at its opening; no empty copy is made.
+        // A source that could not be read is reported once at its opening; no empty copy is made
+        // and no existing table dropped, as the drop waits for the opened source. Rows into a
+        // table whose definition failed would fail one by one, or land in the table that was to
+        // be replaced; the definition's report is the one report.
         if (source_ && source_->isOpen()) {
-            define();
-            transferRows();
+            trap_.when(172, [&] { return answer == Answer::Yes; },
+                       [&] { route(174, 176, 178, DropTableStatement(s_.tbl)); });
+            if (define())
+                transferRows();
         }
         trap_(492, [&] {
             if (!source_)
@@ -211,7 +214,8 @@ private:
         });
     }
 
-    void define()
+    // True when the table is ready for its rows.
+    bool define()
     {
         std::optional<TableDefinition> definition;
         trap_(186, [&] { definition.emplace(s_.tbl); });
@@ -225,16 +229,16 @@ private:
         }
         std::optional<std::string> createTable;
         trap_(340, [&] { createTable = definition.value().createTableStatement(); });
-        if (createTable)
-            route(342, 344, 346, *createTable);
+        bool defined = createTable && route(342, 344, 346, *createTable);
         if (definition) {
             numericPositions_ = definition->numericPositions();
             binaryPositions_ = definition->binaryPositions();
         }
         std::optional<std::string> createIndex;
         trap_(348, [&] { createIndex = CreateIndexStatement(s_.tbl); });
-        if (createIndex)
-            route(352, 354, 356, *createIndex);
+        if (defined)
+            defined = createIndex && route(352, 354, 356, *createIndex);
+        return defined;
     }
 
     void transferRows()
