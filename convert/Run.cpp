@@ -89,7 +89,8 @@ private:
             existing(s_.Paradox_conn).Open(Paradox::BuildParadoxConnectionString(p_.settings.paradoxFolder()));
         });
         trap_(134, [&] { existing(s_.mssql_conn).CursorLocation = db::adUseServer; });
-        trap_(136, [&] { existing(s_.mssql_conn).CommandTimeout = 5000; });
+        // A stalled read ends after this time instead of waiting for the server for ever.
+        trap_(136, [&] { existing(s_.mssql_conn).CommandTimeout = p_.settings.readTimeoutSeconds(); });
         trap_(138, [&] { existing(s_.mssql_conn).ConnectionTimeout = 5000; });
         trap_(140, [&] { connectionsOpen_ = true; });
         // Both strings come from the one builder, which leaves the port out for a local login.
@@ -105,7 +106,7 @@ private:
         // The index is 64-bit: a database may hold more tables than a 16-bit count could name.
         const std::optional<std::int64_t> count =
             trap_.value<std::int64_t>(148, [&] { return static_cast<std::int64_t>(s_.List1.ListCount()); });
-        for (std::int64_t index = count.value_or(0) - 1; index >= 0 && !leaveTables_; --index)
+        for (std::int64_t index = count.value_or(0) - 1; index >= 0 && !leaveTables_ && !stopped_; --index)
             table(index);
 
         trap_.when(508, [&] { return p_.settings.previewMode(); }, [&] {
@@ -127,7 +128,10 @@ private:
         trap_(532, [&] { p_.progress.setBusyPointer(false); });
         trap_(534, [&] { p_.progress.setProgressValue(0); });
         trap_(536, [&] { p_.progress.setProgressText("Progress Bar"); });
-        trap_(538, [&] { p_.messages.information("Done."); });
+        if (stopped_)
+            result_.outcome = RunOutcome::Stopped;
+        else
+            trap_(538, [&] { p_.messages.information("Done."); });
     }
 
     // Sends one finished statement on: executed on Paradox_conn, or appended to the preview list.
@@ -138,11 +142,27 @@ private:
         trap_.when(
             decide, [&] { return p_.settings.previewMode(); },
             [&] { trap_(append, [&] { p_.preview.appendStatement(statement); }); },
-            [&] { trap_(execute, [&] { existing(s_.Paradox_conn).Execute(statement); }); });
+            [&] { trap_(execute, [&] { stopsTheRun([&] { existing(s_.Paradox_conn).Execute(statement); }); }); });
         const bool through = trap_.reportsShown() == before;
         if (!through)
             ++summary_.statementsRejected;
         return through;
+    }
+
+    // Runs `step`; a failure that every later step would meet as well ends the run after its
+    // one report. A failed read names the table and how many of its rows were read.
+    template <class Step>
+    void stopsTheRun(Step&& step, std::optional<std::int64_t> rowsRead = std::nullopt)
+    {
+        try {
+            step();
+        } catch (const db::LastingError& failure) {
+            stopped_ = true;
+            if (!rowsRead)
+                throw;
+            throw db::LastingError("Reading the table " + s_.tbl + " stopped after " + std::to_string(*rowsRead) +
+                                   " rows; the rows before are kept. " + failure.what());
+        }
     }
 
     void table(std::int64_t index)
@@ -183,8 +203,10 @@ private:
         trap_(184, [&] {
             if (!source_)
                 throw db::Error("Object variable or With block variable not set");
-            source_->Open("SELECT * FROM [" + s_.List1.List(static_cast<int>(index)) + "]", existing(s_.mssql_conn),
-                          db::adOpenStatic, db::adLockOptimistic);
+            stopsTheRun([&] {
+                source_->Open("SELECT * FROM [" + s_.List1.List(static_cast<int>(index)) + "]", existing(s_.mssql_conn),
+                              db::adOpenStatic, db::adLockOptimistic);
+            }, 0);
         });
         // A source that could not be read is reported once at its opening; no empty copy is made
         // and no existing table dropped, as the drop waits for the opened source. Rows into a
@@ -254,7 +276,7 @@ private:
         RowStatementBuilder builder(s_.tbl, numericPositions_, binaryPositions_);
         // A cursor that cannot move ends the table instead of repeating its last row forever.
         bool moved = true;
-        trap_.loop(364, [&] { return moved && !source_->Eof(); }, [&] {
+        trap_.loop(364, [&] { return moved && !stopped_ && !source_->Eof(); }, [&] {
             trap_(366, [&] { p_.progress.yield(); });
             trap_(368, [&] { ++rowCounter; });
             trap_(370, [&] { p_.progress.setProgressValue(RowProgress(rowCounter, rowCount)); });
@@ -275,7 +297,7 @@ private:
                 ++summary_.rowsRejected;
             moved = false;
             trap_(486, [&] {
-                source_->MoveNext();
+                stopsTheRun([&] { source_->MoveNext(); }, rowCounter);
                 moved = true;
             });
             trap_(488, [&] { ++rowNumber_; });
@@ -293,6 +315,7 @@ private:
     platform::ListBox ownTables_;
     bool connectionsOpen_ = false;
     bool leaveTables_ = false;
+    bool stopped_ = false;
     std::string numericPositions_;
     std::string binaryPositions_;
     // The key value: counts the rows of the whole run, not reset between tables.

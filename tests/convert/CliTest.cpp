@@ -150,6 +150,8 @@ TEST_F(CliTest, NothingDoneExitsTwoAndSaysWhy)
          "the environment variable CLI_TEST_UNSET is not set"},
         {"unknown overwrite answer",
          with(login(server, "Sales"), {"--folder", samples.string(), "--overwrite", "maybe"}), "Usage:"},
+        {"timeout of no seconds", with(login(server, "Sales"), {"--folder", samples.string(), "--timeout", "0"}),
+         "--timeout takes a whole number of seconds from 1 on"},
     };
     const auto before = snapshot(samples);
     for (const Case& c : cases) {
