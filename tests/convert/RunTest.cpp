@@ -138,6 +138,31 @@ TEST(Run, OverwriteQuestionConcernsTheFolderItselfInAnyCaseAndNoSkipsTheTable)
     EXPECT_EQ(keys(runtest::readBack(runtest::tableFile(folder, "Order Details"))).front(), 4);
 }
 
+// The folder goes after the first table: the next table's definition meets it, and the run
+// ends there with one report, without "Done.", its connections closed.
+TEST(Run, AFolderGoneMidRunEndsTheRunAfterOneReport)
+{
+    RunHarness h;
+    prepare(h, "gone");
+    h.frontend.onTableFinished = [](runtest::ScriptedFrontend& f) {
+        if (f.finished.size() == 1)
+            std::filesystem::remove_all(f.folder);
+    };
+    const convert::RunResult result = h.run();
+
+    EXPECT_EQ(result.outcome, convert::RunOutcome::Stopped);
+    EXPECT_EQ(tableNames(result.tables), (std::vector<std::string>{"Products", "Orders", "Order Details"}));
+    int gone = 0;
+    for (const std::string& text : h.dialogs.errorReports())
+        gone += text.find("The folder '" + h.frontend.folder + "' is gone") != std::string::npos;
+    EXPECT_EQ(gone, 1);
+    EXPECT_TRUE(h.dialogs.informations().empty());
+    EXPECT_FALSE(h.busy);
+    EXPECT_FALSE(h.mssql_conn->isOpen());
+    EXPECT_FALSE(h.Paradox_conn->isOpen());
+    EXPECT_EQ(h.frontend.progressTexts.back(), "Progress Bar");
+}
+
 TEST(Run, SecondRunStartsItsKeysAtZero)
 {
     RunHarness h;
