@@ -78,6 +78,19 @@ std::size_t rowsReadBack(const fs::path& folder, const std::string& table)
     return rows;
 }
 
+// The run ended with one report naming Orders and the rows read, and those rows are written.
+void expectStoppedReadingOrders(const CliResult& run, const fs::path& folder)
+{
+    EXPECT_EQ(run.status, 2) << run.out << run.err;
+    EXPECT_EQ(count(run.err, "Application Error"), 1) << run.err;
+    const std::string said = "Reading the table Orders stopped after ";
+    const auto at = run.err.find(said);
+    ASSERT_NE(at, std::string::npos) << run.err;
+    const long rowsRead = std::atol(run.err.c_str() + at + said.size());
+    EXPECT_GT(rowsRead, 0);
+    EXPECT_EQ(rowsReadBack(folder, "Orders"), static_cast<std::size_t>(rowsRead));
+}
+
 // A tmpfs of a few megabytes where the test may mount one.
 struct SmallDisk {
     fs::path folder;
@@ -171,14 +184,7 @@ TEST_F(Fault, AFrozenServerEndsTheRunAfterTheTimeoutAndTheRowsReadStay)
     const CliResult run = cli.finish();
     kill(server.pid(), SIGCONT);
 
-    EXPECT_EQ(run.status, 2) << run.out << run.err;
-    EXPECT_EQ(count(run.err, "Application Error"), 1) << run.err;
-    const std::string said = "Reading the table Orders stopped after ";
-    const auto at = run.err.find(said);
-    ASSERT_NE(at, std::string::npos) << run.err;
-    const long rowsRead = std::atol(run.err.c_str() + at + said.size());
-    EXPECT_GT(rowsRead, 0);
-    EXPECT_EQ(rowsReadBack(folder, "Orders"), static_cast<std::size_t>(rowsRead));
+    expectStoppedReadingOrders(run, folder);
 }
 
 TEST_F(Fault, AServerKilledMidResultEndsTheRunAndTheRowsReadStay)
@@ -190,12 +196,7 @@ TEST_F(Fault, AServerKilledMidResultEndsTheRunAndTheRowsReadStay)
     kill(server.pid(), SIGKILL);
     const CliResult run = cli.finish();
 
-    EXPECT_EQ(run.status, 2) << run.out << run.err;
-    EXPECT_EQ(count(run.err, "Application Error"), 1) << run.err;
-    const std::string said = "Reading the table Orders stopped after ";
-    const auto at = run.err.find(said);
-    ASSERT_NE(at, std::string::npos) << run.err;
-    EXPECT_EQ(rowsReadBack(folder, "Orders"), static_cast<std::size_t>(std::atol(run.err.c_str() + at + said.size())));
+    expectStoppedReadingOrders(run, folder);
 }
 
 // The second run starts while the first is writing Orders. One writer per folder: at most one
