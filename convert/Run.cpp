@@ -80,13 +80,17 @@ private:
         trap_(122, [&] { s_.List1.Clear(); });
         trap_(124, [&] { s_.List2.Clear(); });
         trap_(126, [&] { MSSQL::ListSqlServerTables(p_.settings.login(), s_.List1); });
-        trap_(128, [&] { Paradox::ListParadoxTables(p_.settings.paradoxFolder(), s_.List2, p_.messages); });
+        trap_(128, [&] {
+            Paradox::ListParadoxTables(p_.settings.paradoxFolder(), s_.List2, p_.messages);
+            Paradox::ListOwnParadoxTables(p_.settings.paradoxFolder(), ownTables_);
+        });
         trap_(130, [&] { existing(s_.Paradox_conn).CursorLocation = db::adUseClient; });
         trap_(132, [&] {
             existing(s_.Paradox_conn).Open(Paradox::BuildParadoxConnectionString(p_.settings.paradoxFolder()));
         });
         trap_(134, [&] { existing(s_.mssql_conn).CursorLocation = db::adUseServer; });
-        trap_(136, [&] { existing(s_.mssql_conn).CommandTimeout = 5000; });
+        // A stalled read ends after this time instead of waiting for the server for ever.
+        trap_(136, [&] { existing(s_.mssql_conn).CommandTimeout = p_.settings.readTimeoutSeconds(); });
         trap_(138, [&] { existing(s_.mssql_conn).ConnectionTimeout = 5000; });
         trap_(140, [&] { connectionsOpen_ = true; });
         // Both strings come from the one builder, which leaves the port out for a local login.
@@ -102,7 +106,7 @@ private:
         // The index is 64-bit: a database may hold more tables than a 16-bit count could name.
         const std::optional<std::int64_t> count =
             trap_.value<std::int64_t>(148, [&] { return static_cast<std::int64_t>(s_.List1.ListCount()); });
-        for (std::int64_t index = count.value_or(0) - 1; index >= 0 && !leaveTables_; --index)
+        for (std::int64_t index = count.value_or(0) - 1; index >= 0 && !leaveTables_ && !stopped_; --index)
             table(index);
 
         trap_.when(508, [&] { return p_.settings.previewMode(); }, [&] {
@@ -124,7 +128,10 @@ private:
         trap_(532, [&] { p_.progress.setBusyPointer(false); });
         trap_(534, [&] { p_.progress.setProgressValue(0); });
         trap_(536, [&] { p_.progress.setProgressText("Progress Bar"); });
-        trap_(538, [&] { p_.messages.information("Done."); });
+        if (stopped_)
+            result_.outcome = RunOutcome::Stopped;
+        else
+            trap_(538, [&] { p_.messages.information("Done."); });
     }
 
     // Sends one finished statement on: executed on Paradox_conn, or appended to the preview list.
@@ -135,11 +142,27 @@ private:
         trap_.when(
             decide, [&] { return p_.settings.previewMode(); },
             [&] { trap_(append, [&] { p_.preview.appendStatement(statement); }); },
-            [&] { trap_(execute, [&] { existing(s_.Paradox_conn).Execute(statement); }); });
+            [&] { trap_(execute, [&] { stopsTheRun([&] { existing(s_.Paradox_conn).Execute(statement); }); }); });
         const bool through = trap_.reportsShown() == before;
         if (!through)
             ++summary_.statementsRejected;
         return through;
+    }
+
+    // Runs `step`; a failure that every later step would meet as well ends the run after its
+    // one report. A failed read names the table and how many of its rows were read.
+    template <class Step>
+    void stopsTheRun(Step&& step, std::optional<std::int64_t> rowsRead = std::nullopt)
+    {
+        try {
+            step();
+        } catch (const db::LastingError& failure) {
+            stopped_ = true;
+            if (!rowsRead)
+                throw;
+            throw db::LastingError("Reading the table " + s_.tbl + " stopped after " + std::to_string(*rowsRead) +
+                                   " rows; the rows before are kept. " + failure.what());
+        }
     }
 
     void table(std::int64_t index)
@@ -152,7 +175,7 @@ private:
 
         Answer answer = Answer::None;
         trap_.when(
-            158, [&] { return listHolds(s_.List2, s_.tbl); },
+            158, [&] { return listHolds(ownTables_, s_.tbl); },
             [&] { trap_(160, [&] { answer = p_.questions.askOverwrite(s_.tbl) ? Answer::Yes : Answer::No; }); },
             [&] { trap_(162, [&] { answer = Answer::None; }); });
 
@@ -176,22 +199,27 @@ private:
             trap_(168, [&] { p_.preview.clearStatements(); });
             trap_(170, [&] { p_.preview.clearDatatypes(); });
         });
-        trap_.when(172, [&] { return answer == Answer::Yes; },
-                   [&] { route(174, 176, 178, DropTableStatement(s_.tbl)); });
         trap_(182, [&] { p_.progress.setProgressText("Please wait.. Processing table " + s_.tbl); });
         trap_(184, [&] {
             if (!source_)
                 throw db::Error("Object variable or With block variable not set");
             const std::string table = s_.List1.List(static_cast<int>(index));
-            readingSource([&] {
-                source_->Open("SELECT * FROM [" + table + "]", existing(s_.mssql_conn), db::adOpenStatic,
-                              db::adLockOptimistic);
-            });
+            stopsTheRun([&] {
+                readingSource([&] {
+                    source_->Open("SELECT * FROM [" + table + "]", existing(s_.mssql_conn), db::adOpenStatic,
+                                  db::adLockOptimistic);
+                });
+            }, 0);
         });
-        // A source that could not be read is reported once at its opening; no empty copy is made.
+        // A source that could not be read is reported once at its opening; no empty copy is made
+        // and no existing table dropped, as the drop waits for the opened source. Rows into a
+        // table whose definition failed would fail one by one, or land in the table that was to
+        // be replaced; the definition's report is the one report.
         if (source_ && source_->isOpen()) {
-            define();
-            transferRows();
+            trap_.when(172, [&] { return answer == Answer::Yes; },
+                       [&] { route(174, 176, 178, DropTableStatement(s_.tbl)); });
+            if (define())
+                transferRows();
         }
         trap_(492, [&] {
             if (!source_)
@@ -211,7 +239,8 @@ private:
         });
     }
 
-    void define()
+    // True when the table is ready for its rows.
+    bool define()
     {
         std::optional<TableDefinition> definition;
         trap_(186, [&] { definition.emplace(s_.tbl); });
@@ -225,16 +254,16 @@ private:
         }
         std::optional<std::string> createTable;
         trap_(340, [&] { createTable = definition.value().createTableStatement(); });
-        if (createTable)
-            route(342, 344, 346, *createTable);
+        bool defined = createTable && route(342, 344, 346, *createTable);
         if (definition) {
             numericPositions_ = definition->numericPositions();
             binaryPositions_ = definition->binaryPositions();
         }
         std::optional<std::string> createIndex;
         trap_(348, [&] { createIndex = CreateIndexStatement(s_.tbl); });
-        if (createIndex)
-            route(352, 354, 356, *createIndex);
+        if (defined)
+            defined = createIndex && route(352, 354, 356, *createIndex);
+        return defined;
     }
 
     void transferRows()
@@ -250,7 +279,7 @@ private:
         RowStatementBuilder builder(s_.tbl, numericPositions_, binaryPositions_);
         // A cursor that cannot move ends the table instead of repeating its last row forever.
         bool moved = true;
-        trap_.loop(364, [&] { return moved && !source_->Eof(); }, [&] {
+        trap_.loop(364, [&] { return moved && !stopped_ && !source_->Eof(); }, [&] {
             trap_(366, [&] { p_.progress.yield(); });
             trap_(368, [&] { ++rowCounter; });
             trap_(370, [&] { p_.progress.setProgressValue(RowProgress(rowCounter, rowCount)); });
@@ -272,7 +301,7 @@ private:
             moved = false;
             trap_(486, [&] {
                 summary_.rowsRead = rowCounter;
-                readingSource([&] { source_->MoveNext(); });
+                stopsTheRun([&] { readingSource([&] { source_->MoveNext(); }); }, rowCounter);
                 moved = true;
             });
             trap_(488, [&] { ++rowNumber_; });
@@ -288,6 +317,10 @@ private:
     {
         try {
             read();
+        } catch (const db::LastingError& failure) {
+            // The run ends here; its one report says how far reading got.
+            summary_.readError = failure.what();
+            throw;
         } catch (const std::exception& failure) {
             summary_.readError = failure.what();
             std::string where = "Table " + s_.tbl + ": ";
@@ -306,8 +339,12 @@ private:
     RunResult result_;
     TableSummary summary_;
     std::unique_ptr<db::Recordset> source_;
+    // The tables of the folder itself: only these can be replaced. List2 also names those of
+    // its sub-folders, which a table written into the folder leaves alone.
+    platform::ListBox ownTables_;
     bool connectionsOpen_ = false;
     bool leaveTables_ = false;
+    bool stopped_ = false;
     std::string numericPositions_;
     std::string binaryPositions_;
     // The key value: counts the rows of the whole run, not reset between tables.

@@ -33,6 +33,10 @@ public:
     virtual bool wholeRunPreview() = 0;
     // Option2: one preview after every table.
     virtual bool perTablePreview() = 0;
+    // How long a read of the source may wait for the server, in seconds.
+    virtual int readTimeoutSeconds() { return kDefaultReadTimeoutSeconds; }
+
+    static constexpr int kDefaultReadTimeoutSeconds = 60;
 };
 
 class RunQuestions {
@@ -108,6 +112,7 @@ enum class RunOutcome {
     NoParadoxTables, // the folder holds no table file: nothing happened, nothing shown
     CannotConnect,   // the SQL Server login failed: nothing happened, nothing shown
     Finished,        // the run went through to "Done."
+    Stopped,         // a failure that every later table would meet ended the run, reported once
 };
 
 struct RunResult {

@@ -61,6 +61,14 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// A failure that every later statement or read would meet as well: the Paradox folder is gone,
+// full or no longer writable; the server stopped answering within the timeout, or the
+// connection to it broke.
+class LastingError : public Error {
+public:
+    using Error::Error;
+};
+
 struct Field {
     std::string name;
     int Type = adEmpty;

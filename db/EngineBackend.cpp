@@ -43,6 +43,8 @@ auto translated(F&& f)
 {
     try {
         return f();
+    } catch (const paradox::FolderError& e) {
+        throw LastingError(e.what());
     } catch (const paradox::Error& e) {
         throw Error(e.what());
     }

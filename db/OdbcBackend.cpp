@@ -134,6 +134,19 @@ public:
         return (*getDataExtensions_ & SQL_GD_ANY_COLUMN) != 0;
     }
 
+    // As check(), but a failure on a connection that broke (the server went away) is raised
+    // as LastingError: every later call would meet it too.
+    void checkConnected(SQLRETURN rc, const odbc::StatementHandle& stmt, const char* call)
+    {
+        if (SQL_SUCCEEDED(rc))
+            return;
+        const std::string text = odbc::diagnostics(SQL_HANDLE_STMT, stmt.get());
+        SQLUINTEGER dead = SQL_CD_FALSE;
+        if (SQL_SUCCEEDED(SQLGetConnectAttrW(dbc_.get(), SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr)) && dead == SQL_CD_TRUE)
+            throw LastingError(text.empty() ? std::string(call) + ": the connection to the server broke." : text);
+        check(rc, stmt, call);
+    }
+
     void attach(OdbcCursor* cursor) { cursors_.push_back(cursor); }
     void detach(OdbcCursor* cursor) { std::erase(cursors_, cursor); }
 
@@ -229,7 +242,7 @@ public:
             stmt_.reset();
             return false;
         }
-        check(rc, stmt_, "SQLFetch");
+        owner_->checkConnected(rc, stmt_, "SQLFetch");
         for (std::size_t i = 0; i < columns_.size(); ++i)
             fields[i].value = read(static_cast<SQLUSMALLINT>(i + 1), columns_[i].type.kind);
         return true;
@@ -551,7 +564,7 @@ std::unique_ptr<Cursor> OdbcBackend::query(const std::string& source)
         rows = countRows(*table);
     odbc::StatementHandle stmt = newStatement();
     std::u16string text = utf8ToUtf16(source);
-    check(SQLExecDirectW(stmt.get(), wide(text), static_cast<SQLINTEGER>(text.size())), stmt, "SQLExecDirect");
+    checkConnected(SQLExecDirectW(stmt.get(), wide(text), static_cast<SQLINTEGER>(text.size())), stmt, "SQLExecDirect");
     return std::make_unique<OdbcCursor>(*this, std::move(stmt), rows);
 }
 

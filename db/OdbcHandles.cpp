@@ -65,6 +65,10 @@ void check(SQLRETURN rc, SQLSMALLINT kind, SQLHANDLE handle, const char* call)
     std::string text = rc == SQL_INVALID_HANDLE ? std::string() : diagnostics(kind, handle);
     if (text.empty())
         text = std::string(call) + " failed without a diagnostic (return code " + std::to_string(rc) + ").";
+    // A timeout, or a connection that broke: the server will not answer the next call either.
+    for (const char* lasting : {"HYT00", "HYT01", "08S01"})
+        if (rc != SQL_INVALID_HANDLE && hasState(kind, handle, lasting))
+            throw LastingError(text);
     throw Error(text);
 }
 

@@ -95,6 +95,17 @@ void copyFolderInto(const std::string& source, const std::string& target)
         throw platform::FileSystemError(error.value(), error.message() + ": copying " + source + " to " + target);
 }
 
+// Adds the tables of the one folder `path`, named as ListParadoxTables names them.
+void addTablesOf(const std::string& path, platform::ListBox& list)
+{
+    for (const std::string& name : platform::ListFiles(path, kTablePattern)) {
+        if (name.front() == '~')
+            continue;
+        const std::string file = platform::FileNameOfPath(path + platform::kPathSeparator + name);
+        list.AddItem(removeAll(upperCase(file), ".DB"));
+    }
+}
+
 std::string offerCopy(bool sample, const std::string& folderText, report::MessageService& messages,
                       const std::function<std::string()>& driveRoot)
 {
@@ -148,15 +159,15 @@ void ListParadoxTables(const std::string& folder, platform::ListBox& list, repor
         return;
     std::vector<std::string> folders{folder + platform::kPathSeparator};
     platform::GetSubDirectories2016(folders, true, messages);
-    for (const std::string& entry : folders) {
-        const std::string path = withoutLast(entry);
-        for (const std::string& name : platform::ListFiles(path, kTablePattern)) {
-            if (name.front() == '~')
-                continue;
-            const std::string file = platform::FileNameOfPath(path + platform::kPathSeparator + name);
-            list.AddItem(removeAll(upperCase(file), ".DB"));
-        }
-    }
+    for (const std::string& entry : folders)
+        addTablesOf(withoutLast(entry), list);
+}
+
+void ListOwnParadoxTables(const std::string& folder, platform::ListBox& list)
+{
+    list.Clear();
+    if (!folder.empty())
+        addTablesOf(folder, list);
 }
 
 std::string BuildParadoxConnectionString(const std::string& folder)

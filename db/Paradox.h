@@ -24,6 +24,10 @@ bool HasParadoxTables(const std::string& folder);
 // two entries. The walk's own error trap reports to `messages`; other failures throw.
 void ListParadoxTables(const std::string& folder, platform::ListBox& list, report::MessageService& messages);
 
+// Clears `list` and fills it with the tables of `folder` itself, named as above: the tables a
+// conversion into the folder would replace. A failed listing throws platform::FileSystemError.
+void ListOwnParadoxTables(const std::string& folder, platform::ListBox& list);
+
 // "Driver={Microsoft Paradox Driver (*.db )};DriverID=538;Fil=Paradox 5.X;DefaultDir=<folder>\;
 // Dbq=<folder>\;CollatingSequence=ASCII;" with the folder inserted twice, each time followed by the
 // literal backslash (the engine's backend drops that one trailing separator). A folder holding ';',

@@ -39,6 +39,8 @@ int CommitGuard::Commit::file(const std::filesystem::path& absolute)
 
 void CommitGuard::Commit::rename(int from, int to) { steps_.push_back({Step::Rename, std::uint8_t(from), std::uint8_t(to), 0, 0, {}}); }
 
+void CommitGuard::Commit::remove(int file) { steps_.push_back({Step::Remove, std::uint8_t(file), 0, 0, 0, {}}); }
+
 struct CommitGuard::Journal {
     std::uint32_t armed;    // the number of steps of the commit under way, 0 when none is
     Step steps[kMaxSteps];
@@ -98,6 +100,10 @@ void CommitGuard::guard(int socket, int kept, Journal* journal, int fdLimit, con
         if (s.kind == CommitGuard::Step::Rename) {
             // Gone already: the writer had made this rename.
             if (::rename(journal->paths[s.file], journal->paths[s.to]) != 0 && errno != ENOENT) failed = true;
+            continue;
+        }
+        if (s.kind == CommitGuard::Step::Remove) {
+            if (::unlink(journal->paths[s.file]) != 0 && errno != ENOENT) failed = true;
             continue;
         }
         const int fd = ::open(journal->paths[s.file], O_WRONLY);

@@ -5,8 +5,8 @@
 // moment. So the steps are listed first in a journal shared with a guardian process forked
 // for the purpose: when the writer dies (its end of a socket closes) while the journal is
 // armed, the guardian makes every listed step again, in order, and exits. Each step is
-// idempotent (store these bytes at that offset, rename this file to that name), so it does
-// not matter how many of them the writer had made.
+// idempotent (store these bytes at that offset, rename this file to that name, remove that
+// file), so it does not matter how many of them the writer had made.
 //
 // The writer may run other threads (the GUI), so the guardian makes async-signal-safe calls
 // only: no allocation, no locks, no stdio. Where there is no fork(), or fork() fails, or a
@@ -25,14 +25,14 @@ namespace paradox {
 
 class CommitGuard {
 public:
-    static constexpr int kMaxSteps = 64, kMaxFiles = 4, kPathBytes = 4096;
+    static constexpr int kMaxSteps = 64, kMaxFiles = 8, kPathBytes = 4096;
     // How the guardian ended, for whoever reaps it.
     enum Exit { Idle = 0, Finished = 1, Failed = 2 };
 
     struct Step {
-        enum Kind : std::uint8_t { Store, Rename };
+        enum Kind : std::uint8_t { Store, Rename, Remove };
         Kind kind;
-        std::uint8_t file;      // the file stored into, or renamed
+        std::uint8_t file;      // the file stored into, renamed or removed
         std::uint8_t to;        // the name a rename gives it
         std::uint8_t length;    // of a store, 1 to 8 bytes
         std::uint64_t offset;
@@ -63,6 +63,7 @@ public:
             for (int i = 0; i < 4; ++i) b[i] = std::uint8_t(value >> (8 * i));
         }
         void rename(int from, int to);
+        void remove(int file);
         const std::vector<Step>& steps() const { return steps_; }
         const std::filesystem::path& path(int file) const { return *files_[std::size_t(file)]; }
         int files() const { return int(files_.size()); }

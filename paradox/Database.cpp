@@ -11,9 +11,12 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstring>
 #include <set>
 #include <system_error>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -86,20 +89,112 @@ int findColumn(const Header& h, const sql::Name& n, const std::string& table)
     sqlError(n.pos, "table \"" + table + "\" has no column \"" + n.text + "\"");
 }
 
+// The header of the table a CREATE TABLE defines; SqlError when the definition cannot be made.
+Header definedHeader(const sql::CreateTable& ct, const std::string& cp)
+{
+    if (ct.columns.size() > std::size_t(kMaxFields))
+        sqlError(ct.columns[kMaxFields].name.pos, tableRef(ct.table) + " would have more than 255 columns");
+    Header h;
+    h.tableName = cp;
+    std::set<std::string> seen;
+    int recordSize = 0;
+    for (const sql::ColumnDef& c : ct.columns) {
+        Field f;
+        const std::string name = checkColumnName(c.name, ct.table.text);
+        auto made = fieldForType(c);
+        if (!made.field) sqlError(c.type.pos, tableRef(ct.table) + ", column \"" + c.name.text + "\": " + made.error);
+        f = *made.field;
+        f.name = name;
+        if (!seen.insert(foldCase(c.name.text)).second)
+            sqlError(c.name.pos, tableRef(ct.table) + ": the column \"" + c.name.text + "\" is named twice");
+        recordSize += f.bytes();
+        h.fields.push_back(f);
+    }
+    h.recordSize = std::uint16_t(std::min(recordSize, 0xFFFF));
+    if (recordSize <= 4 * 1024 - kBlockHeader) {
+        h.version = kVersion5;
+        h.blockCode = 4;
+    } else {
+        const auto code = std::find_if(kBlockCodes7.begin(), kBlockCodes7.end(),
+                                       [&](int c) { return recordSize <= c * 1024 - kBlockHeader; });
+        if (code == kBlockCodes7.end())
+            sqlError(ct.table.pos, tableRef(ct.table) + ": a record of " + std::to_string(recordSize) +
+                                        " bytes is larger than the largest Paradox block holds (32762 bytes)");
+        h.version = kVersion7;
+        h.blockCode = std::uint8_t(*code);
+    }
+    return h;
+}
+
+void makePrimaryIndex(Table& t, const sql::CreateIndex& ci)
+{
+    const Header& h = t.header();
+    const std::string tn = ci.table.text;
+    if (!ci.primary) sqlError(ci.endPos, "table \"" + tn + "\": only a primary index can be created; end the statement with WITH PRIMARY");
+    if (t.keyed()) sqlError(ci.index.pos, "table \"" + tn + "\" already has a primary index");
+    if (ci.columns.size() > std::size_t(kMaxKeyFields))
+        sqlError(ci.columns[kMaxKeyFields].pos, "table \"" + tn + "\": a primary index has at most 16 columns");
+    for (std::size_t i = 0; i < ci.columns.size(); ++i) {
+        const int col = findColumn(h, ci.columns[i], tn);
+        if (col != int(i))
+            sqlError(ci.columns[i].pos, "table \"" + tn + "\": the primary index must cover the first columns in order; column " +
+                                             std::to_string(i + 1) + " is \"" + tableText(h, h.fields[i].name) + "\", not \"" + ci.columns[i].text + "\"");
+        if (h.fields[i].isBlob())
+            sqlError(ci.columns[i].pos, "table \"" + tn + "\": the " + std::string(typeName(h.fields[i].type)) + " column \"" +
+                                             ci.columns[i].text + "\" cannot be part of an index");
+    }
+    int keyLen = 0;
+    for (std::size_t i = 0; i < ci.columns.size(); ++i) keyLen += h.fields[i].bytes();
+    if (keyLen > h.blockSize() / 3)
+        sqlError(ci.columns.front().pos, "table \"" + tn + "\": a key of " + std::to_string(keyLen) + " bytes is larger than a third of the " +
+                                              std::to_string(h.blockSize()) + "-byte block");
+    const auto made = t.makePrimary(int(ci.columns.size()));
+    if (made == Table::Result::Duplicate)
+        sqlError(ci.columns.front().pos, "table \"" + tn + "\" holds rows with the same key, so the primary index cannot be created");
+    if (made == Table::Result::Full)
+        sqlError(ci.columns.front().pos, "table \"" + tn + "\" holds more rows than a primary index can number: a keyed Paradox table holds at most " +
+                                              std::to_string(kMaxIndexedBlocks) + " blocks of " + std::to_string(kLargestBlockCode * 1024) + " bytes");
+}
+
+// Removes what is left of a replacement that did not go through; the failure that ended it
+// is the one to report.
+void discardQuietly(const fs::path& folder, const std::string& stem)
+{
+    try {
+        dropTable(folder, stem);
+    } catch (const Error&) {
+    }
+}
+
 }  // namespace
 
 Database::Database(fs::path folder) : folder_(std::move(folder)), guard_(std::make_unique<CommitGuard>())
 {
-    std::error_code ec;
-    const auto status = fs::status(folder_, ec);
-    if (ec || !fs::exists(status))
-        throw FileError("Cannot open the folder '" + folder_.string() + "': " +
-                        (ec ? ec.message() : std::make_error_code(std::errc::no_such_file_or_directory).message()));
-    if (!fs::is_directory(status))
-        throw FileError("Cannot open the folder '" + folder_.string() + "': " + std::make_error_code(std::errc::not_a_directory).message());
+    struct stat st {};
+    if (::stat(folder_.c_str(), &st) != 0) {
+        const int err = errno;
+        throw FileError("Cannot open the folder '" + folder_.string() + "': " + std::strerror(err), err);
+    }
+    if (!S_ISDIR(st.st_mode)) throw FileError("Cannot open the folder '" + folder_.string() + "': " + std::strerror(ENOTDIR), ENOTDIR);
+    folderDevice_ = st.st_dev;
+    folderInode_ = st.st_ino;
 }
 
-Database::~Database() = default;
+void Database::checkFolder() const
+{
+    struct stat st {};
+    if (::stat(folder_.c_str(), &st) != 0 || st.st_dev != folderDevice_ || st.st_ino != folderInode_)
+        throw FolderError("The folder '" + folder_.string() + "' is gone: it was removed or moved away while its tables were written", ENOENT);
+}
+
+// A DROP TABLE still waiting takes effect; a failure here has no statement left to report it.
+Database::~Database()
+{
+    try {
+        settle();
+    } catch (const Error&) {
+    }
+}
 
 void Database::lockForWriting()
 {
@@ -118,8 +213,9 @@ void Database::forget(std::string_view nameUtf8)
 
 const fs::path& Database::folder() const { return folder_; }
 
-std::vector<std::string> Database::tableNames() const
+std::vector<std::string> Database::tableNames()
 {
+    settle();
     std::vector<std::string> names;
     std::error_code ec;
     for (const auto& entry : fs::directory_iterator(folder_, ec)) {
@@ -127,7 +223,7 @@ std::vector<std::string> Database::tableNames() const
         if (name.size() > 3 && foldCase(name.substr(name.size() - 3)) == ".db" && entry.is_regular_file(ec))
             names.push_back(name.substr(0, name.size() - 3));
     }
-    if (ec) throw FileError("Cannot read the folder '" + folder_.string() + "': " + ec.message());
+    if (ec) throw FileError("Cannot read the folder '" + folder_.string() + "': " + ec.message(), ec.value());
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -135,6 +231,7 @@ std::vector<std::string> Database::tableNames() const
 Table& Database::table(std::string_view nameUtf8)
 {
     const Executing name(nameUtf8);
+    settle();
     return table(sql::Name{std::string(nameUtf8), 0, 0});
 }
 
@@ -158,90 +255,109 @@ Table& Database::table(const sql::Name& n)
     return t;
 }
 
+void Database::settle()
+{
+    if (!replacing_) return;
+    const Replacement replacement = std::move(*replacing_);
+    replacing_.reset();
+    if (replacement.newStem.empty())
+        dropTable(folder_, replacement.name);
+    else
+        replaceTable(folder_, replacement.name, replacement.newStem, guard_.get());
+}
+
+void Database::createTable(const sql::CreateTable& ct, const std::string& cp)
+{
+    if (!replacing_ || !replacing_->newStem.empty() || replacing_->folded != foldCase(ct.table.text)) {
+        settle();
+        if (findFamilyFile(folder_, ct.table.text, ".DB")) sqlError(ct.table.pos, tableRef(ct.table) + " already exists");
+        const Header h = definedHeader(ct, cp);
+        forget(ct.table.text);
+        Table::create(folder_, ct.table.text, h);
+        return;
+    }
+    // A name no table can have, as it holds a period. Whatever fails from here on leaves the
+    // table being replaced as it was.
+    const std::string newStem = "~" + ct.table.text + ".new";
+    try {
+        Table::create(folder_, newStem, definedHeader(ct, cp));
+    } catch (...) {
+        replacing_.reset();
+        discardQuietly(folder_, newStem);
+        throw;
+    }
+    replacing_->name = ct.table.text;
+    replacing_->newStem = newStem;
+}
+
+// Some failures are the folder's, not the statement's: they would meet every statement
+// after it, and are raised as FolderError, naming the folder and the cause.
 void Database::execute(std::string_view statementUtf8)
+{
+    try {
+        run(statementUtf8);
+    } catch (const FolderError&) {
+        throw;
+    } catch (const FileError& e) {
+        checkFolder();
+        const int code = e.code();
+        if (code == ENOSPC || code == EDQUOT || code == EFBIG)
+            throw FolderError("The folder '" + folder_.string() + "' has no room for more data (" + e.what() + ")", code);
+        if ((code == EACCES || code == EPERM || code == EROFS) && ::access(folder_.c_str(), W_OK | X_OK) != 0)
+            throw FolderError("The folder '" + folder_.string() + "' can no longer be written (" + e.what() + ")", code);
+        throw;
+    }
+}
+
+void Database::run(std::string_view statementUtf8)
 {
     const Executing statement(statementUtf8);
     sql::Statement& st = parsed_;
     sql::parse(statementUtf8, st);
     if (!lock_) lockForWriting();
 
+    // Tables open for writing go on taking rows after their folder was removed, into files
+    // nobody can reach; so the folder is looked at now and then.
+    constexpr std::uint32_t kInsertsBetweenChecks = 1024;
+    if (!std::holds_alternative<sql::Insert>(st) || ++insertsUnchecked_ == kInsertsBetweenChecks) {
+        insertsUnchecked_ = 0;
+        checkFolder();
+    }
+
     if (const auto* drop = std::get_if<sql::DropTable>(&st)) {
         checkTableName(drop->table);
+        settle();
         forget(drop->table.text);
-        if (!dropTable(folder_, drop->table.text)) sqlError(drop->table.pos, tableRef(drop->table) + " does not exist");
+        if (!findFamilyFile(folder_, drop->table.text, ".DB")) sqlError(drop->table.pos, tableRef(drop->table) + " does not exist");
+        replacing_ = Replacement{drop->table.text, foldCase(drop->table.text), {}};
         return;
     }
 
     if (const auto* ct = std::get_if<sql::CreateTable>(&st)) {
-        const std::string cp = checkTableName(ct->table);
-        if (findFamilyFile(folder_, ct->table.text, ".DB")) sqlError(ct->table.pos, tableRef(ct->table) + " already exists");
-        if (ct->columns.size() > std::size_t(kMaxFields))
-            sqlError(ct->columns[kMaxFields].name.pos, tableRef(ct->table) + " would have more than 255 columns");
-        Header h;
-        h.tableName = cp;
-        std::set<std::string> seen;
-        int recordSize = 0;
-        for (const sql::ColumnDef& c : ct->columns) {
-            Field f;
-            const std::string name = checkColumnName(c.name, ct->table.text);
-            auto made = fieldForType(c);
-            if (!made.field) sqlError(c.type.pos, tableRef(ct->table) + ", column \"" + c.name.text + "\": " + made.error);
-            f = *made.field;
-            f.name = name;
-            if (!seen.insert(foldCase(c.name.text)).second)
-                sqlError(c.name.pos, tableRef(ct->table) + ": the column \"" + c.name.text + "\" is named twice");
-            recordSize += f.bytes();
-            h.fields.push_back(f);
-        }
-        h.recordSize = std::uint16_t(std::min(recordSize, 0xFFFF));
-        if (recordSize <= 4 * 1024 - kBlockHeader) {
-            h.version = kVersion5;
-            h.blockCode = 4;
-        } else {
-            const auto code = std::find_if(kBlockCodes7.begin(), kBlockCodes7.end(),
-                                           [&](int c) { return recordSize <= c * 1024 - kBlockHeader; });
-            if (code == kBlockCodes7.end())
-                sqlError(ct->table.pos, tableRef(ct->table) + ": a record of " + std::to_string(recordSize) +
-                                            " bytes is larger than the largest Paradox block holds (32762 bytes)");
-            h.version = kVersion7;
-            h.blockCode = std::uint8_t(*code);
-        }
-        forget(ct->table.text);
-        Table::create(folder_, ct->table.text, h);
+        createTable(*ct, checkTableName(ct->table));
         return;
     }
 
     if (const auto* ci = std::get_if<sql::CreateIndex>(&st)) {
-        Table& t = table(ci->table);
-        const Header& h = t.header();
-        const std::string tn = ci->table.text;
-        if (!ci->primary) sqlError(ci->endPos, "table \"" + tn + "\": only a primary index can be created; end the statement with WITH PRIMARY");
-        if (t.keyed()) sqlError(ci->index.pos, "table \"" + tn + "\" already has a primary index");
-        if (ci->columns.size() > std::size_t(kMaxKeyFields))
-            sqlError(ci->columns[kMaxKeyFields].pos, "table \"" + tn + "\": a primary index has at most 16 columns");
-        for (std::size_t i = 0; i < ci->columns.size(); ++i) {
-            const int col = findColumn(h, ci->columns[i], tn);
-            if (col != int(i))
-                sqlError(ci->columns[i].pos, "table \"" + tn + "\": the primary index must cover the first columns in order; column " +
-                                                 std::to_string(i + 1) + " is \"" + tableText(h, h.fields[i].name) + "\", not \"" + ci->columns[i].text + "\"");
-            if (h.fields[i].isBlob())
-                sqlError(ci->columns[i].pos, "table \"" + tn + "\": the " + std::string(typeName(h.fields[i].type)) + " column \"" +
-                                                 ci->columns[i].text + "\" cannot be part of an index");
+        checkTableName(ci->table);
+        if (!replacing_ || replacing_->newStem.empty() || replacing_->folded != foldCase(ci->table.text)) {
+            settle();
+            makePrimaryIndex(table(ci->table), *ci);
+            return;
         }
-        int keyLen = 0;
-        for (std::size_t i = 0; i < ci->columns.size(); ++i) keyLen += h.fields[i].bytes();
-        if (keyLen > h.blockSize() / 3)
-            sqlError(ci->columns.front().pos, "table \"" + tn + "\": a key of " + std::to_string(keyLen) + " bytes is larger than a third of the " +
-                                                  std::to_string(h.blockSize()) + "-byte block");
-        const auto made = t.makePrimary(int(ci->columns.size()));
-        if (made == Table::Result::Duplicate)
-            sqlError(ci->columns.front().pos, "table \"" + tn + "\" holds rows with the same key, so the primary index cannot be created");
-        if (made == Table::Result::Full)
-            sqlError(ci->columns.front().pos, "table \"" + tn + "\" holds more rows than a primary index can number: a keyed Paradox table holds at most " +
-                                                  std::to_string(kMaxIndexedBlocks) + " blocks of " + std::to_string(kLargestBlockCode * 1024) + " bytes");
+        const Replacement replacement = std::move(*replacing_);
+        replacing_.reset();
+        try {
+            makePrimaryIndex(*Table::open(folder_ / (replacement.newStem + ".DB"), guard_.get()), *ci);
+            replaceTable(folder_, replacement.name, replacement.newStem, guard_.get());
+        } catch (...) {
+            discardQuietly(folder_, replacement.newStem);
+            throw;
+        }
         return;
     }
 
+    settle();
     const auto& in = std::get<sql::Insert>(st);
     Table& t = table(in.table);
     const Header& h = t.header();

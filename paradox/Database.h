@@ -4,8 +4,10 @@
 #include "paradox/Sql.h"
 
 #include <filesystem>
+#include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -26,10 +28,23 @@ public:
     using Error::Error;
 };
 
-// A file-system failure. The text names the file and the system's message.
+// A file-system failure. The text names the file and the system's message; code() is the
+// system's error number, 0 when there is none.
 class FileError : public Error {
 public:
-    using Error::Error;
+    explicit FileError(const std::string& what, int code = 0) : Error(what), code_(code) {}
+    int code() const { return code_; }
+
+private:
+    int code_;
+};
+
+// The folder itself can take no more writes: it is gone, its disk is full, or it is no longer
+// writable. Every later statement that writes would fail the same way. The text names the
+// folder and the cause.
+class FolderError : public FileError {
+public:
+    using FileError::FileError;
 };
 
 // Another program writes the folder; the text names the folder.
@@ -50,7 +65,7 @@ public:
     Database& operator=(const Database&) = delete;
 
     // One statement in UTF-8, optionally ending in ';'. The first statement takes the
-    // folder's writer lock.
+    // folder's writer lock. A failure of the folder itself is raised as FolderError.
     void execute(std::string_view statementUtf8);
 
     // Takes the folder's writer lock now, held until the Database closes; FolderInUseError
@@ -58,7 +73,7 @@ public:
     void lockForWriting();
 
     // The tables of the folder, as their file names spell them, without extension.
-    std::vector<std::string> tableNames() const;
+    std::vector<std::string> tableNames();
 
     const std::filesystem::path& folder() const;
 
@@ -66,14 +81,33 @@ public:
     Table& table(std::string_view nameUtf8);
 
 private:
+    // A dropped table whose files are still in place: the DROP TABLE waits for the statement
+    // after it. A CREATE TABLE of the same name builds the new table under a temporary name
+    // (`newStem`), and the old table gives way only when that CREATE and the CREATE INDEX that
+    // follows have gone through; a failed CREATE or CREATE INDEX leaves the old table as it was.
+    struct Replacement {
+        std::string name;       // as the DROP wrote it
+        std::string folded;     // its case-folded name
+        std::string newStem;    // empty until the CREATE TABLE
+    };
+
+    void run(std::string_view statementUtf8);
+    // Raises FolderError when the folder is no longer the one this Database opened.
+    void checkFolder() const;
     Table& table(const sql::Name& name);
     void forget(std::string_view nameUtf8);
+    // Makes a waiting DROP take effect: the table goes, or its replacement takes its place.
+    void settle();
+    void createTable(const sql::CreateTable& statement, const std::string& nameCp1252);
 
     std::filesystem::path folder_;
     std::unique_ptr<FolderLock> lock_;                         // released after the guardian ended
     std::unique_ptr<CommitGuard> guard_;                       // finishes the commits of the tables below
     std::map<std::string, std::unique_ptr<Table>> open_;       // by case-folded name
     std::map<std::string, Table*, std::less<>> byText_;        // by the name as written
+    std::optional<Replacement> replacing_;
+    std::uint64_t folderDevice_ = 0, folderInode_ = 0;
+    std::uint32_t insertsUnchecked_ = 0;                       // since the folder was last looked at
     sql::Statement parsed_;                                    // the statement being executed
     std::string record_;                                       // the record being inserted
     std::string scratch_;                                      // a value's bytes on their way into it

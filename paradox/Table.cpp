@@ -25,7 +25,7 @@ namespace {
 
 [[noreturn]] void fail(const fs::path& file, std::string_view action, int err = errno)
 {
-    throw FileError("Cannot " + std::string(action) + " file '" + file.string() + "': " + std::strerror(err));
+    throw FileError("Cannot " + std::string(action) + " file '" + file.string() + "': " + std::strerror(err), err);
 }
 
 [[noreturn]] void damaged(const fs::path& file, const std::string& what)
@@ -179,15 +179,16 @@ std::optional<fs::path> findFamilyFile(const fs::path& folder, std::string_view 
     std::error_code ec;
     for (const auto& entry : fs::directory_iterator(folder, ec))
         if (foldCase(entry.path().filename().string()) == want) return entry.path();
-    if (ec) throw FileError("Cannot read folder '" + folder.string() + "': " + ec.message());
+    if (ec) throw FileError("Cannot read folder '" + folder.string() + "': " + ec.message(), ec.value());
     return std::nullopt;
 }
 
-bool dropTable(const fs::path& folder, std::string_view stem)
+namespace {
+
+// The files of the table `stem` other than its .DB: index, blobs, secondary indexes,
+// validity checks, settings, and files a rewrite left under a temporary name.
+std::vector<fs::path> companionFiles(const fs::path& folder, std::string_view stem)
 {
-    const auto db = findFamilyFile(folder, stem, ".DB");
-    if (!db) return false;
-    if (::unlink(db->c_str()) != 0) fail(*db, "delete");
     const std::string folded = foldCase(std::string(stem)) + ".";
     std::error_code ec;
     std::vector<fs::path> family;
@@ -207,9 +208,76 @@ bool dropTable(const fs::path& folder, std::string_view stem)
             ((ext[0] == 'F' || ext[0] == 'R') && (ext.size() == 1 || digit1)))
             family.push_back(entry.path());
     }
-    for (const auto& file : family)
+    if (ec) throw FileError("Cannot read folder '" + folder.string() + "': " + ec.message(), ec.value());
+    return family;
+}
+
+// Flushes a file, or a folder's entries, to the disk.
+void syncToDisk(const fs::path& path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) fail(path, "open");
+    const int rc = ::fsync(fd);
+    const int err = errno;
+    ::close(fd);
+    if (rc != 0) fail(path, "write", err);
+}
+
+}  // namespace
+
+bool dropTable(const fs::path& folder, std::string_view stem)
+{
+    const auto db = findFamilyFile(folder, stem, ".DB");
+    if (!db) return false;
+    if (::unlink(db->c_str()) != 0) fail(*db, "delete");
+    for (const auto& file : companionFiles(folder, stem))
         if (::unlink(file.c_str()) != 0 && errno != ENOENT) fail(file, "delete");
     return true;
+}
+
+void replaceTable(const fs::path& folder, std::string_view stem, std::string_view newStem, CommitGuard* guard)
+{
+    // The new files are on the disk before any name points at them.
+    std::vector<std::pair<fs::path, fs::path>> moves;   // new file, the name it takes
+    for (const char* ext : {".MB", ".PX", ".DB"}) {
+        const auto made = findFamilyFile(folder, newStem, ext);
+        if (!made) continue;
+        syncToDisk(*made);
+        moves.emplace_back(*made, findFamilyFile(folder, stem, ext).value_or(folder / (std::string(stem) + ext)));
+    }
+    std::vector<fs::path> leftOver;
+    for (const auto& file : companionFiles(folder, stem))
+        if (std::none_of(moves.begin(), moves.end(), [&](const auto& m) { return m.second == file; })) leftOver.push_back(file);
+
+    // The guardian knows the files by these paths, which must stay put while the commit runs.
+    std::vector<fs::path> paths;
+    paths.reserve(2 * moves.size() + leftOver.size());
+    CommitGuard::Commit commit;
+    for (const auto& [from, to] : moves) {
+        paths.push_back(guardianPath(from));
+        paths.push_back(guardianPath(to));
+        commit.rename(commit.file(paths[paths.size() - 2]), commit.file(paths.back()));
+    }
+    // Removals last: none of them names a file a rename has just put in place.
+    for (const auto& file : leftOver) {
+        paths.push_back(guardianPath(file));
+        commit.remove(commit.file(paths.back()));
+    }
+    if (guard) guard->start();
+    const bool armed = guard && guard->arm(commit);
+    try {
+        for (const CommitGuard::Step& s : commit.steps()) {
+            const fs::path& file = commit.path(s.file);
+            if (s.kind == CommitGuard::Step::Rename && ::rename(file.c_str(), commit.path(s.to).c_str()) != 0)
+                fail(commit.path(s.to), "replace");
+            if (s.kind == CommitGuard::Step::Remove && ::unlink(file.c_str()) != 0 && errno != ENOENT) fail(file, "delete");
+        }
+    } catch (...) {
+        if (armed) guard->disarm();
+        throw;
+    }
+    if (armed) guard->disarm();
+    syncToDisk(folder);
 }
 
 void Table::create(const fs::path& folder, std::string_view stem, Header h)
@@ -563,7 +631,15 @@ bool Table::pxPrepareEntry()
     const int fileBlocks = getLe16(pxMap_ + hdr::FileBlocks);
     if (fileBlocks >= kMaxIndexedBlocks) return false;
     const int headerSize = getLe16(pxMap_ + hdr::HeaderSize);
-    if (::ftruncate(px_, off_t(headerSize) + off_t(fileBlocks + 1) * h_.blockSize()) != 0) fail(dbPath_, "extend the index of");
+    // Taken on disk now: the block is written through the mapping, where a full disk would
+    // end the process instead of failing the statement.
+    const off_t end = off_t(headerSize) + off_t(fileBlocks) * h_.blockSize();
+#ifdef __linux__
+    if (::fallocate(px_, 0, end, h_.blockSize()) != 0 && (errno != EOPNOTSUPP || ::ftruncate(px_, end + h_.blockSize()) != 0))
+#else
+    if (::ftruncate(px_, end + h_.blockSize()) != 0)
+#endif
+        fail(dbPath_, "extend the index of");
     return true;
 }
 
@@ -640,7 +716,8 @@ void Table::writeBlobs(std::string& record, const std::vector<Blob>& blobs)
                 where = writeSharedBlob(blob.data, mbPath);
             } else {
                 const auto bytes = encodeMbBlob(blob.data, 1);
-                if (mbSize_ + bytes.size() > 0xFFFFFF00ull) fail(mbPath, "extend", EFBIG);
+                // The format's limit, not the disk's: the table's other rows still fit.
+                if (mbSize_ + bytes.size() > 0xFFFFFF00ull) throw FileError("Cannot extend file '" + mbPath.string() + "': " + std::strerror(EFBIG));
                 pwriteAll(mb_, bytes.data(), bytes.size(), off_t(mbSize_), mbPath);
                 where = std::uint32_t(mbSize_) | 0xFF;
                 mbSize_ += bytes.size();
@@ -660,7 +737,7 @@ std::uint32_t Table::writeSharedBlob(const std::string& data, const fs::path& mb
 {
     const int chunks = int((data.size() + kMbChunk - 1) / kMbChunk);
     if (sharedSlot_ < 0 || sharedChunk_ + chunks > kMbUnit / kMbChunk) {
-        if (mbSize_ + kMbUnit > 0xFFFFFF00ull) fail(mbPath, "extend", EFBIG);
+        if (mbSize_ + kMbUnit > 0xFFFFFF00ull) throw FileError("Cannot extend file '" + mbPath.string() + "': " + std::strerror(EFBIG));
         const auto empty = encodeMbSharedBlock();
         pwriteAll(mb_, empty.data(), empty.size(), off_t(mbSize_), mbPath);
         sharedBlock_ = mbSize_;

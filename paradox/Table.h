@@ -30,6 +30,11 @@ std::optional<std::filesystem::path> findFamilyFile(const std::filesystem::path&
                                                     std::string_view stem, std::string_view ext);
 // Removes every family file of the table (.DB first); false when there was no .DB.
 bool dropTable(const std::filesystem::path& folder, std::string_view stem);
+// Puts the table `newStem`, complete on disk, in the place of the table `stem` as one commit
+// that `guard` (when given) finishes after a kill: its files are renamed over the old ones,
+// keeping their names, and the old table's other files are removed.
+void replaceTable(const std::filesystem::path& folder, std::string_view stem, std::string_view newStem,
+                  CommitGuard* guard);
 
 class Table {
 public:

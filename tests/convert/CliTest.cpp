@@ -1,73 +1,28 @@
 // quillmere-cli as a script sees it: the real program against the demo server through the real
 // FreeTDS driver, into Paradox folders on disk; exit status, printed reasons and files checked.
 
+#include "CliRunner.h"
 #include "DemoServer.h"
 #include "TestPaths.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <sqlite3.h>
-#include <sstream>
 #include <string>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
 
 namespace fs = std::filesystem;
 
 namespace {
 
-struct CliResult {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string readAll(const fs::path& file)
-{
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-// Runs one of the built programs with `args`, standard input from /dev/null, both outputs captured.
-CliResult runProgram(const std::string& name, const std::vector<std::string>& args)
-{
-    const fs::path work = testsupport::freshFolder(name + "-output");
-    const fs::path outFile = work / "stdout";
-    const fs::path errFile = work / "stderr";
-    const std::string program = (testsupport::binDir() / name).string();
-    std::vector<char*> argv{const_cast<char*>(program.c_str())};
-    for (const std::string& arg : args)
-        argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
-
-    const pid_t pid = fork();
-    if (pid == 0) {
-        const int in = open("/dev/null", O_RDONLY);
-        const int out = open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        const int err = open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        dup2(in, STDIN_FILENO);
-        dup2(out, STDOUT_FILENO);
-        dup2(err, STDERR_FILENO);
-        execv(program.c_str(), argv.data());
-        _exit(127);
-    }
-    int wstatus = 0;
-    waitpid(pid, &wstatus, 0);
-    CliResult result;
-    result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
-    result.out = readAll(outFile);
-    result.err = readAll(errFile);
-    return result;
-}
+using clitest::CliResult;
+using clitest::readAll;
+using clitest::runProgram;
 
 CliResult runCli(const std::vector<std::string>& args) { return runProgram("quillmere-cli", args); }
 CliResult runPxsql(const std::vector<std::string>& args) { return runProgram("pxsql", args); }
@@ -99,14 +54,19 @@ fs::path makeDatabase(const std::string& fileName, const std::string& sql)
     return file;
 }
 
+// `rows` rows 1, 2, ... of a table whose columns are given.
+std::string filled(const std::string& table, const std::string& columns, const std::string& values, int rows)
+{
+    return "CREATE TABLE " + table + " (" + columns + ");"
+           "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < " + std::to_string(rows) +
+           ") INSERT INTO " + table + " SELECT " + values + " FROM n;";
+}
+
 // A database with one table Widgets whose every value Paradox takes.
 fs::path makeCleanDatabase(const std::string& fileName, int rows)
 {
-    return makeDatabase(fileName,
-                        "CREATE TABLE Widgets (WidgetID int NOT NULL PRIMARY KEY, Name nvarchar(40), Price money, Made datetime);"
-                        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < " +
-                            std::to_string(rows) +
-                            ") INSERT INTO Widgets SELECT i, 'Widget ' || i, i * 1.25, '2021-08-31 14:05:00' FROM n;");
+    return makeDatabase(fileName, filled("Widgets", "WidgetID int NOT NULL PRIMARY KEY, Name nvarchar(40), Price money, Made datetime",
+                                         "i, 'Widget ' || i, i * 1.25, '2021-08-31 14:05:00'", rows));
 }
 
 fs::path samplesCopy(const std::string& name)
@@ -219,6 +179,8 @@ TEST_F(CliTest, NothingDoneExitsTwoAndSaysWhy)
          "the environment variable CLI_TEST_UNSET is not set"},
         {"unknown overwrite answer",
          with(login(server, "Sales"), {"--folder", samples.string(), "--overwrite", "maybe"}), "Usage:"},
+        {"timeout of no seconds", with(login(server, "Sales"), {"--folder", samples.string(), "--timeout", "0"}),
+         "--timeout takes a whole number of seconds from 1 on"},
     };
     const auto before = snapshot(samples);
     for (const Case& c : cases) {
@@ -354,6 +316,29 @@ TEST_F(CliTest, StatementFileIsPrivateNeverFollowsALinkAndIsReplacedWhole)
     EXPECT_NE(linked.err.find("symbolic link"), std::string::npos) << linked.err;
     EXPECT_EQ(readAll(victim), "not to be touched\n");
     EXPECT_TRUE(fs::is_symlink(link));
+}
+
+TEST_F(CliTest, AReplacementWhoseDefinitionFailsKeepsTheOldTableAndReportsOnce)
+{
+    const fs::path first = makeCleanDatabase("CliOld.sqlite", 4);
+    // Paradox column names hold at most 25 characters: the new Widgets cannot be defined.
+    const fs::path second = makeDatabase(
+        "CliLongName.sqlite", filled("Widgets", "WidgetID int, [A column name far too long for Paradox] int", "i, i", 40));
+    testsupport::DemoServer server({{"First", first}, {"Second", second}});
+    const fs::path folder = samplesCopy("failed-replacement");
+    ASSERT_EQ(runCli(with(login(server, "First"), {"--folder", folder.string(), "--overwrite", "yes"})).status, 0);
+    const auto before = snapshot(folder);
+
+    const CliResult run = runCli(with(login(server, "Second"), {"--folder", folder.string(), "--overwrite", "yes"}));
+
+    EXPECT_EQ(run.status, 1) << run.out << run.err;
+    EXPECT_EQ(snapshot(folder), before);
+    std::size_t reports = 0;
+    for (std::size_t at = run.err.find("Application Error"); at != std::string::npos; at = run.err.find("Application Error", at + 1))
+        ++reports;
+    EXPECT_EQ(reports, 1u) << run.err;
+    EXPECT_NE(run.err.find("is longer than 25 characters"), std::string::npos) << run.err;
+    EXPECT_NE(run.out.find("Widgets: 0 rows written, 0 rejected"), std::string::npos) << run.out;
 }
 
 } // namespace

@@ -39,6 +39,8 @@ public:
     // Called at every show() with the statements of the preview; what a user does in the window.
     std::function<void(ScriptedFrontend&)> onShow;
     int shows = 0;
+    // Called when the run leaves a table; what happens meanwhile outside the program.
+    std::function<void(ScriptedFrontend&)> onTableFinished;
     std::vector<std::string> progressTexts;
     std::vector<double> progressValues;
     std::vector<convert::TableSummary> finished;
@@ -60,7 +62,12 @@ public:
     void setProgressValue(double percent) override { progressValues.push_back(percent); }
     void setBusyPointer(bool) override {}
     void yield() override { ++yields; }
-    void tableFinished(const convert::TableSummary& summary) override { finished.push_back(summary); }
+    void tableFinished(const convert::TableSummary& summary) override
+    {
+        finished.push_back(summary);
+        if (onTableFinished)
+            onTableFinished(*this);
+    }
 };
 
 // The main window's members the run works on, and one run over them.

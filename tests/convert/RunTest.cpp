@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 
@@ -106,26 +107,60 @@ TEST(Run, DirectModeWalksTheTablesLastFirstAndKeysRunOnAcrossTables)
     EXPECT_FALSE(h.Paradox_conn->isOpen());
 }
 
-TEST(Run, OverwriteQuestionFindsNamesInAnyCaseAndSubFoldersAndNoSkipsTheTable)
+TEST(Run, OverwriteQuestionConcernsTheFolderItselfInAnyCaseAndNoSkipsTheTable)
 {
     RunHarness h;
     prepare(h, "answered-no");
     const std::filesystem::path folder = h.frontend.folder;
+    // Old copies in sub-folders are listed, but a table written into the folder leaves them be.
     std::filesystem::create_directories(folder / "old" / "deeper");
     std::filesystem::copy_file(folder / "CUSTOMER.DB", folder / "old" / "deeper" / "customers.db");
+    std::filesystem::copy_file(folder / "ORDERS.DB", folder / "old" / "products.db");
+    h.frontend.overwrite = {"Products", "Customers"};
     const std::string samplesOrders = fileBytes(folder / "ORDERS.DB");
+    const std::string oldCustomers = fileBytes(folder / "old" / "deeper" / "customers.db");
 
     const convert::RunResult result = h.run();
 
-    EXPECT_EQ(h.frontend.asked, (std::vector<std::string>{"Orders", "Customers"}));
+    EXPECT_EQ(h.frontend.asked, std::vector<std::string>{"Orders"});
     EXPECT_EQ(fileBytes(folder / "ORDERS.DB"), samplesOrders);
-    EXPECT_TRUE(runtest::tableFile(folder, "Customers").empty());
+    const auto& listed = h.List2.items();
+    EXPECT_NE(std::find(listed.begin(), listed.end(), "CUSTOMERS"), listed.end());
+    EXPECT_EQ(fileBytes(folder / "old" / "deeper" / "customers.db"), oldCustomers);
     ASSERT_EQ(result.tables.size(), 6u);
+    EXPECT_EQ(result.tables[0].statementsRejected, result.tables[0].rowsRejected);
     EXPECT_TRUE(result.tables[1].skipped);
     EXPECT_EQ(result.tables[1].rowsWritten, 0);
-    EXPECT_TRUE(result.tables[4].skipped);
-    // The skipped tables take no key values: Order Details follows Products' four rows.
+    EXPECT_FALSE(result.tables[4].skipped);
+    EXPECT_EQ(keys(runtest::readBack(runtest::tableFile(folder, "Customers"))).size(),
+              static_cast<std::size_t>(result.tables[4].rowsWritten));
+    // The skipped table takes no key values: Order Details follows Products' four rows.
     EXPECT_EQ(keys(runtest::readBack(runtest::tableFile(folder, "Order Details"))).front(), 4);
+}
+
+// The folder goes after the first table: the next table's definition meets it, and the run
+// ends there with one report, without "Done.", its connections closed.
+TEST(Run, AFolderGoneMidRunEndsTheRunAfterOneReport)
+{
+    RunHarness h;
+    prepare(h, "gone");
+    h.frontend.onTableFinished = [](runtest::ScriptedFrontend& f) {
+        if (f.finished.size() == 1)
+            std::filesystem::remove_all(f.folder);
+    };
+    const convert::RunResult result = h.run();
+
+    EXPECT_EQ(result.outcome, convert::RunOutcome::Stopped);
+    EXPECT_EQ(tableNames(result.tables), (std::vector<std::string>{"Products", "Orders", "Order Details"}));
+    int gone = 0;
+    for (const std::string& text : h.dialogs.errorReports())
+        gone += text.find("The folder '" + h.frontend.folder + "' is gone") != std::string::npos;
+    EXPECT_EQ(gone, 1);
+    EXPECT_TRUE(h.dialogs.informations().empty());
+    EXPECT_FALSE(h.busy);
+    EXPECT_FALSE(h.mssql_conn->isOpen());
+    EXPECT_FALSE(h.Paradox_conn->isOpen());
+    EXPECT_EQ(h.frontend.progressTexts.back(), "Progress Bar");
 }
 
 TEST(Run, SecondRunStartsItsKeysAtZero)

@@ -231,11 +231,12 @@ TEST_F(Files, DropRemovesTheWholeFamilyFoundWithoutRegardToCase)
     fs::copy_file(testsupport::refDir() / "samples" / "keyed.db", folder / "ORDERS.DB", fs::copy_options::overwrite_existing);
     EXPECT_EQ(db->tableNames(), (std::vector<std::string>{"ORDERS", "ORDERSX"}));
     db->execute(R"(DROP TABLE "Orders";)");
+    // A DROP takes effect with the next statement that is not the CREATE TABLE of a replacement.
+    EXPECT_THROW(db->execute(R"(DROP TABLE "Orders";)"), SqlError);
     std::vector<std::string> left;
     for (const auto& e : fs::directory_iterator(folder)) left.push_back(e.path().filename().string());
     std::sort(left.begin(), left.end());
     EXPECT_EQ(left, (std::vector<std::string>{".quillmere.lock", "ORDERS.TXT", "ORDERSX.DB"}));   // the writer's lock
-    EXPECT_THROW(db->execute(R"(DROP TABLE "Orders";)"), SqlError);
 }
 
 // Tables written by pxlib (mkpxsample): appended to, read and dropped.
@@ -267,7 +268,7 @@ TEST_F(Files, PxlibSamplesCanBeAppendedToAndDropped)
     const auto r = ptest::pxcheck(folder / "types.db");
     EXPECT_EQ(ptest::pxcheckRecords(r.out).back(), "more,5,6,7.5,8.25,2024-02-29,2024-02-29 13:14:15,true");
     for (const char* t : {"keyed", "types", "memo", "extra", "empty"}) db->execute(std::string("DROP TABLE ") + t);
-    db.reset();
+    db.reset();   // the last DROP takes effect as the Database closes
     EXPECT_TRUE(fs::is_empty(folder));
 }
 

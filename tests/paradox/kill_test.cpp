@@ -26,6 +26,7 @@
 #include <sys/ptrace.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <set>
 #include <vector>
 
 using namespace paradox;
@@ -83,15 +84,17 @@ void expectPxcheckFindsNoProblem(const fs::path& folder)
     EXPECT_EQ(index.status, 0) << index.out.substr(0, 3000);
 }
 
-// Runs a child stopped under ptrace one instruction at a time until `done` says so, passing
-// on any signal other than the trap of a step.
-testing::AssertionResult singleStepUntil(pid_t child, long limit, const std::function<bool()>& done)
+// Runs a child stopped under ptrace one instruction (or with PTRACE_SYSCALL, one entry to or
+// exit from a system call) at a time until `done` says so, passing on any signal other than
+// the trap of a step.
+testing::AssertionResult singleStepUntil(pid_t child, long limit, const std::function<bool()>& done,
+                                         __ptrace_request request = PTRACE_SINGLESTEP)
 {
     int deliver = 0, status = 0;
     for (long step = 0; !done(); ++step) {
-        if (step == limit) return testing::AssertionFailure() << "nothing seen in " << limit << " instructions";
-        if (ptrace(PTRACE_SINGLESTEP, child, nullptr, reinterpret_cast<void*>(long(deliver))) != 0)
-            return testing::AssertionFailure() << "PTRACE_SINGLESTEP: " << std::strerror(errno);
+        if (step == limit) return testing::AssertionFailure() << "nothing seen in " << limit << " steps";
+        if (ptrace(request, child, nullptr, reinterpret_cast<void*>(long(deliver))) != 0)
+            return testing::AssertionFailure() << "ptrace: " << std::strerror(errno);
         if (waitpid(child, &status, 0) != child || !WIFSTOPPED(status))
             return testing::AssertionFailure() << "the child ended, status " << status;
         deliver = WSTOPSIG(status) == SIGTRAP ? 0 : WSTOPSIG(status);
@@ -141,6 +144,38 @@ std::string visible(const fs::path& folder)
     close(db);
     close(px);
     return seen;
+}
+
+// A traced child runs `prepare` on the folder's tables and stops itself; it is then run one
+// system call at a time through `stepped` until the files show a change (the first rename of
+// a commit), and killed there.
+// Its guardian must finish the commit, leaving tables pxcheck reads cleanly.
+void killAtTheFirstVisibleChange(const fs::path& folder, const std::function<void(Database&)>& prepare,
+                                 const std::function<void(Database&)>& stepped)
+{
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (ptrace(PTRACE_TRACEME, 0, nullptr, nullptr) != 0) _exit(4);
+        try {
+            Database db(folder);
+            prepare(db);
+            raise(SIGSTOP);
+            stepped(db);
+        } catch (...) {
+            _exit(2);
+        }
+        _exit(0);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFSTOPPED(status) && WSTOPSIG(status) == SIGSTOP) << "status " << status;
+    const std::string before = visible(folder);
+    ASSERT_TRUE(singleStepUntil(child, 100'000, [&] { return visible(folder) != before; }, PTRACE_SYSCALL));
+    kill(child, SIGKILL);
+    waitpid(child, &status, 0);
+    EXPECT_EQ(reapGuardian(), CommitGuard::Finished);
+    expectPxcheckFindsNoProblem(folder);
 }
 
 }  // namespace
@@ -255,29 +290,8 @@ TEST(Kill, AKillBetweenTheRenamesOfARewriteIsFinished)
         Database db(folder);
         for (int i = 1; i <= 100; ++i) insert(db, 10 * i);
     }
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        if (ptrace(PTRACE_TRACEME, 0, nullptr, nullptr) != 0) _exit(4);
-        try {
-            Database db(folder);
-            insert(db, 1010);
-            raise(SIGSTOP);
-            insert(db, 5);
-        } catch (...) {
-            _exit(2);
-        }
-        _exit(0);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFSTOPPED(status) && WSTOPSIG(status) == SIGSTOP) << "status " << status;
-    const std::string before = visible(folder);
-    ASSERT_TRUE(singleStepUntil(child, 50'000'000, [&] { return visible(folder) != before; }));
-    kill(child, SIGKILL);
-    waitpid(child, &status, 0);
-    EXPECT_EQ(reapGuardian(), CommitGuard::Finished);
-    expectPxcheckFindsNoProblem(folder);
+    ASSERT_NO_FATAL_FAILURE(
+        killAtTheFirstVisibleChange(folder, [&](Database& db) { insert(db, 1010); }, [&](Database& db) { insert(db, 5); }));
     Database db(folder);
     Table& t = db.table("Orders");
     EXPECT_EQ(t.recordCount(), 102u);
@@ -287,4 +301,31 @@ TEST(Kill, AKillBetweenTheRenamesOfARewriteIsFinished)
     EXPECT_EQ(keys.front(), "5");
     EXPECT_EQ(keys.back(), "1010");
     EXPECT_FALSE(fs::exists(folder / "Orders.DB.~new"));
+}
+
+// DROP TABLE and CREATE TABLE build the new table under a temporary name; the CREATE INDEX
+// that completes it renames its files over the old ones and removes the old blob file, as
+// one commit: killed after the first rename, the writer leaves the rest to its guardian.
+TEST(Kill, AKillInsideTheReplacementOfATableIsFinished)
+{
+    const auto folder = createOrders("kill-replace");
+    {
+        Database db(folder);
+        db.execute(R"(INSERT INTO "Orders" ("SBSID", "Notes") VALUES (1, ')" + std::string(300, 'm') + "')");
+    }
+    ASSERT_NO_FATAL_FAILURE(killAtTheFirstVisibleChange(
+        folder,
+        [](Database& db) {
+            db.execute(R"(DROP TABLE "Orders";)");
+            db.execute(R"(CREATE TABLE "Orders" ("SBSID" INT, "Amount" FLOAT);)");
+        },
+        [](Database& db) { db.execute(R"(CREATE INDEX "Orders" ON "Orders" ("SBSID") with primary)"); }));
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) names.insert(entry.path().filename().string());
+    EXPECT_EQ(names, (std::set<std::string>{"Orders.DB", "Orders.PX"}));
+    Database db(folder);
+    Table& t = db.table("Orders");
+    EXPECT_EQ(t.recordCount(), 0u);
+    EXPECT_EQ(t.header().fields.size(), 2u);
+    EXPECT_TRUE(t.keyed());
 }

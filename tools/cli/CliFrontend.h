@@ -35,6 +35,7 @@ public:
     bool previewMode() override { return statements_ != nullptr; }
     bool wholeRunPreview() override { return false; }
     bool perTablePreview() override { return false; }
+    int readTimeoutSeconds() override { return options_.timeoutSeconds; }
 
     // convert::RunQuestions
     void offerSpaceFreeCopy() override;

@@ -1,6 +1,8 @@
 #include "Options.h"
 
+#include <charconv>
 #include <string_view>
+#include <system_error>
 
 namespace cli {
 
@@ -8,7 +10,7 @@ const char* usageText()
 {
     return "Usage: quillmere-cli --server HOST [--port N | --local] --database DB --user NAME\n"
            "                     [--password-env VAR] --folder PARADOX_FOLDER\n"
-           "                     [--overwrite ask|yes|no] [--sql FILE]\n"
+           "                     [--overwrite ask|yes|no] [--sql FILE] [--timeout SECONDS]\n"
            "\n"
            "Copies every user table of a SQL Server database into Paradox tables in a folder\n"
            "that already holds at least one Paradox table (*.db).\n"
@@ -28,11 +30,15 @@ const char* usageText()
            "                        instead of executing it (a value keeps its line breaks);\n"
            "                        FILE is readable by its owner only and replaces an older\n"
            "                        one once complete; a symbolic link there is refused\n"
+           "  --timeout SECONDS     the longest wait for the server while a table is read\n"
+           "                        (default 60); a read that waits longer ends the run\n"
            "  --help                this text\n"
            "\n"
            "Exit status: 0 every statement went through; 1 the run finished but some statements\n"
            "were rejected (each one printed as an error report); 2 nothing was done (bad options,\n"
-           "a folder without Paradox tables, a failed SQL Server login).\n";
+           "a folder without Paradox tables, a failed SQL Server login), or the run stopped at a\n"
+           "failure every later table would meet (the folder gone, full or no longer writable, the\n"
+           "server not answering); the tables written before it are kept.\n";
 }
 
 std::optional<Options> parseOptions(int argc, char** argv, std::string& error)
@@ -77,6 +83,16 @@ std::optional<Options> parseOptions(int argc, char** argv, std::string& error)
         } else if (arg == "--sql") {
             if (!value(options.sqlFile))
                 return std::nullopt;
+        } else if (arg == "--timeout") {
+            std::string seconds;
+            if (!value(seconds))
+                return std::nullopt;
+            const char* end = seconds.c_str() + seconds.size();
+            const auto [at, failure] = std::from_chars(seconds.c_str(), end, options.timeoutSeconds);
+            if (failure != std::errc() || at != end || options.timeoutSeconds < 1) {
+                error = "--timeout takes a whole number of seconds from 1 on, not \"" + seconds + "\"";
+                return std::nullopt;
+            }
         } else if (arg == "--overwrite") {
             if (!value(overwrite))
                 return std::nullopt;

@@ -17,13 +17,14 @@ struct Options {
     std::string folder;
     Overwrite overwrite = Overwrite::Ask;
     std::string sqlFile;     // write the statements here instead of executing them
+    int timeoutSeconds = 60; // the longest wait for the server during a read
     bool help = false;
 };
 
 // Exit statuses.
 inline constexpr int kSuccess = 0;
 inline constexpr int kSomeRejected = 1;
-inline constexpr int kNothingDone = 2;
+inline constexpr int kNothingDone = 2; // also: a run ended by a failure every later table would meet
 
 const char* usageText();
 

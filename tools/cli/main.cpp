@@ -110,6 +110,9 @@ int main(int argc, char** argv)
         return cli::kNothingDone;
     case convert::RunOutcome::Busy:
         return cli::kNothingDone;
+    case convert::RunOutcome::Stopped:
+        std::cerr << "quillmere-cli: the run stopped at the error above; the tables written before it are kept\n";
+        return cli::kNothingDone;
     case convert::RunOutcome::Finished:
         break;
     }
