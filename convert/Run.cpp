@@ -85,8 +85,9 @@ private:
             Paradox::ListOwnParadoxTables(p_.settings.paradoxFolder(), ownTables_);
         });
         trap_(130, [&] { existing(s_.Paradox_conn).CursorLocation = db::adUseClient; });
+        // A folder another program writes refuses every statement: the run ends at its one report.
         trap_(132, [&] {
-            existing(s_.Paradox_conn).Open(Paradox::BuildParadoxConnectionString(p_.settings.paradoxFolder()));
+            stopsTheRun([&] { existing(s_.Paradox_conn).Open(Paradox::BuildParadoxConnectionString(p_.settings.paradoxFolder())); });
         });
         trap_(134, [&] { existing(s_.mssql_conn).CursorLocation = db::adUseServer; });
         // A stalled read ends after this time instead of waiting for the server for ever.

@@ -45,6 +45,8 @@ auto translated(F&& f)
         return f();
     } catch (const paradox::FolderError& e) {
         throw LastingError(e.what());
+    } catch (const paradox::FolderInUseError& e) {
+        throw LastingError(e.what());
     } catch (const paradox::Error& e) {
         throw Error(e.what());
     }
