@@ -34,6 +34,14 @@ bool listHolds(const platform::ListBox& list, const std::string& name)
     return false;
 }
 
+std::string schemaNamesNotice(const std::vector<std::string>& names)
+{
+    std::string text = "Tables of the same name in several schemas are named schema_table in the Paradox folder:";
+    for (std::size_t i = 0; i < names.size(); ++i)
+        text += (i == 0 ? " " : ", ") + names[i];
+    return text + ".";
+}
+
 enum class Answer { None, Yes, No };
 
 class Run {
@@ -80,7 +88,9 @@ private:
         trap_(120, [&] { p_.progress.setBusyPointer(true); });
         trap_(122, [&] { s_.List1.Clear(); });
         trap_(124, [&] { s_.List2.Clear(); });
-        trap_(126, [&] { MSSQL::ListSqlServerTables(p_.settings.login(), s_.List1); });
+        trap_(126, [&] { sources_ = MSSQL::ListSqlServerTables(p_.settings.login(), s_.List1); });
+        if (const std::vector<std::string> renamed = MSSQL::SchemaQualifiedNames(sources_); !renamed.empty())
+            trap_(trap_.line(), [&] { p_.messages.information(schemaNamesNotice(renamed)); });
         trap_(128, [&] { Paradox::ListParadoxTables(p_.settings.paradoxFolder(), s_.List2, p_.messages); });
         trap_(130, [&] { existing(s_.Paradox_conn).CursorLocation = db::adUseClient; });
         trap_(132, [&] {
@@ -183,8 +193,8 @@ private:
         trap_(184, [&] {
             if (!source_)
                 throw db::Error("Object variable or With block variable not set");
-            source_->Open("SELECT * FROM [" + s_.List1.List(static_cast<int>(index)) + "]", existing(s_.mssql_conn),
-                          db::adOpenStatic, db::adLockOptimistic);
+            source_->Open(MSSQL::SourceQuery(sourceTable(index)), existing(s_.mssql_conn), db::adOpenStatic,
+                          db::adLockOptimistic);
         });
         // A source that could not be read is reported once at its opening; no empty copy is made.
         if (source_ && source_->isOpen()) {
@@ -207,6 +217,16 @@ private:
                            [&] { leaveTables_ = true; });
             });
         });
+    }
+
+    // The catalog entry behind List1's entry; a name the catalog did not give is read as it stands.
+    MSSQL::SourceTable sourceTable(std::int64_t index) const
+    {
+        const std::string& listed = s_.List1.List(static_cast<int>(index));
+        const auto at = static_cast<std::size_t>(index);
+        if (at < sources_.size() && sources_[at].paradoxName == listed)
+            return sources_[at];
+        return {"", listed, listed};
     }
 
     void define()
@@ -282,6 +302,7 @@ private:
     RunResult result_;
     TableSummary summary_;
     std::unique_ptr<db::Recordset> source_;
+    std::vector<MSSQL::SourceTable> sources_;
     bool connectionsOpen_ = false;
     bool leaveTables_ = false;
     std::string numericPositions_;

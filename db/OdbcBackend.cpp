@@ -514,10 +514,12 @@ std::unique_ptr<Cursor> OdbcBackend::tables()
                                         std::vector<std::string>{"TABLE_CATALOG", "TABLE_SCHEMA", "TABLE_NAME", "TABLE_TYPE"});
 }
 
-// The table of a source "SELECT * FROM [name]" or "SELECT * FROM name", else empty.
+// The table of a source "SELECT * FROM [name]", "SELECT * FROM [schema].[name]" or the same with
+// plain names, else empty.
 std::optional<std::string> wholeTableSource(const std::string& source)
 {
-    static const std::regex pattern(R"(\s*SELECT\s+\*\s+FROM\s+(\[(?:[^\]]|\]\])+\]|[A-Za-z_][A-Za-z0-9_]*)\s*;?\s*)",
+    static const std::string part = R"((?:\[(?:[^\]]|\]\])+\]|[A-Za-z_][A-Za-z0-9_]*))";
+    static const std::regex pattern(R"(\s*SELECT\s+\*\s+FROM\s+()" + part + R"((?:\s*\.\s*)" + part + R"()?)\s*;?\s*)",
                                     std::regex::icase);
     std::smatch match;
     if (!std::regex_match(source, match, pattern))

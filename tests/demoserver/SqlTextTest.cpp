@@ -1,6 +1,7 @@
 // The T-SQL the server accepts, as SQLite gets it, and SQLite's failures as SQL Server's messages.
 
 #include "SqlText.h"
+#include "Text.h"
 #include "Types.h"
 
 #include <gtest/gtest.h>
@@ -22,6 +23,22 @@ TEST(DemoServerSqlText, BracketsBecomeQuotesOutsideLiteralsAndComments)
     };
     for (const auto& [tsql, sqlite] : cases)
         EXPECT_EQ(demo::toSqlite(tsql), sqlite) << tsql;
+}
+
+TEST(DemoServerSqlText, KnownSchemaAndNameBecomeOneTable)
+{
+    const auto isSchema = [](std::string_view name) { return demo::lowerAscii(name) == "shop"; };
+    const std::vector<std::pair<std::string, std::string>> cases{
+        {"SELECT * FROM [Shop].[Orders]", "SELECT * FROM \"Shop.Orders\""},
+        {"SELECT * FROM shop . Orders", "SELECT * FROM \"shop.Orders\""},
+        {"SELECT * FROM [Shop].[Or]]ders; x]", "SELECT * FROM \"Shop.Or]ders; x\""},
+        {"SELECT * FROM [Shop].[a\"b]", "SELECT * FROM \"Shop.a\"\"b\""},
+        {"SELECT o.ID FROM [Orders] o", "SELECT o.ID FROM \"Orders\" o"},
+        {"SELECT * FROM [dbo].[Orders]", "SELECT * FROM \"Orders\""},
+        {"SELECT 'Shop.Orders' FROM t", "SELECT 'Shop.Orders' FROM t"},
+    };
+    for (const auto& [tsql, sqlite] : cases)
+        EXPECT_EQ(demo::toSqlite(tsql, isSchema), sqlite) << tsql;
 }
 
 TEST(DemoServerSqlText, SqliteFailuresGetSqlServerNumbers)

@@ -11,6 +11,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <sqlite3.h>
 #include <tuple>
 
@@ -351,7 +352,9 @@ private:
     // flagged "more" there). A cancelled result ends the reply with DONE_ATTN.
     Outcome runStatements(ReplyWriter& w, const std::string& tsql, bool inProc, const std::vector<Param>& params)
     {
-        const std::string text = toSqlite(tsql);
+        const std::set<std::string> schemas = schemaNames();
+        const std::string text =
+            toSqlite(tsql, [&](std::string_view name) { return schemas.contains(lowerAscii(name)); });
         const char* p = text.c_str();
         const uint8_t doneToken = inProc ? kTokenDoneInProc : kTokenDone;
         bool any = false;
@@ -766,6 +769,20 @@ private:
             finishProc(w, o == Outcome::Done, handle);
     }
 
+    // The schemas other than dbo, in lower case: a SQLite table "Schema.Name" is table Name of
+    // schema Schema.
+    std::set<std::string> schemaNames() const
+    {
+        std::set<std::string> schemas;
+        sqlite3_stmt* raw = nullptr;
+        sqlite3_prepare_v2(db_, "SELECT DISTINCT substr(name, 1, instr(name, '.') - 1) FROM sqlite_schema "
+                                "WHERE type IN ('table','view') AND instr(name, '.') > 1", -1, &raw, nullptr);
+        std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> statement(raw, sqlite3_finalize);
+        while (raw && sqlite3_step(raw) == SQLITE_ROW)
+            schemas.insert(lowerAscii(reinterpret_cast<const char*>(sqlite3_column_text(raw, 0))));
+        return schemas;
+    }
+
     // The catalog as SQL Server's sp_tables gives it: ordered by type, owner and name.
     void spTables(ReplyWriter& w, const std::vector<Param>& params)
     {
@@ -807,7 +824,10 @@ private:
         std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> statement(raw, sqlite3_finalize);
         while (raw && sqlite3_step(raw) == SQLITE_ROW) {
             const std::string type = reinterpret_cast<const char*>(sqlite3_column_text(raw, 1));
-            entries.push_back({"dbo", reinterpret_cast<const char*>(sqlite3_column_text(raw, 0)),
+            const std::string name = reinterpret_cast<const char*>(sqlite3_column_text(raw, 0));
+            const size_t dot = name.find('.');
+            const bool qualified = dot != std::string::npos && dot > 0;
+            entries.push_back({qualified ? name.substr(0, dot) : "dbo", qualified ? name.substr(dot + 1) : name,
                                type == "view" ? "VIEW" : "TABLE"});
         }
         const auto nameFilter = argument("table_name");

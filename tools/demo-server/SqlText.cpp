@@ -36,11 +36,51 @@ size_t skipBlanks(std::string_view text, size_t i)
 
 } // namespace
 
-std::string toSqlite(std::string_view tsql)
+namespace {
+
+// A name at text[i]: bracketed, double-quoted or plain. Returns its end, or i when there is none.
+size_t nameAt(std::string_view text, size_t i, std::string& name)
+{
+    name.clear();
+    if (i >= text.size())
+        return i;
+    if (text[i] == '[' || text[i] == '"') {
+        const char close = text[i] == '[' ? ']' : '"';
+        const size_t end = quotedEnd(text, i, close);
+        for (size_t k = i + 1; k < end - 1 && k < text.size(); ++k) {
+            if (text[k] == close && k + 1 < end - 1 && text[k + 1] == close)
+                ++k;
+            name.push_back(text[k]);
+        }
+        return end;
+    }
+    size_t end = i;
+    while (end < text.size() && identChar(text[end]))
+        ++end;
+    name.assign(text.substr(i, end - i));
+    return end;
+}
+
+void appendQuoted(std::string& out, std::string_view name)
+{
+    out.push_back('"');
+    for (char ch : name) {
+        if (ch == '"')
+            out.push_back('"');
+        out.push_back(ch);
+    }
+    out.push_back('"');
+}
+
+} // namespace
+
+std::string toSqlite(std::string_view tsql, const std::function<bool(std::string_view)>& isSchema)
 {
     std::string out;
     out.reserve(tsql.size());
     size_t i = 0;
+    std::string name;
+    std::string member;
     while (i < tsql.size()) {
         const char c = tsql[i];
         if (c == '-' && i + 1 < tsql.size() && tsql[i + 1] == '-') {
@@ -60,40 +100,29 @@ std::string toSqlite(std::string_view tsql)
         } else if ((c == 'N' || c == 'n') && i + 1 < tsql.size() && tsql[i + 1] == '\'' &&
                    (i == 0 || !identChar(tsql[i - 1]))) {
             ++i;
-        } else if (c == '[' || c == '"') {
-            const char close = c == '[' ? ']' : '"';
-            const size_t end = quotedEnd(tsql, i, close);
-            std::string name;
-            for (size_t k = i + 1; k < end - 1 && k < tsql.size(); ++k) {
-                if (tsql[k] == close && k + 1 < end - 1 && tsql[k + 1] == close)
-                    ++k;
-                name.push_back(tsql[k]);
-            }
+        } else if (c == '[' || c == '"' || identChar(c)) {
+            const bool quoted = !identChar(c);
+            const size_t end = nameAt(tsql, i, name);
             const size_t after = skipBlanks(tsql, end);
-            if (equalsNoCase(name, "dbo") && after < tsql.size() && tsql[after] == '.') {
+            const bool qualifies = after < tsql.size() && tsql[after] == '.' && (i == 0 || tsql[i - 1] != '.');
+            if (qualifies && equalsNoCase(name, "dbo")) {
                 i = skipBlanks(tsql, after + 1);
                 continue;
             }
-            out.push_back('"');
-            for (char ch : name) {
-                if (ch == '"')
-                    out.push_back('"');
-                out.push_back(ch);
+            // schema.name is the SQLite table "schema.name".
+            if (qualifies && isSchema && isSchema(name)) {
+                const size_t memberStart = skipBlanks(tsql, after + 1);
+                const size_t memberEnd = nameAt(tsql, memberStart, member);
+                if (memberEnd > memberStart) {
+                    appendQuoted(out, name + "." + member);
+                    i = memberEnd;
+                    continue;
+                }
             }
-            out.push_back('"');
-            i = end;
-        } else if (identChar(c)) {
-            size_t end = i;
-            while (end < tsql.size() && identChar(tsql[end]))
-                ++end;
-            const std::string_view word = tsql.substr(i, end - i);
-            const size_t after = skipBlanks(tsql, end);
-            if (equalsNoCase(word, "dbo") && after < tsql.size() && tsql[after] == '.' &&
-                (i == 0 || tsql[i - 1] != '.')) {
-                i = skipBlanks(tsql, after + 1);
-                continue;
-            }
-            out.append(word);
+            if (quoted)
+                appendQuoted(out, name);
+            else
+                out.append(name);
             i = end;
         } else {
             out.push_back(c);
