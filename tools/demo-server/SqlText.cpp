@@ -74,13 +74,14 @@ void appendQuoted(std::string& out, std::string_view name)
 
 } // namespace
 
-std::string toSqlite(std::string_view tsql, const std::function<bool(std::string_view)>& isSchema)
+std::string toSqlite(std::string_view tsql, const SqliteNames& names)
 {
     std::string out;
     out.reserve(tsql.size());
     size_t i = 0;
     std::string name;
     std::string member;
+    bool databaseDropped = false;
     while (i < tsql.size()) {
         const char c = tsql[i];
         if (c == '-' && i + 1 < tsql.size() && tsql[i + 1] == '-') {
@@ -104,13 +105,33 @@ std::string toSqlite(std::string_view tsql, const std::function<bool(std::string
             const bool quoted = !identChar(c);
             const size_t end = nameAt(tsql, i, name);
             const size_t after = skipBlanks(tsql, end);
-            const bool qualifies = after < tsql.size() && tsql[after] == '.' && (i == 0 || tsql[i - 1] != '.');
+            const bool qualifies =
+                after < tsql.size() && tsql[after] == '.' && (i == 0 || tsql[i - 1] != '.' || databaseDropped);
+            databaseDropped = false;
             if (qualifies && equalsNoCase(name, "dbo")) {
                 i = skipBlanks(tsql, after + 1);
                 continue;
             }
+            // database.schema.name and database..name name a table of the current database.
+            if (qualifies && !names.database.empty() && equalsNoCase(name, names.database)) {
+                const size_t next = skipBlanks(tsql, after + 1);
+                const size_t nextEnd = next < tsql.size() && tsql[next] == '.' ? next : nameAt(tsql, next, member);
+                if (nextEnd < tsql.size() && skipBlanks(tsql, nextEnd) < tsql.size() &&
+                    tsql[skipBlanks(tsql, nextEnd)] == '.') {
+                    i = next < tsql.size() && tsql[next] == '.' ? skipBlanks(tsql, next + 1) : next;
+                    databaseDropped = true;
+                    continue;
+                }
+            }
+            if (!quoted && name.starts_with("@@") && names.variable) {
+                if (const std::optional<std::string> literal = names.variable(name)) {
+                    out.append(*literal);
+                    i = end;
+                    continue;
+                }
+            }
             // schema.name is the SQLite table "schema.name".
-            if (qualifies && isSchema && isSchema(name)) {
+            if (qualifies && names.isSchema && names.isSchema(name)) {
                 const size_t memberStart = skipBlanks(tsql, after + 1);
                 const size_t memberEnd = nameAt(tsql, memberStart, member);
                 if (memberEnd > memberStart) {
@@ -132,16 +153,71 @@ std::string toSqlite(std::string_view tsql, const std::function<bool(std::string
     return out;
 }
 
-bool isSessionOption(std::string_view text, size_t& length)
+std::string_view firstWord(std::string_view text, size_t& end)
 {
     const size_t start = skipBlanks(text, 0);
-    if (text.size() < start + 4 || !equalsNoCase(text.substr(start, 3), "set") || identChar(text[start + 3]))
-        return false;
-    size_t end = start;
-    while (end < text.size() && text[end] != ';' && text[end] != '\n')
+    end = start;
+    while (end < text.size() && identChar(text[end]))
         ++end;
-    length = end < text.size() ? end + 1 : end;
+    return text.substr(start, end - start);
+}
+
+bool isSessionOption(std::string_view text, size_t& length)
+{
+    size_t end = 0;
+    if (!equalsNoCase(firstWord(text, end), "set") || end >= text.size())
+        return false;
+    size_t stop = end;
+    while (stop < text.size() && text[stop] != ';' && text[stop] != '\n')
+        ++stop;
+    for (size_t k = end; k < stop;) {
+        size_t wordEnd = 0;
+        const std::string_view word = firstWord(text.substr(k, stop - k), wordEnd);
+        if (word.empty()) {
+            ++k;
+            continue;
+        }
+        k += wordEnd;
+        if (equalsNoCase(word, "on") || equalsNoCase(word, "off")) {
+            length = k;
+            return true;
+        }
+    }
+    length = stop < text.size() ? stop + 1 : stop;
     return true;
+}
+
+std::optional<TopClause> topClause(std::string_view text)
+{
+    size_t end = 0;
+    if (!equalsNoCase(firstWord(text, end), "select"))
+        return std::nullopt;
+    size_t begin = end;
+    size_t after = 0;
+    std::string_view word = firstWord(text.substr(begin), after);
+    if (equalsNoCase(word, "distinct")) {
+        begin += after;
+        word = firstWord(text.substr(begin), after);
+    }
+    if (!equalsNoCase(word, "top"))
+        return std::nullopt;
+    size_t k = skipBlanks(text, begin + after);
+    const bool parenthesised = k < text.size() && text[k] == '(';
+    if (parenthesised)
+        k = skipBlanks(text, k + 1);
+    const size_t digits = k;
+    long long count = 0;
+    while (k < text.size() && text[k] >= '0' && text[k] <= '9' && count < 1'000'000'000'000LL)
+        count = count * 10 + (text[k++] - '0');
+    if (k == digits)
+        return std::nullopt;
+    if (parenthesised) {
+        k = skipBlanks(text, k);
+        if (k >= text.size() || text[k] != ')')
+            return std::nullopt;
+        ++k;
+    }
+    return TopClause{begin, k, count};
 }
 
 ServerError fromSqlite(std::string_view m)

@@ -853,3 +853,64 @@ void putValue(Bytes& out, const ColumnType& t, const Cell& cell)
 }
 
 } // namespace demo
+
+namespace demo {
+
+OdbcFacts odbcFacts(const ColumnType& t)
+{
+    const int n = t.length;
+    const std::string quote = "'";
+    switch (t.kind) {
+    case Kind::Int: return {4, "int", 10, 4, 0, 10};
+    case Kind::SmallInt: return {5, "smallint", 5, 2, 0, 10};
+    case Kind::TinyInt: return {-6, "tinyint", 3, 1, 0, 10, 0, true};
+    case Kind::BigInt: return {-5, "bigint", 19, 8, 0, 10};
+    case Kind::Bit: return {-7, "bit", 1, 1, -1, 0, 0, true};
+    case Kind::Decimal:
+    case Kind::Numeric:
+        return {t.kind == Kind::Decimal ? 3 : 2, t.kind == Kind::Decimal ? "decimal" : "numeric", t.precision,
+                t.precision + 2, t.scale, 10, 0, false, false, "", "", "precision,scale"};
+    case Kind::Money: return {3, "money", 19, 21, 4, 10, 0, false, true, "$"};
+    case Kind::SmallMoney: return {3, "smallmoney", 10, 12, 4, 10, 0, false, true, "$"};
+    case Kind::Float: return {6, "float", 53, 8, -1, 2};
+    case Kind::Real: return {7, "real", 24, 4, -1, 2};
+    case Kind::Char: return {1, "char", n, n, -1, 0, 0, false, false, quote, quote, "length"};
+    case Kind::VarChar: return {12, "varchar", n, n, -1, 0, 0, false, false, quote, quote, "max length"};
+    case Kind::VarCharMax: return {12, "varchar", 0, 0, -1, 0, 0, false, false, quote, quote, "max length"};
+    case Kind::NChar: return {-8, "nchar", n, n * 2, -1, 0, 0, false, false, "N'", quote, "length"};
+    case Kind::NVarChar: return {-9, "nvarchar", n, n * 2, -1, 0, 0, false, false, "N'", quote, "max length"};
+    case Kind::NVarCharMax: return {-9, "nvarchar", 0, 0, -1, 0, 0, false, false, "N'", quote, "max length"};
+    case Kind::Text: return {-1, "text", 2147483647, 2147483647, -1, 0, 0, false, false, quote, quote};
+    case Kind::NText: return {-10, "ntext", 1073741823, 2147483646, -1, 0, 0, false, false, "N'", quote};
+    case Kind::DateTime: return {93, "datetime", 23, 16, 3, 0, 3, false, false, quote, quote};
+    case Kind::SmallDateTime: return {93, "smalldatetime", 16, 16, 0, 0, 3, false, false, quote, quote};
+    case Kind::DateTime2:
+        return {93, "datetime2", t.scale == 0 ? 19 : 20 + t.scale, 16, t.scale, 0, 3, false, false, quote, quote, "scale"};
+    case Kind::Date: return {91, "date", 10, 6, -1, 0, 1, false, false, quote, quote};
+    case Kind::Time:
+        return {-154, "time", t.scale == 0 ? 8 : 9 + t.scale, 12, t.scale, 0, 0, false, false, quote, quote, "scale"};
+    case Kind::Guid: return {-11, "uniqueidentifier", 36, 16, -1, 0, 0, false, false, quote, quote};
+    case Kind::Binary: return {-2, "binary", n, n, -1, 0, 0, false, false, "0x", "", "length"};
+    case Kind::VarBinary: return {-3, "varbinary", n, n, -1, 0, 0, false, false, "0x", "", "max length"};
+    case Kind::VarBinaryMax: return {-3, "varbinary", 0, 0, -1, 0, 0, false, false, "0x", "", "max length"};
+    case Kind::Image: return {-4, "image", 2147483647, 2147483647, -1, 0, 0, false, false, "0x", ""};
+    }
+    return {-9, "nvarchar", 0, 0};
+}
+
+std::vector<ColumnType> everyType()
+{
+    std::vector<ColumnType> types;
+    for (int k = 0; k <= static_cast<int>(Kind::Image); ++k) {
+        ColumnType t{static_cast<Kind>(k)};
+        if (t.kind == Kind::Decimal || t.kind == Kind::Numeric)
+            t.precision = 38;
+        if (t.kind == Kind::DateTime2 || t.kind == Kind::Time)
+            t.scale = 7;
+        t.length = t.kind == Kind::NChar || t.kind == Kind::NVarChar ? 4000 : 8000;
+        types.push_back(t);
+    }
+    return types;
+}
+
+} // namespace demo
