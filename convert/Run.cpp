@@ -237,6 +237,8 @@ private:
         trap_(188, [&] { fields = &source_->Fields(); });
         if (definition && fields) {
             for (const db::Field& field : *fields) {
+                if (!field.notice.empty())
+                    trap_(trap_.line(), [&] { p_.messages.information(field.notice); });
                 trap_(190, [&] { p_.progress.yield(); });
                 trap_(192, [&] { p_.preview.appendDatatype(definition->addColumn(field)); });
             }

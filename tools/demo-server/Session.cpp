@@ -92,9 +92,9 @@ void putColMetadata(Bytes& out, const std::vector<Column>& columns, uint32_t tds
     put16(out, static_cast<uint16_t>(columns.size()));
     for (const Column& c : columns) {
         if (tds >= kTds72)
-            put32(out, 0);
+            put32(out, userTypeOf(c.type.kind));
         else
-            put16(out, 0);
+            put16(out, static_cast<uint16_t>(userTypeOf(c.type.kind)));
         put16(out, 0x0009); // nullable, updatability unknown
         putTypeInfo(out, c.type, tds);
         putBVarchar(out, c.name);

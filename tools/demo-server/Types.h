@@ -16,7 +16,11 @@ enum class Kind {
     Int, SmallInt, TinyInt, BigInt, Bit, Decimal, Numeric, Money, SmallMoney, Float, Real,
     Char, VarChar, VarCharMax, NChar, NVarChar, NVarCharMax, Text, NText,
     DateTime, SmallDateTime, DateTime2, Date, Time, Guid, Binary, VarBinary, VarBinaryMax, Image,
+    Xml, DateTimeOffset, Variant, HierarchyId, Geometry, Geography, RowVersion,
 };
+inline constexpr Kind kLastKind = Kind::RowVersion;
+// The user type COLMETADATA carries for a column (80: timestamp), 0 for the others.
+uint32_t userTypeOf(Kind kind);
 
 struct ColumnType {
     Kind kind = Kind::NVarCharMax;
