@@ -24,18 +24,21 @@ std::filesystem::path typesDatabase()
         file,
         "CREATE TABLE Kinds (ID int, X xml, Dto datetimeoffset, Dto0 datetimeoffset(0), V sql_variant, "
         "H hierarchyid, G geography, Gm geometry, RV rowversion, TS timestamp, N sysname, S int SPARSE, "
-        "C8 char(8), Qty int, Price money, Total money GENERATED ALWAYS AS (Qty * Price));"
-        "INSERT INTO Kinds (ID, X, Dto, Dto0, V, H, G, Gm, RV, TS, N, S, C8, Qty, Price) VALUES "
+        "C8 char(8), Qty int, Price money, Total money GENERATED ALWAYS AS (Qty * Price), Phone PhoneNumber);"
+        "CREATE TABLE \"sys.alias_types\" (name sysname, base sysname);"
+        "INSERT INTO \"sys.alias_types\" VALUES ('PhoneNumber', 'nvarchar(24)');"
+        "INSERT INTO Kinds (ID, X, Dto, Dto0, V, H, G, Gm, RV, TS, N, S, C8, Qty, Price, Phone) VALUES "
         "(1, '<a b=\"1\">Grüße &amp; more</a>', '2024-02-29 13:45:30.1234567 +01:00', '2024-02-29 00:30:00 -05:30', "
-        "42, x'58', x'E6100000010C', x'00000000010C', x'00000000000007D1', x'00000000000007D2', 'name', 5, 'c', 3, 2.5),"
+        "42, x'58', x'E6100000010C', x'00000000010C', x'00000000000007D1', x'00000000000007D2', 'name', 5, 'c', 3, 2.5, "
+        "'0049 30 1234'),"
         "(2, NULL, '0001-01-01 23:59:59.9999999 +14:00', NULL, '12.50', NULL, NULL, NULL, x'00000000000007D3', "
-        "x'00000000000007D4', NULL, NULL, NULL, NULL, NULL),"
+        "x'00000000000007D4', NULL, NULL, NULL, NULL, NULL, NULL),"
         "(3, NULL, NULL, NULL, 'text value', NULL, NULL, NULL, x'00000000000007D5', x'00000000000007D6', NULL, NULL, "
-        "NULL, NULL, NULL),"
+        "NULL, NULL, NULL, NULL),"
         "(4, NULL, NULL, NULL, 2.5e0, NULL, NULL, NULL, x'00000000000007D7', x'00000000000007D8', NULL, NULL, NULL, "
-        "NULL, NULL),"
+        "NULL, NULL, NULL),"
         "(5, NULL, NULL, NULL, 9000000000, NULL, NULL, NULL, x'00000000000007D9', x'00000000000007DA', NULL, NULL, "
-        "NULL, NULL, NULL);"
+        "NULL, NULL, NULL, NULL);"
         "CREATE TABLE LongText (ID int, Big [varchar(max)], C8000 char(8000));"
         "INSERT INTO LongText VALUES (1, replace(hex(zeroblob(40000)), '00', 'ab'), NULL), (2, 'short', NULL),"
         "(3, NULL, 'c');");
@@ -67,6 +70,7 @@ TEST(RealTypes, EveryTypeArrivesWhole)
     EXPECT_EQ(source["S"], "int INT");
     EXPECT_EQ(source["C8"], "char TEXT");
     EXPECT_EQ(source["Total"], "currency CURRENCY");
+    EXPECT_EQ(source["Phone"], "char TEXT"); // the alias type's base, nvarchar(24)
 
     const runtest::ReadBack kinds = runtest::readBack(runtest::tableFile(h.frontend.folder, "Kinds"));
     ASSERT_EQ(kinds.records.size(), 5u) << h.dialogs.errorReports().front();
@@ -91,6 +95,7 @@ TEST(RealTypes, EveryTypeArrivesWhole)
     EXPECT_EQ(cell(0, "S"), "5");
     EXPECT_EQ(cell(0, "C8"), "c       ");
     EXPECT_EQ(cell(0, "Total"), "7.5");
+    EXPECT_EQ(cell(0, "Phone"), "0049 30 1234");
     EXPECT_EQ(kinds.types.at(at.at("Total")), '$');
 
     // A varchar(max) value of 80,000 characters and a char(8000) value arrive whole and are refused

@@ -638,11 +638,12 @@ private:
             return Outcome::Done;
         }
         std::vector<Column> meta;
+        const std::map<std::string, std::string> aliases = aliasTypes();
         for (int c = 0; c < columns; ++c) {
             const int first = rc == SQLITE_ROW ? sqlite3_column_type(st, c) : SQLITE_NULL;
             const char* name = sqlite3_column_name(st, c);
             meta.push_back({utf8ToUtf16(name ? name : ""),
-                            forVersion(columnTypeFor(sqlite3_column_decltype(st, c), first), tds_)});
+                            forVersion(columnTypeFor(baseType(aliases, sqlite3_column_decltype(st, c)), first), tds_)});
         }
         putColMetadata(out, meta, tds_);
         w.append(out);
@@ -1077,6 +1078,35 @@ private:
                !(qualifier && !qualifier->empty() && !equalsNoCase(*qualifier, dbName_));
     }
 
+    // Alias types ("CREATE TYPE Phone FROM nvarchar(24)") as the SQLite table "sys.alias_types"
+    // (name, base) declares them, by lower-case name.
+    std::map<std::string, std::string> aliasTypes() const
+    {
+        std::map<std::string, std::string> aliases;
+        sqlite3_stmt* raw = nullptr;
+        if (sqlite3_prepare_v2(db_, "SELECT name, base FROM \"sys.alias_types\"", -1, &raw, nullptr) != SQLITE_OK)
+            return aliases;
+        std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> statement(raw, sqlite3_finalize);
+        while (sqlite3_step(raw) == SQLITE_ROW) {
+            const auto* name = reinterpret_cast<const char*>(sqlite3_column_text(raw, 0));
+            const auto* base = reinterpret_cast<const char*>(sqlite3_column_text(raw, 1));
+            if (name && base)
+                aliases[lowerAscii(name)] = base;
+        }
+        return aliases;
+    }
+
+    // A declared type, with an alias type replaced by its base type.
+    static const char* baseType(const std::map<std::string, std::string>& aliases, const char* declared)
+    {
+        if (!declared || aliases.empty())
+            return declared;
+        std::string name = lowerAscii(declared);
+        std::erase_if(name, [](char c) { return c == '[' || c == ']' || c == '"'; });
+        const auto found = aliases.find(name);
+        return found == aliases.end() ? declared : found->second.c_str();
+    }
+
     // The catalog as SQL Server's sp_tables gives it: ordered by type, owner and name.
     ResultSet spTables(const std::vector<Param>& params) const
     {
@@ -1153,6 +1183,7 @@ private:
             {u"SS_DATA_TYPE", tiny}};
         ResultSet result;
         putColMetadata(result.tokens, columns, tds_);
+        const std::map<std::string, std::string> aliases = aliasTypes();
         for (const CatalogEntry& e : entries) {
             sqlite3_stmt* raw = nullptr;
             std::string pragma = "SELECT name, type, \"notnull\", dflt_value FROM pragma_table_xinfo(?)";
@@ -1166,7 +1197,7 @@ private:
                 if (columnPattern && !columnPattern->empty() && !likeMatch(*columnPattern, column))
                     continue;
                 const char* declared = reinterpret_cast<const char*>(sqlite3_column_text(raw, 1));
-                const OdbcFacts f = odbcFacts(columnTypeFor(declared, SQLITE_NULL));
+                const OdbcFacts f = odbcFacts(columnTypeFor(baseType(aliases, declared), SQLITE_NULL));
                 const bool nullable = sqlite3_column_int(raw, 2) == 0;
                 const bool dateTime = f.dataType == 91 || f.dataType == 93;
                 const bool character = f.dataType == 1 || f.dataType == 12 || f.dataType == -1 || f.dataType == -8 ||
