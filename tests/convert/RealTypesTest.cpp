@@ -112,4 +112,25 @@ TEST(RealTypes, EveryTypeArrivesWhole)
     EXPECT_NE(reports[1].find("has 8000 characters"), std::string::npos) << reports[1];
 }
 
+TEST(RealTypes, ShopSampleConvertsEveryTableWhole)
+{
+    const auto file = testsupport::freshFolder("shop-sample") / "Shop.sqlite";
+    std::filesystem::copy_file(testsupport::binDir() / "Shop.sqlite", file);
+    testsupport::DemoServer server({{"Shop", file}});
+    RunHarness h;
+    h.frontend.folder = runtest::samplesCopy("shop-run").string();
+    h.frontend.loginFields = {"127.0.0.1", std::to_string(server.port()), "Shop", server.user(), server.password(),
+                              false};
+    const convert::RunResult result = h.run();
+    ASSERT_EQ(result.outcome, convert::RunOutcome::Finished);
+    EXPECT_TRUE(h.dialogs.errorReports().empty()) << h.dialogs.errorReports().front();
+    EXPECT_EQ(h.List1.items(), (std::vector<std::string>{"dbo_Orders", "Addresses", "Categories", "Customers",
+                                                         "OrderLines", "Shop_Orders", "Products"}));
+    const runtest::ReadBack lines = runtest::readBack(runtest::tableFile(h.frontend.folder, "OrderLines"));
+    ASSERT_EQ(lines.records.size(), 4u);
+    EXPECT_EQ(lines.names.at(6), "LineTotal");
+    EXPECT_EQ(lines.records.at(1).at(6), "38"); // computed: 2 x 19.00
+    EXPECT_EQ(lines.records.at(1).at(7), "Happy gardening!");
+}
+
 } // namespace
