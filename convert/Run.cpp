@@ -33,6 +33,14 @@ bool listHolds(const platform::ListBox& list, const std::string& name)
     return false;
 }
 
+std::string schemaNamesNotice(const std::vector<std::string>& names)
+{
+    std::string text = "Tables of the same name in several schemas are named schema_table in the Paradox folder:";
+    for (std::size_t i = 0; i < names.size(); ++i)
+        text += (i == 0 ? " " : ", ") + names[i];
+    return text + ".";
+}
+
 enum class Answer { None, Yes, No };
 
 class Run {
@@ -79,7 +87,9 @@ private:
         trap_(120, [&] { p_.progress.setBusyPointer(true); });
         trap_(122, [&] { s_.List1.Clear(); });
         trap_(124, [&] { s_.List2.Clear(); });
-        trap_(126, [&] { MSSQL::ListSqlServerTables(p_.settings.login(), s_.List1); });
+        trap_(126, [&] { sources_ = MSSQL::ListSqlServerTables(p_.settings.login(), s_.List1); });
+        if (const std::vector<std::string> renamed = MSSQL::SchemaQualifiedNames(sources_); !renamed.empty())
+            trap_(trap_.line(), [&] { p_.messages.information(schemaNamesNotice(renamed)); });
         trap_(128, [&] {
             Paradox::ListParadoxTables(p_.settings.paradoxFolder(), s_.List2, p_.messages);
             Paradox::ListOwnParadoxTables(p_.settings.paradoxFolder(), ownTables_);
@@ -204,10 +214,9 @@ private:
         trap_(184, [&] {
             if (!source_)
                 throw db::Error("Object variable or With block variable not set");
-            const std::string table = s_.List1.List(static_cast<int>(index));
             stopsTheRun([&] {
                 readingSource([&] {
-                    source_->Open("SELECT * FROM [" + table + "]", existing(s_.mssql_conn), db::adOpenStatic,
+                    source_->Open(MSSQL::SourceQuery(sourceTable(index)), existing(s_.mssql_conn), db::adOpenStatic,
                                   db::adLockOptimistic);
                 });
             }, 0);
@@ -240,6 +249,16 @@ private:
         });
     }
 
+    // The catalog entry behind List1's entry; a name the catalog did not give is read as it stands.
+    MSSQL::SourceTable sourceTable(std::int64_t index) const
+    {
+        const std::string& listed = s_.List1.List(static_cast<int>(index));
+        const auto at = static_cast<std::size_t>(index);
+        if (at < sources_.size() && sources_[at].paradoxName == listed)
+            return sources_[at];
+        return {"", listed, listed};
+    }
+
     // True when the table is ready for its rows.
     bool define()
     {
@@ -249,6 +268,8 @@ private:
         trap_(188, [&] { fields = &source_->Fields(); });
         if (definition && fields) {
             for (const db::Field& field : *fields) {
+                if (!field.notice.empty())
+                    trap_(trap_.line(), [&] { p_.messages.information(field.notice); });
                 trap_(190, [&] { p_.progress.yield(); });
                 trap_(192, [&] { p_.preview.appendDatatype(definition->addColumn(field)); });
             }
@@ -343,6 +364,7 @@ private:
     // The tables of the folder itself: only these can be replaced. List2 also names those of
     // its sub-folders, which a table written into the folder leaves alone.
     platform::ListBox ownTables_;
+    std::vector<MSSQL::SourceTable> sources_;
     bool connectionsOpen_ = false;
     bool leaveTables_ = false;
     bool stopped_ = false;

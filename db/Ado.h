@@ -25,6 +25,7 @@ enum AdoType : int {
     adDate = 7,
     adBSTR = 8,
     adBoolean = 11,
+    adVariant = 12,
     adDecimal = 14,
     adTinyInt = 16,
     adUnsignedTinyInt = 17,
@@ -76,6 +77,8 @@ struct Field {
     std::int64_t definedSize = 0;
     int precision = 0;
     int numericScale = 0;
+    // Said once for the column when its values are read in a way worth telling (an unknown type).
+    std::string notice{};
 };
 
 class Backend;

@@ -1,6 +1,7 @@
 #include "db/MSSQL.h"
 
 #include "db/OdbcConnectionString.h"
+#include "paradox/CaseFold.h"
 #include "platform/Yield.h"
 
 #include <algorithm>
@@ -37,26 +38,72 @@ bool containsSys(std::string name)
 
 const std::string* text(const db::Value& value) { return std::get_if<std::string>(&value); }
 
+// Names as Windows matches them: by Unicode case folding.
+bool sameName(const std::string& a, const std::string& b) { return paradox::foldCase(a) == paradox::foldCase(b); }
+
+// The schemas of the server itself, whose tables are never the user's.
+bool systemSchema(const std::string& schema)
+{
+    return sameName(schema, "sys") || sameName(schema, "INFORMATION_SCHEMA");
+}
+
 } // namespace
 
-void ListSqlServerTables(const Login& login, platform::ListBox& list)
+std::string Bracketed(std::string_view name)
+{
+    std::string out = "[";
+    for (const char c : name) {
+        out += c;
+        if (c == ']')
+            out += ']';
+    }
+    return out + "]";
+}
+
+std::string SourceQuery(const SourceTable& table)
+{
+    return "SELECT * FROM " + (table.schema.empty() ? "" : Bracketed(table.schema) + ".") + Bracketed(table.name);
+}
+
+std::vector<SourceTable> ListSqlServerTables(const Login& login, platform::ListBox& list)
 {
     db::Connection connection;
     connection.Open(BuildSqlServerConnectionString(login));
-    db::Recordset tables = connection.OpenSchema(db::adSchemaTables);
+    db::Recordset rows = connection.OpenSchema(db::adSchemaTables);
     list.Clear();
-    while (!tables.Eof()) {
-        const std::string* type = text(tables.Fields("TABLE_TYPE").value);
+    std::vector<SourceTable> tables;
+    while (!rows.Eof()) {
+        const std::string* type = text(rows.Fields("TABLE_TYPE").value);
         if (type && *type == "TABLE") {
             platform::DoEvents();
-            const std::string* name = text(tables.Fields("TABLE_NAME").value);
-            if (name && !containsSys(*name))
-                list.AddItem(*name);
+            const std::string* name = text(rows.Fields("TABLE_NAME").value);
+            const std::string* schema = text(rows.Fields("TABLE_SCHEMA").value);
+            if (name && !containsSys(*name) && !(schema && systemSchema(*schema)))
+                tables.push_back({schema ? *schema : std::string(), *name, *name});
         }
-        tables.MoveNext();
+        rows.MoveNext();
     }
-    tables.Close();
+    rows.Close();
     connection.Close();
+    for (SourceTable& table : tables) {
+        const bool shared = std::ranges::count_if(tables, [&](const SourceTable& other) {
+                                return sameName(other.name, table.name);
+                            }) > 1;
+        if (shared && !table.schema.empty())
+            table.paradoxName = table.schema + "_" + table.name;
+    }
+    for (const SourceTable& table : tables)
+        list.AddItem(table.paradoxName);
+    return tables;
+}
+
+std::vector<std::string> SchemaQualifiedNames(const std::vector<SourceTable>& tables)
+{
+    std::vector<std::string> names;
+    for (const SourceTable& table : tables)
+        if (table.paradoxName != table.name)
+            names.push_back(table.paradoxName);
+    return names;
 }
 
 void ConfigureSqlServerConnection(db::Connection& connection)

@@ -6,6 +6,8 @@
 #include "platform/ListBox.h"
 
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace MSSQL {
 
@@ -23,11 +25,32 @@ std::string BuildSqlServerConnectionString(const Login& login);
 // Whether a connection with the login opens; shows nothing and raises nothing.
 bool CanConnectSqlServer(const Login& login);
 
-// Clears the list and fills it with the names of the database's user tables: catalog rows of
-// type "TABLE" whose names do not contain "SYS" in any letter case, in the driver's order.
-// Lets window events run once per table row. Raises db::Error; a failure before the catalog is
-// read leaves the list as it was.
-void ListSqlServerTables(const Login& login, platform::ListBox& list);
+// A name as one SQL Server identifier: between brackets, every "]" doubled. Every table, schema
+// and column name the program sends to SQL Server goes through here, so a name is never read as
+// statement text.
+std::string Bracketed(std::string_view name);
+
+// One user table of the catalog.
+struct SourceTable {
+    std::string schema; // empty when the driver gives none
+    std::string name;
+    // The Paradox table's name: the table's own name, or schema_name when another listed table
+    // bears the same name in another schema (letter case aside).
+    std::string paradoxName;
+};
+
+// "SELECT * FROM [schema].[name]", both parts bracketed; "[name]" alone without a schema.
+std::string SourceQuery(const SourceTable& table);
+
+// Clears the list and fills it with the Paradox names of the database's user tables: catalog rows
+// of type "TABLE" whose names do not contain "SYS" in any letter case, in the driver's order;
+// tables of the schemas sys and INFORMATION_SCHEMA are never listed. Returns the same tables with
+// their schemas, in the list's order. Lets window events run once per table row. Raises
+// db::Error; a failure before the catalog is read leaves the list as it was.
+std::vector<SourceTable> ListSqlServerTables(const Login& login, platform::ListBox& list);
+
+// The Paradox names given as schema_name because two schemas hold a table of that name.
+std::vector<std::string> SchemaQualifiedNames(const std::vector<SourceTable>& tables);
 
 // The run's source connection before its Open: server-side cursor, 5000 s command and
 // connection timeouts.

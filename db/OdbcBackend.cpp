@@ -73,6 +73,17 @@ std::optional<std::string> registeredDriverLibrary(const odbc::EnvironmentHandle
     }
 }
 
+// The driver writes the year 1 as "1-01-01"; SQL Server's text form has four digits.
+void padYear(Value& value)
+{
+    auto* text = std::get_if<std::string>(&value);
+    if (!text)
+        return;
+    const std::size_t dash = text->find('-');
+    if (dash != std::string::npos && dash > 0 && dash < 4)
+        text->insert(0, 4 - dash, '0');
+}
+
 // One result set: its columns and a statement positioned on its rows.
 class OdbcCursor;
 
@@ -163,6 +174,7 @@ private:
 
 struct Column {
     std::string name;
+    int sqlType = 0;
     odbc::ColumnType type;
     std::int64_t size;
     int digits;
@@ -171,8 +183,8 @@ struct Column {
 class OdbcCursor final : public Cursor {
 public:
     OdbcCursor(OdbcBackend& owner, odbc::StatementHandle stmt, std::int64_t rows,
-               std::vector<std::string> renamed = {})
-        : owner_(&owner), stmt_(std::move(stmt)), rows_(rows)
+               std::vector<std::string> renamed = {}, std::string table = {})
+        : owner_(&owner), stmt_(std::move(stmt)), rows_(rows), table_(std::move(table))
     {
         SQLSMALLINT count = 0;
         check(SQLNumResultCols(stmt_.get(), &count), stmt_, "SQLNumResultCols");
@@ -193,6 +205,7 @@ public:
             column.name = i <= renamed.size() ? renamed[i - 1]
                                               : utf16ToUtf8(reinterpret_cast<const char16_t*>(name.data()));
             column.type = odbc::mapColumnType(sqlType, static_cast<std::int64_t>(size), isUnsigned == SQL_TRUE);
+            column.sqlType = sqlType;
             column.size = static_cast<std::int64_t>(size);
             column.digits = digits;
             columns_.push_back(std::move(column));
@@ -224,6 +237,10 @@ public:
             f.name = c.name;
             f.Type = c.type.adoType;
             f.definedSize = c.size;
+            if (!odbc::isKnownSqlType(c.sqlType))
+                f.notice = "Column \"" + c.name + "\"" + (table_.empty() ? std::string() : " of " + table_) +
+                           " has the SQL type " + std::to_string(c.sqlType) +
+                           ", which this program does not know; its values are read as binary.";
             if (c.type.kind == odbc::ValueKind::Decimal) {
                 f.precision = static_cast<int>(c.size);
                 f.numericScale = c.digits;
@@ -243,8 +260,11 @@ public:
             return false;
         }
         owner_->checkConnected(rc, stmt_, "SQLFetch");
-        for (std::size_t i = 0; i < columns_.size(); ++i)
+        for (std::size_t i = 0; i < columns_.size(); ++i) {
             fields[i].value = read(static_cast<SQLUSMALLINT>(i + 1), columns_[i].type.kind);
+            if (columns_[i].sqlType == odbc::kSqlSsTimestampOffset)
+                padYear(fields[i].value);
+        }
         return true;
     }
 
@@ -339,6 +359,7 @@ private:
         const std::size_t terminator = cType == SQL_C_BINARY ? 0 : sizeof(Unit);
         const std::size_t room = buffer_.size() - terminator;
         std::basic_string<Unit> data;
+        SQLLEN before = SQL_NO_TOTAL;
         for (;;) {
             SQLLEN indicator = 0;
             SQLRETURN rc = SQLGetData(stmt_.get(), column, cType, buffer_.data(), static_cast<SQLLEN>(buffer_.size()),
@@ -348,6 +369,13 @@ private:
             check(rc, stmt_, "SQLGetData");
             if (indicator == SQL_NULL_DATA)
                 return std::nullopt;
+            // Each piece leaves less to read; a driver that hands out the same rest again would
+            // keep this loop going for ever.
+            if (indicator != SQL_NO_TOTAL && before != SQL_NO_TOTAL && indicator >= before)
+                throw Error("The driver returned the value of column \"" + columns_[column - 1].name + "\"" +
+                            (table_.empty() ? std::string() : " of " + table_) +
+                            " again and again without end; the reading was stopped.");
+            before = indicator;
             const bool last = indicator != SQL_NO_TOTAL && static_cast<std::size_t>(indicator) <= room;
             const std::size_t bytes = last ? static_cast<std::size_t>(indicator) : room;
             data.append(reinterpret_cast<const Unit*>(buffer_.data()), bytes / sizeof(Unit));
@@ -387,6 +415,7 @@ private:
     OdbcBackend* owner_;
     odbc::StatementHandle stmt_;
     std::int64_t rows_;
+    std::string table_; // the source table, for messages; may be empty
     std::vector<Column> columns_;
     std::vector<Bound> bound_;
     std::vector<std::uint8_t> buffer_ = std::vector<std::uint8_t>(64 * 1024);
@@ -527,10 +556,12 @@ std::unique_ptr<Cursor> OdbcBackend::tables()
                                         std::vector<std::string>{"TABLE_CATALOG", "TABLE_SCHEMA", "TABLE_NAME", "TABLE_TYPE"});
 }
 
-// The table of a source "SELECT * FROM [name]" or "SELECT * FROM name", else empty.
+// The table of a source "SELECT * FROM [name]", "SELECT * FROM [schema].[name]" or the same with
+// plain names, else empty.
 std::optional<std::string> wholeTableSource(const std::string& source)
 {
-    static const std::regex pattern(R"(\s*SELECT\s+\*\s+FROM\s+(\[(?:[^\]]|\]\])+\]|[A-Za-z_][A-Za-z0-9_]*)\s*;?\s*)",
+    static const std::string part = R"((?:\[(?:[^\]]|\]\])+\]|[A-Za-z_][A-Za-z0-9_]*))";
+    static const std::regex pattern(R"(\s*SELECT\s+\*\s+FROM\s+()" + part + R"((?:\s*\.\s*)" + part + R"()?)\s*;?\s*)",
                                     std::regex::icase);
     std::smatch match;
     if (!std::regex_match(source, match, pattern))
@@ -560,12 +591,13 @@ std::unique_ptr<Cursor> OdbcBackend::query(const std::string& source)
     // The rows stream forward only, so their number for the progress display is asked for
     // first, while the connection has no other result open.
     std::int64_t rows = -1;
-    if (auto table = wholeTableSource(source))
+    const std::optional<std::string> table = wholeTableSource(source);
+    if (table)
         rows = countRows(*table);
     odbc::StatementHandle stmt = newStatement();
     std::u16string text = utf8ToUtf16(source);
     checkConnected(SQLExecDirectW(stmt.get(), wide(text), static_cast<SQLINTEGER>(text.size())), stmt, "SQLExecDirect");
-    return std::make_unique<OdbcCursor>(*this, std::move(stmt), rows);
+    return std::make_unique<OdbcCursor>(*this, std::move(stmt), rows, std::vector<std::string>{}, table.value_or(""));
 }
 
 } // namespace

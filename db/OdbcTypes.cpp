@@ -57,11 +57,24 @@ ColumnType mapColumnType(int sqlType, std::int64_t columnSize, bool isUnsigned)
     case SQL_VARBINARY:
         return {isLong ? adLongVarBinary : adVarBinary, ValueKind::Binary};
     case SQL_LONGVARBINARY:
+    case kSqlSsUdt: // hierarchyid, geometry, geography: their bytes
         return {adLongVarBinary, ValueKind::Binary};
+    case kSqlSsXml:
+        return {adLongVarWChar, ValueKind::Text};
+    case kSqlSsTimestampOffset:
+        // SQL Server's own text "YYYY-MM-DD hh:mm:ss[.fffffff] +hh:mm" keeps the offset and every digit.
+        return {adVarWChar, ValueKind::Text};
+    case kSqlSsVariant:
+        // The value as the text of its base type.
+        return {adVariant, ValueKind::Text};
     default:
-        // A type ADO has no code for (sql_variant, xml, datetimeoffset …): its text.
-        return {adEmpty, ValueKind::Text};
+        return {adEmpty, ValueKind::Binary};
     }
+}
+
+bool isKnownSqlType(int sqlType)
+{
+    return mapColumnType(sqlType, 1, false).adoType != adEmpty;
 }
 
 } // namespace db::odbc

@@ -6,8 +6,12 @@
 
 namespace db::odbc {
 
-// SQL Server's time type as SQL Server drivers report it (SQL_SS_TIME2).
+// SQL Server's own types as SQL Server drivers report them (SQL_SS_TIME2, SQL_SS_XML, ...).
 inline constexpr int kSqlSsTime2 = -154;
+inline constexpr int kSqlSsTimestampOffset = -155;
+inline constexpr int kSqlSsXml = -152;
+inline constexpr int kSqlSsUdt = -151;
+inline constexpr int kSqlSsVariant = -150;
 // A character or binary column above this size, or of size 0 (the (max) types), is long.
 inline constexpr std::int64_t kLongDataThreshold = 8000;
 
@@ -18,7 +22,9 @@ struct ColumnType {
     ValueKind kind;
 };
 
-// `columnSize` as SQLDescribeCol reports it; `isUnsigned` is SQL_DESC_UNSIGNED.
+// `columnSize` as SQLDescribeCol reports it; `isUnsigned` is SQL_DESC_UNSIGNED. A type this
+// program does not know keeps ADO's empty code and is read as binary, which any type can give.
 ColumnType mapColumnType(int sqlType, std::int64_t columnSize, bool isUnsigned);
+bool isKnownSqlType(int sqlType);
 
 } // namespace db::odbc

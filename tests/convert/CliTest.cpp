@@ -239,6 +239,44 @@ TEST_F(CliTest, OverwriteNoKeepsAnExistingTableByteForByte)
     EXPECT_NE(snapshot(folder), before);
 }
 
+// Rows of a table, counted in the SQLite file behind the demo server.
+long sqliteRows(const fs::path& file, const std::string& table)
+{
+    sqlite3* db = nullptr;
+    sqlite3_open(file.c_str(), &db);
+    sqlite3_stmt* count = nullptr;
+    std::string quoted = "\"";
+    for (const char c : table)
+        quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+    sqlite3_prepare_v2(db, ("SELECT COUNT(*) FROM " + quoted + "\"").c_str(), -1, &count, nullptr);
+    const long rows = count && sqlite3_step(count) == SQLITE_ROW ? sqlite3_column_int64(count, 0) : -1;
+    sqlite3_finalize(count);
+    sqlite3_close(db);
+    return rows;
+}
+
+TEST_F(CliTest, AHostileTableNameIsReadAsANameAndDeletesNothing)
+{
+    const fs::path file = testsupport::freshFolder("cli-hostile") / "Hostile.sqlite";
+    sqlite3* db = nullptr;
+    sqlite3_open(file.c_str(), &db);
+    sqlite3_exec(db,
+                 "CREATE TABLE Victim (ID int); INSERT INTO Victim VALUES (1), (2), (3);"
+                 "CREATE TABLE \"Victim]; DELETE FROM [Victim\" (Tag nvarchar(20));"
+                 "INSERT INTO \"Victim]; DELETE FROM [Victim\" VALUES ('own row');",
+                 nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    testsupport::DemoServer server({{"Hostile", file}});
+    const fs::path folder = samplesCopy("cli-hostile-folder");
+    const fs::path statements = folder / "statements.sql";
+
+    const CliResult run =
+        runCli(with(login(server, "Hostile"), {"--folder", folder.string(), "--sql", statements.string()}));
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(sqliteRows(file, "Victim"), 3);
+    EXPECT_NE(readAll(statements).find("'own row'"), std::string::npos);
+}
+
 // Values and names that hold statements of their own stay data when the statement file is
 // replayed: a value with a line break before a DROP, a column name that closes its quote and
 // the statement, and a table name Paradox cannot take, which is refused naming it. The

@@ -162,7 +162,7 @@ TEST(ValuesEndToEnd, EverySalesValueReadsBackAsTheSourceValue)
             byKey[std::stol(record.at(0))] = &record;
 
         db::Recordset rows;
-        rows.Open("SELECT * FROM [" + summary.table + "]", source);
+        rows.Open("SELECT * FROM " + MSSQL::Bracketed(summary.table), source);
         long missing = 0;
         for (; !rows.Eof(); rows.MoveNext(), ++key) {
             const auto found = byKey.find(key);

@@ -164,6 +164,49 @@ TEST(SqlServerCatalog, OnlyUserTablesWithoutSys)
     EXPECT_TRUE(list.items().empty());
 }
 
+TEST(SqlServerCatalog, SchemasResolveAsOnSqlServer)
+{
+    const auto file = testsupport::freshFolder("catalog-schemas") / "Schemas.sqlite";
+    dbtest::writeSqlite(file, "CREATE TABLE Customers (Tag nvarchar(10)); INSERT INTO Customers VALUES ('dbo');"
+                              "CREATE TABLE \"Shop.Customers\" (Tag nvarchar(10));"
+                              "INSERT INTO \"Shop.Customers\" VALUES ('shop');"
+                              "CREATE TABLE \"Shop.Products\" (Tag nvarchar(10));"
+                              "CREATE TABLE \"sys.Hidden\" (ID int); CREATE TABLE \"INFORMATION_SCHEMA.Hidden\" (ID int);");
+    testsupport::DemoServer server({{"Shop", file}});
+    db::Connection connection;
+    connection.Open(server.connectionString("Shop"));
+    const auto firstTag = [&](const std::string& query) {
+        db::Recordset rows;
+        rows.Open(query, connection);
+        return std::get<std::string>(rows.Fields().at(0).value);
+    };
+    EXPECT_EQ(firstTag("SELECT * FROM [Customers]"), "dbo");
+    EXPECT_EQ(firstTag("SELECT * FROM [dbo].[Customers]"), "dbo");
+    EXPECT_EQ(firstTag("SELECT * FROM [Shop].[Customers]"), "shop");
+    EXPECT_EQ(firstTag("SELECT * FROM Shop.Customers"), "shop");
+    // An unqualified name means dbo, whatever other schemas hold.
+    db::Recordset missing;
+    EXPECT_EQ(failureOf([&] { missing.Open("SELECT * FROM [Products]", connection); }),
+              "[42S02] [FreeTDS][SQL Server]Invalid object name 'Products'. (native 208)");
+
+    std::vector<std::string> rows;
+    db::Recordset tables = connection.OpenSchema(db::adSchemaTables);
+    for (; !tables.Eof(); tables.MoveNext())
+        if (std::get<std::string>(tables.Fields("TABLE_TYPE").value) == "TABLE")
+            rows.push_back(std::get<std::string>(tables.Fields("TABLE_SCHEMA").value) + "." +
+                           std::get<std::string>(tables.Fields("TABLE_NAME").value));
+    EXPECT_EQ(rows, (std::vector<std::string>{"dbo.Customers", "INFORMATION_SCHEMA.Hidden", "Shop.Customers",
+                                              "Shop.Products", "sys.Hidden"}));
+
+    platform::ListBox list;
+    const std::vector<MSSQL::SourceTable> listed = MSSQL::ListSqlServerTables(loginFor(server, "Shop"), list);
+    EXPECT_EQ(list.items(), (std::vector<std::string>{"dbo_Customers", "Shop_Customers", "Products"}));
+    ASSERT_EQ(listed.size(), 3u);
+    EXPECT_EQ(listed[2].schema, "Shop");
+    EXPECT_EQ(listed[2].name, "Products");
+    EXPECT_EQ(MSSQL::SchemaQualifiedNames(listed), (std::vector<std::string>{"dbo_Customers", "Shop_Customers"}));
+}
+
 TEST(SqlServerCatalog, SchemaRowsHaveTheRowsetNames)
 {
     testsupport::DemoServer server;

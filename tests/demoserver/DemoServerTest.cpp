@@ -8,6 +8,7 @@
 #include <sql.h>
 #include <sqlext.h>
 
+#include <algorithm>
 #include <chrono>
 #include <optional>
 #include <stdexcept>
@@ -292,6 +293,85 @@ TEST_F(DemoServerTest, TablesListsViewsAsViewsAndSysdiagramsAsATable)
         names.push_back(*views.text(3));
     EXPECT_EQ(names, std::vector<std::string>{"vOrders"});
     EXPECT_EQ(rowsOf(c, "SELECT COUNT(*) FROM [Customers]"), std::vector<std::string>{"5"});
+}
+
+TEST_F(DemoServerTest, AnswersWhatRealClientsSendBesideSelect)
+{
+    Connection c(server.connectionString());
+    EXPECT_EQ(rowsOf(c, "SELECT TOP 2 OrderID FROM Orders ORDER BY OrderID DESC"),
+              (std::vector<std::string>{"10252", "10251"}));
+    EXPECT_EQ(rowsOf(c, "SELECT TOP (1) CustomerID FROM [Sales].[dbo].[Customers] ORDER BY 1; SELECT 1"),
+              std::vector<std::string>{"1"});
+    EXPECT_EQ(rowsOf(c, "SET NOCOUNT ON SET ANSI_NULLS ON SELECT COUNT(*) FROM Sales..Customers"),
+              std::vector<std::string>{"5"});
+    const std::vector<std::string> version = rowsOf(c, "SELECT @@VERSION");
+    ASSERT_EQ(version.size(), 1u);
+    EXPECT_EQ(version[0].rfind("Microsoft SQL Server 2022", 0), 0u) << version[0];
+    // FMTONLY describes the columns and sends no row.
+    Statement described(c);
+    described.exec("SET FMTONLY ON SELECT * FROM Customers SET FMTONLY OFF");
+    EXPECT_EQ(described.columns(), 11);
+    EXPECT_FALSE(described.fetch());
+
+    Statement use(c);
+    use.exec("USE [Sales]");
+    EXPECT_EQ(rowsOf(c, "SELECT COUNT(*) FROM Customers"), std::vector<std::string>{"5"});
+    Statement unknown(c);
+    try {
+        unknown.exec("USE Nope");
+        ADD_FAILURE() << "USE of an unknown database went through";
+    } catch (const OdbcError& e) {
+        EXPECT_EQ(e.diags.at(0).native, 911) << e.what();
+    }
+}
+
+TEST_F(DemoServerTest, CatalogFunctionsColumnsAndTypeInfo)
+{
+    Connection c(server.connectionString());
+    Statement columns(c);
+    check(SQLColumns(columns.handle(), nullptr, 0, nullptr, 0, (SQLCHAR*)"Customers", SQL_NTS, nullptr, 0),
+          SQL_HANDLE_STMT, columns.handle());
+    std::vector<std::string> described;
+    while (columns.fetch())
+        described.push_back(*columns.text(4) + " " + *columns.text(5) + " " + *columns.text(6));
+    ASSERT_EQ(described.size(), 11u);
+    EXPECT_EQ(described[0], "CustomerID 4 int");
+    EXPECT_EQ(described[1], "CompanyName -9 nvarchar");
+    EXPECT_EQ(described[8], "Since 91 date");
+
+    Statement all(c);
+    check(SQLGetTypeInfo(all.handle(), SQL_ALL_TYPES), SQL_HANDLE_STMT, all.handle());
+    std::vector<std::string> names;
+    while (all.fetch())
+        names.push_back(*all.text(1));
+    for (const char* type : {"int", "nvarchar", "datetime2", "uniqueidentifier", "varbinary", "money"})
+        EXPECT_NE(std::find(names.begin(), names.end(), type), names.end()) << type;
+
+    Statement integers(c);
+    check(SQLGetTypeInfo(integers.handle(), SQL_INTEGER), SQL_HANDLE_STMT, integers.handle());
+    ASSERT_TRUE(integers.fetch());
+    EXPECT_EQ(*integers.text(1), "int");
+    EXPECT_FALSE(integers.fetch());
+    // The connection goes on after the catalog calls.
+    EXPECT_EQ(rowsOf(c, "SELECT COUNT(*) FROM Customers"), std::vector<std::string>{"5"});
+
+    // By schema: a SQLite table "Shop.Items" is Items of schema Shop.
+    Statement create(c);
+    create.exec("CREATE TABLE [Shop.Items] (ItemID int, Title nvarchar(20))");
+    Statement shopTables(c);
+    check(SQLTables(shopTables.handle(), nullptr, 0, (SQLCHAR*)"Shop", SQL_NTS, nullptr, 0, nullptr, 0), SQL_HANDLE_STMT,
+          shopTables.handle());
+    std::vector<std::string> shop;
+    while (shopTables.fetch())
+        shop.push_back(*shopTables.text(2) + "." + *shopTables.text(3));
+    EXPECT_EQ(shop, std::vector<std::string>{"Shop.Items"});
+    Statement shopColumns(c);
+    check(SQLColumns(shopColumns.handle(), nullptr, 0, (SQLCHAR*)"Shop", SQL_NTS, (SQLCHAR*)"Items", SQL_NTS, nullptr, 0),
+          SQL_HANDLE_STMT, shopColumns.handle());
+    std::vector<std::string> itemColumns;
+    while (shopColumns.fetch())
+        itemColumns.push_back(*shopColumns.text(4));
+    EXPECT_EQ(itemColumns, (std::vector<std::string>{"ItemID", "Title"}));
 }
 
 TEST_F(DemoServerTest, EveryTypeArrivesWithItsSqlTypeAndExactValue)

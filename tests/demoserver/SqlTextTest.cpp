@@ -1,6 +1,7 @@
 // The T-SQL the server accepts, as SQLite gets it, and SQLite's failures as SQL Server's messages.
 
 #include "SqlText.h"
+#include "Text.h"
 #include "Types.h"
 
 #include <gtest/gtest.h>
@@ -22,6 +23,50 @@ TEST(DemoServerSqlText, BracketsBecomeQuotesOutsideLiteralsAndComments)
     };
     for (const auto& [tsql, sqlite] : cases)
         EXPECT_EQ(demo::toSqlite(tsql), sqlite) << tsql;
+}
+
+TEST(DemoServerSqlText, KnownSchemaAndNameBecomeOneTable)
+{
+    const auto isSchema = [](std::string_view name) { return demo::lowerAscii(name) == "shop"; };
+    const std::vector<std::pair<std::string, std::string>> cases{
+        {"SELECT * FROM [Shop].[Orders]", "SELECT * FROM \"Shop.Orders\""},
+        {"SELECT * FROM shop . Orders", "SELECT * FROM \"shop.Orders\""},
+        {"SELECT * FROM [Shop].[Or]]ders; x]", "SELECT * FROM \"Shop.Or]ders; x\""},
+        {"SELECT * FROM [Shop].[a\"b]", "SELECT * FROM \"Shop.a\"\"b\""},
+        {"SELECT o.ID FROM [Orders] o", "SELECT o.ID FROM \"Orders\" o"},
+        {"SELECT * FROM [dbo].[Orders]", "SELECT * FROM \"Orders\""},
+        {"SELECT 'Shop.Orders' FROM t", "SELECT 'Shop.Orders' FROM t"},
+    };
+    for (const auto& [tsql, sqlite] : cases)
+        EXPECT_EQ(demo::toSqlite(tsql, {isSchema, "Sales", {}}), sqlite) << tsql;
+}
+
+TEST(DemoServerSqlText, DatabaseQualifiersVariablesSetAndTop)
+{
+    const demo::SqliteNames names{{}, "Sales", [](std::string_view name) -> std::optional<std::string> {
+                                      return demo::equalsNoCase(name, "@@spid") ? std::optional<std::string>("51")
+                                                                                : std::nullopt;
+                                  }};
+    EXPECT_EQ(demo::toSqlite("select * from Sales.dbo.Orders", names), "select * from Orders");
+    EXPECT_EQ(demo::toSqlite("select * from [Sales]..[Orders]", names), "select * from \"Orders\"");
+    EXPECT_EQ(demo::toSqlite("select * from Other.dbo.Orders", names), "select * from Other.dbo.Orders");
+    EXPECT_EQ(demo::toSqlite("select @@SPID, @@nothing, '@@spid'", names), "select 51, @@nothing, '@@spid'");
+
+    size_t length = 0;
+    const std::string batch = "SET FMTONLY ON select * from t SET FMTONLY OFF";
+    ASSERT_TRUE(demo::isSessionOption(batch, length));
+    EXPECT_EQ(batch.substr(0, length), "SET FMTONLY ON");
+    ASSERT_TRUE(demo::isSessionOption("SET TEXTSIZE 2147483647\nselect 1", length));
+    EXPECT_EQ(length, 24u);
+    EXPECT_FALSE(demo::isSessionOption("SETTINGS", length));
+
+    const auto top = demo::topClause("SELECT DISTINCT TOP (5) a FROM t");
+    ASSERT_TRUE(top);
+    EXPECT_EQ(std::string("SELECT DISTINCT TOP (5) a FROM t").erase(top->begin, top->end - top->begin),
+              "SELECT DISTINCT a FROM t");
+    EXPECT_EQ(top->count, 5);
+    EXPECT_FALSE(demo::topClause("SELECT top_seller FROM t"));
+    EXPECT_FALSE(demo::topClause("SELECT TOP x FROM t"));
 }
 
 TEST(DemoServerSqlText, SqliteFailuresGetSqlServerNumbers)

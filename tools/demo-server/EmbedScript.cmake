@@ -1,3 +1,4 @@
-# Writes the SQL file IN as a C++ string constant into OUT.
+# Writes the SQL file IN as the C++ string constant NAME into OUT.
 file(READ ${IN} text)
-file(WRITE ${OUT} "// Generated from sales.sql by EmbedScript.cmake.\nextern const char* const kSalesScript;\nconst char* const kSalesScript = R\"quillmere_sql(${text})quillmere_sql\";\n")
+get_filename_component(source ${IN} NAME)
+file(WRITE ${OUT} "// Generated from ${source} by EmbedScript.cmake.\nextern const char* const ${NAME};\nconst char* const ${NAME} = R\"quillmere_sql(${text})quillmere_sql\";\n")

@@ -11,6 +11,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <sqlite3.h>
 #include <tuple>
 
@@ -91,9 +92,9 @@ void putColMetadata(Bytes& out, const std::vector<Column>& columns, uint32_t tds
     put16(out, static_cast<uint16_t>(columns.size()));
     for (const Column& c : columns) {
         if (tds >= kTds72)
-            put32(out, 0);
+            put32(out, userTypeOf(c.type.kind));
         else
-            put16(out, 0);
+            put16(out, static_cast<uint16_t>(userTypeOf(c.type.kind)));
         put16(out, 0x0009); // nullable, updatability unknown
         putTypeInfo(out, c.type, tds);
         putBVarchar(out, c.name);
@@ -351,7 +352,10 @@ private:
     // flagged "more" there). A cancelled result ends the reply with DONE_ATTN.
     Outcome runStatements(ReplyWriter& w, const std::string& tsql, bool inProc, const std::vector<Param>& params)
     {
-        const std::string text = toSqlite(tsql);
+        const std::set<std::string> schemas = schemaNames();
+        const SqliteNames names{[&](std::string_view name) { return schemas.contains(lowerAscii(name)); }, dbName_,
+                                [&](std::string_view name) { return globalVariable(name); }};
+        const std::string text = toSqlite(tsql, names);
         const char* p = text.c_str();
         const uint8_t doneToken = inProc ? kTokenDoneInProc : kTokenDone;
         bool any = false;
@@ -362,6 +366,7 @@ private:
                 break;
             size_t optionLength = 0;
             if (isSessionOption(p, optionLength)) {
+                sessionOption(std::string_view(p, optionLength));
                 p += optionLength;
                 any = true;
                 Bytes out;
@@ -369,13 +374,46 @@ private:
                 w.append(out);
                 continue;
             }
+            size_t wordEnd = 0;
+            const std::string_view word = firstWord(p, wordEnd);
+            if (equalsNoCase(word, "use") || equalsNoCase(word, "exec") || equalsNoCase(word, "execute") ||
+                lowerAscii(word).starts_with("sp_")) {
+                const size_t end = std::string_view(p).find_first_of(";\n");
+                const std::string_view statement(p, end == std::string_view::npos ? std::strlen(p) : end);
+                p += statement.size();
+                any = true;
+                const uint16_t more = (inProc || !onlyBlanks(p)) ? kDoneMore : kDoneFinal;
+                const bool done = equalsNoCase(word, "use") ? useDatabase(w, statement.substr(wordEnd), doneToken, more, inProc)
+                                                            : callProcedure(w, statement, more, inProc);
+                if (!done)
+                    return Outcome::Failed;
+                continue;
+            }
             sqlite3_stmt* raw = nullptr;
             const char* tail = nullptr;
-            if (sqlite3_prepare_v2(db_, p, -1, &raw, &tail) != SQLITE_OK) {
+            std::string limited;
+            if (const std::optional<TopClause> top = topClause(p)) {
+                // SELECT TOP n is SQLite's LIMIT n at the end of the statement.
+                const std::string rest = std::string(p, top->begin) + std::string(p + top->end);
+                const char* restTail = nullptr;
+                if (sqlite3_prepare_v2(db_, rest.c_str(), -1, &raw, &restTail) == SQLITE_OK && raw) {
+                    sqlite3_finalize(raw);
+                    raw = nullptr;
+                    const size_t length = static_cast<size_t>(restTail - rest.c_str());
+                    limited = rest.substr(0, length);
+                    while (!limited.empty() && (limited.back() == ';' || std::isspace(static_cast<unsigned char>(limited.back()))))
+                        limited.pop_back();
+                    limited += " LIMIT " + std::to_string(top->count);
+                    p += length + (top->end - top->begin);
+                }
+            }
+            if (sqlite3_prepare_v2(db_, limited.empty() ? p : limited.c_str(), -1, &raw, &tail) != SQLITE_OK &&
+                !(limited.empty() && prepareUpToNextStatement(p, raw, tail))) {
                 fail(w, fromSqlite(sqlite3_errmsg(db_)), inProc);
                 return Outcome::Failed;
             }
-            p = tail;
+            if (limited.empty())
+                p = tail;
             if (!raw)
                 continue;
             any = true;
@@ -393,6 +431,173 @@ private:
             w.append(out);
         }
         return Outcome::Done;
+    }
+
+    // T-SQL needs no ';' between statements ("SET FMTONLY ON select * from t SET FMTONLY OFF"): where
+    // SQLite stops at a word that begins a statement, the statement before it is prepared alone.
+    bool prepareUpToNextStatement(const char* p, sqlite3_stmt*& raw, const char*& tail)
+    {
+        const int offset = sqlite3_error_offset(db_);
+        if (offset <= 0)
+            return false;
+        size_t end = 0;
+        const std::string next = lowerAscii(firstWord(p + offset, end));
+        static const std::set<std::string> starts{"set", "select", "insert", "update", "delete", "use", "exec", "execute"};
+        if (!starts.contains(next))
+            return false;
+        const std::string statement(p, static_cast<size_t>(offset));
+        if (sqlite3_prepare_v2(db_, statement.c_str(), -1, &raw, nullptr) != SQLITE_OK)
+            return false;
+        tail = p + offset;
+        return true;
+    }
+
+    // SET FMTONLY ON: results describe their columns and send no rows; nothing is changed.
+    void sessionOption(std::string_view option)
+    {
+        std::string words;
+        for (const char c : option)
+            words += std::isspace(static_cast<unsigned char>(c)) ? ' ' : static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        if (words.find(" FMTONLY ON") != std::string::npos)
+            fmtOnly_ = true;
+        if (words.find(" FMTONLY OFF") != std::string::npos)
+            fmtOnly_ = false;
+    }
+
+    std::optional<std::string> globalVariable(std::string_view name) const
+    {
+        const std::string n = lowerAscii(name);
+        if (n == "@@version")
+            return "'Microsoft SQL Server 2022 (RTM) - 16.0.4085.2 (X64)' || char(10) || "
+                   "'\tQuillmere demo server on SQLite ' || sqlite_version()";
+        if (n == "@@spid")
+            return std::to_string(spid_);
+        if (n == "@@servername")
+            return "'QUILLMERE'";
+        if (n == "@@trancount")
+            return "0";
+        if (n == "@@language")
+            return "'us_english'";
+        return std::nullopt;
+    }
+
+    const DatabaseEntry* databaseNamed(std::string_view name) const
+    {
+        for (const DatabaseEntry& d : config_.databases)
+            if (equalsNoCase(d.name, name))
+                return &d;
+        return nullptr;
+    }
+
+    // USE name: the session continues in that database.
+    bool useDatabase(ReplyWriter& w, std::string_view rest, uint8_t doneToken, uint16_t more, bool inProc)
+    {
+        std::string name(rest);
+        std::erase_if(name, [](char c) { return c == '"' || c == ' ' || c == '\t' || c == '\r'; });
+        const DatabaseEntry* entry = databaseNamed(name);
+        sqlite3* opened = nullptr;
+        if (!entry || sqlite3_open_v2(entry->file.c_str(), &opened, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX,
+                                      nullptr) != SQLITE_OK) {
+            if (opened)
+                sqlite3_close(opened);
+            fail(w, {911, 16, 1, "Database '" + name + "' does not exist. Make sure that the name is entered correctly."},
+                 inProc);
+            return false;
+        }
+        sqlite3_busy_timeout(opened, 10000);
+        sqlite3_close(db_);
+        db_ = opened;
+        const std::string before = dbName_;
+        dbName_ = entry->name;
+        Bytes out;
+        putEnvChange(out, 1, utf8ToUtf16(dbName_), utf8ToUtf16(before));
+        putMessage(out, kTokenInfo, 5701, 1, 0, "Changed database context to '" + dbName_ + "'.", tds_);
+        putDone(out, doneToken, more, 0, 0, tds_);
+        w.append(out);
+        return true;
+    }
+
+    // [EXEC[UTE]] procedure arg, @name = arg, ... inside a batch, as the text translated for SQLite
+    // has it (strings in single quotes, bracketed names in double quotes).
+    static std::vector<Param> batchArguments(std::string_view text)
+    {
+        std::vector<Param> params;
+        size_t i = 0;
+        const auto blanks = [&] {
+            while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i])))
+                ++i;
+        };
+        while (true) {
+            blanks();
+            if (i >= text.size())
+                break;
+            Param param;
+            if (text[i] == '@') {
+                size_t end = i + 1;
+                while (end < text.size() && (std::isalnum(static_cast<unsigned char>(text[end])) || text[end] == '_'))
+                    ++end;
+                param.name = std::string(text.substr(i + 1, end - i - 1));
+                i = end;
+                blanks();
+                if (i < text.size() && text[i] == '=')
+                    ++i;
+                blanks();
+            }
+            std::string value;
+            if (i < text.size() && (text[i] == '\'' || text[i] == '"')) {
+                const char quote = text[i++];
+                for (; i < text.size(); ++i) {
+                    if (text[i] == quote) {
+                        if (i + 1 < text.size() && text[i + 1] == quote) {
+                            value += quote;
+                            ++i;
+                            continue;
+                        }
+                        ++i;
+                        break;
+                    }
+                    value += text[i];
+                }
+                param.null = false;
+                param.storage = SQLITE_TEXT;
+            } else {
+                while (i < text.size() && text[i] != ',' && !std::isspace(static_cast<unsigned char>(text[i])))
+                    value += text[i++];
+                param.null = equalsNoCase(value, "null");
+                param.storage = param.null ? SQLITE_NULL : SQLITE_TEXT;
+            }
+            param.bytes = value;
+            params.push_back(std::move(param));
+            blanks();
+            if (i < text.size() && text[i] == ',')
+                ++i;
+            else
+                break;
+        }
+        return params;
+    }
+
+    bool callProcedure(ReplyWriter& w, std::string_view statement, uint16_t more, bool inProc)
+    {
+        size_t end = 0;
+        std::string_view word = firstWord(statement, end);
+        if (equalsNoCase(word, "exec") || equalsNoCase(word, "execute")) {
+            statement.remove_prefix(end);
+            word = firstWord(statement, end);
+        }
+        const std::string name(word);
+        const std::optional<ResultSet> result = catalogProcedure(lowerAscii(name), batchArguments(statement.substr(end)));
+        if (!result) {
+            fail(w, {2812, 16, 62, "Could not find stored procedure '" + name + "'."}, inProc);
+            return false;
+        }
+        Bytes out = result->tokens;
+        putDone(out, kTokenDoneInProc, kDoneMore | kDoneCount, kCmdSelect, result->rows, tds_);
+        put8(out, kTokenReturnStatus);
+        put32(out, 0);
+        putDone(out, kTokenDoneProc, more, 0, 0, tds_);
+        w.append(out);
+        return true;
     }
 
     void bind(sqlite3_stmt* statement, const Param& param)
@@ -417,7 +622,7 @@ private:
     Outcome step(ReplyWriter& w, sqlite3_stmt* st, uint8_t doneToken, uint16_t more, bool inProc)
     {
         const int columns = sqlite3_column_count(st);
-        int rc = sqlite3_step(st);
+        int rc = fmtOnly_ ? SQLITE_DONE : sqlite3_step(st);
         if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
             fail(w, fromSqlite(sqlite3_errmsg(db_)), inProc);
             return Outcome::Failed;
@@ -425,19 +630,20 @@ private:
         Bytes out;
         if (columns == 0) {
             const std::string sql = lowerAscii(std::string_view(sqlite3_sql(st)).substr(0, 8));
-            const bool counted = sql.starts_with("insert") || sql.starts_with("update") ||
-                                 sql.starts_with("delete") || sql.starts_with("replace");
+            const bool counted = !fmtOnly_ && (sql.starts_with("insert") || sql.starts_with("update") ||
+                                 sql.starts_with("delete") || sql.starts_with("replace"));
             putDone(out, doneToken, static_cast<uint16_t>(more | (counted ? kDoneCount : 0)), 0,
                     counted ? static_cast<uint64_t>(sqlite3_changes64(db_)) : 0, tds_);
             w.append(out);
             return Outcome::Done;
         }
         std::vector<Column> meta;
+        const std::map<std::string, std::string> aliases = aliasTypes();
         for (int c = 0; c < columns; ++c) {
             const int first = rc == SQLITE_ROW ? sqlite3_column_type(st, c) : SQLITE_NULL;
             const char* name = sqlite3_column_name(st, c);
             meta.push_back({utf8ToUtf16(name ? name : ""),
-                            forVersion(columnTypeFor(sqlite3_column_decltype(st, c), first), tds_)});
+                            forVersion(columnTypeFor(baseType(aliases, sqlite3_column_decltype(st, c)), first), tds_)});
         }
         putColMetadata(out, meta, tds_);
         w.append(out);
@@ -665,8 +871,10 @@ private:
         }
         const auto dot = name.rfind('.');
         const std::string proc = lowerAscii(dot == std::string::npos ? name : name.substr(dot + 1));
-        if (proc == "sp_tables") {
-            spTables(w, params);
+        if (std::optional<ResultSet> result = catalogProcedure(proc, params)) {
+            putDone(result->tokens, kTokenDoneInProc, kDoneMore | kDoneCount, kCmdSelect, result->rows, tds_);
+            w.append(result->tokens);
+            finishProc(w, true);
         } else if (id == kProcExecuteSql || proc == "sp_executesql") {
             const std::string sql = params.empty() ? std::string() : params[0].bytes;
             const std::string declaration = params.size() > 1 ? params[1].bytes : std::string();
@@ -766,21 +974,148 @@ private:
             finishProc(w, o == Outcome::Done, handle);
     }
 
-    // The catalog as SQL Server's sp_tables gives it: ordered by type, owner and name.
-    void spTables(ReplyWriter& w, const std::vector<Param>& params)
+    // The schemas other than dbo, in lower case: a SQLite table "Schema.Name" is table Name of
+    // schema Schema.
+    std::set<std::string> schemaNames() const
     {
-        static const char* const positional[] = {"table_name", "table_owner", "table_qualifier", "table_type"};
+        std::set<std::string> schemas;
+        sqlite3_stmt* raw = nullptr;
+        sqlite3_prepare_v2(db_, "SELECT DISTINCT substr(name, 1, instr(name, '.') - 1) FROM sqlite_schema "
+                                "WHERE type IN ('table','view') AND instr(name, '.') > 1", -1, &raw, nullptr);
+        std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> statement(raw, sqlite3_finalize);
+        while (raw && sqlite3_step(raw) == SQLITE_ROW)
+            schemas.insert(lowerAscii(reinterpret_cast<const char*>(sqlite3_column_text(raw, 0))));
+        return schemas;
+    }
+
+    struct ResultSet {
+        Bytes tokens; // COLMETADATA and ROWs
+        uint64_t rows = 0;
+    };
+
+    // The column types of the catalog procedures' results.
+    static constexpr ColumnType kSysname{Kind::NVarChar, 128}, kSmall{Kind::SmallInt}, kWhole{Kind::Int};
+
+    static Cell textCell(const std::string& s)
+    {
+        Cell c;
+        c.storage = SQLITE_TEXT;
+        c.bytes = s;
+        return c;
+    }
+
+    static Cell integerCell(int64_t value)
+    {
+        Cell c;
+        c.storage = SQLITE_INTEGER;
+        c.integer = value;
+        return c;
+    }
+
+    // The procedures that answer ODBC's catalog functions; nothing for another name.
+    std::optional<ResultSet> catalogProcedure(const std::string& proc, const std::vector<Param>& params)
+    {
+        if (proc == "sp_tables")
+            return spTables(params);
+        if (proc == "sp_columns" || proc == "sp_columns_100")
+            return spColumns(params);
+        if (proc == "sp_datatype_info" || proc == "sp_datatype_info_100")
+            return spDatatypeInfo(params);
+        return std::nullopt;
+    }
+
+    // Arguments by name (lower case, without '@') or, unnamed, by their place in `positional`.
+    static std::map<std::string, std::optional<std::string>> arguments(const std::vector<Param>& params,
+                                                                       const std::vector<std::string>& positional)
+    {
         std::map<std::string, std::optional<std::string>> arg;
         for (size_t i = 0; i < params.size(); ++i) {
-            const std::string key = params[i].name.empty() && i < 4 ? positional[i] : lowerAscii(params[i].name);
-            arg[key] = params[i].null ? std::nullopt : std::optional<std::string>(params[i].bytes);
+            const std::string key =
+                params[i].name.empty() ? (i < positional.size() ? positional[i] : std::string()) : lowerAscii(params[i].name);
+            const std::string value =
+                params[i].storage == SQLITE_INTEGER ? std::to_string(params[i].integer) : params[i].bytes;
+            arg[key] = params[i].null ? std::nullopt : std::optional<std::string>(value);
         }
-        const auto argument = [&](const char* key) -> std::optional<std::string> {
-            const auto found = arg.find(key);
-            return found == arg.end() ? std::nullopt : found->second;
-        };
+        return arg;
+    }
+
+    static std::optional<std::string> argument(const std::map<std::string, std::optional<std::string>>& arg,
+                                               const char* key)
+    {
+        const auto found = arg.find(key);
+        return found == arg.end() ? std::nullopt : found->second;
+    }
+
+    struct CatalogEntry {
+        std::string owner, name, type, table; // table: the SQLite name
+    };
+
+    // Every table and view; a SQLite table "Schema.Name" is Name of schema Schema, the others dbo's.
+    std::vector<CatalogEntry> catalogEntries() const
+    {
+        std::vector<CatalogEntry> entries{{"sys", "trace_xe_action_map", "SYSTEM TABLE", ""},
+                                          {"sys", "trace_xe_event_map", "SYSTEM TABLE", ""}};
+        sqlite3_stmt* raw = nullptr;
+        sqlite3_prepare_v2(db_, "SELECT name, type FROM sqlite_schema WHERE type IN ('table','view') "
+                                "AND name NOT LIKE 'sqlite!_%' ESCAPE '!'", -1, &raw, nullptr);
+        std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> statement(raw, sqlite3_finalize);
+        while (raw && sqlite3_step(raw) == SQLITE_ROW) {
+            const std::string type = reinterpret_cast<const char*>(sqlite3_column_text(raw, 1));
+            const std::string name = reinterpret_cast<const char*>(sqlite3_column_text(raw, 0));
+            const size_t dot = name.find('.');
+            const bool qualified = dot != std::string::npos && dot > 0;
+            entries.push_back({qualified ? name.substr(0, dot) : "dbo", qualified ? name.substr(dot + 1) : name,
+                               type == "view" ? "VIEW" : "TABLE", name});
+        }
+        return entries;
+    }
+
+    // Whether an entry passes sp_tables' or sp_columns' name, owner and qualifier patterns.
+    bool catalogMatch(const CatalogEntry& e, const std::map<std::string, std::optional<std::string>>& arg) const
+    {
+        const auto name = argument(arg, "table_name");
+        const auto owner = argument(arg, "table_owner");
+        const auto qualifier = argument(arg, "table_qualifier");
+        return !(name && !name->empty() && !likeMatch(*name, e.name)) &&
+               !(owner && !owner->empty() && !likeMatch(*owner, e.owner)) &&
+               !(qualifier && !qualifier->empty() && !equalsNoCase(*qualifier, dbName_));
+    }
+
+    // Alias types ("CREATE TYPE Phone FROM nvarchar(24)") as the SQLite table "sys.alias_types"
+    // (name, base) declares them, by lower-case name.
+    std::map<std::string, std::string> aliasTypes() const
+    {
+        std::map<std::string, std::string> aliases;
+        sqlite3_stmt* raw = nullptr;
+        if (sqlite3_prepare_v2(db_, "SELECT name, base FROM \"sys.alias_types\"", -1, &raw, nullptr) != SQLITE_OK)
+            return aliases;
+        std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> statement(raw, sqlite3_finalize);
+        while (sqlite3_step(raw) == SQLITE_ROW) {
+            const auto* name = reinterpret_cast<const char*>(sqlite3_column_text(raw, 0));
+            const auto* base = reinterpret_cast<const char*>(sqlite3_column_text(raw, 1));
+            if (name && base)
+                aliases[lowerAscii(name)] = base;
+        }
+        return aliases;
+    }
+
+    // A declared type, with an alias type replaced by its base type.
+    static const char* baseType(const std::map<std::string, std::string>& aliases, const char* declared)
+    {
+        if (!declared || aliases.empty())
+            return declared;
+        std::string name = lowerAscii(declared);
+        std::erase_if(name, [](char c) { return c == '[' || c == ']' || c == '"'; });
+        const auto found = aliases.find(name);
+        return found == aliases.end() ? declared : found->second.c_str();
+    }
+
+    // The catalog as SQL Server's sp_tables gives it: ordered by type, owner and name.
+    ResultSet spTables(const std::vector<Param>& params) const
+    {
+        const auto arg = arguments(params, {"table_name", "table_owner", "table_qualifier", "table_type"});
         std::vector<std::string> types;
-        if (const auto list = argument("table_type")) {
+        if (const auto list = argument(arg, "table_type")) {
             std::string item;
             for (char c : *list + ",") {
                 if (c == ',') {
@@ -796,35 +1131,16 @@ private:
                     t.pop_back();
             }
         }
-        struct Entry {
-            std::string owner, name, type;
-        };
-        std::vector<Entry> entries{{"sys", "trace_xe_action_map", "SYSTEM TABLE"},
-                                   {"sys", "trace_xe_event_map", "SYSTEM TABLE"}};
-        sqlite3_stmt* raw = nullptr;
-        sqlite3_prepare_v2(db_, "SELECT name, type FROM sqlite_schema WHERE type IN ('table','view') "
-                                "AND name NOT LIKE 'sqlite!_%' ESCAPE '!'", -1, &raw, nullptr);
-        std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> statement(raw, sqlite3_finalize);
-        while (raw && sqlite3_step(raw) == SQLITE_ROW) {
-            const std::string type = reinterpret_cast<const char*>(sqlite3_column_text(raw, 1));
-            entries.push_back({"dbo", reinterpret_cast<const char*>(sqlite3_column_text(raw, 0)),
-                               type == "view" ? "VIEW" : "TABLE"});
-        }
-        const auto nameFilter = argument("table_name");
-        const auto ownerFilter = argument("table_owner");
-        const auto qualifier = argument("table_qualifier");
-        std::erase_if(entries, [&](const Entry& e) {
-            if (nameFilter && !nameFilter->empty() && !likeMatch(*nameFilter, e.name))
-                return true;
-            if (ownerFilter && !ownerFilter->empty() && !likeMatch(*ownerFilter, e.owner))
-                return true;
-            if (qualifier && !qualifier->empty() && !equalsNoCase(*qualifier, dbName_))
-                return true;
-            return !types.empty() && std::none_of(types.begin(), types.end(),
-                                                  [&](const std::string& t) { return equalsNoCase(t, e.type); });
+        std::vector<CatalogEntry> entries = catalogEntries();
+        std::erase_if(entries, [&](const CatalogEntry& e) {
+            return !catalogMatch(e, arg) ||
+                   (!types.empty() && std::none_of(types.begin(), types.end(),
+                                                   [&](const std::string& t) { return equalsNoCase(t, e.type); }));
         });
-        std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
-            const auto key = [](const Entry& e) { return std::make_tuple(e.type, lowerAscii(e.owner), lowerAscii(e.name)); };
+        std::sort(entries.begin(), entries.end(), [](const CatalogEntry& a, const CatalogEntry& b) {
+            const auto key = [](const CatalogEntry& e) {
+                return std::make_tuple(e.type, lowerAscii(e.owner), lowerAscii(e.name));
+            };
             return key(a) < key(b);
         });
 
@@ -833,25 +1149,148 @@ private:
                                           {u"TABLE_NAME", {Kind::NVarChar, 128}},
                                           {u"TABLE_TYPE", {Kind::VarChar, 32}},
                                           {u"REMARKS", {Kind::VarChar, 254}}};
-        Bytes out;
-        putColMetadata(out, columns, tds_);
-        const auto text = [](const std::string& s) {
-            Cell c;
-            c.storage = SQLITE_TEXT;
-            c.bytes = s;
-            return c;
-        };
-        for (const Entry& e : entries) {
-            put8(out, kTokenRow);
-            putValue(out, columns[0].type, text(dbName_));
-            putValue(out, columns[1].type, text(e.owner));
-            putValue(out, columns[2].type, text(e.name));
-            putValue(out, columns[3].type, text(e.type));
-            putValue(out, columns[4].type, Cell{});
+        ResultSet result;
+        putColMetadata(result.tokens, columns, tds_);
+        for (const CatalogEntry& e : entries) {
+            put8(result.tokens, kTokenRow);
+            putValue(result.tokens, columns[0].type, textCell(dbName_));
+            putValue(result.tokens, columns[1].type, textCell(e.owner));
+            putValue(result.tokens, columns[2].type, textCell(e.name));
+            putValue(result.tokens, columns[3].type, textCell(e.type));
+            putValue(result.tokens, columns[4].type, Cell{});
         }
-        putDone(out, kTokenDoneInProc, kDoneMore | kDoneCount, kCmdSelect, entries.size(), tds_);
-        w.append(out);
-        finishProc(w, true);
+        result.rows = entries.size();
+        return result;
+    }
+
+    // The columns of the matching tables, as SQLColumns reads them (ODBC 3 codes).
+    ResultSet spColumns(const std::vector<Param>& params) const
+    {
+        const auto arg = arguments(params, {"table_name", "table_owner", "table_qualifier", "column_name"});
+        const auto columnPattern = argument(arg, "column_name");
+        std::vector<CatalogEntry> entries = catalogEntries();
+        std::erase_if(entries, [&](const CatalogEntry& e) { return e.table.empty() || !catalogMatch(e, arg); });
+        std::sort(entries.begin(), entries.end(), [](const CatalogEntry& a, const CatalogEntry& b) {
+            return std::make_tuple(lowerAscii(a.owner), lowerAscii(a.name)) <
+                   std::make_tuple(lowerAscii(b.owner), lowerAscii(b.name));
+        });
+        const ColumnType remark{Kind::VarChar, 254}, definition{Kind::NVarChar, 4000}, tiny{Kind::TinyInt};
+        const std::vector<Column> columns{
+            {u"TABLE_QUALIFIER", kSysname}, {u"TABLE_OWNER", kSysname},    {u"TABLE_NAME", kSysname},
+            {u"COLUMN_NAME", kSysname},     {u"DATA_TYPE", kSmall},     {u"TYPE_NAME", kSysname},
+            {u"PRECISION", kWhole},      {u"LENGTH", kWhole},        {u"SCALE", kSmall},
+            {u"RADIX", kSmall},          {u"NULLABLE", kSmall},      {u"REMARKS", remark},
+            {u"COLUMN_DEF", definition}, {u"SQL_DATA_TYPE", kSmall}, {u"SQL_DATETIME_SUB", kSmall},
+            {u"CHAR_OCTET_LENGTH", kWhole}, {u"ORDINAL_POSITION", kWhole}, {u"IS_NULLABLE", remark},
+            {u"SS_DATA_TYPE", tiny}};
+        ResultSet result;
+        putColMetadata(result.tokens, columns, tds_);
+        const std::map<std::string, std::string> aliases = aliasTypes();
+        for (const CatalogEntry& e : entries) {
+            sqlite3_stmt* raw = nullptr;
+            std::string pragma = "SELECT name, type, \"notnull\", dflt_value FROM pragma_table_xinfo(?)";
+            sqlite3_prepare_v2(db_, pragma.c_str(), -1, &raw, nullptr);
+            std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> statement(raw, sqlite3_finalize);
+            if (!raw)
+                continue;
+            sqlite3_bind_text(raw, 1, e.table.c_str(), -1, SQLITE_TRANSIENT);
+            for (int ordinal = 1; sqlite3_step(raw) == SQLITE_ROW; ++ordinal) {
+                const std::string column = reinterpret_cast<const char*>(sqlite3_column_text(raw, 0));
+                if (columnPattern && !columnPattern->empty() && !likeMatch(*columnPattern, column))
+                    continue;
+                const char* declared = reinterpret_cast<const char*>(sqlite3_column_text(raw, 1));
+                const OdbcFacts f = odbcFacts(columnTypeFor(baseType(aliases, declared), SQLITE_NULL));
+                const bool nullable = sqlite3_column_int(raw, 2) == 0;
+                const bool dateTime = f.dataType == 91 || f.dataType == 93;
+                const bool character = f.dataType == 1 || f.dataType == 12 || f.dataType == -1 || f.dataType == -8 ||
+                                       f.dataType == -9 || f.dataType == -10;
+                const bool binary = f.dataType == -2 || f.dataType == -3 || f.dataType == -4;
+                const char* defaultValue = reinterpret_cast<const char*>(sqlite3_column_text(raw, 3));
+                const std::string defaultText = defaultValue ? defaultValue : "";
+                put8(result.tokens, kTokenRow);
+                const auto put = [&](size_t c, const Cell& cell) { putValue(result.tokens, columns[c].type, cell); };
+                put(0, textCell(dbName_));
+                put(1, textCell(e.owner));
+                put(2, textCell(e.name));
+                put(3, textCell(column));
+                put(4, integerCell(f.dataType));
+                put(5, textCell(f.name));
+                put(6, integerCell(f.precision));
+                put(7, integerCell(f.length));
+                put(8, f.scale < 0 ? Cell{} : integerCell(f.scale));
+                put(9, f.radix == 0 ? Cell{} : integerCell(f.radix));
+                put(10, integerCell(nullable ? 1 : 0));
+                put(11, Cell{});
+                put(12, defaultValue ? textCell(defaultText) : Cell{});
+                put(13, integerCell(dateTime ? 9 : f.dataType));
+                put(14, dateTime ? integerCell(f.dateTimeSub) : Cell{});
+                put(15, character || binary ? integerCell(f.length) : Cell{});
+                put(16, integerCell(ordinal));
+                const std::string yesNo = nullable ? "YES" : "NO";
+                put(17, textCell(yesNo));
+                put(18, Cell{});
+                ++result.rows;
+            }
+        }
+        return result;
+    }
+
+    // The types SQLGetTypeInfo lists: all, or those of one ODBC data type (the first argument).
+    ResultSet spDatatypeInfo(const std::vector<Param>& params) const
+    {
+        const auto arg = arguments(params, {"data_type", "odbcver"});
+        const auto wanted = argument(arg, "data_type");
+        const int dataType = wanted ? std::atoi(wanted->c_str()) : 0;
+        std::vector<OdbcFacts> types;
+        std::set<std::string> seen;
+        for (const ColumnType& t : everyType()) {
+            const OdbcFacts f = odbcFacts(t);
+            if ((dataType == 0 || f.dataType == dataType) && seen.insert(f.name).second)
+                types.push_back(f);
+        }
+        std::stable_sort(types.begin(), types.end(),
+                         [](const OdbcFacts& a, const OdbcFacts& b) { return a.dataType < b.dataType; });
+        const ColumnType text{Kind::VarChar, 32};
+        const std::vector<Column> columns{
+            {u"TYPE_NAME", kSysname},       {u"DATA_TYPE", kSmall},        {u"PRECISION", kWhole},
+            {u"LITERAL_PREFIX", text},  {u"LITERAL_SUFFIX", text},    {u"CREATE_PARAMS", text},
+            {u"NULLABLE", kSmall},       {u"CASE_SENSITIVE", kSmall},   {u"SEARCHABLE", kSmall},
+            {u"UNSIGNED_ATTRIBUTE", kSmall}, {u"MONEY", kSmall},        {u"AUTO_INCREMENT", kSmall},
+            {u"LOCAL_TYPE_NAME", kSysname}, {u"MINIMUM_SCALE", kSmall},    {u"MAXIMUM_SCALE", kSmall},
+            {u"SQL_DATA_TYPE", kSmall},  {u"SQL_DATETIME_SUB", kSmall}, {u"NUM_PREC_RADIX", kWhole},
+            {u"INTERVAL_PRECISION", kSmall}, {u"USERTYPE", kSmall}};
+        ResultSet result;
+        putColMetadata(result.tokens, columns, tds_);
+        for (const OdbcFacts& f : types) {
+            const bool numeric = f.radix != 0;
+            const bool dateTime = f.dataType == 91 || f.dataType == 93;
+            const int precision = f.precision == 0 ? (f.dataType == -9 ? 4000 : 8000) : f.precision;
+            const auto optionalText = [&](const std::string& v) { return v.empty() ? Cell{} : textCell(v); };
+            put8(result.tokens, kTokenRow);
+            const auto put = [&](size_t c, const Cell& cell) { putValue(result.tokens, columns[c].type, cell); };
+            put(0, textCell(f.name));
+            put(1, integerCell(f.dataType));
+            put(2, integerCell(precision));
+            put(3, optionalText(f.literalPrefix));
+            put(4, optionalText(f.literalSuffix));
+            put(5, optionalText(f.createParams));
+            put(6, integerCell(1));
+            put(7, integerCell(0));
+            put(8, integerCell(3));
+            put(9, numeric || f.dataType == -7 ? integerCell(f.isUnsigned ? 1 : 0) : Cell{});
+            put(10, integerCell(f.money ? 1 : 0));
+            put(11, numeric ? integerCell(0) : Cell{});
+            put(12, textCell(f.name));
+            put(13, f.scale < 0 ? Cell{} : integerCell(0));
+            put(14, f.scale < 0 ? Cell{} : integerCell(f.dataType == 2 || f.dataType == 3 ? 38 : f.scale));
+            put(15, integerCell(dateTime ? 9 : f.dataType));
+            put(16, dateTime ? integerCell(f.dateTimeSub) : Cell{});
+            put(17, f.radix == 0 ? Cell{} : integerCell(f.radix));
+            put(18, Cell{});
+            put(19, integerCell(0));
+            ++result.rows;
+        }
+        return result;
     }
 
     Socket socket_;
@@ -867,6 +1306,7 @@ private:
     };
     std::map<int32_t, Prepared> prepared_;
     int32_t nextHandle_ = 1;
+    bool fmtOnly_ = false;
 };
 
 } // namespace

@@ -36,11 +36,52 @@ size_t skipBlanks(std::string_view text, size_t i)
 
 } // namespace
 
-std::string toSqlite(std::string_view tsql)
+namespace {
+
+// A name at text[i]: bracketed, double-quoted or plain. Returns its end, or i when there is none.
+size_t nameAt(std::string_view text, size_t i, std::string& name)
+{
+    name.clear();
+    if (i >= text.size())
+        return i;
+    if (text[i] == '[' || text[i] == '"') {
+        const char close = text[i] == '[' ? ']' : '"';
+        const size_t end = quotedEnd(text, i, close);
+        for (size_t k = i + 1; k < end - 1 && k < text.size(); ++k) {
+            if (text[k] == close && k + 1 < end - 1 && text[k + 1] == close)
+                ++k;
+            name.push_back(text[k]);
+        }
+        return end;
+    }
+    size_t end = i;
+    while (end < text.size() && identChar(text[end]))
+        ++end;
+    name.assign(text.substr(i, end - i));
+    return end;
+}
+
+void appendQuoted(std::string& out, std::string_view name)
+{
+    out.push_back('"');
+    for (char ch : name) {
+        if (ch == '"')
+            out.push_back('"');
+        out.push_back(ch);
+    }
+    out.push_back('"');
+}
+
+} // namespace
+
+std::string toSqlite(std::string_view tsql, const SqliteNames& names)
 {
     std::string out;
     out.reserve(tsql.size());
     size_t i = 0;
+    std::string name;
+    std::string member;
+    bool databaseDropped = false;
     while (i < tsql.size()) {
         const char c = tsql[i];
         if (c == '-' && i + 1 < tsql.size() && tsql[i + 1] == '-') {
@@ -60,40 +101,49 @@ std::string toSqlite(std::string_view tsql)
         } else if ((c == 'N' || c == 'n') && i + 1 < tsql.size() && tsql[i + 1] == '\'' &&
                    (i == 0 || !identChar(tsql[i - 1]))) {
             ++i;
-        } else if (c == '[' || c == '"') {
-            const char close = c == '[' ? ']' : '"';
-            const size_t end = quotedEnd(tsql, i, close);
-            std::string name;
-            for (size_t k = i + 1; k < end - 1 && k < tsql.size(); ++k) {
-                if (tsql[k] == close && k + 1 < end - 1 && tsql[k + 1] == close)
-                    ++k;
-                name.push_back(tsql[k]);
-            }
+        } else if (c == '[' || c == '"' || identChar(c)) {
+            const bool quoted = !identChar(c);
+            const size_t end = nameAt(tsql, i, name);
             const size_t after = skipBlanks(tsql, end);
-            if (equalsNoCase(name, "dbo") && after < tsql.size() && tsql[after] == '.') {
+            const bool qualifies =
+                after < tsql.size() && tsql[after] == '.' && (i == 0 || tsql[i - 1] != '.' || databaseDropped);
+            databaseDropped = false;
+            if (qualifies && equalsNoCase(name, "dbo")) {
                 i = skipBlanks(tsql, after + 1);
                 continue;
             }
-            out.push_back('"');
-            for (char ch : name) {
-                if (ch == '"')
-                    out.push_back('"');
-                out.push_back(ch);
+            // database.schema.name and database..name name a table of the current database.
+            if (qualifies && !names.database.empty() && equalsNoCase(name, names.database)) {
+                const size_t next = skipBlanks(tsql, after + 1);
+                const size_t nextEnd = next < tsql.size() && tsql[next] == '.' ? next : nameAt(tsql, next, member);
+                if (nextEnd < tsql.size() && skipBlanks(tsql, nextEnd) < tsql.size() &&
+                    tsql[skipBlanks(tsql, nextEnd)] == '.') {
+                    i = next < tsql.size() && tsql[next] == '.' ? skipBlanks(tsql, next + 1) : next;
+                    databaseDropped = true;
+                    continue;
+                }
             }
-            out.push_back('"');
-            i = end;
-        } else if (identChar(c)) {
-            size_t end = i;
-            while (end < tsql.size() && identChar(tsql[end]))
-                ++end;
-            const std::string_view word = tsql.substr(i, end - i);
-            const size_t after = skipBlanks(tsql, end);
-            if (equalsNoCase(word, "dbo") && after < tsql.size() && tsql[after] == '.' &&
-                (i == 0 || tsql[i - 1] != '.')) {
-                i = skipBlanks(tsql, after + 1);
-                continue;
+            if (!quoted && name.starts_with("@@") && names.variable) {
+                if (const std::optional<std::string> literal = names.variable(name)) {
+                    out.append(*literal);
+                    i = end;
+                    continue;
+                }
             }
-            out.append(word);
+            // schema.name is the SQLite table "schema.name".
+            if (qualifies && names.isSchema && names.isSchema(name)) {
+                const size_t memberStart = skipBlanks(tsql, after + 1);
+                const size_t memberEnd = nameAt(tsql, memberStart, member);
+                if (memberEnd > memberStart) {
+                    appendQuoted(out, name + "." + member);
+                    i = memberEnd;
+                    continue;
+                }
+            }
+            if (quoted)
+                appendQuoted(out, name);
+            else
+                out.append(name);
             i = end;
         } else {
             out.push_back(c);
@@ -103,16 +153,71 @@ std::string toSqlite(std::string_view tsql)
     return out;
 }
 
-bool isSessionOption(std::string_view text, size_t& length)
+std::string_view firstWord(std::string_view text, size_t& end)
 {
     const size_t start = skipBlanks(text, 0);
-    if (text.size() < start + 4 || !equalsNoCase(text.substr(start, 3), "set") || identChar(text[start + 3]))
-        return false;
-    size_t end = start;
-    while (end < text.size() && text[end] != ';' && text[end] != '\n')
+    end = start;
+    while (end < text.size() && identChar(text[end]))
         ++end;
-    length = end < text.size() ? end + 1 : end;
+    return text.substr(start, end - start);
+}
+
+bool isSessionOption(std::string_view text, size_t& length)
+{
+    size_t end = 0;
+    if (!equalsNoCase(firstWord(text, end), "set") || end >= text.size())
+        return false;
+    size_t stop = end;
+    while (stop < text.size() && text[stop] != ';' && text[stop] != '\n')
+        ++stop;
+    for (size_t k = end; k < stop;) {
+        size_t wordEnd = 0;
+        const std::string_view word = firstWord(text.substr(k, stop - k), wordEnd);
+        if (word.empty()) {
+            ++k;
+            continue;
+        }
+        k += wordEnd;
+        if (equalsNoCase(word, "on") || equalsNoCase(word, "off")) {
+            length = k;
+            return true;
+        }
+    }
+    length = stop < text.size() ? stop + 1 : stop;
     return true;
+}
+
+std::optional<TopClause> topClause(std::string_view text)
+{
+    size_t end = 0;
+    if (!equalsNoCase(firstWord(text, end), "select"))
+        return std::nullopt;
+    size_t begin = end;
+    size_t after = 0;
+    std::string_view word = firstWord(text.substr(begin), after);
+    if (equalsNoCase(word, "distinct")) {
+        begin += after;
+        word = firstWord(text.substr(begin), after);
+    }
+    if (!equalsNoCase(word, "top"))
+        return std::nullopt;
+    size_t k = skipBlanks(text, begin + after);
+    const bool parenthesised = k < text.size() && text[k] == '(';
+    if (parenthesised)
+        k = skipBlanks(text, k + 1);
+    const size_t digits = k;
+    long long count = 0;
+    while (k < text.size() && text[k] >= '0' && text[k] <= '9' && count < 1'000'000'000'000LL)
+        count = count * 10 + (text[k++] - '0');
+    if (k == digits)
+        return std::nullopt;
+    if (parenthesised) {
+        k = skipBlanks(text, k);
+        if (k >= text.size() || text[k] != ')')
+            return std::nullopt;
+        ++k;
+    }
+    return TopClause{begin, k, count};
 }
 
 ServerError fromSqlite(std::string_view m)

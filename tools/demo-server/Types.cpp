@@ -27,6 +27,11 @@ Declared parseDeclared(const char* declared)
 {
     Declared d;
     std::string text;
+    // "int SPARSE": a sparse column has the type before the word.
+    std::string spelled = lowerAscii(declared);
+    if (spelled.size() > 7 && spelled.ends_with(" sparse"))
+        spelled.resize(spelled.size() - 7);
+    declared = spelled.c_str();
     for (const char* p = declared; *p; ++p) {
         if (*p != '[' && *p != ']' && *p != ' ' && *p != '"')
             text.push_back(*p);
@@ -467,6 +472,23 @@ ColumnType columnTypeFor(const char* declared, int firstValueClass)
         return sized(Kind::VarBinary, Kind::VarBinaryMax, d, 8000, 8000);
     if (n == "image")
         return {Kind::Image};
+    if (n == "xml")
+        return {Kind::Xml};
+    if (n == "datetimeoffset") {
+        ColumnType t{Kind::DateTimeOffset};
+        t.scale = std::min(std::max(number(d.first, 7), 0), 7);
+        return t;
+    }
+    if (n == "sql_variant")
+        return {Kind::Variant};
+    if (n == "hierarchyid")
+        return {Kind::HierarchyId};
+    if (n == "geometry")
+        return {Kind::Geometry};
+    if (n == "geography")
+        return {Kind::Geography};
+    if (n == "rowversion" || n == "timestamp")
+        return {Kind::RowVersion, 8};
     if (n.empty()) {
         if (firstValueClass == SQLITE_INTEGER)
             return {Kind::BigInt};
@@ -491,7 +513,13 @@ ColumnType forVersion(ColumnType type, uint32_t tdsVersion)
     const bool dateTypes = type.kind == Kind::Date || type.kind == Kind::Time || type.kind == Kind::DateTime2;
     if (dateTypes && tdsVersion < kTds73)
         return {Kind::NVarChar, 27};
+    if (type.kind == Kind::DateTimeOffset && tdsVersion < kTds73)
+        return {Kind::NVarChar, 34};
     if (tdsVersion < kTds72) {
+        if (type.kind == Kind::Xml)
+            return {Kind::NText};
+        if (type.kind == Kind::HierarchyId || type.kind == Kind::Geometry || type.kind == Kind::Geography)
+            return {Kind::Image};
         if (type.kind == Kind::VarCharMax)
             return {Kind::Text};
         if (type.kind == Kind::NVarCharMax)
@@ -504,11 +532,12 @@ ColumnType forVersion(ColumnType type, uint32_t tdsVersion)
 
 std::string typeName(Kind kind)
 {
-    static constexpr std::array<const char*, 29> names{
+    static constexpr std::array<const char*, 36> names{
         "int", "smallint", "tinyint", "bigint", "bit", "decimal", "numeric", "money", "smallmoney", "float",
         "real", "char", "varchar", "varchar(max)", "nchar", "nvarchar", "nvarchar(max)", "text", "ntext",
         "datetime", "smalldatetime", "datetime2", "date", "time", "uniqueidentifier", "binary", "varbinary",
-        "varbinary(max)", "image"};
+        "varbinary(max)", "image", "xml", "datetimeoffset", "sql_variant", "hierarchyid", "geometry", "geography",
+        "timestamp"};
     return names[static_cast<size_t>(kind)];
 }
 
@@ -557,8 +586,31 @@ void putTypeInfo(Bytes& out, const ColumnType& t, uint32_t tdsVersion)
     case Kind::Binary: put8(out, 0xAD); put16(out, static_cast<uint16_t>(t.length)); break;
     case Kind::VarBinary: put8(out, 0xA5); put16(out, static_cast<uint16_t>(t.length)); break;
     case Kind::VarBinaryMax: put8(out, 0xA5); put16(out, 0xFFFF); break;
+    case Kind::Xml: put8(out, 0xF1); put8(out, 0); break; // no schema collection
+    case Kind::DateTimeOffset: put8(out, 0x2B); put8(out, static_cast<uint8_t>(t.scale)); break;
+    case Kind::Variant: put8(out, 0x62); put32(out, 8009); break;
+    case Kind::HierarchyId:
+    case Kind::Geometry:
+    case Kind::Geography: {
+        const std::string name = typeName(t.kind);
+        const std::string assembly = std::string(t.kind == Kind::HierarchyId ? "Microsoft.SqlServer.Types.SqlHierarchyId"
+                                                 : t.kind == Kind::Geometry  ? "Microsoft.SqlServer.Types.SqlGeometry"
+                                                                             : "Microsoft.SqlServer.Types.SqlGeography") +
+                                     ", Microsoft.SqlServer.Types, Version=11.0.0.0, Culture=neutral, "
+                                     "PublicKeyToken=89845dcd8080cc91";
+        put8(out, 0xF0);
+        put16(out, 0xFFFF);
+        putBVarchar(out, u"");
+        putBVarchar(out, u"sys");
+        putBVarchar(out, utf8ToUtf16(name));
+        putUsVarchar(out, utf8ToUtf16(assembly));
+        break;
+    }
+    case Kind::RowVersion: put8(out, 0xAD); put16(out, 8); break;
     }
 }
+
+uint32_t userTypeOf(Kind kind) { return kind == Kind::RowVersion ? 80 : 0; }
 
 Cell cellOf(sqlite3_stmt* statement, int column)
 {
@@ -581,6 +633,96 @@ Cell cellOf(sqlite3_stmt* statement, int column)
     }
     return c;
 }
+
+namespace {
+
+// "YYYY-MM-DD hh:mm:ss[.fffffff] +hh:mm": the time in UTC, then the offset in minutes.
+void putDateTimeOffset(Bytes& out, int scale, const Cell& cell)
+{
+    if (cell.storage == SQLITE_NULL) {
+        put8(out, 0);
+        return;
+    }
+    std::string text = textOf(cell);
+    int offset = 0;
+    const size_t sign = text.find_last_of("+-");
+    if (sign != std::string::npos && sign > 10 && text.size() - sign == 6 && text[sign + 3] == ':') {
+        int hours = 0, minutes = 0;
+        if (!digitsAt(text, sign + 1, 2, hours) || !digitsAt(text, sign + 4, 2, minutes) || hours > 14 || minutes > 59)
+            badDate();
+        offset = (text[sign] == '-' ? -1 : 1) * (hours * 60 + minutes);
+        text.resize(sign);
+    }
+    Cell local = cell;
+    local.bytes = text;
+    const When w = parseWhen(local, false);
+    int64_t days = daysFromCivil(w.year, w.month, w.day) - daysFromCivil(1, 1, 1);
+    int64_t ticks = w.ticks - offset * 600000000LL;
+    constexpr int64_t kDay = 864000000000LL;
+    if (ticks < 0) {
+        ticks += kDay;
+        --days;
+    } else if (ticks >= kDay) {
+        ticks -= kDay;
+        ++days;
+    }
+    for (int s = 7; s > scale; --s)
+        ticks /= 10;
+    const int tb = timeBytes(scale);
+    put8(out, static_cast<uint8_t>(tb + 5));
+    putLittle(out, static_cast<uint64_t>(ticks), tb);
+    putLittle(out, static_cast<uint64_t>(days), 3);
+    putLittle(out, static_cast<uint64_t>(static_cast<uint16_t>(static_cast<int16_t>(offset))), 2);
+}
+
+// A sql_variant carries its base type in every value: an integer is int or bigint, a real float,
+// text nvarchar, a blob varbinary. (SQLite gives a column of this type numeric affinity, so a
+// decimal arrives here as a real.)
+void putVariant(Bytes& out, const Cell& cell)
+{
+    Bytes value;
+    switch (cell.storage) {
+    case SQLITE_NULL: put32(out, 0); return;
+    case SQLITE_INTEGER:
+        if (cell.integer >= INT32_MIN && cell.integer <= INT32_MAX) {
+            put8(value, 0x38);
+            put8(value, 0);
+            put32(value, static_cast<uint32_t>(cell.integer));
+        } else {
+            put8(value, 0x7F);
+            put8(value, 0);
+            put64(value, static_cast<uint64_t>(cell.integer));
+        }
+        break;
+    case SQLITE_FLOAT: {
+        uint64_t bits;
+        std::memcpy(&bits, &cell.real, 8);
+        put8(value, 0x3E);
+        put8(value, 0);
+        put64(value, bits);
+        break;
+    }
+    case SQLITE_BLOB:
+        put8(value, 0xA5);
+        put8(value, 2);
+        put16(value, 8000);
+        putBytes(value, cell.bytes.data(), cell.bytes.size());
+        break;
+    default: {
+        // Collation first, then the maximum length, as SQL Server sends them.
+        const std::string data = utf16Bytes(utf8ToUtf16(textOf(cell)));
+        put8(value, 0xE7);
+        put8(value, 7);
+        putBytes(value, kCollation.data(), kCollation.size());
+        put16(value, 8000);
+        putBytes(value, data.data(), std::min<size_t>(data.size(), 8000));
+    }
+    }
+    put32(out, static_cast<uint32_t>(value.size()));
+    putBytes(out, value.data(), value.size());
+}
+
+} // namespace
 
 void putValue(Bytes& out, const ColumnType& t, const Cell& cell)
 {
@@ -849,7 +991,100 @@ void putValue(Bytes& out, const ColumnType& t, const Cell& cell)
         putBytes(out, g.data(), 16);
         return;
     }
+    case Kind::Xml:
+        if (null)
+            put64(out, ~uint64_t(0));
+        else
+            putPlp(out, utf16Bytes(utf8ToUtf16(textOf(cell))));
+        return;
+    case Kind::HierarchyId:
+    case Kind::Geometry:
+    case Kind::Geography:
+        if (null)
+            put64(out, ~uint64_t(0));
+        else
+            putPlp(out, textOf(cell));
+        return;
+    case Kind::RowVersion:
+        putValue(out, {Kind::Binary, 8}, cell);
+        return;
+    case Kind::DateTimeOffset:
+        putDateTimeOffset(out, t.scale, cell);
+        return;
+    case Kind::Variant:
+        putVariant(out, cell);
+        return;
     }
+}
+
+} // namespace demo
+
+namespace demo {
+
+OdbcFacts odbcFacts(const ColumnType& t)
+{
+    const int n = t.length;
+    const std::string quote = "'";
+    switch (t.kind) {
+    case Kind::Int: return {4, "int", 10, 4, 0, 10};
+    case Kind::SmallInt: return {5, "smallint", 5, 2, 0, 10};
+    case Kind::TinyInt: return {-6, "tinyint", 3, 1, 0, 10, 0, true};
+    case Kind::BigInt: return {-5, "bigint", 19, 8, 0, 10};
+    case Kind::Bit: return {-7, "bit", 1, 1, -1, 0, 0, true};
+    case Kind::Decimal:
+    case Kind::Numeric:
+        return {t.kind == Kind::Decimal ? 3 : 2, t.kind == Kind::Decimal ? "decimal" : "numeric", t.precision,
+                t.precision + 2, t.scale, 10, 0, false, false, "", "", "precision,scale"};
+    case Kind::Money: return {3, "money", 19, 21, 4, 10, 0, false, true, "$"};
+    case Kind::SmallMoney: return {3, "smallmoney", 10, 12, 4, 10, 0, false, true, "$"};
+    case Kind::Float: return {6, "float", 53, 8, -1, 2};
+    case Kind::Real: return {7, "real", 24, 4, -1, 2};
+    case Kind::Char: return {1, "char", n, n, -1, 0, 0, false, false, quote, quote, "length"};
+    case Kind::VarChar: return {12, "varchar", n, n, -1, 0, 0, false, false, quote, quote, "max length"};
+    case Kind::VarCharMax: return {12, "varchar", 0, 0, -1, 0, 0, false, false, quote, quote, "max length"};
+    case Kind::NChar: return {-8, "nchar", n, n * 2, -1, 0, 0, false, false, "N'", quote, "length"};
+    case Kind::NVarChar: return {-9, "nvarchar", n, n * 2, -1, 0, 0, false, false, "N'", quote, "max length"};
+    case Kind::NVarCharMax: return {-9, "nvarchar", 0, 0, -1, 0, 0, false, false, "N'", quote, "max length"};
+    case Kind::Text: return {-1, "text", 2147483647, 2147483647, -1, 0, 0, false, false, quote, quote};
+    case Kind::NText: return {-10, "ntext", 1073741823, 2147483646, -1, 0, 0, false, false, "N'", quote};
+    case Kind::DateTime: return {93, "datetime", 23, 16, 3, 0, 3, false, false, quote, quote};
+    case Kind::SmallDateTime: return {93, "smalldatetime", 16, 16, 0, 0, 3, false, false, quote, quote};
+    case Kind::DateTime2:
+        return {93, "datetime2", t.scale == 0 ? 19 : 20 + t.scale, 16, t.scale, 0, 3, false, false, quote, quote, "scale"};
+    case Kind::Date: return {91, "date", 10, 6, -1, 0, 1, false, false, quote, quote};
+    case Kind::Time:
+        return {-154, "time", t.scale == 0 ? 8 : 9 + t.scale, 12, t.scale, 0, 0, false, false, quote, quote, "scale"};
+    case Kind::Guid: return {-11, "uniqueidentifier", 36, 16, -1, 0, 0, false, false, quote, quote};
+    case Kind::Binary: return {-2, "binary", n, n, -1, 0, 0, false, false, "0x", "", "length"};
+    case Kind::VarBinary: return {-3, "varbinary", n, n, -1, 0, 0, false, false, "0x", "", "max length"};
+    case Kind::VarBinaryMax: return {-3, "varbinary", 0, 0, -1, 0, 0, false, false, "0x", "", "max length"};
+    case Kind::Image: return {-4, "image", 2147483647, 2147483647, -1, 0, 0, false, false, "0x", ""};
+    case Kind::Xml: return {-152, "xml", 0, 0, -1, 0, 0, false, false, "N'", quote};
+    case Kind::DateTimeOffset:
+        return {-155, "datetimeoffset", t.scale == 0 ? 26 : 27 + t.scale, 20, t.scale, 0, 0, false, false, quote, quote,
+                "scale"};
+    case Kind::Variant: return {-150, "sql_variant", 8000, 8000};
+    case Kind::HierarchyId:
+    case Kind::Geometry:
+    case Kind::Geography: return {-151, typeName(t.kind), 0, 0, -1, 0, 0, false, false, "0x", ""};
+    case Kind::RowVersion: return {-2, "timestamp", 8, 8, -1, 0, 0, false, false, "0x", ""};
+    }
+    return {-9, "nvarchar", 0, 0};
+}
+
+std::vector<ColumnType> everyType()
+{
+    std::vector<ColumnType> types;
+    for (int k = 0; k <= static_cast<int>(kLastKind); ++k) {
+        ColumnType t{static_cast<Kind>(k)};
+        if (t.kind == Kind::Decimal || t.kind == Kind::Numeric)
+            t.precision = 38;
+        if (t.kind == Kind::DateTime2 || t.kind == Kind::Time || t.kind == Kind::DateTimeOffset)
+            t.scale = 7;
+        t.length = t.kind == Kind::NChar || t.kind == Kind::NVarChar ? 4000 : 8000;
+        types.push_back(t);
+    }
+    return types;
 }
 
 } // namespace demo

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 struct sqlite3_stmt;
 
@@ -15,7 +16,11 @@ enum class Kind {
     Int, SmallInt, TinyInt, BigInt, Bit, Decimal, Numeric, Money, SmallMoney, Float, Real,
     Char, VarChar, VarCharMax, NChar, NVarChar, NVarCharMax, Text, NText,
     DateTime, SmallDateTime, DateTime2, Date, Time, Guid, Binary, VarBinary, VarBinaryMax, Image,
+    Xml, DateTimeOffset, Variant, HierarchyId, Geometry, Geography, RowVersion,
 };
+inline constexpr Kind kLastKind = Kind::RowVersion;
+// The user type COLMETADATA carries for a column (80: timestamp), 0 for the others.
+uint32_t userTypeOf(Kind kind);
 
 struct ColumnType {
     Kind kind = Kind::NVarCharMax;
@@ -38,6 +43,23 @@ ColumnType forVersion(ColumnType type, uint32_t tdsVersion);
 std::string typeName(Kind kind);
 
 void putTypeInfo(Bytes& out, const ColumnType& type, uint32_t tdsVersion);
+
+// What SQL Server's catalog procedures (sp_columns, sp_datatype_info) say of a type, ODBC 3 codes.
+struct OdbcFacts {
+    int dataType;      // SQL_INTEGER, SQL_WVARCHAR, ...
+    std::string name;  // the SQL Server type name
+    int precision = 0; // digits, characters or bytes; 0 for a (max) type
+    int length = 0;    // bytes of a value
+    int scale = -1;    // -1: none
+    int radix = 0;     // 0: none
+    int dateTimeSub = 0;
+    bool isUnsigned = false;
+    bool money = false;
+    std::string literalPrefix{}, literalSuffix{}, createParams{};
+};
+OdbcFacts odbcFacts(const ColumnType& type);
+// One ColumnType of every kind, as sp_datatype_info lists them.
+std::vector<ColumnType> everyType();
 
 // A value that does not fit its column, reported with SQL Server's number and text.
 struct ValueError {

@@ -1,7 +1,8 @@
-// quillmere-make-sales: creates the sample SQL Server database "Sales" as a SQLite file for the demo
-// server, or a database with one large Orders table for benchmarks.
+// quillmere-make-sales: creates the sample SQL Server database "Sales" (or, with --shop, "Shop") as a
+// SQLite file for the demo server, or a database with one large Orders table for benchmarks.
 //
 //   quillmere-make-sales --out Sales.sqlite
+//   quillmere-make-sales --shop --out Shop.sqlite
 //   quillmere-make-sales --out Big.sqlite --orders 1000000 [--scan-bytes 64]
 //
 // An existing output file is replaced.
@@ -14,14 +15,15 @@
 #include <string>
 #include <vector>
 
-extern const char* const kSalesScript;
+extern const char* const k_sales_script;
+extern const char* const k_shop_script;
 
 namespace {
 
 int usage(const std::string& message)
 {
     std::fprintf(stderr, "quillmere-make-sales: %s\n"
-                         "usage: quillmere-make-sales --out FILE.sqlite [--orders ROWS [--scan-bytes N]]\n",
+                         "usage: quillmere-make-sales [--shop] --out FILE.sqlite [--orders ROWS [--scan-bytes N]]\n",
                  message.c_str());
     return 2;
 }
@@ -87,8 +89,13 @@ int main(int argc, char** argv)
     std::string out;
     long orders = -1;
     int scanBytes = 64;
+    bool shop = false;
     for (int i = 1; i < argc; ++i) {
         const std::string option = argv[i];
+        if (option == "--shop") {
+            shop = true;
+            continue;
+        }
         if (i + 1 >= argc)
             return usage("missing value after " + option);
         const std::string value = argv[++i];
@@ -119,7 +126,7 @@ int main(int argc, char** argv)
         return 1;
     }
     const auto start = std::chrono::steady_clock::now();
-    const bool ok = orders >= 0 ? fillOrders(db, orders, scanBytes) : exec(db, kSalesScript);
+    const bool ok = orders >= 0 ? fillOrders(db, orders, scanBytes) : exec(db, shop ? k_shop_script : k_sales_script);
     sqlite3_close(db);
     if (!ok) {
         std::filesystem::remove(out, ignored);
