@@ -32,6 +32,8 @@ public:
     virtual bool wholeRunPreview() = 0;
     // Option2: one preview after every table.
     virtual bool perTablePreview() = 0;
+    // Whether the run converts this catalog table; the window converts every one.
+    virtual bool convertsTable(const MSSQL::SourceTable&) { return true; }
 };
 
 class RunQuestions {
