@@ -100,6 +100,31 @@ fs::path makeCleanDatabase(const std::string& fileName, int rows)
     return file;
 }
 
+// Widgets (5 rows) in dbo and in the schema Archive (3 rows), Ärger (2 rows) and an empty Notes.
+fs::path makeChoiceDatabase()
+{
+    const fs::path file = testsupport::freshFolder("db-choice") / "Choice.sqlite";
+    sqlite3* db = nullptr;
+    if (sqlite3_open(file.c_str(), &db) != SQLITE_OK)
+        throw std::runtime_error("cannot create " + file.string());
+    const char* sql =
+        "CREATE TABLE Widgets (WidgetID int NOT NULL PRIMARY KEY, Name nvarchar(40));"
+        "INSERT INTO Widgets VALUES (1, 'a'), (2, 'b'), (3, 'c'), (4, 'd'), (5, 'e');"
+        "CREATE TABLE \"Archive.Widgets\" (WidgetID int NOT NULL PRIMARY KEY, Name nvarchar(40));"
+        "INSERT INTO \"Archive.Widgets\" VALUES (1, 'old'), (2, 'older'), (3, 'oldest');"
+        "CREATE TABLE \"Ärger\" (ID int NOT NULL PRIMARY KEY, Reason nvarchar(40));"
+        "INSERT INTO \"Ärger\" VALUES (1, 'x'), (2, 'y');"
+        "CREATE TABLE Notes (NoteID int NOT NULL PRIMARY KEY, Body nvarchar(200));";
+    char* error = nullptr;
+    const int rc = sqlite3_exec(db, sql, nullptr, nullptr, &error);
+    const std::string why = error ? error : "";
+    sqlite3_free(error);
+    sqlite3_close(db);
+    if (rc != SQLITE_OK)
+        throw std::runtime_error("cannot fill " + file.string() + ": " + why);
+    return file;
+}
+
 fs::path samplesCopy(const std::string& name)
 {
     const fs::path folder = testsupport::freshFolder(name);
@@ -237,6 +262,80 @@ TEST_F(CliTest, OverwriteNoKeepsAnExistingTableByteForByte)
     EXPECT_EQ(replace.status, 0) << replace.out << replace.err;
     EXPECT_NE(replace.out.find("Widgets: 9 rows written"), std::string::npos) << replace.out;
     EXPECT_NE(snapshot(folder), before);
+}
+
+TEST_F(CliTest, ListPrintsTheChosenTablesWithTheirCatalogRowCounts)
+{
+    testsupport::DemoServer server({{"Choice", makeChoiceDatabase()}});
+
+    struct Case {
+        const char* name;
+        std::vector<std::string> choice;
+        std::string printed; // in the order the run converts the tables
+    };
+    const std::vector<Case> cases = {
+        {"every table", {}, "dbo\tÄrger\t2\ndbo\tWidgets\t5\ndbo\tNotes\t0\nArchive\tWidgets\t3\n"},
+        {"bare name takes every schema", {"--tables", "WIDGETS"}, "dbo\tWidgets\t5\nArchive\tWidgets\t3\n"},
+        {"schema-qualified, excluded", {"--tables", "*.widget?", "--exclude", "dbo.*"}, "Archive\tWidgets\t3\n"},
+        {"several patterns, folded letter case", {"--tables", "är*, notes"},
+         "dbo\tÄrger\t2\ndbo\tNotes\t0\n"},
+        {"exclude alone", {"--exclude", "w*,n*"}, "dbo\tÄrger\t2\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const CliResult run = runCli(with(with(login(server, "Choice"), {"--list"}), c.choice));
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(run.out, c.printed);
+    }
+}
+
+TEST_F(CliTest, ChosenTablesAreConvertedUnderTheNamesTheWholeRunGivesThem)
+{
+    testsupport::DemoServer server({{"Choice", makeChoiceDatabase()}});
+    const fs::path folder = samplesCopy("choice");
+
+    const CliResult run = runCli(with(login(server, "Choice"), {"--folder", folder.string(), "--overwrite", "yes",
+                                                                 "--tables", "*widgets", "--exclude", "dbo.Widgets"}));
+
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_NE(run.out.find("Archive_Widgets: 3 rows written"), std::string::npos) << run.out;
+    EXPECT_EQ(run.out.find("Notes"), std::string::npos) << run.out;
+    EXPECT_TRUE(fs::exists(folder / "Archive_Widgets.DB"));
+    EXPECT_FALSE(fs::exists(folder / "Widgets.DB"));
+    EXPECT_FALSE(fs::exists(folder / "Notes.DB"));
+}
+
+TEST_F(CliTest, PatternsThatChooseNothingExitTwoBeforeAnythingIsConverted)
+{
+    testsupport::DemoServer server({{"Choice", makeChoiceDatabase()}});
+    const fs::path folder = samplesCopy("choice-nothing");
+    const auto before = snapshot(folder);
+
+    struct Case {
+        const char* name;
+        std::vector<std::string> choice;
+        std::vector<std::string> reasons;
+    };
+    const std::vector<Case> cases = {
+        {"unmatched include and exclude", {"--tables", "Widgets,Gadgets", "--exclude", "Archive.Nope"},
+         {"\"Gadgets\" matches no table", "\"Archive.Nope\" matches no table"}},
+        {"a pattern matches whole names", {"--tables", "Widget"}, {"\"Widget\" matches no table"}},
+        {"everything excluded", {"--tables", "Notes", "--exclude", "*"}, {"leave no table to convert"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (const bool list : {false, true}) {
+            std::vector<std::string> args = with(login(server, "Choice"), c.choice);
+            args = with(args, list ? std::vector<std::string>{"--list"}
+                                   : std::vector<std::string>{"--folder", folder.string(), "--overwrite", "yes"});
+            const CliResult run = runCli(args);
+            EXPECT_EQ(run.status, 2) << run.out << run.err;
+            EXPECT_EQ(run.out, "");
+            for (const std::string& reason : c.reasons)
+                EXPECT_NE(run.err.find(reason), std::string::npos) << run.err;
+        }
+    }
+    EXPECT_EQ(snapshot(folder), before);
 }
 
 } // namespace
