@@ -7,7 +7,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -123,6 +126,20 @@ fs::path makeChoiceDatabase()
     if (rc != SQLITE_OK)
         throw std::runtime_error("cannot fill " + file.string() + ": " + why);
     return file;
+}
+
+// Whether UDP port `port` of 127.0.0.1 can be bound now.
+bool udpPortFree(uint16_t port)
+{
+    const int probe = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const bool free = probe >= 0 && bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    if (probe >= 0)
+        close(probe);
+    return free;
 }
 
 fs::path samplesCopy(const std::string& name)
@@ -336,6 +353,28 @@ TEST_F(CliTest, PatternsThatChooseNothingExitTwoBeforeAnythingIsConverted)
         }
     }
     EXPECT_EQ(snapshot(folder), before);
+}
+
+TEST_F(CliTest, NamedInstanceIsReachedByItsNameAloneThroughTheBrowser)
+{
+    // The driver asks the SQL Server Browser on UDP 1434 and nowhere else.
+    if (!udpPortFree(1434))
+        GTEST_SKIP() << "UDP 127.0.0.1:1434 is taken by another program, so the demo server cannot answer there";
+    testsupport::DemoServer server({{"Shop", makeCleanDatabase("CliInstance.sqlite", 7)}}, "sa", "Demo-Pass1",
+                                   {"--instance", "QUILLTEST", "--browser-port", "1434"});
+    const fs::path folder = samplesCopy("instance");
+
+    // No --port: the instance's TCP port comes from the Browser; the name in any letter case.
+    const std::vector<std::string> byName{"--server", "127.0.0.1\\quilltest", "--database", "Shop", "--user",
+                                          server.user(), "--password-env", "CLI_TEST_PASSWORD"};
+    const CliResult list = runCli(with(byName, {"--list"}));
+    EXPECT_EQ(list.status, 0) << list.err;
+    EXPECT_EQ(list.out, "dbo\tWidgets\t7\n");
+
+    const CliResult run = runCli(with(byName, {"--folder", folder.string(), "--overwrite", "yes"}));
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_NE(run.out.find("Widgets: 7 rows written"), std::string::npos) << run.out;
+    EXPECT_TRUE(fs::exists(folder / "Widgets.DB"));
 }
 
 } // namespace
