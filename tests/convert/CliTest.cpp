@@ -81,18 +81,13 @@ std::map<std::string, std::string> snapshot(const fs::path& folder)
     return files;
 }
 
-// A database with one table Widgets whose every value Paradox takes.
-fs::path makeCleanDatabase(const std::string& fileName, int rows)
+// A SQLite database made by `sql`, as the file `fileName` in a fresh folder.
+fs::path makeDatabase(const std::string& fileName, const std::string& sql)
 {
     const fs::path file = testsupport::freshFolder("db-" + fileName) / fileName;
     sqlite3* db = nullptr;
     if (sqlite3_open(file.c_str(), &db) != SQLITE_OK)
         throw std::runtime_error("cannot create " + file.string());
-    const std::string sql =
-        "CREATE TABLE Widgets (WidgetID int NOT NULL PRIMARY KEY, Name nvarchar(40), Price money, Made datetime);"
-        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < " +
-        std::to_string(rows) +
-        ") INSERT INTO Widgets SELECT i, 'Widget ' || i, i * 1.25, '2021-08-31 14:05:00' FROM n;";
     char* error = nullptr;
     const int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error);
     const std::string why = error ? error : "";
@@ -103,29 +98,28 @@ fs::path makeCleanDatabase(const std::string& fileName, int rows)
     return file;
 }
 
+// A database with one table Widgets whose every value Paradox takes.
+fs::path makeCleanDatabase(const std::string& fileName, int rows)
+{
+    return makeDatabase(fileName,
+                        "CREATE TABLE Widgets (WidgetID int NOT NULL PRIMARY KEY, Name nvarchar(40), Price money, "
+                        "Made datetime);"
+                        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < " +
+                            std::to_string(rows) +
+                            ") INSERT INTO Widgets SELECT i, 'Widget ' || i, i * 1.25, '2021-08-31 14:05:00' FROM n;");
+}
+
 // Widgets (5 rows) in dbo and in the schema Archive (3 rows), Ärger (2 rows) and an empty Notes.
 fs::path makeChoiceDatabase()
 {
-    const fs::path file = testsupport::freshFolder("db-choice") / "Choice.sqlite";
-    sqlite3* db = nullptr;
-    if (sqlite3_open(file.c_str(), &db) != SQLITE_OK)
-        throw std::runtime_error("cannot create " + file.string());
-    const char* sql =
-        "CREATE TABLE Widgets (WidgetID int NOT NULL PRIMARY KEY, Name nvarchar(40));"
-        "INSERT INTO Widgets VALUES (1, 'a'), (2, 'b'), (3, 'c'), (4, 'd'), (5, 'e');"
-        "CREATE TABLE \"Archive.Widgets\" (WidgetID int NOT NULL PRIMARY KEY, Name nvarchar(40));"
-        "INSERT INTO \"Archive.Widgets\" VALUES (1, 'old'), (2, 'older'), (3, 'oldest');"
-        "CREATE TABLE \"Ärger\" (ID int NOT NULL PRIMARY KEY, Reason nvarchar(40));"
-        "INSERT INTO \"Ärger\" VALUES (1, 'x'), (2, 'y');"
-        "CREATE TABLE Notes (NoteID int NOT NULL PRIMARY KEY, Body nvarchar(200));";
-    char* error = nullptr;
-    const int rc = sqlite3_exec(db, sql, nullptr, nullptr, &error);
-    const std::string why = error ? error : "";
-    sqlite3_free(error);
-    sqlite3_close(db);
-    if (rc != SQLITE_OK)
-        throw std::runtime_error("cannot fill " + file.string() + ": " + why);
-    return file;
+    return makeDatabase("Choice.sqlite",
+                        "CREATE TABLE Widgets (WidgetID int NOT NULL PRIMARY KEY, Name nvarchar(40));"
+                        "INSERT INTO Widgets VALUES (1, 'a'), (2, 'b'), (3, 'c'), (4, 'd'), (5, 'e');"
+                        "CREATE TABLE \"Archive.Widgets\" (WidgetID int NOT NULL PRIMARY KEY, Name nvarchar(40));"
+                        "INSERT INTO \"Archive.Widgets\" VALUES (1, 'old'), (2, 'older'), (3, 'oldest');"
+                        "CREATE TABLE \"Ärger\" (ID int NOT NULL PRIMARY KEY, Reason nvarchar(40));"
+                        "INSERT INTO \"Ärger\" VALUES (1, 'x'), (2, 'y');"
+                        "CREATE TABLE Notes (NoteID int NOT NULL PRIMARY KEY, Body nvarchar(200));");
 }
 
 // Whether UDP port `port` of 127.0.0.1 can be bound now.

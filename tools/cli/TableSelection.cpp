@@ -1,43 +1,12 @@
 #include "TableSelection.h"
 
-#include <QList>
-#include <QString>
+#include "platform/Wildcard.h"
 
 #include <algorithm>
 
 namespace cli {
 
 namespace {
-
-std::vector<char32_t> folded(std::string_view text)
-{
-    const QList<uint> points = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())).toCaseFolded().toUcs4();
-    return {points.begin(), points.end()};
-}
-
-// Iterative match with one backtracking point: the last '*' seen.
-bool matchFolded(const std::vector<char32_t>& pattern, const std::vector<char32_t>& text)
-{
-    std::size_t p = 0, t = 0;
-    std::size_t starAt = pattern.size(), resumeAt = 0;
-    while (t < text.size()) {
-        if (p < pattern.size() && (pattern[p] == U'?' || pattern[p] == text[t])) {
-            ++p;
-            ++t;
-        } else if (p < pattern.size() && pattern[p] == U'*') {
-            starAt = p++;
-            resumeAt = t;
-        } else if (starAt != pattern.size()) {
-            p = starAt + 1;
-            t = ++resumeAt;
-        } else {
-            return false;
-        }
-    }
-    while (p < pattern.size() && pattern[p] == U'*')
-        ++p;
-    return p == pattern.size();
-}
 
 bool matchesTable(const std::string& pattern, const MSSQL::SourceTable& table)
 {
@@ -54,7 +23,7 @@ bool anyMatches(const std::vector<std::string>& patterns, const MSSQL::SourceTab
 
 bool wildcardMatch(std::string_view pattern, std::string_view text)
 {
-    return matchFolded(folded(pattern), folded(text));
+    return platform::wildcardMatch(platform::caseFolded(std::string(text)), platform::caseFolded(std::string(pattern)));
 }
 
 TableSelection::TableSelection(std::vector<std::string> include, std::vector<std::string> exclude)

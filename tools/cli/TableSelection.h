@@ -4,7 +4,7 @@
 // A pattern matches a table when it matches the table's schema-qualified name "schema.table" or
 // its bare name, so "Orders" takes Orders of every schema and "Shop.*" every table of Shop.
 // '*' stands for any run of characters (none included), '?' for one character; letter case is
-// ignored by full Unicode case folding.
+// ignored by Unicode case folding, as Windows compares file names.
 
 #include "db/MSSQL.h"
 
