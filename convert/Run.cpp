@@ -88,6 +88,7 @@ private:
         trap_(122, [&] { s_.List1.Clear(); });
         trap_(124, [&] { s_.List2.Clear(); });
         trap_(126, [&] { sources_ = MSSQL::ListSqlServerTables(p_.settings.login(), s_.List1); });
+        trap_(trap_.line(), [&] { keepSelectedTables(); });
         if (const std::vector<std::string> renamed = MSSQL::SchemaQualifiedNames(sources_); !renamed.empty())
             trap_(trap_.line(), [&] { p_.messages.information(schemaNamesNotice(renamed)); });
         trap_(128, [&] {
@@ -143,6 +144,17 @@ private:
             result_.outcome = RunOutcome::Stopped;
         else
             trap_(538, [&] { p_.messages.information("Done."); });
+    }
+
+    // Drops the tables the settings leave out from List1 and the catalog; the others keep their
+    // order and their Paradox names.
+    void keepSelectedTables()
+    {
+        if (std::erase_if(sources_, [&](const MSSQL::SourceTable& table) { return !p_.settings.convertsTable(table); }) == 0)
+            return;
+        s_.List1.Clear();
+        for (const MSSQL::SourceTable& table : sources_)
+            s_.List1.AddItem(table.paradoxName);
     }
 
     // Sends one finished statement on: executed on Paradox_conn, or appended to the preview list.

@@ -35,6 +35,8 @@ public:
     virtual bool perTablePreview() = 0;
     // How long a read of the source may wait for the server, in seconds.
     virtual int readTimeoutSeconds() { return kDefaultReadTimeoutSeconds; }
+    // Whether the run converts this catalog table; the window converts every one.
+    virtual bool convertsTable(const MSSQL::SourceTable&) { return true; }
 
     static constexpr int kDefaultReadTimeoutSeconds = 60;
 };

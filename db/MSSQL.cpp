@@ -106,6 +106,40 @@ std::vector<std::string> SchemaQualifiedNames(const std::vector<SourceTable>& ta
     return names;
 }
 
+std::vector<CatalogRowCount> CatalogRowCounts(const Login& login)
+{
+    // Heap (index 0) or clustered index (1) partitions hold every row exactly once.
+    static const char* const query =
+        "SELECT sch.name AS table_schema, tbl.name AS table_name, SUM(part.rows) AS row_count "
+        "FROM sys.tables AS tbl "
+        "JOIN sys.schemas AS sch ON sch.schema_id = tbl.schema_id "
+        "JOIN sys.partitions AS part ON part.object_id = tbl.object_id "
+        "WHERE part.index_id IN (0, 1) "
+        "GROUP BY sch.name, tbl.name";
+    db::Connection connection;
+    connection.Open(BuildSqlServerConnectionString(login));
+    db::Recordset rows;
+    rows.Open(query, connection);
+    std::vector<CatalogRowCount> counts;
+    while (!rows.Eof()) {
+        const std::string* schema = text(rows.Fields("table_schema").value);
+        const std::string* name = text(rows.Fields("table_name").value);
+        const db::Value& count = rows.Fields("row_count").value;
+        if (schema && name) {
+            std::int64_t value = 0;
+            if (const auto* whole = std::get_if<std::int64_t>(&count))
+                value = *whole;
+            else if (const auto* decimal = std::get_if<db::Decimal>(&count))
+                value = std::stoll(decimal->text);
+            counts.push_back({*schema, *name, value});
+        }
+        rows.MoveNext();
+    }
+    rows.Close();
+    connection.Close();
+    return counts;
+}
+
 void ConfigureSqlServerConnection(db::Connection& connection)
 {
     connection.CursorLocation = db::adUseServer;

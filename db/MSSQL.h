@@ -5,6 +5,7 @@
 #include "db/Ado.h"
 #include "platform/ListBox.h"
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -51,6 +52,17 @@ std::vector<SourceTable> ListSqlServerTables(const Login& login, platform::ListB
 
 // The Paradox names given as schema_name because two schemas hold a table of that name.
 std::vector<std::string> SchemaQualifiedNames(const std::vector<SourceTable>& tables);
+
+// A table's row count as the server's catalog keeps it, summed over the table's partitions
+// (sys.partitions): known without reading a row of the table, and as exact as the catalog.
+struct CatalogRowCount {
+    std::string schema;
+    std::string name;
+    std::int64_t rows = 0;
+};
+
+// The row counts of every user table. Raises db::Error.
+std::vector<CatalogRowCount> CatalogRowCounts(const Login& login);
 
 // The run's source connection before its Open: server-side cursor, 5000 s command and
 // connection timeouts.

@@ -1,11 +1,11 @@
 #include "platform/FileSystem.h"
+#include "platform/Wildcard.h"
 
 #include "paradox/CaseFold.h"
 #include "platform/Yield.h"
 #include "report/ErrorReport.h"
 #include "report/ErrorTrap.h"
 
-#include <QString>
 
 #include <algorithm>
 #include <cerrno>
@@ -62,43 +62,12 @@ struct DirCloser {
 };
 using DirHandle = std::unique_ptr<DIR, DirCloser>;
 
-// Case folding as the engine does it, so that the folder's listing and the engine match the
-// same names.
-std::u32string folded(const std::string& utf8)
-{
-    return QString::fromStdString(paradox::foldCase(utf8)).toStdU32String();
-}
-
-// '*' matches any run of characters, '?' exactly one; a star backtracks to its last position.
-bool wildcardMatch(const std::u32string& name, const std::u32string& pattern)
-{
-    std::size_t n = 0, p = 0;
-    std::size_t starP = std::u32string::npos, starN = 0;
-    while (n < name.size()) {
-        if (p < pattern.size() && (pattern[p] == U'?' || pattern[p] == name[n])) {
-            ++n;
-            ++p;
-        } else if (p < pattern.size() && pattern[p] == U'*') {
-            starP = p++;
-            starN = n;
-        } else if (starP != std::u32string::npos) {
-            p = starP + 1;
-            n = ++starN;
-        } else {
-            return false;
-        }
-    }
-    while (p < pattern.size() && pattern[p] == U'*')
-        ++p;
-    return p == pattern.size();
-}
-
 void sortByFoldedName(std::vector<std::string>& names)
 {
     std::vector<std::pair<std::u32string, std::string>> keyed;
     keyed.reserve(names.size());
     for (auto& name : names)
-        keyed.emplace_back(folded(name), std::move(name));
+        keyed.emplace_back(caseFolded(name), std::move(name));
     std::sort(keyed.begin(), keyed.end());
     names.clear();
     for (auto& entry : keyed)
@@ -271,7 +240,7 @@ std::vector<std::string> ListFiles(const std::string& folder, const std::string&
             return names;
         fail(errno, path);
     }
-    const std::u32string wanted = folded(pattern);
+    const std::u32string wanted = caseFolded(pattern);
     for (;;) {
         errno = 0;
         const dirent* entry = readdir(dir.get());
@@ -281,7 +250,7 @@ std::vector<std::string> ListFiles(const std::string& folder, const std::string&
             break;
         }
         const std::string name = entry->d_name;
-        if (entry->d_type == DT_DIR || !wildcardMatch(folded(name), wanted))
+        if (entry->d_type == DT_DIR || !wildcardMatch(caseFolded(name), wanted))
             continue;
         if (IsOpenableFile(path + name))
             names.push_back(name);

@@ -8,6 +8,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -67,6 +71,33 @@ fs::path makeCleanDatabase(const std::string& fileName, int rows)
 {
     return makeDatabase(fileName, filled("Widgets", "WidgetID int NOT NULL PRIMARY KEY, Name nvarchar(40), Price money, Made datetime",
                                          "i, 'Widget ' || i, i * 1.25, '2021-08-31 14:05:00'", rows));
+}
+
+// Widgets (5 rows) in dbo and in the schema Archive (3 rows), Ärger (2 rows) and an empty Notes.
+fs::path makeChoiceDatabase()
+{
+    return makeDatabase("Choice.sqlite",
+                        "CREATE TABLE Widgets (WidgetID int NOT NULL PRIMARY KEY, Name nvarchar(40));"
+                        "INSERT INTO Widgets VALUES (1, 'a'), (2, 'b'), (3, 'c'), (4, 'd'), (5, 'e');"
+                        "CREATE TABLE \"Archive.Widgets\" (WidgetID int NOT NULL PRIMARY KEY, Name nvarchar(40));"
+                        "INSERT INTO \"Archive.Widgets\" VALUES (1, 'old'), (2, 'older'), (3, 'oldest');"
+                        "CREATE TABLE \"Ärger\" (ID int NOT NULL PRIMARY KEY, Reason nvarchar(40));"
+                        "INSERT INTO \"Ärger\" VALUES (1, 'x'), (2, 'y');"
+                        "CREATE TABLE Notes (NoteID int NOT NULL PRIMARY KEY, Body nvarchar(200));");
+}
+
+// Whether UDP port `port` of 127.0.0.1 can be bound now.
+bool udpPortFree(uint16_t port)
+{
+    const int probe = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const bool free = probe >= 0 && bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    if (probe >= 0)
+        close(probe);
+    return free;
 }
 
 fs::path samplesCopy(const std::string& name)
@@ -377,6 +408,102 @@ TEST_F(CliTest, AReplacementWhoseDefinitionFailsKeepsTheOldTableAndReportsOnce)
     EXPECT_EQ(reports, 1u) << run.err;
     EXPECT_NE(run.err.find("is longer than 25 characters"), std::string::npos) << run.err;
     EXPECT_NE(run.out.find("Widgets: 0 rows written, 0 rejected"), std::string::npos) << run.out;
+}
+
+TEST_F(CliTest, ListPrintsTheChosenTablesWithTheirCatalogRowCounts)
+{
+    testsupport::DemoServer server({{"Choice", makeChoiceDatabase()}});
+
+    struct Case {
+        const char* name;
+        std::vector<std::string> choice;
+        std::string printed; // in the order the run converts the tables
+    };
+    const std::vector<Case> cases = {
+        {"every table", {}, "dbo\tÄrger\t2\ndbo\tWidgets\t5\ndbo\tNotes\t0\nArchive\tWidgets\t3\n"},
+        {"bare name takes every schema", {"--tables", "WIDGETS"}, "dbo\tWidgets\t5\nArchive\tWidgets\t3\n"},
+        {"schema-qualified, excluded", {"--tables", "*.widget?", "--exclude", "dbo.*"}, "Archive\tWidgets\t3\n"},
+        {"several patterns, folded letter case", {"--tables", "är*, notes"},
+         "dbo\tÄrger\t2\ndbo\tNotes\t0\n"},
+        {"exclude alone", {"--exclude", "w*,n*"}, "dbo\tÄrger\t2\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const CliResult run = runCli(with(with(login(server, "Choice"), {"--list"}), c.choice));
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(run.out, c.printed);
+    }
+}
+
+TEST_F(CliTest, ChosenTablesAreConvertedUnderTheNamesTheWholeRunGivesThem)
+{
+    testsupport::DemoServer server({{"Choice", makeChoiceDatabase()}});
+    const fs::path folder = samplesCopy("choice");
+
+    const CliResult run = runCli(with(login(server, "Choice"), {"--folder", folder.string(), "--overwrite", "yes",
+                                                                 "--tables", "*widgets", "--exclude", "dbo.Widgets"}));
+
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_NE(run.out.find("Archive_Widgets: 3 rows written"), std::string::npos) << run.out;
+    EXPECT_EQ(run.out.find("Notes"), std::string::npos) << run.out;
+    EXPECT_TRUE(fs::exists(folder / "Archive_Widgets.DB"));
+    EXPECT_FALSE(fs::exists(folder / "Widgets.DB"));
+    EXPECT_FALSE(fs::exists(folder / "Notes.DB"));
+}
+
+TEST_F(CliTest, PatternsThatChooseNothingExitTwoBeforeAnythingIsConverted)
+{
+    testsupport::DemoServer server({{"Choice", makeChoiceDatabase()}});
+    const fs::path folder = samplesCopy("choice-nothing");
+    const auto before = snapshot(folder);
+
+    struct Case {
+        const char* name;
+        std::vector<std::string> choice;
+        std::vector<std::string> reasons;
+    };
+    const std::vector<Case> cases = {
+        {"unmatched include and exclude", {"--tables", "Widgets,Gadgets", "--exclude", "Archive.Nope"},
+         {"\"Gadgets\" matches no table", "\"Archive.Nope\" matches no table"}},
+        {"a pattern matches whole names", {"--tables", "Widget"}, {"\"Widget\" matches no table"}},
+        {"everything excluded", {"--tables", "Notes", "--exclude", "*"}, {"leave no table to convert"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (const bool list : {false, true}) {
+            std::vector<std::string> args = with(login(server, "Choice"), c.choice);
+            args = with(args, list ? std::vector<std::string>{"--list"}
+                                   : std::vector<std::string>{"--folder", folder.string(), "--overwrite", "yes"});
+            const CliResult run = runCli(args);
+            EXPECT_EQ(run.status, 2) << run.out << run.err;
+            EXPECT_EQ(run.out, "");
+            for (const std::string& reason : c.reasons)
+                EXPECT_NE(run.err.find(reason), std::string::npos) << run.err;
+        }
+    }
+    EXPECT_EQ(snapshot(folder), before);
+}
+
+TEST_F(CliTest, NamedInstanceIsReachedByItsNameAloneThroughTheBrowser)
+{
+    // The driver asks the SQL Server Browser on UDP 1434 and nowhere else.
+    if (!udpPortFree(1434))
+        GTEST_SKIP() << "UDP 127.0.0.1:1434 is taken by another program, so the demo server cannot answer there";
+    testsupport::DemoServer server({{"Shop", makeCleanDatabase("CliInstance.sqlite", 7)}}, "sa", "Demo-Pass1",
+                                   {"--instance", "QUILLTEST", "--browser-port", "1434"});
+    const fs::path folder = samplesCopy("instance");
+
+    // No --port: the instance's TCP port comes from the Browser; the name in any letter case.
+    const std::vector<std::string> byName{"--server", "127.0.0.1\\quilltest", "--database", "Shop", "--user",
+                                          server.user(), "--password-env", "CLI_TEST_PASSWORD"};
+    const CliResult list = runCli(with(byName, {"--list"}));
+    EXPECT_EQ(list.status, 0) << list.err;
+    EXPECT_EQ(list.out, "dbo\tWidgets\t7\n");
+
+    const CliResult run = runCli(with(byName, {"--folder", folder.string(), "--overwrite", "yes"}));
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_NE(run.out.find("Widgets: 7 rows written"), std::string::npos) << run.out;
+    EXPECT_TRUE(fs::exists(folder / "Widgets.DB"));
 }
 
 } // namespace

@@ -70,7 +70,8 @@ std::filesystem::path makeOrdersDatabase(const std::string& fileName, long rows,
 
 DemoServer::DemoServer() : DemoServer({{"Sales", freshSalesDatabase()}}) {}
 
-DemoServer::DemoServer(std::vector<Database> databases, std::string user, std::string password)
+DemoServer::DemoServer(std::vector<Database> databases, std::string user, std::string password,
+                       const std::vector<std::string>& options)
     : user_(std::move(user)), password_(std::move(password))
 {
     std::vector<std::string> args{(std::filesystem::absolute(binDir()) / "quillmere-demo-server").string(),
@@ -79,6 +80,7 @@ DemoServer::DemoServer(std::vector<Database> databases, std::string user, std::s
         args.push_back("--database");
         args.push_back(d.name + "=" + d.file.string());
     }
+    args.insert(args.end(), options.begin(), options.end());
     std::vector<char*> argv;
     for (auto& a : args)
         argv.push_back(a.data());

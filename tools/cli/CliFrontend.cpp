@@ -26,7 +26,7 @@ bool askTerminal(const std::string& prompt)
 } // namespace
 
 CliFrontend::CliFrontend(const Options& options, std::ostream* statements, bool terminal)
-    : options_(options), statements_(statements), terminal_(terminal)
+    : options_(options), selection_(options.tables, options.exclude), statements_(statements), terminal_(terminal)
 {
 }
 

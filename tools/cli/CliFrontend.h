@@ -4,6 +4,7 @@
 // plain lines otherwise, and a summary line per table on standard output.
 
 #include "Options.h"
+#include "TableSelection.h"
 #include "convert/Run.h"
 #include "report/MessageService.h"
 
@@ -36,6 +37,7 @@ public:
     bool wholeRunPreview() override { return false; }
     bool perTablePreview() override { return false; }
     int readTimeoutSeconds() override { return options_.timeoutSeconds; }
+    bool convertsTable(const MSSQL::SourceTable& table) override { return selection_.selects(table); }
 
     // convert::RunQuestions
     void offerSpaceFreeCopy() override;
@@ -62,6 +64,7 @@ private:
     void drawBar();
 
     const Options& options_;
+    TableSelection selection_;
     std::ostream* statements_;
     bool terminal_;
     std::string text_;

@@ -1,4 +1,5 @@
 #include "Options.h"
+#include "TableSelection.h"
 
 #include <charconv>
 #include <string_view>
@@ -11,11 +12,15 @@ const char* usageText()
     return "Usage: quillmere-cli --server HOST [--port N | --local] --database DB --user NAME\n"
            "                     [--password-env VAR] --folder PARADOX_FOLDER\n"
            "                     [--overwrite ask|yes|no] [--sql FILE] [--timeout SECONDS]\n"
+           "                     [--tables PATTERN[,PATTERN...]] [--exclude PATTERN[,PATTERN...]]\n"
+           "       quillmere-cli --list --server HOST ... [--tables ...] [--exclude ...]\n"
            "\n"
            "Copies every user table of a SQL Server database into Paradox tables in a folder\n"
            "that already holds at least one Paradox table (*.db).\n"
            "\n"
-           "  --server HOST         SQL Server host name or address\n"
+           "  --server HOST         SQL Server host name or address; HOST\\INSTANCE without\n"
+           "                        --port reaches a named instance through the SQL Server\n"
+           "                        Browser (UDP 1434)\n"
            "  --port N              TCP port (default 1433)\n"
            "  --local               local connection: the port is left out\n"
            "  --database DB         the database whose tables are copied\n"
@@ -32,13 +37,21 @@ const char* usageText()
            "                        one once complete; a symbolic link there is refused\n"
            "  --timeout SECONDS     the longest wait for the server while a table is read\n"
            "                        (default 60); a read that waits longer ends the run\n"
+           "  --tables PATTERNS     convert only the tables that one of the comma-separated\n"
+           "                        patterns matches; a pattern matches schema.table or the bare\n"
+           "                        table name, * any run of characters, ? one, letter case ignored\n"
+           "  --exclude PATTERNS    leave out the tables these patterns match\n"
+           "  --list                print the tables the run would convert, in its order, as\n"
+           "                        schema, table and the row count the server's catalog keeps\n"
+           "                        (tab-separated), and convert nothing; --folder is not needed\n"
            "  --help                this text\n"
            "\n"
            "Exit status: 0 every statement went through; 1 the run finished but some statements\n"
            "were rejected (each one printed as an error report); 2 nothing was done (bad options,\n"
-           "a folder without Paradox tables, a failed SQL Server login), or the run stopped at a\n"
-           "failure every later table would meet (the folder gone, full or no longer writable, the\n"
-           "server not answering); the tables written before it are kept.\n";
+           "a folder without Paradox tables, a failed SQL Server login, a table pattern that\n"
+           "matches no table), or the run stopped at a failure every later table would meet (the\n"
+           "folder gone, full or no longer writable, the server not answering); the tables written\n"
+           "before it are kept.\n";
 }
 
 std::optional<Options> parseOptions(int argc, char** argv, std::string& error)
@@ -93,6 +106,15 @@ std::optional<Options> parseOptions(int argc, char** argv, std::string& error)
                 error = "--timeout takes a whole number of seconds from 1 on, not \"" + seconds + "\"";
                 return std::nullopt;
             }
+        } else if (arg == "--tables" || arg == "--exclude") {
+            std::string list;
+            if (!value(list))
+                return std::nullopt;
+            std::vector<std::string>& into = arg == "--tables" ? options.tables : options.exclude;
+            for (std::string& pattern : splitPatterns(list))
+                into.push_back(std::move(pattern));
+        } else if (arg == "--list") {
+            options.list = true;
         } else if (arg == "--overwrite") {
             if (!value(overwrite))
                 return std::nullopt;
@@ -117,11 +139,15 @@ std::optional<Options> parseOptions(int argc, char** argv, std::string& error)
         error = "--port and --local exclude each other (a local connection leaves the port out)";
         return std::nullopt;
     }
+    // A named instance without a port is found through the SQL Server Browser, which the driver
+    // asks only when the connection string names no port.
+    if (!portGiven && options.login.server.find('\\') != std::string::npos)
+        options.login.localConnection = true;
     if (options.login.server.empty())
         error = "--server is missing";
     else if (options.login.database.empty())
         error = "--database is missing";
-    else if (options.folder.empty())
+    else if (options.folder.empty() && !options.list)
         error = "--folder is missing";
     if (!error.empty())
         return std::nullopt;

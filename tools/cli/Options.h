@@ -1,11 +1,12 @@
 #pragma once
 // Command-line options of quillmere-cli: one for every field of the main window, plus the
-// overwrite answer and the statement file.
+// overwrite answer, the statement file and the choice of tables.
 
 #include "db/MSSQL.h"
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace cli {
 
@@ -18,6 +19,9 @@ struct Options {
     Overwrite overwrite = Overwrite::Ask;
     std::string sqlFile;     // write the statements here instead of executing them
     int timeoutSeconds = 60; // the longest wait for the server during a read
+    std::vector<std::string> tables;  // --tables patterns; none: every table
+    std::vector<std::string> exclude; // --exclude patterns
+    bool list = false;                // print the tables the run would convert, convert nothing
     bool help = false;
 };
 

@@ -3,6 +3,7 @@
 #include "CliFrontend.h"
 #include "Options.h"
 #include "StatementFile.h"
+#include "TableSelection.h"
 #include "convert/Run.h"
 #include "db/Ado.h"
 #include "db/MSSQL.h"
@@ -10,6 +11,7 @@
 #include <cstdlib>
 #include <iostream>
 #include <optional>
+#include <ranges>
 #include <termios.h>
 #include <unistd.h>
 
@@ -57,6 +59,54 @@ std::string loginFailure(const MSSQL::Login& login)
     }
 }
 
+// The catalog's tables in the order the run converts them: its list from the last to the first.
+void printTables(const std::vector<MSSQL::SourceTable>& tables, const std::vector<MSSQL::CatalogRowCount>& counts)
+{
+    for (const MSSQL::SourceTable& table : std::views::reverse(tables)) {
+        const auto count = std::ranges::find_if(counts, [&](const MSSQL::CatalogRowCount& c) {
+            return c.schema == table.schema && c.name == table.name;
+        });
+        std::cout << table.schema << '\t' << table.name << '\t'
+                  << (count == counts.end() ? std::string("?") : std::to_string(count->rows)) << '\n';
+    }
+}
+
+// Checks the table patterns against the catalog before anything is converted and answers --list.
+// Returns the exit status when the program ends here.
+std::optional<int> chooseTables(const cli::Options& options)
+{
+    if (!MSSQL::CanConnectSqlServer(options.login)) {
+        std::cerr << "quillmere-cli: nothing done: cannot log in to SQL Server: " << loginFailure(options.login) << '\n';
+        return cli::kNothingDone;
+    }
+    const cli::TableSelection selection(options.tables, options.exclude);
+    std::vector<MSSQL::SourceTable> tables;
+    std::vector<MSSQL::CatalogRowCount> counts;
+    try {
+        platform::ListBox names;
+        tables = MSSQL::ListSqlServerTables(options.login, names);
+        if (options.list)
+            counts = MSSQL::CatalogRowCounts(options.login);
+    } catch (const std::exception& failure) {
+        std::cerr << "quillmere-cli: nothing done: cannot read the table catalog: " << failure.what() << '\n';
+        return cli::kNothingDone;
+    }
+    const std::vector<std::string> unmatched = selection.unmatched(tables);
+    for (const std::string& pattern : unmatched)
+        std::cerr << "quillmere-cli: the pattern \"" << pattern << "\" matches no table of the database\n";
+    if (!unmatched.empty())
+        return cli::kNothingDone;
+    std::erase_if(tables, [&](const MSSQL::SourceTable& table) { return !selection.selects(table); });
+    if (tables.empty() && !selection.empty()) {
+        std::cerr << "quillmere-cli: nothing done: --tables and --exclude leave no table to convert\n";
+        return cli::kNothingDone;
+    }
+    if (!options.list)
+        return std::nullopt;
+    printTables(tables, counts);
+    return cli::kSuccess;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -75,6 +125,10 @@ int main(int argc, char** argv)
         std::cerr << "quillmere-cli: " << error << '\n';
         return cli::kNothingDone;
     }
+
+    if (options->list || !options->tables.empty() || !options->exclude.empty())
+        if (const std::optional<int> status = chooseTables(*options))
+            return *status;
 
     std::optional<cli::StatementFile> sqlFile;
     if (!options->sqlFile.empty()) {

@@ -352,7 +352,10 @@ private:
     // flagged "more" there). A cancelled result ends the reply with DONE_ATTN.
     Outcome runStatements(ReplyWriter& w, const std::string& tsql, bool inProc, const std::vector<Param>& params)
     {
-        const std::set<std::string> schemas = schemaNames();
+        if (lowerAscii(tsql).find("sys.") != std::string::npos)
+            refreshCatalogViews();
+        std::set<std::string> schemas = schemaNames();
+        schemas.insert("sys");
         const SqliteNames names{[&](std::string_view name) { return schemas.contains(lowerAscii(name)); }, dbName_,
                                 [&](std::string_view name) { return globalVariable(name); }};
         const std::string text = toSqlite(tsql, names);
@@ -1068,6 +1071,50 @@ private:
                                type == "view" ? "VIEW" : "TABLE", name});
         }
         return entries;
+    }
+
+    static std::string sqlLiteral(const std::string& text)
+    {
+        std::string quoted = "'";
+        for (const char c : text)
+            quoted += c == '\'' ? std::string("''") : std::string(1, c);
+        return quoted + "'";
+    }
+
+    // sys.schemas, sys.tables and sys.partitions as session views over the tables of the moment,
+    // so that a client reads row counts from the catalog as it does on SQL Server. Each table is
+    // one heap partition (index_id 0) whose row count SQLite counts when the view is read.
+    void refreshCatalogViews()
+    {
+        std::map<std::string, int> schemaIds{{"dbo", 1}, {"sys", 4}};
+        std::string tables, partitions;
+        int objectId = 1000;
+        for (const CatalogEntry& e : catalogEntries()) {
+            if (e.type != "TABLE" || e.table.empty() || lowerAscii(e.owner) == "sys")
+                continue;
+            const auto schema = schemaIds.try_emplace(e.owner, 5 + static_cast<int>(schemaIds.size())).first;
+            const std::string id = std::to_string(++objectId);
+            std::string table = "\"";
+            for (const char c : e.table)
+                table += c == '"' ? std::string("\"\"") : std::string(1, c);
+            table += '"';
+            tables += (tables.empty() ? "VALUES (" : ", (") + id + ", " + sqlLiteral(e.name) + ", " +
+                      std::to_string(schema->second) + ")";
+            partitions += (partitions.empty() ? "VALUES (" : ", (") + id + ", " + id + ", 0, 1, (SELECT COUNT(*) FROM " +
+                          table + "))";
+        }
+        std::string schemas;
+        for (const auto& [name, id] : schemaIds)
+            schemas += (schemas.empty() ? "VALUES (" : ", (") + std::to_string(id) + ", " + sqlLiteral(name) + ")";
+        const std::string sql =
+            "DROP VIEW IF EXISTS temp.\"sys.schemas\"; DROP VIEW IF EXISTS temp.\"sys.tables\";"
+            "DROP VIEW IF EXISTS temp.\"sys.partitions\";"
+            "CREATE TEMP VIEW \"sys.schemas\"(schema_id, name) AS " + schemas + ";"
+            "CREATE TEMP VIEW \"sys.tables\"(object_id, name, schema_id) AS " +
+            (tables.empty() ? "SELECT NULL, NULL, NULL WHERE 0" : tables) + ";"
+            "CREATE TEMP VIEW \"sys.partitions\"(partition_id, object_id, index_id, partition_number, rows) AS " +
+            (partitions.empty() ? "SELECT NULL, NULL, NULL, NULL, NULL WHERE 0" : partitions) + ";";
+        sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr);
     }
 
     // Whether an entry passes sp_tables' or sp_columns' name, owner and qualifier patterns.

@@ -4,7 +4,10 @@
 //   quillmere-demo-server --port N --user U --password P --database NAME=FILE.sqlite [--database ...]
 //
 // It prints the port it listens on (the free one chosen for --port 0) as one line before serving.
+// With --instance NAME it also answers the SQL Server Browser's query for the named instance NAME on
+// UDP --browser-port (1434 by default, where clients ask), so that HOST\NAME finds the port.
 
+#include "Browser.h"
 #include "Session.h"
 
 #include <arpa/inet.h>
@@ -27,7 +30,7 @@ int usage(const char* message)
 {
     std::fprintf(stderr, "quillmere-demo-server: %s\n"
                          "usage: quillmere-demo-server --port N --user U --password P --database NAME=FILE.sqlite "
-                         "[--database NAME=FILE.sqlite ...]\n",
+                         "[--database NAME=FILE.sqlite ...] [--instance NAME [--browser-port N]]\n",
                  message);
     return 2;
 }
@@ -38,6 +41,8 @@ int main(int argc, char** argv)
 {
     demo::ServerConfig config;
     long port = -1;
+    long browserPort = 1434;
+    std::string instance;
     bool haveUser = false, havePassword = false;
     for (int i = 1; i < argc; ++i) {
         const std::string option = argv[i];
@@ -49,6 +54,15 @@ int main(int argc, char** argv)
             port = std::strtol(value.c_str(), &end, 10);
             if (value.empty() || *end != '\0' || port < 0 || port > 65535)
                 return usage(("invalid port '" + value + "'").c_str());
+        } else if (option == "--browser-port") {
+            char* end = nullptr;
+            browserPort = std::strtol(value.c_str(), &end, 10);
+            if (value.empty() || *end != '\0' || browserPort < 0 || browserPort > 65535)
+                return usage(("invalid browser port '" + value + "'").c_str());
+        } else if (option == "--instance") {
+            if (value.empty() || value.size() > 32 || value.find(';') != std::string::npos)
+                return usage(("invalid instance name '" + value + "'").c_str());
+            instance = value;
         } else if (option == "--user") {
             config.user = value;
             haveUser = true;
@@ -94,6 +108,16 @@ int main(int argc, char** argv)
     }
     socklen_t length = sizeof address;
     ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+    if (!instance.empty()) {
+        int browser = -1;
+        std::string why;
+        if (!demo::openBrowser(static_cast<uint16_t>(browserPort), browser, why)) {
+            std::fprintf(stderr, "quillmere-demo-server: cannot answer SQL Server Browser queries on UDP 127.0.0.1:%ld: %s\n",
+                         browserPort, why.c_str());
+            return 1;
+        }
+        std::thread(demo::serveBrowser, browser, instance, ntohs(address.sin_port)).detach();
+    }
     std::printf("%u\n", ntohs(address.sin_port));
     std::fflush(stdout);
 
