@@ -2,6 +2,7 @@
 // Datatypes Conversion window.
 
 #include "app/Form1.h"
+#include "app/Settings.h"
 
 #include "appearance/Appearance.h"
 #include "convert/Run.h"
@@ -45,7 +46,8 @@ struct Form1::ConvertLinks final : convert::RunSettings,
     MSSQL::Login login() override
     {
         return MSSQL::Login{text(form.Text5), text(form.Text6), text(form.Text8),
-                            text(form.Text3), text(form.Text4), form.Check4->isChecked()};
+                            text(form.Text3), text(form.Text4), form.Check4->isChecked(),
+                            settings::StoredEncryption()};
     }
     bool previewMode() override { return form.Check1->isChecked(); }
     bool wholeRunPreview() override { return form.Option1->isChecked(); }

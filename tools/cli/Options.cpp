@@ -9,6 +9,7 @@ const char* usageText()
     return "Usage: quillmere-cli --server HOST [--port N | --local] --database DB --user NAME\n"
            "                     [--password-env VAR] --folder PARADOX_FOLDER\n"
            "                     [--overwrite ask|yes|no] [--sql FILE]\n"
+           "                     [--encrypt off|request|require] [--trust-server-certificate | --ca-file PATH]\n"
            "\n"
            "Copies every user table of a SQL Server database into Paradox tables in a folder\n"
            "that already holds at least one Paradox table (*.db).\n"
@@ -26,6 +27,12 @@ const char* usageText()
            "                        No when there is no terminal), always replace, always keep\n"
            "  --sql FILE            write every generated statement to FILE, one a line,\n"
            "                        instead of executing it\n"
+           "  --encrypt MODE        off: never encrypt; request (default): encrypt when the server\n"
+           "                        can; require: refuse a server that cannot, before the password\n"
+           "                        is sent, and check its certificate\n"
+           "  --trust-server-certificate  accept the server's certificate unchecked\n"
+           "  --ca-file PATH        check the server's certificate against these authorities (PEM)\n"
+           "                        instead of the system's\n"
            "  --help                this text\n"
            "\n"
            "Exit status: 0 every statement went through; 1 the run finished but some statements\n"
@@ -49,6 +56,7 @@ std::optional<Options> parseOptions(int argc, char** argv, std::string& error)
             return true;
         };
         std::string overwrite;
+        std::string encrypt;
         if (arg == "--help" || arg == "-h") {
             options.help = true;
         } else if (arg == "--server") {
@@ -75,6 +83,20 @@ std::optional<Options> parseOptions(int argc, char** argv, std::string& error)
         } else if (arg == "--sql") {
             if (!value(options.sqlFile))
                 return std::nullopt;
+        } else if (arg == "--encrypt") {
+            if (!value(encrypt))
+                return std::nullopt;
+            const std::optional<MSSQL::Encrypt> mode = MSSQL::ParseEncrypt(encrypt);
+            if (!mode) {
+                error = "--encrypt takes off, request or require, not \"" + encrypt + "\"";
+                return std::nullopt;
+            }
+            options.login.encryption.mode = *mode;
+        } else if (arg == "--trust-server-certificate") {
+            options.login.encryption.trustServerCertificate = true;
+        } else if (arg == "--ca-file") {
+            if (!value(options.login.encryption.caFile))
+                return std::nullopt;
         } else if (arg == "--overwrite") {
             if (!value(overwrite))
                 return std::nullopt;
@@ -97,6 +119,10 @@ std::optional<Options> parseOptions(int argc, char** argv, std::string& error)
         return options;
     if (portGiven && options.login.localConnection) {
         error = "--port and --local exclude each other (a local connection leaves the port out)";
+        return std::nullopt;
+    }
+    if (options.login.encryption.trustServerCertificate && !options.login.encryption.caFile.empty()) {
+        error = "--trust-server-certificate and --ca-file exclude each other (one skips the check the other configures)";
         return std::nullopt;
     }
     if (options.login.server.empty())
