@@ -70,11 +70,13 @@ std::filesystem::path makeOrdersDatabase(const std::string& fileName, long rows,
 
 DemoServer::DemoServer() : DemoServer({{"Sales", freshSalesDatabase()}}) {}
 
-DemoServer::DemoServer(std::vector<Database> databases, std::string user, std::string password)
+DemoServer::DemoServer(std::vector<Database> databases, std::string user, std::string password,
+                       const std::vector<std::string>& options)
     : user_(std::move(user)), password_(std::move(password))
 {
     std::vector<std::string> args{(std::filesystem::absolute(binDir()) / "quillmere-demo-server").string(),
                                   "--port", "0", "--user", user_, "--password", password_};
+    args.insert(args.end(), options.begin(), options.end());
     for (const auto& d : databases) {
         args.push_back("--database");
         args.push_back(d.name + "=" + d.file.string());

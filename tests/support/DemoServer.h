@@ -36,8 +36,9 @@ public:
 
     // Serves the sample Sales database under the name "Sales".
     DemoServer();
+    // `options` go to the server as they are (--tls-cert, --encryption ...).
     explicit DemoServer(std::vector<Database> databases, std::string user = "sa",
-                        std::string password = "Demo-Pass1");
+                        std::string password = "Demo-Pass1", const std::vector<std::string>& options = {});
     ~DemoServer();
     DemoServer(const DemoServer&) = delete;
     DemoServer& operator=(const DemoServer&) = delete;
