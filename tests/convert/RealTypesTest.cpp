@@ -51,7 +51,7 @@ TEST(RealTypes, EveryTypeArrivesWhole)
     RunHarness h;
     h.frontend.folder = runtest::samplesCopy("real-types-run").string();
     h.frontend.loginFields = {"127.0.0.1", std::to_string(server.port()), "Types", server.user(), server.password(),
-                              false};
+                              false, {}};
     const convert::RunResult result = h.run();
     ASSERT_EQ(result.outcome, convert::RunOutcome::Finished);
 
@@ -120,7 +120,7 @@ TEST(RealTypes, ShopSampleConvertsEveryTableWhole)
     RunHarness h;
     h.frontend.folder = runtest::samplesCopy("shop-run").string();
     h.frontend.loginFields = {"127.0.0.1", std::to_string(server.port()), "Shop", server.user(), server.password(),
-                              false};
+                              false, {}};
     const convert::RunResult result = h.run();
     ASSERT_EQ(result.outcome, convert::RunOutcome::Finished);
     EXPECT_TRUE(h.dialogs.errorReports().empty()) << h.dialogs.errorReports().front();
