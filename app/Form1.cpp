@@ -4,6 +4,7 @@
 #include "app/ShellTexts.h"
 #include "appearance/Appearance.h"
 #include "db/Ado.h"
+#include "preview/Widgets.h"
 #include "report/ErrorReport.h"
 #include "report/ErrorTrap.h"
 
@@ -18,7 +19,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -56,12 +56,10 @@ QFont buttonFont()
     return font;
 }
 
+// Group boxes, labels, check boxes and option buttons are white in the window's design.
 void whiteBackground(QWidget& widget)
 {
-    QPalette palette = widget.palette();
-    palette.setColor(QPalette::Window, Qt::white);
-    widget.setPalette(palette);
-    widget.setAutoFillBackground(true);
+    appearance::paintBackground(widget, Qt::white);
 }
 
 // The application icon: a quill-blue tile with the initial.
@@ -151,6 +149,21 @@ protected:
     }
 };
 
+// A box that can show the greyed state when it is set so, but never reaches it by a click: a
+// click on a greyed box checks it, and from there clicks toggle between off and on.
+class TwoStateClickCheckBox : public QCheckBox {
+public:
+    using QCheckBox::QCheckBox;
+
+protected:
+    void nextCheckState() override
+    {
+        const Qt::CheckState next = checkState() == Qt::Checked ? Qt::Unchecked : Qt::Checked;
+        setTristate(false);
+        setCheckState(next);
+    }
+};
+
 } // namespace
 
 Form1::Form1(platform::DialogService& dialogs, QWidget* parent)
@@ -202,7 +215,7 @@ void Form1::buildControls()
         return t;
     };
     auto check = [](QWidget* parent, const char* name, const char* caption, QRect where) {
-        auto* c = new QCheckBox(caption, parent);
+        auto* c = new TwoStateClickCheckBox(caption, parent);
         c->setObjectName(name);
         c->setGeometry(where);
         whiteBackground(*c);
@@ -251,14 +264,12 @@ void Form1::buildControls()
     Option1->setChecked(true);
 
     PushButton7 = button(this, "PushButton7", "Start Converting", twipRect(120, 6490, 7800, 405));
-    ProgressBar1 = new QProgressBar(this);
+    // The bar carries its text as given: a format would expand %p, %v and %m in a table name.
+    ProgressBar1 = new preview::ProgressBar(this);
     ProgressBar1->setObjectName("ProgressBar1");
     ProgressBar1->setGeometry(twipRect(120, 7010, 7800, 405));
-    ProgressBar1->setRange(0, 100);
     ProgressBar1->setValue(0);
-    ProgressBar1->setFormat("Progress Bar");
-    ProgressBar1->setAlignment(Qt::AlignCenter);
-    ProgressBar1->setTextVisible(true);
+    ProgressBar1->setText("Progress Bar");
 
     QWidget* order[] = {Check1,      Option1, Option2, PushButton7, PushButton5, Check4,      Text8,      Text5, Text3,
                         Text4,       Text6,   PushButton6, PushButton4, Text1,   PushButton1, PushButton3, PushButton2};
@@ -331,9 +342,9 @@ void Form1::Form_Load()
     trap(126, [&] {
         setWindowTitle(QString::fromStdString(shell::kProductTitle));
         setWindowIcon(applicationIcon());
-        const std::string title = shell::SetShortAppTitle(shell::kProductTitle);
-        dialogs_.setApplicationTitle(title);
-        QGuiApplication::setApplicationDisplayName(QString::fromStdString(title));
+        // Message boxes name the application title themselves. It is not made the display name:
+        // that would make the window system add it to every title.
+        dialogs_.setApplicationTitle(shell::SetShortAppTitle(shell::kProductTitle));
     });
     trap(128, [&] { Check1->setCheckState(checkStateOf(settings::GetSetting("Check1", "1"))); });
     trap(130, [&] { setOption(*Option1, truthOf(settings::GetSetting("Option1", "1"))); });

@@ -18,12 +18,15 @@ class QCloseEvent;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
-class QProgressBar;
 class QPushButton;
 class QRadioButton;
 
 namespace db {
 class Connection;
+}
+
+namespace preview {
+class ProgressBar;
 }
 
 class Form1 : public QWidget {
@@ -40,6 +43,12 @@ public:
 
     // What ends the program when the window closes; tests replace it to stay alive.
     void setQuitFunction(std::function<void()> quit) { quit_ = std::move(quit); }
+    // Where the space-free copy of a folder is made (its TestDB folder): the drive of the
+    // application folder, unless set to another folder ending in "/".
+    void setSpaceFreeDriveRoot(std::string driveRoot) { spaceFreeDriveRoot_ = std::move(driveRoot); }
+    // The offer of a space-free copy of the folder in Text1 (CopyDB); on acceptance Text1 names
+    // the copy, which saves "ParadoxFolder".
+    void offerSpaceFreeCopy(bool sample);
 
     // Start-up: appearance, caption, icon, application title and every field from the store.
     void Form_Load();
@@ -68,7 +77,7 @@ public:
     void PushButton6_Click(); // test the SQL Server login (Form1_SqlServer.cpp)
     void PushButton7_Click(); // Start Converting (Form1_Convert.cpp)
 
-    // Controls, named as designed; object names are the same.
+    // Controls; each one's object name is its member name.
     QPushButton* PushButton5 = nullptr;
     QGroupBox* Frame3 = nullptr;
     QLabel* Label2 = nullptr;
@@ -95,7 +104,7 @@ public:
     QRadioButton* Option1 = nullptr;
     QRadioButton* Option2 = nullptr;
     QPushButton* PushButton7 = nullptr;
-    QProgressBar* ProgressBar1 = nullptr;
+    preview::ProgressBar* ProgressBar1 = nullptr;
 
     // Hidden lists: source table names, and the tables already in the Paradox folder.
     platform::ListBox List1;
@@ -127,6 +136,7 @@ private:
     platform::DialogService& dialogs_;
     bool busy_ = false;
     std::function<void()> quit_;
+    std::string spaceFreeDriveRoot_;
     // A text field entered with the mouse keeps the whole-text selection its focus handler made.
     QLineEdit* selectedByFocus_ = nullptr;
 };

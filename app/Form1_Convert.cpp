@@ -7,14 +7,13 @@
 #include "appearance/Appearance.h"
 #include "convert/Run.h"
 #include "db/Ado.h"
-#include "db/Paradox.h"
 #include "platform/Yield.h"
 #include "preview/Form2.h"
 #include "preview/Form5.h"
+#include "preview/Widgets.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
-#include <QProgressBar>
 #include <QRadioButton>
 
 #include <algorithm>
@@ -46,21 +45,17 @@ struct Form1::ConvertLinks final : convert::RunSettings,
     MSSQL::Login login() override
     {
         return MSSQL::Login{text(form.Text5), text(form.Text6), text(form.Text8),
-                            text(form.Text3), text(form.Text4), form.Check4->isChecked(),
+                            text(form.Text3), text(form.Text4), inStateOne(form.Check4),
                             settings::StoredEncryption()};
     }
-    bool previewMode() override { return form.Check1->isChecked(); }
+    // A greyed box counts as checked for Qt; the run asks for the checked state only.
+    static bool inStateOne(const QCheckBox* box) { return box->checkState() == Qt::Checked; }
+    bool previewMode() override { return inStateOne(form.Check1); }
     bool wholeRunPreview() override { return form.Option1->isChecked(); }
     bool perTablePreview() override { return form.Option2->isChecked(); }
 
     // convert::RunQuestions
-    void offerSpaceFreeCopy() override
-    {
-        const std::string folder = paradoxFolder();
-        const std::string use = Paradox::CopyDB(false, folder, form.dialogs());
-        if (use != folder)
-            form.Text1->setText(QString::fromStdString(use));
-    }
+    void offerSpaceFreeCopy() override { form.offerSpaceFreeCopy(false); }
     bool askOverwrite(const std::string& table) override
     {
         return form.dialogs().question("Would you like to overwrite " + table + "?", "Overwrite?");
@@ -76,8 +71,7 @@ struct Form1::ConvertLinks final : convert::RunSettings,
     // convert::RunProgress
     void setProgressText(const std::string& progressText) override
     {
-        form.ProgressBar1->setTextVisible(true);
-        form.ProgressBar1->setFormat(QString::fromStdString(progressText));
+        form.ProgressBar1->setText(QString::fromStdString(progressText));
     }
     void setProgressValue(double percent) override
     {

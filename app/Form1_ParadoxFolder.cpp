@@ -18,17 +18,17 @@ namespace {
 
 std::string folderText(const Form1& form) { return form.Text1->text().toStdString(); }
 
-// The space-free copy offer for the folder in Text1; on acceptance Text1 names the copy (which
-// saves "ParadoxFolder").
-void copyDB(Form1& form, bool sample)
-{
-    const std::string folder = folderText(form);
-    const std::string use = Paradox::CopyDB(sample, folder, form.dialogs());
-    if (use != folder)
-        form.Text1->setText(QString::fromStdString(use));
-}
-
 } // namespace
+
+void Form1::offerSpaceFreeCopy(bool sample)
+{
+    const std::string folder = folderText(*this);
+    const std::string use = spaceFreeDriveRoot_.empty()
+        ? Paradox::CopyDB(sample, folder, dialogs())
+        : Paradox::CopyDB(sample, folder, dialogs(), spaceFreeDriveRoot_);
+    if (use != folder)
+        Text1->setText(QString::fromStdString(use));
+}
 
 void Form1::PushButton1_Click()
 {
@@ -43,20 +43,20 @@ void Form1::PushButton1_Click()
     if (!cancelled || *cancelled)
         return;
     trap(104, [&] { Text1->setText(chosen); });
-    trap(106, [&] { copyDB(*this, false); });
+    trap(106, [&] { offerSpaceFreeCopy(false); });
 }
 
 void Form1::PushButton2_Click()
 {
     report::ErrorTrap trap(dialogs(), report::locationText("Form1", "PushButton2_Click"));
     trap(100, [&] { Text1->setText(QString::fromStdString(Paradox::SampleFolder())); });
-    trap(102, [&] { copyDB(*this, true); });
+    trap(102, [&] { offerSpaceFreeCopy(true); });
 }
 
 void Form1::PushButton3_Click()
 {
     report::ErrorTrap trap(dialogs(), report::locationText("Form1", "PushButton3_Click"));
-    trap(102, [&] { copyDB(*this, false); });
+    trap(102, [&] { offerSpaceFreeCopy(false); });
     trap(104, [&] { appearance::setMousePointer(*this, appearance::Busy); });
     trap.when(106, [&] { return Paradox::HasParadoxTables(folderText(*this)); },
               [&] { trap(108, [&] { dialogs().information("Connection successful."); }); },

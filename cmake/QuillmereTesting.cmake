@@ -1,10 +1,11 @@
 find_package(GTest REQUIRED)
 
-# quillmere_add_test(NAME SOURCES a.cpp b.cpp LIBS lib... [GUI] [TIMEOUT s] [LABELS l...])
-# GUI tests get a QApplication (tests/support/gui_test_main.cpp) and the offscreen platform.
+# quillmere_add_test(NAME SOURCES a.cpp b.cpp LIBS lib... [GUI] [X11] [TIMEOUT s] [LABELS l...])
+# GUI tests get a QApplication (tests/support/gui_test_main.cpp) and the offscreen platform; X11
+# tests (GUI ones that look at what the window system holds) run on a virtual X server instead.
 # Every test runs with its own settings store and temporary folder, never the user's.
 function(quillmere_add_test name)
-  cmake_parse_arguments(T "GUI" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(T "GUI;X11" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   quillmere_warnings(${name})
@@ -13,7 +14,14 @@ function(quillmere_add_test name)
   else()
     target_link_libraries(${name} PRIVATE ${T_LIBS} quillmere_testsupport GTest::gtest_main)
   endif()
-  add_test(NAME ${name} COMMAND ${name})
+  set(platform offscreen)
+  if(T_X11)
+    find_program(XVFB_RUN xvfb-run REQUIRED)
+    add_test(NAME ${name} COMMAND ${XVFB_RUN} -a $<TARGET_FILE:${name}>)
+    set(platform xcb)
+  else()
+    add_test(NAME ${name} COMMAND ${name})
+  endif()
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 300)
   endif()
@@ -21,5 +29,5 @@ function(quillmere_add_test name)
   set_tests_properties(${name} PROPERTIES
     TIMEOUT ${T_TIMEOUT}
     LABELS "${T_LABELS}"
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QUILLMERE_SETTINGS_DIR=${work}/settings;QUILLMERE_TEST_WORK=${work};QUILLMERE_BIN_DIR=${CMAKE_BINARY_DIR}/bin;QUILLMERE_SOURCE_DIR=${CMAKE_SOURCE_DIR};QUILLMERE_REF_DIR=${CMAKE_SOURCE_DIR}/../shared/ref")
+    ENVIRONMENT "QT_QPA_PLATFORM=${platform};QUILLMERE_SETTINGS_DIR=${work}/settings;QUILLMERE_TEST_WORK=${work};QUILLMERE_BIN_DIR=${CMAKE_BINARY_DIR}/bin;QUILLMERE_SOURCE_DIR=${CMAKE_SOURCE_DIR};QUILLMERE_REF_DIR=${CMAKE_SOURCE_DIR}/../shared/ref")
 endfunction()

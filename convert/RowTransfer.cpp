@@ -256,9 +256,9 @@ double RowProgress(std::int64_t rowCounter, std::int64_t rowCount)
     return std::min(100.0, static_cast<double>(rowCounter + 1) / static_cast<double>(rowCount + 1) * 100.0);
 }
 
-RowStatementBuilder::RowStatementBuilder(std::string table, const std::string& numericPositions,
+RowStatementBuilder::RowStatementBuilder(const std::string& table, const std::string& numericPositions,
                                          const std::string& binaryPositions)
-    : table_(std::move(table)),
+    : quotedTable_(QuotedName(table)),
       numeric_(ParsePositionList(numericPositions, ", ")),
       binary_(ParsePositionList(binaryPositions, ","))
 {
@@ -288,9 +288,9 @@ void appendInteger(std::string& out, std::int64_t n)
 // The statement's text is built in place in one buffer that keeps its size from row to row.
 void RowStatementBuilder::begin(std::int64_t rowNumber)
 {
-    statement_.assign("INSERT INTO \"");
-    statement_ += table_;
-    statement_ += "\" VALUES (";
+    statement_.assign("INSERT INTO ");
+    statement_ += quotedTable_;
+    statement_ += " VALUES (";
     appendInteger(statement_, rowNumber);
     statement_ += ',';
 }

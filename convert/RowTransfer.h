@@ -37,7 +37,7 @@ double RowProgress(std::int64_t rowCounter, std::int64_t rowCount);
 
 class RowStatementBuilder {
 public:
-    RowStatementBuilder(std::string table, const std::string& numericPositions, const std::string& binaryPositions);
+    RowStatementBuilder(const std::string& table, const std::string& numericPositions, const std::string& binaryPositions);
 
     // Starts the statement of the row with this key value.
     void begin(std::int64_t rowNumber);
@@ -56,7 +56,7 @@ private:
     void appendQuoted(std::string_view text);
     bool isDateColumn(std::size_t position, int adoType);
 
-    std::string table_;
+    std::string quotedTable_;
     std::vector<std::size_t> numeric_;
     std::vector<std::size_t> binary_;
     std::string statement_;

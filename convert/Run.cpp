@@ -5,10 +5,9 @@
 #include "convert/TableDefinition.h"
 #include "db/MSSQL.h"
 #include "db/Paradox.h"
+#include "paradox/CaseFold.h"
 #include "report/ErrorReport.h"
 #include "report/ErrorTrap.h"
-
-#include <QString>
 
 #include <chrono>
 #include <optional>
@@ -27,9 +26,9 @@ db::Connection& existing(const std::unique_ptr<db::Connection>& connection)
 
 bool listHolds(const platform::ListBox& list, const std::string& name)
 {
-    const QString wanted = QString::fromStdString(name);
+    const std::string wanted = paradox::foldCase(name);
     for (const std::string& entry : list.items())
-        if (QString::fromStdString(entry).compare(wanted, Qt::CaseInsensitive) == 0)
+        if (paradox::foldCase(entry) == wanted)
             return true;
     return false;
 }

@@ -35,8 +35,6 @@ constexpr std::array<RuleRow, 11> kRules{{
 
 constexpr TypeRule kOtherTypes{" VARCHAR, ", ColumnClass::Text, "OTHER TYPES", "VARCHAR"};
 
-std::string quoted(const std::string& name) { return "\"" + name + "\""; }
-
 } // namespace
 
 std::string TypeCategory(int adoType)
@@ -60,22 +58,33 @@ const TypeRule& TypeRuleFor(const std::string& category)
 
 const TypeRule& TypeRuleForType(int adoType) { return TypeRuleFor(TypeCategory(adoType)); }
 
-std::string DropTableStatement(const std::string& table) { return "DROP TABLE " + quoted(table) + ";"; }
+std::string QuotedName(const std::string& name)
+{
+    std::string out = "\"";
+    for (const char c : name) {
+        if (c == '"')
+            out += '"';
+        out += c;
+    }
+    return out + '"';
+}
+
+std::string DropTableStatement(const std::string& table) { return "DROP TABLE " + QuotedName(table) + ";"; }
 
 std::string CreateIndexStatement(const std::string& table)
 {
-    return "CREATE INDEX " + quoted(table) + " ON " + quoted(table) + " (" + quoted(kKeyColumn) + ") with primary";
+    return "CREATE INDEX " + QuotedName(table) + " ON " + QuotedName(table) + " (" + QuotedName(kKeyColumn) + ") with primary";
 }
 
 TableDefinition::TableDefinition(std::string table)
-    : table_(std::move(table)), statement_("CREATE TABLE " + quoted(table_) + " (" + quoted(kKeyColumn) + " INT, ")
+    : table_(std::move(table)), statement_("CREATE TABLE " + QuotedName(table_) + " (" + QuotedName(kKeyColumn) + " INT, ")
 {
 }
 
 DatatypeRecord TableDefinition::addColumn(const db::Field& field)
 {
     const TypeRule& rule = TypeRuleForType(field.Type);
-    statement_ += quoted(field.name) + rule.columnText;
+    statement_ += QuotedName(field.name) + rule.columnText;
     const std::string position = std::to_string(position_) + ", ";
     if (rule.columnClass == ColumnClass::Numeric)
         numericPositions_ += position;

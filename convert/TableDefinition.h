@@ -32,6 +32,10 @@ const TypeRule& TypeRuleFor(const std::string& category);
 // The rule for a field's type code.
 const TypeRule& TypeRuleForType(int adoType);
 
+// A table or column name between double quotes, a double quote inside written twice, so that
+// any name stays one name; the engine then says which names it cannot take.
+std::string QuotedName(const std::string& name);
+
 std::string DropTableStatement(const std::string& table);
 std::string CreateIndexStatement(const std::string& table);
 

@@ -10,7 +10,7 @@
 
 namespace db {
 
-// The driver name that selects this backend, as the Windows Paradox driver is registered.
+// The driver name that selects this backend, as Paradox connection strings name the driver.
 inline constexpr const char* kParadoxDriverName = "Microsoft Paradox Driver (*.db )";
 
 bool isParadoxDriver(const std::string& driverName);

@@ -1,9 +1,8 @@
 #include "db/MSSQL.h"
 
 #include "db/OdbcConnectionString.h"
+#include "paradox/CaseFold.h"
 #include "platform/Yield.h"
-
-#include <QString>
 
 #include <algorithm>
 #include <cctype>
@@ -68,10 +67,8 @@ bool containsSys(std::string name)
 
 const std::string* text(const db::Value& value) { return std::get_if<std::string>(&value); }
 
-bool sameName(const std::string& a, const std::string& b)
-{
-    return QString::fromStdString(a).compare(QString::fromStdString(b), Qt::CaseInsensitive) == 0;
-}
+// Names as Windows matches them: by Unicode case folding.
+bool sameName(const std::string& a, const std::string& b) { return paradox::foldCase(a) == paradox::foldCase(b); }
 
 // The schemas of the server itself, whose tables are never the user's.
 bool systemSchema(const std::string& schema)

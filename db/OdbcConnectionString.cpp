@@ -79,6 +79,11 @@ std::string connectionValue(std::string_view value)
 {
     if (value.find_first_of(";{}") == std::string_view::npos)
         return std::string(value);
+    return bracedConnectionValue(value);
+}
+
+std::string bracedConnectionValue(std::string_view value)
+{
     std::string braced = "{";
     for (char c : value) {
         braced += c;

@@ -23,6 +23,9 @@ std::string formatConnectionString(const std::vector<ConnectionAttribute>& attri
 // The value as it can stand in a connection string: unchanged, or in braces with '}' doubled
 // when it holds ';', '{' or '}'.
 std::string connectionValue(std::string_view value);
+// The value always in braces, '}' doubled: kept whole by the reader whatever it holds, blanks
+// at its start included.
+std::string bracedConnectionValue(std::string_view value);
 
 // The attribute of that keyword (letter case ignored); the first when it occurs more than once.
 ConnectionAttribute* findAttribute(std::vector<ConnectionAttribute>& attributes, std::string_view key);

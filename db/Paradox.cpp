@@ -1,5 +1,6 @@
 #include "db/Paradox.h"
 
+#include "db/OdbcConnectionString.h"
 #include "platform/FileSystem.h"
 #include "report/ErrorReport.h"
 #include "report/ErrorTrap.h"
@@ -28,9 +29,14 @@ std::string withoutLast(const std::string& text)
     return text.empty() ? text : text.substr(0, text.size() - 1);
 }
 
+// One character to one (ß stays ß, where the full mapping makes SS), so that an entry folds to
+// the same text as the file name it comes from.
 std::string upperCase(const std::string& utf8)
 {
-    return QString::fromStdString(utf8).toUpper().toStdString();
+    std::u32string text = QString::fromStdString(utf8).toStdU32String();
+    for (char32_t& c : text)
+        c = QChar::toUpper(c);
+    return QString::fromStdU32String(text).toStdString();
 }
 
 // Every occurrence, left to right, without looking again at what the removal joins together.
@@ -155,8 +161,12 @@ void ListParadoxTables(const std::string& folder, platform::ListBox& list, repor
 
 std::string BuildParadoxConnectionString(const std::string& folder)
 {
-    return "Driver={Microsoft Paradox Driver (*.db )};DriverID=538;Fil=Paradox 5.X;DefaultDir=" + folder
-        + "\\;Dbq=" + folder + "\\;CollatingSequence=ASCII;";
+    // A folder the reader would cut short (at a ';') or trim (blanks after '=') goes in braces,
+    // or the statements would run in another folder than the one the run tested and listed.
+    const std::string value = folder + "\\";
+    const std::string quoted = value.front() == ' ' ? db::bracedConnectionValue(value) : db::connectionValue(value);
+    return "Driver={Microsoft Paradox Driver (*.db )};DriverID=538;Fil=Paradox 5.X;DefaultDir=" + quoted
+        + ";Dbq=" + quoted + ";CollatingSequence=ASCII;";
 }
 
 std::string SampleFolder()

@@ -26,7 +26,8 @@ void ListParadoxTables(const std::string& folder, platform::ListBox& list, repor
 
 // "Driver={Microsoft Paradox Driver (*.db )};DriverID=538;Fil=Paradox 5.X;DefaultDir=<folder>\;
 // Dbq=<folder>\;CollatingSequence=ASCII;" with the folder inserted twice, each time followed by the
-// literal backslash (the engine's backend drops that one trailing separator).
+// literal backslash (the engine's backend drops that one trailing separator). A folder holding ';',
+// '{' or '}', or starting with a blank, stands in braces with '}' doubled, as the login fields do.
 std::string BuildParadoxConnectionString(const std::string& folder);
 
 // The folder of the delivered sample tables: the application folder followed by "/Samples".

@@ -1,5 +1,6 @@
 #include "paradox/Database.h"
 
+#include "paradox/CaseFold.h"
 #include "paradox/CommitGuard.h"
 #include "paradox/Encoding.h"
 #include "paradox/Sql.h"
@@ -57,11 +58,7 @@ sqlError(n.textPos + i, what + "holds '" + std::string(1, char(c)) + "', which a
     if (t.front() == ' ' || t.back() == ' ') sqlError(n.pos, what + "begins or ends with a blank");
     std::string cp;
     if (auto bad = utf8ToCp1252(t, cp)) sqlError(n.textPos + *bad, what + "holds a character that code page 1252 lacks");
-    std::string device = foldCase(cp);
-    static const std::set<std::string> reserved{"con", "prn", "aux", "nul", "clock$"};
-    const bool numbered = device.size() == 4 && (device.starts_with("com") || device.starts_with("lpt")) &&
-                          device[3] >= '0' && device[3] <= '9';
-    if (reserved.count(device) || numbered) sqlError(n.pos, what + "is a reserved device name");
+    if (isReservedDeviceName(t)) sqlError(n.pos, what + "is a reserved device name");
     return cp;
 }
 
@@ -80,12 +77,9 @@ std::string checkColumnName(const sql::Name& n, const std::string& table)
 
 int findColumn(const Header& h, const sql::Name& n, const std::string& table)
 {
-    std::string cp;
-    if (!utf8ToCp1252(n.text, cp)) {
-        const std::string want = foldCase(cp);
-        for (std::size_t i = 0; i < h.fields.size(); ++i)
-            if (foldCase(h.fields[i].name) == want) return int(i);
-    }
+    const std::string want = foldCase(n.text);
+    for (std::size_t i = 0; i < h.fields.size(); ++i)
+        if (foldCase(cp1252ToUtf8(h.fields[i].name)) == want) return int(i);
     sqlError(n.pos, "table \"" + table + "\" has no column \"" + n.text + "\"");
 }
 
@@ -104,9 +98,9 @@ Database::Database(fs::path folder) : folder_(std::move(folder)), guard_(std::ma
 
 Database::~Database() = default;
 
-void Database::forget(const std::string& nameCp1252)
+void Database::forget(std::string_view nameUtf8)
 {
-    const auto it = open_.find(foldCase(nameCp1252));
+    const auto it = open_.find(foldCase(nameUtf8));
     if (it == open_.end()) return;
     std::erase_if(byText_, [&](const auto& entry) { return entry.second == it->second.get(); });
     open_.erase(it);
@@ -137,8 +131,8 @@ Table& Database::table(std::string_view nameUtf8)
 Table& Database::table(const sql::Name& n)
 {
     if (auto it = byText_.find(n.text); it != byText_.end()) return *it->second;
-    const std::string cp = checkTableName(n);
-    const std::string key = foldCase(cp);
+    checkTableName(n);
+    const std::string key = foldCase(n.text);
     if (auto it = open_.find(key); it != open_.end()) return *it->second;
     const auto path = findFamilyFile(folder_, n.text, ".DB");
     if (!path) sqlError(n.pos, tableRef(n) + " does not exist");
@@ -155,8 +149,8 @@ void Database::execute(std::string_view statementUtf8)
     sql::parse(statementUtf8, st);
 
     if (const auto* drop = std::get_if<sql::DropTable>(&st)) {
-        const std::string cp = checkTableName(drop->table);
-        forget(cp);
+        checkTableName(drop->table);
+        forget(drop->table.text);
         if (!dropTable(folder_, drop->table.text)) sqlError(drop->table.pos, tableRef(drop->table) + " does not exist");
         return;
     }
@@ -177,7 +171,7 @@ void Database::execute(std::string_view statementUtf8)
             if (!made.field) sqlError(c.type.pos, tableRef(ct->table) + ", column \"" + c.name.text + "\": " + made.error);
             f = *made.field;
             f.name = name;
-            if (!seen.insert(foldCase(name)).second)
+            if (!seen.insert(foldCase(c.name.text)).second)
                 sqlError(c.name.pos, tableRef(ct->table) + ": the column \"" + c.name.text + "\" is named twice");
             recordSize += f.bytes();
             h.fields.push_back(f);
@@ -195,7 +189,7 @@ void Database::execute(std::string_view statementUtf8)
             h.version = kVersion7;
             h.blockCode = std::uint8_t(*code);
         }
-        forget(cp);
+        forget(ct->table.text);
         Table::create(folder_, ct->table.text, h);
         return;
     }

@@ -55,11 +55,11 @@ public:
 
 private:
     Table& table(const sql::Name& name);
-    void forget(const std::string& nameCp1252);
+    void forget(std::string_view nameUtf8);
 
     std::filesystem::path folder_;
     std::unique_ptr<CommitGuard> guard_;                       // finishes the commits of the tables below
-    std::map<std::string, std::unique_ptr<Table>> open_;       // by folded name
+    std::map<std::string, std::unique_ptr<Table>> open_;       // by case-folded name
     std::map<std::string, Table*, std::less<>> byText_;        // by the name as written
     sql::Statement parsed_;                                    // the statement being executed
     std::string record_;                                       // the record being inserted

@@ -161,6 +161,8 @@ char32_t codePoint(unsigned char b)
     return b >= 0x80 && b < 0xA0 ? kHigh[b - 0x80] : char32_t(b);
 }
 
+}  // namespace
+
 void appendUtf8(std::string& out, char32_t c)
 {
     if (c < 0x80) {
@@ -168,13 +170,17 @@ void appendUtf8(std::string& out, char32_t c)
     } else if (c < 0x800) {
         out += char(0xC0 | (c >> 6));
         out += char(0x80 | (c & 0x3F));
-    } else {
+    } else if (c < 0x10000) {
         out += char(0xE0 | (c >> 12));
+        out += char(0x80 | ((c >> 6) & 0x3F));
+        out += char(0x80 | (c & 0x3F));
+    } else {
+        out += char(0xF0 | (c >> 18));
+        out += char(0x80 | ((c >> 12) & 0x3F));
         out += char(0x80 | ((c >> 6) & 0x3F));
         out += char(0x80 | (c & 0x3F));
     }
 }
-}  // namespace
 
 std::optional<std::size_t> utf8ToCp1252(std::string_view s, std::string& out)
 {
@@ -216,21 +222,6 @@ std::string cp1252ToUtf8(std::string_view bytes)
     for (char ch : bytes) {
         const char32_t c = codePoint(static_cast<unsigned char>(ch));
         appendUtf8(out, c ? c : 0xFFFD);
-    }
-    return out;
-}
-
-std::string foldCase(std::string_view cp1252)
-{
-    std::string out(cp1252);
-    for (char& ch : out) {
-        const auto b = static_cast<unsigned char>(ch);
-        if ((b >= 'A' && b <= 'Z') || (b >= 0xC0 && b <= 0xDE && b != 0xD7))
-            ch = char(b + 0x20);
-        else if (b == 0x8A || b == 0x8C || b == 0x8E)
-            ch = char(b + 0x10);
-        else if (b == 0x9F)
-            ch = char(0xFF);
     }
     return out;
 }

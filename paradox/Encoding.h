@@ -60,7 +60,7 @@ bool validDate(int year, int month, int day);
 // character the code page lacks or of malformed UTF-8, else nothing, with `out` filled.
 std::optional<std::size_t> utf8ToCp1252(std::string_view utf8, std::string& out);
 std::string cp1252ToUtf8(std::string_view bytes);
-// Letter-case folding of code page 1252 text, for names compared without regard to case.
-std::string foldCase(std::string_view cp1252);
+// One code point as UTF-8.
+void appendUtf8(std::string& out, char32_t c);
 
 }  // namespace paradox

@@ -46,17 +46,18 @@ char upperAscii(unsigned char c) { return char(c >= 'a' && c <= 'z' ? c - 32 : c
 bool wordStart(unsigned char c) { return ((c | 0x20) >= 'a' && (c | 0x20) <= 'z') || c == '_' || c >= 0x80; }
 bool wordChar(unsigned char c) { return wordStart(c) || digit(c); }
 
-// A string literal whose opening quote is at `i`: its text as written, between the quotes,
-// with `i` moved past the closing one. False when it has none.
-bool scanString(std::string_view s, std::size_t& i, std::string_view& text, bool& escaped)
+// A literal or a quoted name whose opening quote is at `i` and that ends at `close`, which
+// it holds written twice: its text as written, between the quotes, with `i` moved past the
+// closing one. False when it has none.
+bool scanQuoted(std::string_view s, std::size_t& i, char close, std::string_view& text, bool& escaped)
 {
     const std::size_t start = i + 1;
     escaped = false;
     for (++i;;) {
-        const std::size_t quote = s.find('\'', i);
+        const std::size_t quote = s.find(close, i);
         if (quote == std::string_view::npos) return false;
         i = quote + 1;
-        if (i < s.size() && s[i] == '\'') {
+        if (i < s.size() && s[i] == close) {
             escaped = true;
             ++i;
             continue;
@@ -67,11 +68,16 @@ bool scanString(std::string_view s, std::size_t& i, std::string_view& text, bool
     return true;
 }
 
-void unescape(std::string_view written, std::string& out)
+bool scanString(std::string_view s, std::size_t& i, std::string_view& text, bool& escaped)
+{
+    return scanQuoted(s, i, '\'', text, escaped);
+}
+
+void unescape(std::string_view written, char close, std::string& out)
 {
     out.clear();
     for (std::size_t from = 0;;) {
-        const std::size_t quote = written.find('\'', from);
+        const std::size_t quote = written.find(close, from);
         if (quote == std::string_view::npos) {
             out.append(written.substr(from));
             return;
@@ -164,7 +170,7 @@ private:
     {
         if (tok_.kind != Tok::Word && tok_.kind != Tok::Quoted) unexpected(what);
         const std::size_t at = tok_.offset;
-        Name n{std::string(tok_.view), at, tok_.kind == Tok::Quoted ? at + 1 : at};
+        Name n{std::string(tok_.text()), at, tok_.kind == Tok::Quoted ? at + 1 : at};
         advance();
         return n;
     }
@@ -303,14 +309,19 @@ private:
         if (c == '\'') {
             tok_.kind = Tok::String;
             if (!scanString(s_, i_, tok_.view, tok_.escaped)) error(tok_.offset, "the string that starts here has no closing quote");
-            if (tok_.escaped) unescape(tok_.view, tok_.unescaped);
+            if (tok_.escaped) unescape(tok_.view, '\'', tok_.unescaped);
         } else if (c == '"' || c == '`' || c == '[') {
             const char close = c == '[' ? ']' : char(c);
             tok_.kind = Tok::Quoted;
-            const std::size_t end = s_.find(close, i_ + 1);
-            if (end == std::string_view::npos) error(tok_.offset, "the name that starts here has no closing " + std::string(1, close));
-            tok_.view = s_.substr(i_ + 1, end - i_ - 1);
-            i_ = end + 1;
+            if (!scanQuoted(s_, i_, close, tok_.view, tok_.escaped))
+                error(tok_.offset, "the name that starts here has no closing " + std::string(1, close));
+            if (tok_.escaped) unescape(tok_.view, close, tok_.unescaped);
+            // "quote"d": a quote inside the name that was not written twice.
+            std::size_t after = i_;
+            while (after < s_.size() && wordChar(static_cast<unsigned char>(s_[after]))) ++after;
+            if (after > i_ && after < s_.size() && s_[after] == close)
+                error(tok_.offset, "the name " + std::string(s_.substr(tok_.offset, after + 1 - tok_.offset)) + " holds a " +
+                                       std::string(1, close) + " that is not written twice");
         } else if (digit(c) || ((c == '-' || c == '+' || c == '.') && i_ + 1 < s_.size() &&
                                        (digit(static_cast<unsigned char>(s_[i_ + 1])) || s_[i_ + 1] == '.'))) {
             tok_.kind = Tok::Number;
@@ -418,7 +429,8 @@ private:
         const std::size_t at = i_;
         if (this->at('"')) {
             const std::size_t end = s_.find('"', i_ + 1);
-            if (end == std::string_view::npos) return false;
+            // A doubled quote inside, or an open one: the parser reads and reports it.
+            if (end == std::string_view::npos || (end + 1 < s_.size() && s_[end + 1] == '"')) return false;
             n.text.assign(s_.substr(i_ + 1, end - i_ - 1));
             n.pos = at;
             n.textPos = at + 1;
@@ -442,7 +454,7 @@ private:
         if (c == '\'') {
             lit.kind = Literal::Kind::String;
             if (!scanString(s_, i_, lit.view, lit.unescaped)) return false;
-            if (lit.unescaped) unescape(lit.view, lit.owned);
+            if (lit.unescaped) unescape(lit.view, '\'', lit.owned);
             return true;
         }
         if (digit(c) || ((c == '-' || c == '+') && i_ + 1 < s_.size() && digit(static_cast<unsigned char>(s_[i_ + 1])))) {

@@ -4,6 +4,10 @@
 //   CREATE [UNIQUE] INDEX name ON table (column [ASC], ...) [WITH PRIMARY]
 //   INSERT INTO name [(column, ...)] VALUES (literal, ...)
 // Keywords in any letter case; names bare or between "", `` or []; an optional ';' at the end.
+// A quoted name holds its closing quote written twice ("say ""hi""", [a]]b]); a string literal
+// holds its quote written twice ('O''Brien'). There is no other escape: a literal or a quoted
+// name holds line breaks and every other character as they are, and a statement file keeps
+// them so, so a script is split into statements only outside literals and quoted names.
 #pragma once
 
 #include <cstddef>

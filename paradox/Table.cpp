@@ -1,5 +1,6 @@
 #include "paradox/Table.h"
 
+#include "paradox/CaseFold.h"
 #include "paradox/Database.h"
 #include "paradox/Encoding.h"
 
@@ -167,10 +168,8 @@ std::optional<fs::path> findFamilyFile(const fs::path& folder, std::string_view 
 {
     const std::string want = foldCase(std::string(stem) + std::string(ext));
     std::error_code ec;
-    for (const auto& entry : fs::directory_iterator(folder, ec)) {
-        const std::string name = entry.path().filename().string();
-        if (name.size() == want.size() && foldCase(name) == want) return entry.path();
-    }
+    for (const auto& entry : fs::directory_iterator(folder, ec))
+        if (foldCase(entry.path().filename().string()) == want) return entry.path();
     if (ec) throw FileError("Cannot read folder '" + folder.string() + "': " + ec.message());
     return std::nullopt;
 }
@@ -184,8 +183,8 @@ bool dropTable(const fs::path& folder, std::string_view stem)
     std::error_code ec;
     std::vector<fs::path> family;
     for (const auto& entry : fs::directory_iterator(folder, ec)) {
-        const std::string name = entry.path().filename().string();
-        if (name.size() <= folded.size() || foldCase(name.substr(0, folded.size())) != folded) continue;
+        const std::string name = foldCase(entry.path().filename().string());
+        if (name.size() <= folded.size() || !name.starts_with(folded)) continue;
         const std::string ext = upper(name.substr(folded.size()));
         const bool digits2 = ext.size() == 3 && std::isdigit(static_cast<unsigned char>(ext[1])) &&
                              std::isdigit(static_cast<unsigned char>(ext[2]));

@@ -1,5 +1,6 @@
 #include "platform/FileSystem.h"
 
+#include "paradox/CaseFold.h"
 #include "platform/Yield.h"
 #include "report/ErrorReport.h"
 #include "report/ErrorTrap.h"
@@ -61,10 +62,11 @@ struct DirCloser {
 };
 using DirHandle = std::unique_ptr<DIR, DirCloser>;
 
-// Case folding as Windows compares file names.
+// Case folding as the engine does it, so that the folder's listing and the engine match the
+// same names.
 std::u32string folded(const std::string& utf8)
 {
-    return QString::fromStdString(utf8).toCaseFolded().toStdU32String();
+    return QString::fromStdString(paradox::foldCase(utf8)).toStdU32String();
 }
 
 // '*' matches any run of characters, '?' exactly one; a star backtracks to its last position.
@@ -106,8 +108,7 @@ void sortByFoldedName(std::vector<std::string>& names)
 bool isPermissionDenied(int error) { return error == EACCES || error == EPERM; }
 bool isPathNotFound(int error) { return error == ENOENT || error == ENOTDIR; }
 
-// Whether the folder is one the walk leaves out: a symbolic link (the reparse point of Windows).
-// The Windows "system + hidden" folder has no POSIX counterpart, since there is no system attribute.
+// Whether the folder is one the walk leaves out: a symbolic link, which could lead it in a loop.
 bool isExcludedFolder(const std::string& folder)
 {
     struct stat st {};
@@ -301,8 +302,7 @@ void GetSubDirectories2016(std::vector<std::string>& folders, bool recurse, repo
             continue;
         if (folder.size() >= kMaxPath)
             continue;
-        // Drive roots are exempt from the exclusion on Windows; a mount point is never a link, so
-        // the test below already lets every one through.
+        // A mount point is never a link, so the exclusion below never leaves out a drive root.
         const std::optional<bool> excluded = trap.value<bool>(112, [&] { return isExcludedFolder(folder); });
         // The one yield per folder visited: what keeps the window alive during a walk over a drive.
         trap(114, [] { DoEvents(); });
@@ -312,9 +312,11 @@ void GetSubDirectories2016(std::vector<std::string>& folders, bool recurse, repo
         // Failures of the listing are not reported; a folder that cannot be read leaves the list.
         int error = 0;
         for (const std::string& name : subFolderNames(folder, error)) {
-            if (HasUnsafeCharacters(name))
-                continue;
             if (name == "." || name == "..")
+                continue;
+            // A folder may hold many thousands of sub-folders: one yield for each.
+            DoEvents();
+            if (HasUnsafeCharacters(name))
                 continue;
             found.push_back(folder + name + kPathSeparator);
         }
@@ -331,6 +333,7 @@ void GetSubDirectories2016(std::vector<std::string>& folders, bool recurse, repo
     for (const std::string& folder : found) {
         if (!IsFolder(folder))
             continue;
+        trap(156, [] { DoEvents(); });
         trap.when(158, [&] { return !isExcludedFolder(folder); }, [&] { folders.push_back(folder); });
     }
 }

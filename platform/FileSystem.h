@@ -2,16 +2,14 @@
 // Silent questions about paths, the listing of matching files in one folder and the walk over all
 // sub-folders below a list of folders. Nothing here changes anything on disk.
 //
-// Paths are UTF-8 texts. This is the POSIX form of the Windows original, so the separator is "/":
-// every entry of a folder list ends in "/" (where the Windows program used a backslash), and
-// FileNameOfPath splits at "/". The Windows notions map as follows:
-// - file-name patterns ignore letter case, as Windows does ("ORDERS.DB" matches "*.db");
+// Paths are UTF-8 texts with "/" as the separator: every entry of a folder list ends in "/", and
+// FileNameOfPath splits at "/". What the queries mean here:
+// - file-name patterns ignore letter case ("ORDERS.DB" matches "*.db");
 // - hidden means a name with a leading dot; such files are listed like any other;
-// - the excluded "system + hidden" folders and reparse points are symbolic links to folders here
-//   (POSIX has no system attribute), so a walk never loops through a link;
-// - "permission denied" (Windows error 70) is EACCES or EPERM, "path not found" (76) is ENOENT or
-//   ENOTDIR;
-// - the ANSI code page of the name test is the fixed Windows-1252;
+// - the folders a walk leaves out are symbolic links to folders, so a walk never loops through a
+//   link;
+// - "permission denied" is EACCES or EPERM, "path not found" is ENOENT or ENOTDIR;
+// - the code page of the name test is the fixed Windows-1252;
 // - the drive of a path is the mount point that holds it.
 
 #include <stdexcept>
@@ -43,7 +41,7 @@ bool IsFolder(const std::string& path);
 // True when the file system reports a modification time for the path; missing gives false.
 bool PathExists(const std::string& path);
 // True when the path opens as an existing regular file without reading it (O_PATH, so the file's
-// own permissions do not matter, as Windows' open with no data access); folders give false.
+// own permissions do not matter: nothing is read); folders give false.
 bool IsOpenableFile(const std::string& path);
 // True when a character of the UTF-8 name is, in Windows-1252, below 32, from 127 to 159 or the
 // question mark, which is also what a character outside Windows-1252 becomes. Text that is not
@@ -62,7 +60,8 @@ std::vector<std::string> ListFiles(const std::string& folder, const std::string&
 // recursive call per level. A folder that cannot be listed because of missing permission or
 // because it vanished is removed from the list, seeded ones included. Symbolic links to folders and
 // names that HasUnsafeCharacters refuses are neither returned nor walked into. Lets pending window
-// events run once per folder visited. Runs under its own error trap, whose reports go to
+// events run once per folder visited, once per sub-folder name read and once per folder before it
+// is appended to `folders`. Runs under its own error trap, whose reports go to
 // `messages` with the location "in Marrowdale2021/08/31.AddFolder.GetSubDirectories2016 ".
 void GetSubDirectories2016(std::vector<std::string>& folders, bool recurse, report::MessageService& messages);
 
@@ -74,8 +73,8 @@ std::string FileNameOfPath(const std::string& path);
 std::string DriveRootOf(const std::string& path);
 // The folder that holds the running program file.
 std::string ApplicationFolder();
-// The mount point holding the application folder, ending in "/" (the Windows drive with its
-// backslash, or the share of a network drive: here the mount point of a network file system).
+// The mount point holding the application folder, ending in "/" (for a network file system, the
+// point where it is mounted).
 std::string AppDriveRoot();
 
 } // namespace platform

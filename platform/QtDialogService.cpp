@@ -33,7 +33,8 @@ void QtDialogService::information(const std::string& text, const std::string& ca
 
 bool QtDialogService::question(const std::string& text, const std::string& caption)
 {
-    QMessageBox box(QMessageBox::Question, captionOr(caption, applicationTitle()), QString::fromStdString(text),
+    // Questions carry the Yes and No buttons only, without an icon.
+    QMessageBox box(QMessageBox::NoIcon, captionOr(caption, applicationTitle()), QString::fromStdString(text),
                     QMessageBox::Yes | QMessageBox::No, activeOwner());
     return box.exec() == QMessageBox::Yes;
 }

@@ -73,7 +73,7 @@ public:
     // True between the load step and the next closing.
     bool isLoaded() const { return loaded_; }
 
-    // ---- Handlers, named as designed ---------------------------------------------------------
+    // ---- Handlers: control name, underscore, event -------------------------------------------
     void Form_Load();
     // Execute SQL. After a stop at a recognised SQL error the next pass starts at row ErrLine (the
     // rows before it have run); a click during a pass is ignored, and closing the window ends it.
@@ -91,7 +91,7 @@ public:
     // 1-based row of the last recognised SQL error, 0 while there has been none in this list.
     int ErrLine = 0;
 
-    // Controls, named as designed; object names are the same.
+    // Controls; each one's object name is its member name.
     QPushButton* PushButton5 = nullptr;
     QPushButton* PushButton9 = nullptr;
     QTreeView* ListView1 = nullptr;

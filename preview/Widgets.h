@@ -13,14 +13,14 @@ class QWidget;
 
 namespace preview {
 
-// The design unit: 15 twips to the pixel.
+// Layouts are measured in twips, 15 to the pixel.
 QRect twips(int left, int top, int width, int height);
 int twips(int measure);
 
 // Window (and list and text) font Arial 9 pt bold; push buttons Arial 11.25 pt bold.
 void applyDesignFonts(QWidget& window);
 
-// A push button under its design name; never a default button, so Enter in a text box does not
+// A push button under its control name; never a default button, so Enter in a text box does not
 // press it.
 QPushButton* pushButton(QWidget* parent, const char* name, const char* caption, QRect where);
 

@@ -28,14 +28,6 @@ QColor faceColor()
     return QPalette().color(QPalette::Button);
 }
 
-void paintBackground(QWidget& widget, const QColor& colour)
-{
-    QPalette palette = widget.palette();
-    palette.setColor(QPalette::Window, colour);
-    widget.setPalette(palette);
-    widget.setAutoFillBackground(true);
-}
-
 // The hot spot of a Windows cursor file: the first image entry's planes and bit-count fields.
 QPoint cursorHotSpot(const QByteArray& bytes)
 {
@@ -45,6 +37,25 @@ QPoint cursorHotSpot(const QByteArray& bytes)
     if (u16(2) != 2)
         return {0, 0};
     return {u16(10), u16(12)};
+}
+
+// Qt tells of a style sheet it cannot parse only by a warning while it polishes the widget. The
+// warning is taken here, so a skin file the style engine rejects fails the skin step.
+QString styleSheetRejection(QWidget& widget, const QString& styleSheet)
+{
+    static QString rejection;
+    static QtMessageHandler previous = nullptr;
+    rejection.clear();
+    previous = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context, const QString& message) {
+        if (type == QtWarningMsg && message.startsWith(QLatin1String("Could not parse")))
+            rejection = message;
+        else if (previous)
+            previous(type, context, message);
+    });
+    widget.setStyleSheet(styleSheet);
+    widget.ensurePolished();
+    qInstallMessageHandler(previous);
+    return rejection;
 }
 
 class PointerRule : public QObject {
@@ -75,6 +86,16 @@ private:
 
 } // namespace
 
+void paintBackground(QWidget& widget, const QColor& colour)
+{
+    QPalette palette = widget.palette();
+    palette.setColor(QPalette::Window, colour);
+    widget.setPalette(palette);
+    // Buttons (check boxes and option buttons among them) fill with the Button role otherwise.
+    widget.setBackgroundRole(QPalette::Window);
+    widget.setAutoFillBackground(true);
+}
+
 QString applicationFolder()
 {
     return QCoreApplication::applicationDirPath();
@@ -102,7 +123,10 @@ bool ApplySkinFile(QWidget& mainWindow)
     if (!file.open(QIODevice::ReadOnly))
         throw std::runtime_error("Cannot open the skin file " + skin.absoluteFilePath().toStdString() + ": "
                                  + file.errorString().toStdString());
-    mainWindow.setStyleSheet(QString::fromUtf8(file.readAll()));
+    if (!styleSheetRejection(mainWindow, QString::fromUtf8(file.readAll())).isEmpty()) {
+        mainWindow.setStyleSheet(QString());
+        throw std::runtime_error("The skin file " + skin.absoluteFilePath().toStdString() + " cannot be parsed.");
+    }
     return true;
 }
 
@@ -111,13 +135,15 @@ void LoadHandCursor(QWidget& window)
     const QString path = applicationFolder() + "/HAND-M.CUR";
     if (!QFileInfo::exists(path))
         return;
+    // A file that is there but cannot be read or is no cursor is a failure of the load step.
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return;
+        throw std::runtime_error("Cannot open the cursor file " + path.toStdString() + ": "
+                                 + file.errorString().toStdString());
     const QByteArray bytes = file.readAll();
     QImage image;
     if (!image.loadFromData(bytes, "ICO") || image.isNull())
-        return;
+        throw std::runtime_error("Invalid picture: " + path.toStdString());
     const QPoint hot = cursorHotSpot(bytes);
     window.setProperty(kHandCursorProperty, QVariant::fromValue(QCursor(QPixmap::fromImage(image), hot.x(), hot.y())));
 }

@@ -8,6 +8,7 @@
 
 #include <initializer_list>
 
+class QColor;
 class QWidget;
 
 namespace appearance {
@@ -17,14 +18,19 @@ enum MousePointer : int { Default = 0, Busy = 11, Custom = 99 };
 // The folder that holds the program file.
 QString applicationFolder();
 
+// The widget's whole area, buttons included, filled with `colour`.
+void paintBackground(QWidget& widget, const QColor& colour);
+
 // Window background and its option buttons, check boxes, frames and labels in the button-face colour.
 void ApplyFaceColor(QWidget& window);
 
 // When the ordinary file <application folder>/x/o.cjs exists: recolour the main window as
-// ApplyFaceColor does and apply the file as the window's style sheet. Returns whether it did.
+// ApplyFaceColor does and apply the file as the window's style sheet. Returns whether it did;
+// throws std::runtime_error when the file cannot be read or the style engine rejects it.
 bool ApplySkinFile(QWidget& mainWindow);
 
-// Loads <application folder>/HAND-M.CUR as the window's custom pointer picture, when present.
+// Loads <application folder>/HAND-M.CUR as the window's custom pointer picture, when present;
+// throws std::runtime_error when it is there but cannot be read as a cursor.
 void LoadHandCursor(QWidget& window);
 
 int mousePointer(const QWidget& window);

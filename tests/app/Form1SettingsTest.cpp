@@ -178,6 +178,19 @@ TEST_F(Saving, Check1ClickTogglesTheOptionsAndIsStored)
     EXPECT_TRUE(f.Option2->isEnabled());
 }
 
+TEST_F(Saving, AClickNeverMakesCheck1Grey)
+{
+    store({{"Check1", "2"}});
+    Form1& f = loadShown();
+    std::vector<std::string> states;
+    for (int click = 0; click < 4; ++click) {
+        clickBox(f.Check1);
+        states.push_back(stored("Check1"));
+    }
+    // From grey a click checks the box; from there clicks toggle between off and on.
+    EXPECT_EQ(states, (std::vector<std::string>{"1", "0", "1", "0"}));
+}
+
 TEST_F(Saving, EveryKeystrokeInThePasswordFieldIsStoredAndShownMasked)
 {
     Form1& f = loadShown();

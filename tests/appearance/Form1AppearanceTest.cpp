@@ -7,17 +7,28 @@
 
 #include "app/Form1.h"
 #include "appearance/Appearance.h"
+#include "preview/Form2.h"
+#include "preview/Form3.h"
+#include "preview/Form4.h"
+#include "preview/Form5.h"
+#include "report/ErrorReport.h"
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QCheckBox>
 #include <QGroupBox>
+#include <QImage>
+#include <QLabel>
+#include <QRadioButton>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <map>
 #include <fstream>
 #include <memory>
 
@@ -63,6 +74,90 @@ protected:
 
     testsupport::RecordingDialogs dialogs;
 };
+
+// The colour that covers most of a control as the window draws it: its background, since text
+// and indicator take a small part of each control. A frame is read above its line, right of its
+// title, where the style draws nothing over the background and no control lies.
+QColor renderedBackground(QWidget& window, const QWidget& control)
+{
+    const QImage shot = window.grab().toImage();
+    QRect area(control.mapTo(&window, QPoint(0, 0)), control.size());
+    if (qobject_cast<const QGroupBox*>(&control))
+        area = QRect(area.left() + area.width() / 2, area.top(), area.width() / 2 - 4, 3);
+    std::map<QRgb, int> counts;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            ++counts[shot.pixel(x, y)];
+    const auto most = std::max_element(counts.begin(), counts.end(),
+                                       [](const auto& a, const auto& b) { return a.second < b.second; });
+    return QColor(most->first);
+}
+
+QColor faceColour() { return QPalette().color(QPalette::Button); }
+
+TEST_F(Form1Appearance, ControlsAreRenderedWhiteWithoutSkinAndInTheFaceColourWithIt)
+{
+    auto plain = loadedForm();
+    auto controls = [](Form1& f) {
+        return std::vector<QWidget*>{f.Check1, f.Check4, f.Option1, f.Option2, f.Frame1,
+                                     f.Frame2, f.Frame3, f.Label1, f.Label2};
+    };
+    for (QWidget* control : controls(*plain))
+        EXPECT_EQ(renderedBackground(*plain, *control), QColor(Qt::white)) << control->objectName().toStdString();
+
+    writeSkin("QPushButton { color: rgb(10, 20, 30); }");
+    auto skinned = loadedForm();
+    ASSERT_NE(faceColour(), QColor(Qt::white));
+    for (QWidget* control : controls(*skinned))
+        EXPECT_EQ(renderedBackground(*skinned, *control), faceColour()) << control->objectName().toStdString();
+    const QImage shot = skinned->grab().toImage();
+    EXPECT_EQ(QColor(shot.pixel(2, 2)), faceColour());
+}
+
+TEST_F(Form1Appearance, TheWorkbenchWindowsAreRenderedInTheFaceColourWithoutSkin)
+{
+    struct NoParadox : preview::Host {
+        void executeOnParadox(const std::string&) override {}
+        void setSQLFormOK(bool) override {}
+    } host;
+    preview::Form2 form2(nullptr, dialogs, host);
+    form2.Form_Load();
+    preview::Form3 form3(form2);
+    preview::Form4 form4(form2);
+    preview::Form5& form5 = form2.form5();
+    for (QWidget* window : std::initializer_list<QWidget*>{&form2, &form3, &form4, &form5})
+        EXPECT_EQ(QColor(window->grab().toImage().pixel(2, 2)), faceColour()) << window->objectName().toStdString();
+    EXPECT_EQ(renderedBackground(form2, *form2.Frame2), faceColour());
+    EXPECT_EQ(renderedBackground(form3, *form3.Label2), faceColour());
+    EXPECT_EQ(renderedBackground(form3, *form3.Label6), faceColour());
+    EXPECT_TRUE(dialogs.errorReports().empty());
+}
+
+TEST_F(Form1Appearance, ASkinFileTheStyleEngineRejectsReachesTheLoadTrap)
+{
+    writeSkin("QPushButton { color: red; ");
+    auto form = loadedForm();
+    const std::string path = (appFolder() / "x" / "o.cjs").string();
+    EXPECT_EQ(dialogs.errorReports(),
+              std::vector<std::string>{report::errorReportText("The skin file " + path + " cannot be parsed.",
+                                                               "in Quillport2021/08/31.Form1.Form_Load ", 100)});
+    // Start-up went on with the steps after the skin.
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("Quillmere"));
+    EXPECT_TRUE(form->styleSheet().isEmpty());
+}
+
+TEST_F(Form1Appearance, ACorruptCursorFileReachesTheLoadTrapAndLeavesTheArrow)
+{
+    std::ofstream(appFolder() / "HAND-M.CUR") << "not a cursor";
+    auto form = loadedForm();
+    const std::string path = (appFolder() / "HAND-M.CUR").string();
+    EXPECT_EQ(dialogs.errorReports(),
+              std::vector<std::string>{report::errorReportText("Invalid picture: " + path,
+                                                               "in Quillport2021/08/31.Form1.Form_Load ", 104)});
+    moveOver(*form->PushButton6);
+    EXPECT_EQ(appearance::mousePointer(*form), appearance::Custom);
+    EXPECT_EQ(form->cursor().shape(), Qt::ArrowCursor);
+}
 
 TEST_F(Form1Appearance, WithoutSkinFileTheMainWindowKeepsItsDesignColours)
 {

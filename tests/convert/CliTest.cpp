@@ -21,6 +21,7 @@
 #include <sqlite3.h>
 #include <sstream>
 #include <string>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -43,13 +44,13 @@ std::string readAll(const fs::path& file)
     return text.str();
 }
 
-// Runs quillmere-cli with `args`, standard input from /dev/null, both outputs captured.
-CliResult runCli(const std::vector<std::string>& args)
+// Runs one of the built programs with `args`, standard input from /dev/null, both outputs captured.
+CliResult runProgram(const std::string& name, const std::vector<std::string>& args)
 {
-    const fs::path work = testsupport::freshFolder("cli-output");
+    const fs::path work = testsupport::freshFolder(name + "-output");
     const fs::path outFile = work / "stdout";
     const fs::path errFile = work / "stderr";
-    const std::string program = (testsupport::binDir() / "quillmere-cli").string();
+    const std::string program = (testsupport::binDir() / name).string();
     std::vector<char*> argv{const_cast<char*>(program.c_str())};
     for (const std::string& arg : args)
         argv.push_back(const_cast<char*>(arg.c_str()));
@@ -75,6 +76,9 @@ CliResult runCli(const std::vector<std::string>& args)
     return result;
 }
 
+CliResult runCli(const std::vector<std::string>& args) { return runProgram("quillmere-cli", args); }
+CliResult runPxsql(const std::vector<std::string>& args) { return runProgram("pxsql", args); }
+
 // Every file of the folder with its bytes.
 std::map<std::string, std::string> snapshot(const fs::path& folder)
 {
@@ -85,18 +89,13 @@ std::map<std::string, std::string> snapshot(const fs::path& folder)
     return files;
 }
 
-// A database with one table Widgets whose every value Paradox takes.
-fs::path makeCleanDatabase(const std::string& fileName, int rows)
+// A demo-server database made by the SQLite script `sql`.
+fs::path makeDatabase(const std::string& fileName, const std::string& sql)
 {
     const fs::path file = testsupport::freshFolder("db-" + fileName) / fileName;
     sqlite3* db = nullptr;
     if (sqlite3_open(file.c_str(), &db) != SQLITE_OK)
         throw std::runtime_error("cannot create " + file.string());
-    const std::string sql =
-        "CREATE TABLE Widgets (WidgetID int NOT NULL PRIMARY KEY, Name nvarchar(40), Price money, Made datetime);"
-        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < " +
-        std::to_string(rows) +
-        ") INSERT INTO Widgets SELECT i, 'Widget ' || i, i * 1.25, '2021-08-31 14:05:00' FROM n;";
     char* error = nullptr;
     const int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error);
     const std::string why = error ? error : "";
@@ -105,6 +104,16 @@ fs::path makeCleanDatabase(const std::string& fileName, int rows)
     if (rc != SQLITE_OK)
         throw std::runtime_error("cannot fill " + file.string() + ": " + why);
     return file;
+}
+
+// A database with one table Widgets whose every value Paradox takes.
+fs::path makeCleanDatabase(const std::string& fileName, int rows)
+{
+    return makeDatabase(fileName,
+                        "CREATE TABLE Widgets (WidgetID int NOT NULL PRIMARY KEY, Name nvarchar(40), Price money, Made datetime);"
+                        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < " +
+                            std::to_string(rows) +
+                            ") INSERT INTO Widgets SELECT i, 'Widget ' || i, i * 1.25, '2021-08-31 14:05:00' FROM n;");
 }
 
 fs::path samplesCopy(const std::string& name)
@@ -358,6 +367,123 @@ TEST_F(CliTest, OverwriteNoKeepsAnExistingTableByteForByte)
     EXPECT_EQ(replace.status, 0) << replace.out << replace.err;
     EXPECT_NE(replace.out.find("Widgets: 9 rows written"), std::string::npos) << replace.out;
     EXPECT_NE(snapshot(folder), before);
+}
+
+// Rows of a table, counted in the SQLite file behind the demo server.
+long sqliteRows(const fs::path& file, const std::string& table)
+{
+    sqlite3* db = nullptr;
+    sqlite3_open(file.c_str(), &db);
+    sqlite3_stmt* count = nullptr;
+    std::string quoted = "\"";
+    for (const char c : table)
+        quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+    sqlite3_prepare_v2(db, ("SELECT COUNT(*) FROM " + quoted + "\"").c_str(), -1, &count, nullptr);
+    const long rows = count && sqlite3_step(count) == SQLITE_ROW ? sqlite3_column_int64(count, 0) : -1;
+    sqlite3_finalize(count);
+    sqlite3_close(db);
+    return rows;
+}
+
+TEST_F(CliTest, AHostileTableNameIsReadAsANameAndDeletesNothing)
+{
+    const fs::path file = testsupport::freshFolder("cli-hostile") / "Hostile.sqlite";
+    sqlite3* db = nullptr;
+    sqlite3_open(file.c_str(), &db);
+    sqlite3_exec(db,
+                 "CREATE TABLE Victim (ID int); INSERT INTO Victim VALUES (1), (2), (3);"
+                 "CREATE TABLE \"Victim]; DELETE FROM [Victim\" (Tag nvarchar(20));"
+                 "INSERT INTO \"Victim]; DELETE FROM [Victim\" VALUES ('own row');",
+                 nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    testsupport::DemoServer server({{"Hostile", file}});
+    const fs::path folder = samplesCopy("cli-hostile-folder");
+    const fs::path statements = folder / "statements.sql";
+
+    const CliResult run =
+        runCli(with(login(server, "Hostile"), {"--folder", folder.string(), "--sql", statements.string()}));
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(sqliteRows(file, "Victim"), 3);
+    EXPECT_NE(readAll(statements).find("'own row'"), std::string::npos);
+}
+
+// Values and names that hold statements of their own stay data when the statement file is
+// replayed: a value with a line break before a DROP, a column name that closes its quote and
+// the statement, and a table name Paradox cannot take, which is refused naming it. The
+// customer table of the folder keeps every row.
+TEST_F(CliTest, StatementFileReplaysHostileValuesAndNamesAsData)
+{
+    const fs::path db = makeDatabase("CliHostile.sqlite",
+                                     "CREATE TABLE Notes (NoteID int NOT NULL PRIMARY KEY, Body nvarchar(100));"
+                                     "INSERT INTO Notes VALUES (1, 'first line' || char(10) || 'DROP TABLE \"CUSTOMER\";' || "
+                                     "char(10) || 'last line'), (2, 'plain');"
+                                     "CREATE TABLE Sneaky (ID int, \"a\"\" INT); DROP TABLE \"\"CUSTOMER\"\"; --\" int);"
+                                     "INSERT INTO Sneaky VALUES (1, 2);"
+                                     "CREATE TABLE \"quote\"\"d\" (ID int);"
+                                     "INSERT INTO \"quote\"\"d\" VALUES (1);");
+    testsupport::DemoServer server({{"Shop", db}});
+    const fs::path folder = samplesCopy("sql-hostile");
+    const fs::path sql = testsupport::freshFolder("sql-hostile-out") / "statements.sql";
+    const std::string customersBefore = runPxsql({folder.string(), "--dump", "CUSTOMER"}).out;
+    ASSERT_NE(customersBefore.find('\n'), customersBefore.rfind('\n')) << customersBefore;
+
+    const CliResult run =
+        runCli(with(login(server, "Shop"), {"--folder", folder.string(), "--overwrite", "yes", "--sql", sql.string()}));
+    ASSERT_EQ(run.status, 0) << run.out << run.err;
+
+    const CliResult replay = runPxsql({folder.string(), sql.string()});
+    EXPECT_EQ(replay.status, 1) << replay.err;
+    EXPECT_NE(replay.err.find(R"(the table name "quote"d" holds '"', which a table name cannot hold)"), std::string::npos)
+        << replay.err;
+    EXPECT_NE(replay.err.find(R"(the column name "a" INT); DROP TABLE "CUSTOMER"; --" is longer than 25 characters)"),
+              std::string::npos)
+        << replay.err;
+    const CliResult customers = runPxsql({folder.string(), "--dump", "CUSTOMER"});
+    EXPECT_EQ(customers.status, 0) << customers.err;
+    EXPECT_EQ(customers.out, customersBefore);
+    // The key numbers run on across the tables, so only the value columns are compared.
+    const std::string notes = runPxsql({folder.string(), "--dump", "Notes"}).out;
+    EXPECT_NE(notes.find(",1,\"first line\nDROP TABLE \"\"CUSTOMER\"\";\nlast line\"\n"), std::string::npos) << notes;
+    EXPECT_NE(notes.find(",2,plain\n"), std::string::npos) << notes;
+}
+
+// The statement file is private to its owner, never written through a link, and takes the
+// place of an older one only once it is complete: a run that does nothing keeps the old file.
+TEST_F(CliTest, StatementFileIsPrivateNeverFollowsALinkAndIsReplacedWhole)
+{
+    const fs::path db = makeCleanDatabase("CliSqlSafe.sqlite", 2);
+    testsupport::DemoServer server({{"Shop", db}});
+    const fs::path folder = samplesCopy("sql-safe");
+    const fs::path out = testsupport::freshFolder("sql-safe-out");
+    const fs::path sql = out / "statements.sql";
+    std::ofstream(sql) << "the file of an earlier run\n";
+    ::chmod(sql.c_str(), 0644);
+
+    const CliResult failed = runCli(
+        with(login(server, "Shop", "CLI_TEST_WRONG"), {"--folder", folder.string(), "--overwrite", "yes", "--sql", sql.string()}));
+    EXPECT_EQ(failed.status, 2) << failed.out << failed.err;
+    EXPECT_EQ(readAll(sql), "the file of an earlier run\n");
+
+    const CliResult run =
+        runCli(with(login(server, "Shop"), {"--folder", folder.string(), "--overwrite", "yes", "--sql", sql.string()}));
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_NE(readAll(sql).find("INSERT INTO \"Widgets\""), std::string::npos);
+    struct stat written {};
+    ASSERT_EQ(::stat(sql.c_str(), &written), 0);
+    EXPECT_EQ(written.st_mode & 07777, 0600u);
+    for (const auto& entry : fs::directory_iterator(out))
+        EXPECT_EQ(entry.path().filename(), "statements.sql") << "left behind: " << entry.path();
+
+    const fs::path victim = out / "victim.txt";
+    std::ofstream(victim) << "not to be touched\n";
+    const fs::path link = out / "link.sql";
+    fs::create_symlink(victim, link);
+    const CliResult linked =
+        runCli(with(login(server, "Shop"), {"--folder", folder.string(), "--overwrite", "yes", "--sql", link.string()}));
+    EXPECT_EQ(linked.status, 2) << linked.out << linked.err;
+    EXPECT_NE(linked.err.find("symbolic link"), std::string::npos) << linked.err;
+    EXPECT_EQ(readAll(victim), "not to be touched\n");
+    EXPECT_TRUE(fs::is_symlink(link));
 }
 
 // Encrypted logins: the demo server with its certificate, watched through the recording proxy.

@@ -45,14 +45,20 @@ std::filesystem::path typesDatabase()
     return file;
 }
 
+// One direct-mode run of a database of the server into a fresh copy of the sample folder.
+convert::RunResult convertDatabase(RunHarness& h, const testsupport::DemoServer& server, const std::string& database)
+{
+    h.frontend.folder = runtest::samplesCopy(database + "-run").string();
+    h.frontend.loginFields = {"127.0.0.1", std::to_string(server.port()), database, server.user(), server.password(),
+                              false, {}};
+    return h.run();
+}
+
 TEST(RealTypes, EveryTypeArrivesWhole)
 {
     testsupport::DemoServer server({{"Types", typesDatabase()}});
     RunHarness h;
-    h.frontend.folder = runtest::samplesCopy("real-types-run").string();
-    h.frontend.loginFields = {"127.0.0.1", std::to_string(server.port()), "Types", server.user(), server.password(),
-                              false, {}};
-    const convert::RunResult result = h.run();
+    const convert::RunResult result = convertDatabase(h, server, "Types");
     ASSERT_EQ(result.outcome, convert::RunOutcome::Finished);
 
     // How each column was classed: the ADO code our layer gave it, through the type rules.
@@ -118,10 +124,7 @@ TEST(RealTypes, ShopSampleConvertsEveryTableWhole)
     std::filesystem::copy_file(testsupport::binDir() / "Shop.sqlite", file);
     testsupport::DemoServer server({{"Shop", file}});
     RunHarness h;
-    h.frontend.folder = runtest::samplesCopy("shop-run").string();
-    h.frontend.loginFields = {"127.0.0.1", std::to_string(server.port()), "Shop", server.user(), server.password(),
-                              false, {}};
-    const convert::RunResult result = h.run();
+    const convert::RunResult result = convertDatabase(h, server, "Shop");
     ASSERT_EQ(result.outcome, convert::RunOutcome::Finished);
     EXPECT_TRUE(h.dialogs.errorReports().empty()) << h.dialogs.errorReports().front();
     EXPECT_EQ(h.List1.items(), (std::vector<std::string>{"dbo_Orders", "Addresses", "Categories", "Customers",

@@ -1,4 +1,5 @@
 // Whole statement texts of the table definition, one named row per case.
+#include "convert/RowTransfer.h"
 #include "convert/TableDefinition.h"
 
 #include <gtest/gtest.h>
@@ -154,6 +155,21 @@ TEST(TableDefinition, DropStatementQuotesTheName)
 {
     EXPECT_EQ(convert::DropTableStatement("Orders"), "DROP TABLE \"Orders\";");
     EXPECT_EQ(convert::DropTableStatement("my Table"), "DROP TABLE \"my Table\";");
+}
+
+// A quote inside a name is written twice in every statement, so the name cannot end early and
+// let the rest of it be read as statement text.
+TEST(TableDefinition, QuotesInsideNamesAreWrittenTwice)
+{
+    const std::string table = R"(T"; DROP TABLE "CUSTOMER)";
+    EXPECT_EQ(convert::DropTableStatement(table), R"(DROP TABLE "T""; DROP TABLE ""CUSTOMER";)");
+    const convert::DefinedTable defined = convert::DefineTable(table, {field(R"(a" INT); DROP TABLE "C)", db::adInteger)});
+    EXPECT_EQ(defined.createTable, R"(CREATE TABLE "T""; DROP TABLE ""CUSTOMER" ("SBSID" INT, "a"" INT); DROP TABLE ""C" INT);)");
+    EXPECT_EQ(defined.createIndex, R"(CREATE INDEX "T""; DROP TABLE ""CUSTOMER" ON "T""; DROP TABLE ""CUSTOMER" ("SBSID") with primary)");
+    convert::RowStatementBuilder builder(table, "0, ", "");
+    db::Field value = field("a", db::adInteger);
+    value.value = std::int64_t{5};
+    EXPECT_EQ(builder.build(0, {value}), R"(INSERT INTO "T""; DROP TABLE ""CUSTOMER" VALUES (0,5);)");
 }
 
 TEST(TableDefinition, TypeCodeIsTakenAtSixteenBits)

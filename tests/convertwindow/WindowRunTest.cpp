@@ -5,12 +5,15 @@
 
 #include "DemoServer.h"
 #include "RecordingDialogs.h"
+#include "SqliteScript.h"
+#include "TestPaths.h"
 
 #include "TestPaths.h"
 #include "app/Form1.h"
 #include "app/Settings.h"
 #include "preview/Form2.h"
 #include "preview/Form5.h"
+#include "preview/Widgets.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
@@ -190,6 +193,79 @@ TEST_F(WindowRun, PerTablePreviewSkipsThenEndsAtBack)
     EXPECT_GT(listed[0], 0);
     EXPECT_GT(listed[1], 0);
     EXPECT_EQ(dialogs.texts(testsupport::Shown::Modal).size(), 2u);
+}
+
+TEST_F(WindowRun, AGreyPreviewBoxConvertsDirectly)
+{
+    // Only a stored "2" makes the box grey; the options are then disabled, and the run writes.
+    form->Check1->setCheckState(Qt::PartiallyChecked);
+    form->Option1->setChecked(true);
+    form->PushButton7_Click();
+
+    EXPECT_TRUE(dialogs.texts(testsupport::Shown::Modal).empty());
+    EXPECT_GT(rowsOf("Customers"), 0u);
+    EXPECT_EQ(doneMessages(), 1);
+}
+
+TEST_F(WindowRun, SkipTableInTheWholeRunPreviewActsAsBack)
+{
+    usePreview(false);
+    const auto before = fs::last_write_time(runtest::tableFile(folder, "ORDERS"));
+    dialogs.modalHandlers.push_back([](QDialog& window) {
+        dynamic_cast<preview::Form2&>(window).PushButton9_Click();
+        return int(QDialog::Rejected);
+    });
+    form->PushButton7_Click();
+
+    EXPECT_EQ(dialogs.texts(testsupport::Shown::Modal).size(), 1u);
+    EXPECT_FALSE(form->SQLFormOK);
+    EXPECT_FALSE(hasTable("Customers"));
+    EXPECT_EQ(fs::last_write_time(runtest::tableFile(folder, "ORDERS")), before);
+    EXPECT_FALSE(form->Paradox_conn->isOpen());
+    EXPECT_FALSE(form->mssql_conn->isOpen());
+    EXPECT_EQ(doneMessages(), 1);
+}
+
+TEST_F(WindowRun, AFolderWithASpaceIsOfferedTheCopyAndTheRunWritesIntoTheCopy)
+{
+    const fs::path root = testsupport::freshFolder("space-offer");
+    const fs::path spaced = root / "my tables";
+    fs::rename(folder, spaced);
+    fs::create_directory(root / "drive");
+    form->setSpaceFreeDriveRoot((root / "drive").string() + "/");
+    form->Text1->setText(QString::fromStdString(spaced.string()));
+    form->Check1->setChecked(false);
+    form->PushButton7_Click();
+
+    const fs::path copy = root / "drive" / "TestDB";
+    const auto questions = dialogs.texts(testsupport::Shown::Question);
+    ASSERT_FALSE(questions.empty());
+    EXPECT_NE(questions.front().find("Is it OK to create the folder " + copy.string() + " and put Your db files"),
+              std::string::npos);
+    EXPECT_EQ(form->Text1->text().toStdString(), copy.string());
+    folder = copy;
+    EXPECT_GT(rowsOf("Customers"), 0u);
+    EXPECT_TRUE(runtest::tableFile(spaced, "Customers").empty());
+    EXPECT_EQ(doneMessages(), 1);
+}
+
+TEST_F(WindowRun, TheProgressTextShowsATableNameWithPercentSignsAsItIs)
+{
+    const fs::path file = testsupport::freshFolder("percent") / "Percent.sqlite";
+    dbtest::writeSqlite(file, "CREATE TABLE [Rate%p of %v] (ID int); INSERT INTO [Rate%p of %v] VALUES (1);");
+    testsupport::DemoServer server({{"Percent", file}});
+    form->Text6->setText(QString::number(server.port()));
+    form->Text8->setText("Percent");
+    usePreview(true);
+    QString shown;
+    dialogs.modalHandlers.push_back([&](QDialog&) {
+        shown = form->ProgressBar1->text();
+        return int(QDialog::Rejected);
+    });
+    form->PushButton7_Click();
+
+    EXPECT_EQ(shown, QStringLiteral("Please wait.. Processing table Rate%p of %v"));
+    EXPECT_EQ(form->ProgressBar1->text(), QStringLiteral("Progress Bar"));
 }
 
 TEST_F(WindowRun, ASecondClickDuringARunDoesNothing)

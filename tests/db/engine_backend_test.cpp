@@ -4,6 +4,7 @@
 #include "TestPaths.h"
 #include "db/Ado.h"
 #include "db/EngineBackend.h"
+#include "db/Paradox.h"
 
 #include <gtest/gtest.h>
 
@@ -36,6 +37,19 @@ TEST(EngineBackend, FolderComesFromTheConnectionString)
     EXPECT_EQ(db::paradoxFolder("Driver={Microsoft Paradox Driver (*.db )};Dbq=C:\\TestDB\\\\;"), "C:\\TestDB\\");
     EXPECT_EQ(failureOf([] { db::paradoxFolder("Driver={Microsoft Paradox Driver (*.db )};Fil=Paradox 5.X;"); }),
               "The Paradox connection string names no folder (Dbq= or DefaultDir=).");
+}
+
+TEST(EngineBackend, TheBuiltStringGivesBackEveryFolderWhole)
+{
+    // Each would have been cut at its ';' or lost its leading blank, or kept a brace of the quoting.
+    for (const std::string folder : {"/data/x;y", "/data/x;y{z}=w", "/data/{braced}", "/data/a}};b", " /lead", "/d/a=b",
+                                     "/data/x;", "C:\\data;old\\"}) {
+        const std::string text = Paradox::BuildParadoxConnectionString(folder);
+        EXPECT_EQ(db::paradoxFolder(text).string(), folder) << text;
+    }
+    EXPECT_EQ(Paradox::BuildParadoxConnectionString("/d/x;y{z}=w"),
+              "Driver={Microsoft Paradox Driver (*.db )};DriverID=538;Fil=Paradox 5.X;"
+              "DefaultDir={/d/x;y{z}}=w\\};Dbq={/d/x;y{z}}=w\\};CollatingSequence=ASCII;");
 }
 
 TEST(EngineBackend, RunsStatementsInTheFolder)

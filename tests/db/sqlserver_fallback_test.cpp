@@ -1,5 +1,5 @@
-// Without any driver registered under "SQL Server", the Windows connection string still reaches
-// FreeTDS's driver.
+// Without any driver registered under "SQL Server", a connection string naming {SQL Server} still
+// reaches FreeTDS's driver.
 
 #include "DemoServer.h"
 #include "TestPaths.h"

@@ -354,6 +354,24 @@ TEST_F(DemoServerTest, CatalogFunctionsColumnsAndTypeInfo)
     EXPECT_FALSE(integers.fetch());
     // The connection goes on after the catalog calls.
     EXPECT_EQ(rowsOf(c, "SELECT COUNT(*) FROM Customers"), std::vector<std::string>{"5"});
+
+    // By schema: a SQLite table "Shop.Items" is Items of schema Shop.
+    Statement create(c);
+    create.exec("CREATE TABLE [Shop.Items] (ItemID int, Title nvarchar(20))");
+    Statement shopTables(c);
+    check(SQLTables(shopTables.handle(), nullptr, 0, (SQLCHAR*)"Shop", SQL_NTS, nullptr, 0, nullptr, 0), SQL_HANDLE_STMT,
+          shopTables.handle());
+    std::vector<std::string> shop;
+    while (shopTables.fetch())
+        shop.push_back(*shopTables.text(2) + "." + *shopTables.text(3));
+    EXPECT_EQ(shop, std::vector<std::string>{"Shop.Items"});
+    Statement shopColumns(c);
+    check(SQLColumns(shopColumns.handle(), nullptr, 0, (SQLCHAR*)"Shop", SQL_NTS, (SQLCHAR*)"Items", SQL_NTS, nullptr, 0),
+          SQL_HANDLE_STMT, shopColumns.handle());
+    std::vector<std::string> itemColumns;
+    while (shopColumns.fetch())
+        itemColumns.push_back(*shopColumns.text(4));
+    EXPECT_EQ(itemColumns, (std::vector<std::string>{"ItemID", "Title"}));
 }
 
 TEST_F(DemoServerTest, EveryTypeArrivesWithItsSqlTypeAndExactValue)

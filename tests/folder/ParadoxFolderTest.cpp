@@ -4,6 +4,7 @@
 #include "TestPaths.h"
 
 #include "db/Paradox.h"
+#include "paradox/CaseFold.h"
 #include "report/ErrorReport.h"
 
 #include <gtest/gtest.h>
@@ -73,6 +74,19 @@ TEST(ParadoxFolder, ExistingTablesComeFromEveryDepthInUpperCaseWithoutDb)
     EXPECT_EQ(tablesOf(root.string() + "/"), tablesOf(root.string()));
     EXPECT_EQ(tablesOf((root / "missing").string()), Names{});
     EXPECT_EQ(tablesOf(""), Names{});
+}
+
+// An entry is upper case one character to one (ß stays ß), so it folds to the name the
+// engine finds the table by; "STRASSE" would leave the overwrite question unasked.
+TEST(ParadoxFolder, EntriesFoldToTheNameOfTheirTable)
+{
+    const fs::path root = testsupport::freshFolder("listfolded");
+    const Names stems{"stra\xC3\x9F" "e", "\xC3\xA4rger", "\xC5\x93uvre"};
+    testsupport::makeTree(root, {stems[0] + ".db", stems[1] + ".db", stems[2] + ".db"});
+    const Names listed = tablesOf(root.string());
+    EXPECT_EQ(listed, (Names{"STRA\xC3\x9F" "E", "\xC3\x84RGER", "\xC5\x92UVRE"}));
+    for (std::size_t i = 0; i < listed.size() && i < stems.size(); ++i)
+        EXPECT_EQ(paradox::foldCase(listed[i]), paradox::foldCase(stems[i])) << listed[i];
 }
 
 TEST(ParadoxFolder, OnlyTheTemporaryFileGivesAnEmptyListAndTheSubFolderFindsItsTable)

@@ -2,6 +2,7 @@
 #include "Helpers.h"
 
 #include "TestPaths.h"
+#include "paradox/CaseFold.h"
 #include "paradox/Database.h"
 #include "paradox/Encoding.h"
 #include "paradox/Values.h"
@@ -204,7 +205,18 @@ TEST(Encoding, CodePage1252RoundTripsAndRefusesWhatItLacks)
     EXPECT_EQ(utf8ToCp1252("ab\xE4\xB8\xAD", cp), 2u);   // a CJK character
     EXPECT_EQ(utf8ToCp1252("\xC2\x81", cp), 0u);         // U+0081 has no place in 1252
     EXPECT_EQ(utf8ToCp1252("a\xC3", cp), 1u);            // cut-off UTF-8
-    EXPECT_EQ(foldCase("ORDERS \xC4"), "orders \xE4");
+}
+
+TEST(Encoding, CaseFoldingTakesWholeCharactersAndKeepsBrokenBytes)
+{
+    EXPECT_EQ(foldCase("ORDERS \xC3\x84rger \xC5\xA0koda \xC5\xB8"), "orders \xC3\xA4rger \xC5\xA1koda \xC3\xBF");
+    EXPECT_EQ(foldCase("\xCE\xA3\xCF\x82\xCF\x83"), "\xCF\x83\xCF\x83\xCF\x83");     // Σ ς σ
+    EXPECT_EQ(foldCase("STRA\xE1\xBA\x9E" "E"), "stra\xC3\x9F" "e");                      // ẞ is ß, not ss
+    EXPECT_EQ(foldCase("\xF0\x90\x90\x80"), "\xF0\x90\x90\xA8");                         // Deseret, four bytes
+    EXPECT_EQ(foldCase("\xC3\x8A \xC3\x9A"), "\xC3\xAA \xC3\xBA");                       // Ê and Ú stay apart
+    EXPECT_EQ(foldCase("A\xC3" "B\xFF\xC0\x80"), "a\xC3" "b\xFF\xC0\x80");
+    EXPECT_TRUE(isReservedDeviceName("com\xC2\xB9.txt"));
+    EXPECT_FALSE(isReservedDeviceName("com\xC2\xB9x"));
 }
 
 // A whole small table: CREATE TABLE "G" ("ID" INT, "Name" CHAR(3)), one primary key,

@@ -16,7 +16,7 @@ TEST(Pxsql, RunsAScriptReportsRejectedStatementsByLineAndCarriesOn)
         "   \"Amount\" CURRENCY, \"Placed\" TIMESTAMP);\n"                              // 3
         "CREATE INDEX \"Orders\" ON \"Orders\" (\"SBSID\") with primary\n"              // 4: no semicolon
         "INSERT INTO \"Orders\" VALUES (0,'O''Neil', 12.5, '08/31/2021 14:05:00');\n"   // 5
-        "INSERT INTO \"Orders\" VALUES (1,'broken, 3.75, '09/01/2021');\n"              // 6: quote mismatch
+        "INSERT INTO \"Orders\" VALUES (1,'broken' 3.75, '09/01/2021');\n"              // 6: comma missing
         "INSERT INTO \"Orders\" VALUES (2,NULL, 3.75,\n"                                // 7
         "  '09/01/2021');\n"                                                            // 8
         "INSERT INTO \"Orders\" VALUES (2,'dup', 1, NULL);\n"                           // 9: duplicate key
@@ -26,7 +26,7 @@ TEST(Pxsql, RunsAScriptReportsRejectedStatementsByLineAndCarriesOn)
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out,
               "line 1: SQL error at position 12: table \"Orders\" does not exist\n"
-              "line 6: SQL error at position 48: expected ',' or ')', found '09'\n"
+              "line 6: SQL error at position 41: expected ',' or ')', found '3.75'\n"
               "line 9: SQL error at position 30: table \"Orders\": a row with the key 2 in column \"SBSID\" already exists (duplicate key)\n");
     const auto dump = ptest::run({PXSQL, folder.string(), "--dump", "ORDERS"});
     EXPECT_EQ(dump.status, 0);
@@ -66,19 +66,50 @@ TEST(Pxsql, UsageAndMissingThingsGiveStatusTwo)
     EXPECT_EQ(noTable.out, "pxsql: SQL error at position 1: table \"Nope\" does not exist\n");
 }
 
-TEST(Pxsql, AnUnclosedQuoteEndsAtTheNextLineThatBeginsAStatement)
+// A script is split only outside values and quoted names: a value's line break followed by
+// a statement stays in the value, and a quote left open swallows the rest of the script into
+// one rejected statement rather than letting what follows run.
+TEST(Pxsql, StatementsInsideValuesAndNamesStayData)
 {
     const auto folder = testsupport::freshFolder("pxsql-quote");
     const std::string script =
-        "CREATE TABLE T (A INT, B CHAR(10));\n"
-        "INSERT INTO T VALUES (1, 'oops);\n"
-        "INSERT INTO T VALUES (2, 'fine');\n"
-        "INSERT INTO T VALUES (3, \"name);\n"
-        "insert into T values (4, 'also fine')\n";
+        "CREATE TABLE T (A INT, B CHAR(60));\n"
+        "CREATE TABLE CUSTOMER (N INT);\n"
+        "INSERT INTO T VALUES (1, 'x\nDROP TABLE \"CUSTOMER\";\ninsert into T values (9, ''y'')\n');\n"
+        "INSERT INTO \"T\" (A, \"B\nDROP TABLE CUSTOMER;\n\") VALUES (2, 'z');\n"
+        "INSERT INTO [T] (A, [B]];DROP TABLE CUSTOMER;]) VALUES (3, 'q');\n"
+        "INSERT INTO T VALUES (3, 'oops);\n"
+        "DROP TABLE CUSTOMER;\n"
+        "insert into T values (4, 5)\n";
     const auto r = ptest::run({PXSQL, folder.string()}, script, true);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out,
-              "line 2: SQL error at position 26: the string that starts here has no closing quote\n"
-              "line 4: SQL error at position 26: the name that starts here has no closing \"\n");
-    EXPECT_EQ(ptest::run({PXSQL, folder.string(), "--dump", "T"}).out, "A,B\n2,fine\n4,also fine\n");
+              "line 7: SQL error at position 21: table \"T\" has no column \"B\nDROP TABLE CUSTOMER;\n\"\n"
+              "line 10: SQL error at position 21: table \"T\" has no column \"B];DROP TABLE CUSTOMER;\"\n"
+              "line 11: SQL error at position 26: the string that starts here has no closing quote\n");
+    EXPECT_EQ(ptest::run({PXSQL, folder.string(), "--dump", "T"}).out,
+              "A,B\n1,\"x\nDROP TABLE \"\"CUSTOMER\"\";\ninsert into T values (9, 'y')\n\"\n");
+    EXPECT_EQ(ptest::run({PXSQL, folder.string(), "--dump", "CUSTOMER"}).status, 0);
+}
+
+// Only a regular file is a script; any input is read in pieces, and a statement that never
+// ends is refused once it passes the cap instead of filling the memory.
+TEST(Pxsql, ScriptsThatAreNoFilesOrNeverEndAreRefusedClearly)
+{
+    const auto folder = testsupport::freshFolder("pxsql-nofile");
+    // Under a one-gigabyte address space, so that reading without bounds fails instead of
+    // taking the machine's memory.
+    const auto bounded = [&](const std::string& command) {
+        return ptest::run({"/bin/sh", "-c", "ulimit -v 1048576; exec \"$0\" \"$1\" " + command, PXSQL, folder.string()}, "", true);
+    };
+    const auto directory = bounded("\"$1\"");
+    EXPECT_EQ(directory.status, 2);
+    EXPECT_EQ(directory.out, "pxsql: the script " + folder.string() + " is a directory; a script must be a regular file\n");
+    const auto device = bounded("/dev/zero");
+    EXPECT_EQ(device.status, 2);
+    EXPECT_EQ(device.out, "pxsql: the script /dev/zero is not a regular file; a script must be a regular file\n");
+    // Standard input may be a pipe or a device: it is read in pieces up to the cap.
+    const auto endless = bounded("< /dev/zero");
+    EXPECT_EQ(endless.status, 2);
+    EXPECT_EQ(endless.out, "pxsql: line 1: the statement that begins here is longer than 67108864 bytes; the rest of the script is not read\n");
 }

@@ -200,6 +200,65 @@ TEST_F(Sql, NamesThatWouldLeaveTheFolderAreRejected)
     EXPECT_FALSE(std::filesystem::exists(outside / "escape.DB"));
 }
 
+// A quote inside a quoted name is written twice, so any name reads as one name; a name the
+// engine cannot take is refused naming it whole, never as a parse error about what follows.
+TEST_F(Sql, NamesHoldingQuotesStayOneNameAndAreNamedWhenRefused)
+{
+    const std::vector<std::pair<std::string, std::string>> refused{
+        {R"(CREATE TABLE "quote""d" ("A" INT))", R"(SQL error at position 20: the table name "quote"d" holds '"', which a table name cannot hold)"},
+        {R"(CREATE TABLE "quote"d" ("A" INT))", R"(SQL error at position 14: the name "quote"d" holds a " that is not written twice)"},
+        {R"(DROP TABLE [a]]b])", "SQL error at position 14: the table name \"a]b\" holds ']', which a table name cannot hold"},
+        {R"(INSERT INTO "T""x" VALUES (1))", R"(SQL error at position 15: the table name "T"x" holds '"', which a table name cannot hold)"},
+        {R"(CREATE TABLE "H" ("SBSID" INT, "a" INT); DROP TABLE "CUSTOMER"; CREATE TABLE "z" ("b" INT))",
+         "SQL error at position 42: unexpected 'DROP' after the end of the statement"},
+    };
+    for (const auto& [statement, text] : refused) EXPECT_EQ(rejection(*db, statement), text) << statement;
+
+    db->execute(R"(CREATE TABLE "H" ("SBSID" INT, "x""); DROP TABLE ""CU" INT, `b``c` TEXT, [d]]] INT))");
+    db->execute(R"(INSERT INTO "H" ("x""); DROP TABLE ""CU", "SBSID") VALUES (7, 1))");
+    db->execute(R"(INSERT INTO "H" VALUES (2, 8, 'x', 9))");
+    const Header& h = db->table("H").header();
+    ASSERT_EQ(h.fields.size(), 4u);
+    EXPECT_EQ(h.fields[1].name, R"(x"); DROP TABLE "CU)");
+    EXPECT_EQ(h.fields[2].name, "b`c");
+    EXPECT_EQ(h.fields[3].name, "d]");
+    EXPECT_EQ(db->table("H").recordCount(), 2u);
+    EXPECT_EQ(db->tableNames(), std::vector<std::string>{"H"});
+}
+
+// Table names match as Windows matches file names, by Unicode case folding of the whole
+// character, never of the bytes that encode it.
+TEST_F(Sql, TableNamesMatchByCaseFoldingOfWholeCharacters)
+{
+    db->execute("CREATE TABLE \"\xC3\x84rger\" (\"A\" INT)");                 // Ärger
+    db->execute("CREATE INDEX \"x\" ON \"\xC3\xA4RGER\" (\"A\") WITH PRIMARY"); // äRGER
+    EXPECT_EQ(rejection(*db, "CREATE TABLE \"\xC3\xA4rger\" (\"A\" INT)"), "SQL error at position 14: table \"\xC3\xA4rger\" already exists");
+    ptest::writeFile(folder / "\xC5\xA1koda.db", ptest::readFile(folder / "\xC3\x84rger.DB"));   // škoda, made elsewhere
+    EXPECT_EQ(rejection(*db, "CREATE TABLE \"\xC5\xA0KODA\" (\"A\" INT)"), "SQL error at position 14: table \"\xC5\xA0KODA\" already exists");
+    db->execute("INSERT INTO \"\xC5\xA0koda\" VALUES (1)");
+    EXPECT_EQ(db->table("\xC3\x84RGER").recordCount(), 0u);
+    EXPECT_EQ(db->table("\xC5\xA0KODA").recordCount(), 1u);
+    // Ê and Ú differ only in a byte that 1252 folding would change: two tables, not one.
+    db->execute("CREATE TABLE \"\xC3\x8A\" (\"A\" INT)");
+    db->execute("CREATE TABLE \"\xC3\x9A\" (\"A\" INT)");
+    db->execute("DROP TABLE \"\xC3\xA4rger\"");
+    EXPECT_EQ(db->tableNames(), (std::vector<std::string>{"\xC3\x8A", "\xC3\x9A", "\xC5\xA1koda"}));
+    EXPECT_FALSE(std::filesystem::exists(folder / "\xC3\x84rger.PX"));
+}
+
+// Device names are refused in every spelling Windows keeps for a device.
+TEST_F(Sql, DeviceNamesAreRefusedInEverySpelling)
+{
+    for (const std::string name : {"CON", "prn", "Aux", "nul", "COM1", "com9", "LPT1", "lpt0", "COM\xC2\xB9", "lpt\xC2\xB2", "Com\xC2\xB3"}) {
+        EXPECT_EQ(rejection(*db, "CREATE TABLE \"" + name + "\" (\"A\" INT)"),
+                  "SQL error at position 14: the table name \"" + name + "\" is a reserved device name") << name;
+    }
+    EXPECT_TRUE(db->tableNames().empty());
+    for (const std::string name : {"COM10", "LPT", "CONSOLE", "Nulls", "COM\xC2\xBC"}) {
+        EXPECT_EQ(rejection(*db, "CREATE TABLE \"" + name + "\" (\"A\" INT)"), "accepted") << name;
+    }
+}
+
 TEST_F(Sql, ErrorClassesKeepSqlAndFileFailuresApart)
 {
     try {
@@ -254,6 +313,9 @@ TEST(SqlParser, ShortcutForPlainInsertsReadsWhatTheFullParserReads)
              "INSERT INTO \"T\" (\"a\", \"b\") VALUES (1, 2)",
              "INSERT INTO [T] VALUES (1)",
              "INSERT INTO `T` VALUES (1)",
+             "INSERT INTO \"T\"\"x\" VALUES (1)",
+             "INSERT INTO \"T\"x\" VALUES (1)",
+             "INSERT INTO [T]]] VALUES (1)",
              "INSERT INTO \"T\" VALUES (1e5, 1E-3, .5, -.5)",
              "INSERT INTO \"T\" VALUES (5..)",
              "INSERT INTO \"T\" VALUES (1.2.3)",

@@ -54,7 +54,7 @@ std::string joined(const Names& names)
 
 } // namespace
 
-TEST(PathQueries, FileFolderLinkAndMissingPathEachAnswerAsWindowsWould)
+TEST(PathQueries, FileFolderLinkAndMissingPathEachAnswerTheirOwnWay)
 {
     const fs::path root = testsupport::freshFolder("queries");
     testsupport::makeTree(root, {"dir/", "file.db"});

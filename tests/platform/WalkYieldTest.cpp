@@ -1,4 +1,5 @@
-// The walk lets pending window events run once per folder it visits.
+// The walk lets pending window events run once per folder it visits, once per sub-folder it reads
+// and once per folder it is about to return.
 #include "FolderTestHelpers.h"
 
 #include "RecordingDialogs.h"
@@ -35,7 +36,7 @@ protected:
 
 } // namespace
 
-TEST(WalkYield, OncePerFolderVisited)
+TEST(WalkYield, OncePerFolderVisitedPerSubFolderReadAndPerCandidate)
 {
     const auto root = testsupport::freshFolder("walk-yield");
     testsupport::makeTree(root, {"a/b/c/", "a/d/", "e/", "e/file.db"});
@@ -46,11 +47,13 @@ TEST(WalkYield, OncePerFolderVisited)
     std::vector<std::string> folders{root.string() + "/"};
     platform::GetSubDirectories2016(folders, true, dialogs);
     EXPECT_EQ(folders.size(), 6u);
-    EXPECT_EQ(counter.passes, 6);
+    // Six folders visited, five sub-folder names read (a, e, b, d, c), and the candidates of each
+    // level before they are appended: c; then b, d, c; then a, e, b, d, c.
+    EXPECT_EQ(counter.passes, 6 + 5 + 9);
 
     counter.passes = 0;
     folders = {root.string() + "/"};
     platform::GetSubDirectories2016(folders, false, dialogs);
-    EXPECT_EQ(counter.passes, 1);
+    EXPECT_EQ(counter.passes, 1 + 2 + 2);
     QCoreApplication::removePostedEvents(&counter);
 }

@@ -2,13 +2,14 @@
 
 #include "CliFrontend.h"
 #include "Options.h"
+#include "StatementFile.h"
 #include "convert/Run.h"
 #include "db/Ado.h"
 #include "db/MSSQL.h"
 
 #include <cstdlib>
-#include <fstream>
 #include <iostream>
+#include <optional>
 #include <termios.h>
 #include <unistd.h>
 
@@ -75,16 +76,17 @@ int main(int argc, char** argv)
         return cli::kNothingDone;
     }
 
-    std::ofstream sqlFile;
+    std::optional<cli::StatementFile> sqlFile;
     if (!options->sqlFile.empty()) {
-        sqlFile.open(options->sqlFile, std::ios::out | std::ios::trunc | std::ios::binary);
-        if (!sqlFile) {
-            std::cerr << "quillmere-cli: cannot write the statement file " << options->sqlFile << '\n';
+        try {
+            sqlFile.emplace(options->sqlFile);
+        } catch (const std::exception& failure) {
+            std::cerr << "quillmere-cli: " << failure.what() << '\n';
             return cli::kNothingDone;
         }
     }
 
-    cli::CliFrontend frontend(*options, sqlFile.is_open() ? &sqlFile : nullptr, isatty(STDERR_FILENO) != 0);
+    cli::CliFrontend frontend(*options, sqlFile ? &sqlFile->stream() : nullptr, isatty(STDERR_FILENO) != 0);
     bool busy = false;
     platform::ListBox List1;
     platform::ListBox List2;
@@ -111,10 +113,11 @@ int main(int argc, char** argv)
     case convert::RunOutcome::Finished:
         break;
     }
-    if (sqlFile.is_open()) {
-        sqlFile.close();
-        if (!sqlFile) {
-            std::cerr << "quillmere-cli: the statement file " << options->sqlFile << " could not be written completely\n";
+    if (sqlFile) {
+        try {
+            sqlFile->commit();
+        } catch (const std::exception& failure) {
+            std::cerr << "quillmere-cli: " << failure.what() << '\n';
             return cli::kSomeRejected;
         }
     }

@@ -1035,6 +1035,9 @@ private:
         uint64_t rows = 0;
     };
 
+    // The column types of the catalog procedures' results.
+    static constexpr ColumnType kSysname{Kind::NVarChar, 128}, kSmall{Kind::SmallInt}, kWhole{Kind::Int};
+
     static Cell textCell(const std::string& s)
     {
         Cell c;
@@ -1213,15 +1216,14 @@ private:
             return std::make_tuple(lowerAscii(a.owner), lowerAscii(a.name)) <
                    std::make_tuple(lowerAscii(b.owner), lowerAscii(b.name));
         });
-        const ColumnType name{Kind::NVarChar, 128}, small{Kind::SmallInt}, whole{Kind::Int},
-            remark{Kind::VarChar, 254}, definition{Kind::NVarChar, 4000}, tiny{Kind::TinyInt};
+        const ColumnType remark{Kind::VarChar, 254}, definition{Kind::NVarChar, 4000}, tiny{Kind::TinyInt};
         const std::vector<Column> columns{
-            {u"TABLE_QUALIFIER", name}, {u"TABLE_OWNER", name},    {u"TABLE_NAME", name},
-            {u"COLUMN_NAME", name},     {u"DATA_TYPE", small},     {u"TYPE_NAME", name},
-            {u"PRECISION", whole},      {u"LENGTH", whole},        {u"SCALE", small},
-            {u"RADIX", small},          {u"NULLABLE", small},      {u"REMARKS", remark},
-            {u"COLUMN_DEF", definition}, {u"SQL_DATA_TYPE", small}, {u"SQL_DATETIME_SUB", small},
-            {u"CHAR_OCTET_LENGTH", whole}, {u"ORDINAL_POSITION", whole}, {u"IS_NULLABLE", remark},
+            {u"TABLE_QUALIFIER", kSysname}, {u"TABLE_OWNER", kSysname},    {u"TABLE_NAME", kSysname},
+            {u"COLUMN_NAME", kSysname},     {u"DATA_TYPE", kSmall},     {u"TYPE_NAME", kSysname},
+            {u"PRECISION", kWhole},      {u"LENGTH", kWhole},        {u"SCALE", kSmall},
+            {u"RADIX", kSmall},          {u"NULLABLE", kSmall},      {u"REMARKS", remark},
+            {u"COLUMN_DEF", definition}, {u"SQL_DATA_TYPE", kSmall}, {u"SQL_DATETIME_SUB", kSmall},
+            {u"CHAR_OCTET_LENGTH", kWhole}, {u"ORDINAL_POSITION", kWhole}, {u"IS_NULLABLE", remark},
             {u"SS_DATA_TYPE", tiny}};
         ResultSet result;
         putColMetadata(result.tokens, columns, tds_);
@@ -1290,16 +1292,15 @@ private:
         }
         std::stable_sort(types.begin(), types.end(),
                          [](const OdbcFacts& a, const OdbcFacts& b) { return a.dataType < b.dataType; });
-        const ColumnType name{Kind::NVarChar, 128}, small{Kind::SmallInt}, whole{Kind::Int},
-            text{Kind::VarChar, 32};
+        const ColumnType text{Kind::VarChar, 32};
         const std::vector<Column> columns{
-            {u"TYPE_NAME", name},       {u"DATA_TYPE", small},        {u"PRECISION", whole},
+            {u"TYPE_NAME", kSysname},       {u"DATA_TYPE", kSmall},        {u"PRECISION", kWhole},
             {u"LITERAL_PREFIX", text},  {u"LITERAL_SUFFIX", text},    {u"CREATE_PARAMS", text},
-            {u"NULLABLE", small},       {u"CASE_SENSITIVE", small},   {u"SEARCHABLE", small},
-            {u"UNSIGNED_ATTRIBUTE", small}, {u"MONEY", small},        {u"AUTO_INCREMENT", small},
-            {u"LOCAL_TYPE_NAME", name}, {u"MINIMUM_SCALE", small},    {u"MAXIMUM_SCALE", small},
-            {u"SQL_DATA_TYPE", small},  {u"SQL_DATETIME_SUB", small}, {u"NUM_PREC_RADIX", whole},
-            {u"INTERVAL_PRECISION", small}, {u"USERTYPE", small}};
+            {u"NULLABLE", kSmall},       {u"CASE_SENSITIVE", kSmall},   {u"SEARCHABLE", kSmall},
+            {u"UNSIGNED_ATTRIBUTE", kSmall}, {u"MONEY", kSmall},        {u"AUTO_INCREMENT", kSmall},
+            {u"LOCAL_TYPE_NAME", kSysname}, {u"MINIMUM_SCALE", kSmall},    {u"MAXIMUM_SCALE", kSmall},
+            {u"SQL_DATA_TYPE", kSmall},  {u"SQL_DATETIME_SUB", kSmall}, {u"NUM_PREC_RADIX", kWhole},
+            {u"INTERVAL_PRECISION", kSmall}, {u"USERTYPE", kSmall}};
         ResultSet result;
         putColMetadata(result.tokens, columns, tds_);
         for (const OdbcFacts& f : types) {

@@ -6,68 +6,100 @@ namespace pxsql {
 
 namespace {
 
-bool beginsStatement(std::string_view line)
-{
-    std::size_t i = 0;
-    while (i < line.size() && std::isspace(static_cast<unsigned char>(line[i]))) ++i;
-    std::string word;
-    while (i < line.size() && std::isalpha(static_cast<unsigned char>(line[i])))
-        word += char(std::toupper(static_cast<unsigned char>(line[i++])));
-    return word == "CREATE" || word == "DROP" || word == "INSERT";
-}
+bool space(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
 
-bool blank(std::string_view s)
+bool statementKeyword(const std::string& upperWord)
 {
-    for (char c : s)
-        if (!std::isspace(static_cast<unsigned char>(c))) return false;
-    return true;
+    return upperWord == "CREATE" || upperWord == "DROP" || upperWord == "INSERT";
 }
 
 }  // namespace
 
-std::vector<ScriptStatement> splitScript(std::string_view script)
+ScriptReader::ScriptReader(Sink sink, std::size_t maxStatementBytes) : sink_(std::move(sink)), max_(maxStatementBytes) {}
+
+void ScriptReader::feed(std::string_view piece)
 {
-    std::vector<ScriptStatement> out;
-    ScriptStatement current;
-    bool inString = false, inName = false;
-    char nameClose = 0;
-    std::size_t line = 1;
-    bool atLineStart = true;
-    auto finish = [&] {
-        if (!blank(current.text)) out.push_back(current);
-        current = {};
-    };
-    for (std::size_t i = 0; i < script.size(); ++i) {
-        const char c = script[i];
-        if (atLineStart && !blank(current.text) && beginsStatement(script.substr(i, script.find('\n', i) - i))) {
-            finish();
-            inString = inName = false;
-        }
-        atLineStart = false;
-        if (blank(current.text) && !std::isspace(static_cast<unsigned char>(c))) {
-            current.text.clear();
-            current.line = line;
-        }
-        current.text += c;
-        if (inString) {
-            if (c == '\'') inString = false;
-        } else if (inName) {
-            if (c == nameClose) inName = false;
-        } else if (c == '\'') {
-            inString = true;
-        } else if (c == '"' || c == '`' || c == '[') {
-            inName = true;
-            nameClose = c == '[' ? ']' : c;
-        } else if (c == ';') {
-            finish();
-        }
-        if (c == '\n') {
-            ++line;
-            atLineStart = true;
+    for (char c : piece) take(c);
+}
+
+void ScriptReader::finish()
+{
+    if (lineStartPending_) resolveLineStart();
+    if (started_) emit(current_.text.size());
+}
+
+void ScriptReader::take(char c)
+{
+    if (lineStartPending_) {
+        if (std::isalpha(static_cast<unsigned char>(c))) {
+            // Longer than every keyword is enough to tell it is none.
+            if (firstWord_.size() < 7) firstWord_ += char(std::toupper(static_cast<unsigned char>(c)));
+        } else if (c == '\n' || !space(c) || !firstWord_.empty()) {
+            resolveLineStart();
         }
     }
-    finish();
-    return out;
+    if (!started_) {
+        if (space(c)) {
+            if (c == '\n') ++line_;
+            return;
+        }
+        started_ = true;
+        current_.line = line_;
+    }
+    current_.text += c;
+    if (current_.text.size() > max_)
+        throw ScriptError("line " + std::to_string(current_.line) + ": the statement that begins here is longer than " +
+                          std::to_string(max_) + " bytes; the rest of the script is not read");
+    if (closeSeen_) {
+        // The quote before ends the literal or name unless this one doubles it.
+        closeSeen_ = false;
+        if (c == close_) return;
+        close_ = 0;
+    }
+    if (close_) {
+        if (c == close_) closeSeen_ = true;
+    } else if (c == '\'' || c == '"' || c == '`' || c == '[') {
+        close_ = c == '[' ? ']' : c;
+    } else if (c == ';') {
+        emit(current_.text.size());
+        return;
+    }
+    if (c == '\n') {
+        ++line_;
+        if (!close_) {
+            lineStartPending_ = true;
+            lineStart_ = current_.text.size();
+            lineStartLine_ = line_;
+            firstWord_.clear();
+        }
+    }
+}
+
+// The line's first word is complete: a keyword there ends the open statement at the line's start.
+void ScriptReader::resolveLineStart()
+{
+    lineStartPending_ = false;
+    if (!statementKeyword(firstWord_)) return;
+    std::string rest = current_.text.substr(lineStart_);
+    emit(lineStart_);
+    std::size_t blanks = 0;
+    while (blanks < rest.size() && space(rest[blanks])) ++blanks;
+    rest.erase(0, blanks);
+    current_.text = std::move(rest);
+    current_.line = lineStartLine_;
+    started_ = true;
+}
+
+// Hands on the first `length` bytes of the open statement; nothing stays open.
+void ScriptReader::emit(std::size_t length)
+{
+    current_.text.resize(length);
+    sink_(current_);
+    current_.text.clear();
+    started_ = false;
+    close_ = 0;
+    closeSeen_ = false;
+    lineStartPending_ = false;
 }
 
 }  // namespace pxsql

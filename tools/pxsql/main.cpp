@@ -8,10 +8,13 @@
 #include "paradox/Table.h"
 #include "paradox/Values.h"
 
-#include <fstream>
+#include <cerrno>
+#include <cstring>
 #include <iostream>
-#include <iterator>
-#include <sstream>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -61,6 +64,50 @@ void info(paradox::Table& t)
                   << (int(i) < h.keyFields ? " key" : "") << '\n';
 }
 
+// The script file opened for reading, or -1 after saying why not. Only a regular file is a
+// script: a directory or a device such as /dev/zero is refused before anything is read.
+int openScript(const char* path)
+{
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    struct stat st {};
+    if (fd < 0 || ::fstat(fd, &st) != 0) {
+        std::cerr << "pxsql: cannot read the script " << path << ": " << std::strerror(errno) << '\n';
+        if (fd >= 0) ::close(fd);
+        return -1;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        std::cerr << "pxsql: the script " << path << " is " << (S_ISDIR(st.st_mode) ? "a directory" : "not a regular file")
+                  << "; a script must be a regular file\n";
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// Feeds the script to `reader` piece by piece, each statement running as soon as it is read.
+// False after saying why the script could not be read to its end.
+bool readScript(int fd, const std::string& name, pxsql::ScriptReader& reader)
+{
+    char piece[64 * 1024];
+    try {
+        for (;;) {
+            const ssize_t got = ::read(fd, piece, sizeof piece);
+            if (got < 0 && errno == EINTR) continue;
+            if (got < 0) {
+                std::cerr << "pxsql: cannot read " << name << ": " << std::strerror(errno) << '\n';
+                return false;
+            }
+            if (got == 0) break;
+            reader.feed(std::string_view(piece, std::size_t(got)));
+        }
+        reader.finish();
+    } catch (const pxsql::ScriptError& e) {
+        std::cerr << "pxsql: " << e.what() << '\n';
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -76,26 +123,23 @@ int main(int argc, char** argv)
             return 0;
         }
         if (argc == 3 && argv[2][0] == '-' && argv[2][1]) return usage();
-        std::string script;
+        int script = STDIN_FILENO;
         if (argc == 3) {
-            std::ifstream in(argv[2], std::ios::binary);
-            if (!in) {
-                std::cerr << "pxsql: cannot read " << argv[2] << '\n';
-                return 2;
-            }
-            script.assign(std::istreambuf_iterator<char>(in), {});
-        } else {
-            script.assign(std::istreambuf_iterator<char>(std::cin), {});
+            script = openScript(argv[2]);
+            if (script < 0) return 2;
         }
         int rejected = 0;
-        for (const auto& st : pxsql::splitScript(script)) {
+        pxsql::ScriptReader reader([&](const pxsql::ScriptStatement& st) {
             try {
                 db.execute(st.text);
             } catch (const paradox::Error& e) {
                 ++rejected;
                 std::cerr << "line " << st.line << ": " << e.what() << '\n';
             }
-        }
+        });
+        const bool complete = readScript(script, argc == 3 ? argv[2] : "standard input", reader);
+        if (argc == 3) ::close(script);
+        if (!complete) return 2;
         return rejected ? 1 : 0;
     } catch (const paradox::Error& e) {
         std::cerr << "pxsql: " << e.what() << '\n';
