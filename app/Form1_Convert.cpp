@@ -2,6 +2,7 @@
 // Datatypes Conversion window.
 
 #include "app/Form1.h"
+#include "app/Settings.h"
 
 #include "appearance/Appearance.h"
 #include "convert/Run.h"
@@ -44,7 +45,8 @@ struct Form1::ConvertLinks final : convert::RunSettings,
     MSSQL::Login login() override
     {
         return MSSQL::Login{text(form.Text5), text(form.Text6), text(form.Text8),
-                            text(form.Text3), text(form.Text4), inStateOne(form.Check4)};
+                            text(form.Text3), text(form.Text4), inStateOne(form.Check4),
+                            settings::StoredEncryption()};
     }
     // A greyed box counts as checked for Qt; the run asks for the checked state only.
     static bool inStateOne(const QCheckBox* box) { return box->checkState() == Qt::Checked; }

@@ -1,6 +1,7 @@
 // "Test Connection" of the group "MS SQL Server Login".
 
 #include "app/Form1.h"
+#include "app/Settings.h"
 
 #include "appearance/Appearance.h"
 #include "db/Ado.h"
@@ -18,7 +19,8 @@ void Form1::PushButton6_Click()
         db::Connection connection;
         const MSSQL::Login login{Text5->text().toStdString(), Text6->text().toStdString(),
                                  Text8->text().toStdString(), Text3->text().toStdString(),
-                                 Text4->text().toStdString(), Check4->isChecked()};
+                                 Text4->text().toStdString(), Check4->isChecked(),
+                                 settings::StoredEncryption()};
         connection.Open(MSSQL::BuildSqlServerConnectionString(login));
         dialogs().information("Connection successful.");
         appearance::setMousePointer(*this, appearance::Default);

@@ -61,4 +61,16 @@ void SaveSetting(const std::string& key, const std::string& value)
     QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
 }
 
+MSSQL::Encryption StoredEncryption()
+{
+    MSSQL::Encryption encryption;
+    const std::string mode = GetSetting("Encrypt", "request");
+    encryption.mode = MSSQL::ParseEncrypt(mode).value_or(MSSQL::Encrypt::Require);
+    const QString trust = QString::fromStdString(GetSetting("TrustServerCertificate", "")).trimmed();
+    encryption.trustServerCertificate = trust == "1" || trust.compare("true", Qt::CaseInsensitive) == 0 ||
+                                        trust.compare("yes", Qt::CaseInsensitive) == 0;
+    encryption.caFile = GetSetting("CaFile", "");
+    return encryption;
+}
+
 } // namespace settings

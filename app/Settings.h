@@ -4,6 +4,8 @@
 // user's configuration folder. The store holds the SQL Server password, so its file is readable
 // and writable by its owner only, from its first write on.
 
+#include "db/MSSQL.h"
+
 #include <string>
 
 namespace settings {
@@ -12,6 +14,10 @@ namespace settings {
 std::string GetSetting(const std::string& key, const std::string& fallback);
 // Creates or replaces the key and writes the store to disk at once.
 void SaveSetting(const std::string& key, const std::string& value);
+// The encryption choices under Encrypt (off, request, require), TrustServerCertificate (1, true
+// or yes) and CaFile. An Encrypt value that is none of the three counts as require: whoever wrote
+// it wanted more than the default.
+MSSQL::Encryption StoredEncryption();
 // The file that holds the store.
 std::string storeFile();
 

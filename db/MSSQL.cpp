@@ -9,12 +9,41 @@
 
 namespace MSSQL {
 
+std::optional<Encrypt> ParseEncrypt(std::string_view text)
+{
+    if (db::equalsIgnoringCase(text, "off"))
+        return Encrypt::Off;
+    if (db::equalsIgnoringCase(text, "request"))
+        return Encrypt::Request;
+    if (db::equalsIgnoringCase(text, "require"))
+        return Encrypt::Require;
+    return std::nullopt;
+}
+
+namespace {
+
+std::string encryptionAttributes(const Encryption& encryption)
+{
+    if (encryption.mode == Encrypt::Off)
+        return "Encryption=off;";
+    std::string text = encryption.mode == Encrypt::Require ? "Encryption=require;" : "";
+    // A required encryption is worth nothing against an impostor, so its certificate is checked
+    // against the system's authorities unless the user names others or trusts the server.
+    if (!encryption.trustServerCertificate && (encryption.mode == Encrypt::Require || !encryption.caFile.empty()))
+        text += "ServerCertificate=" +
+                db::connectionValue(encryption.caFile.empty() ? std::string("system") : encryption.caFile) + ";";
+    return text;
+}
+
+} // namespace
+
 std::string BuildSqlServerConnectionString(const Login& login)
 {
     using db::connectionValue;
     const std::string server = login.localConnection ? login.server : login.server + "," + login.port;
     return "Driver={SQL Server};Server=" + connectionValue(server) + ";Database=" + connectionValue(login.database) +
-           ";Uid=" + connectionValue(login.user) + ";Pwd=" + connectionValue(login.password) + ";";
+           ";Uid=" + connectionValue(login.user) + ";Pwd=" + connectionValue(login.password) + ";" +
+           encryptionAttributes(login.encryption);
 }
 
 bool CanConnectSqlServer(const Login& login)

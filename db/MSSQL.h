@@ -6,20 +6,40 @@
 #include "platform/ListBox.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace MSSQL {
 
-// The main window's login fields: Text5, Text6, Text8, Text3, Text4, and Check4 in state 1.
+// FreeTDS's encryption levels: off never encrypts, request encrypts when the server can (and
+// then at least the login), require refuses a server that cannot.
+enum class Encrypt { Off, Request, Require };
+
+struct Encryption {
+    Encrypt mode = Encrypt::Request;
+    // Accept the server's certificate without checking it.
+    bool trustServerCertificate = false;
+    // The certificate authorities (PEM) the server's certificate must verify against; empty
+    // means the system's, which are checked only when encryption is required.
+    std::string caFile;
+};
+
+// "off", "request" or "require", letter case ignored; nothing for any other text.
+std::optional<Encrypt> ParseEncrypt(std::string_view text);
+
+// The main window's login fields: Text5, Text6, Text8, Text3, Text4, and Check4 in state 1, with
+// the encryption choices of the settings store or the command line.
 struct Login {
     std::string server, port, database, user, password;
     bool localConnection = false;
+    Encryption encryption;
 };
 
 // "Driver={SQL Server};Server=<server>[,<port>];Database=…;Uid=…;Pwd=…;" with the port left out
-// for a local connection. Values go in unchanged, except that one holding ';', '{' or '}' is
+// for a local connection, followed by FreeTDS's Encryption= when it is not request and by
+// ServerCertificate= (the CA file, or "system") when the certificate is to be checked. Values go in unchanged, except that one holding ';', '{' or '}' is
 // braced so that it stays one value (a password "pa;ss" would otherwise split the string).
 std::string BuildSqlServerConnectionString(const Login& login);
 

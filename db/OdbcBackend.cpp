@@ -4,6 +4,7 @@
 #include "db/OdbcHandles.h"
 #include "db/OdbcText.h"
 #include "db/OdbcTypes.h"
+#include "db/TlsLogin.h"
 
 #include <algorithm>
 #include <array>
@@ -84,6 +85,17 @@ void padYear(Value& value)
         text->insert(0, 4 - dash, '0');
 }
 
+// Whether the driver the prepared attributes name is FreeTDS's.
+bool drivenByFreeTds(const std::vector<ConnectionAttribute>& attributes, const DriverCatalog& catalog)
+{
+    const std::optional<std::string> driver = attributeValue(attributes, "Driver");
+    if (!driver)
+        return false;
+    const std::optional<std::string> library = catalog.registeredLibrary ? catalog.registeredLibrary(*driver)
+                                                                         : std::nullopt;
+    return containsIgnoringCase(library.value_or(*driver), "tdsodbc");
+}
+
 // One result set: its columns and a statement positioned on its rows.
 class OdbcCursor;
 
@@ -98,12 +110,23 @@ public:
               dbc_, "SQLSetConnectAttr");
         DriverCatalog catalog{[this](std::string_view name) { return registeredDriverLibrary(env_, name); },
                               findFreeTdsLibrary(), defaultSqlServerPort(), defaultTdsVersion()};
-        std::u16string text = utf8ToUtf16(prepareConnectionString(connectionString, catalog));
+        const std::string prepared = prepareConnectionString(connectionString, catalog);
+        const std::vector<ConnectionAttribute> attributes = parseConnectionString(prepared);
         std::array<SQLWCHAR, 1024> completed{};
         SQLSMALLINT completedLength = 0;
-        SQLRETURN rc = SQLDriverConnectW(dbc_.get(), nullptr, wide(text), static_cast<SQLSMALLINT>(text.size()),
-                                         completed.data(), static_cast<SQLSMALLINT>(completed.size()),
-                                         &completedLength, SQL_DRIVER_NOPROMPT);
+        SQLRETURN rc = SQL_ERROR;
+        {
+            std::vector<ConnectionAttribute> viaConfig = attributes;
+            const CertificateAuthorityConfig caConfig(viaConfig, drivenByFreeTds(viaConfig, catalog));
+            std::u16string text = utf8ToUtf16(caConfig.active() ? freeTdsConnectionString(viaConfig) : prepared);
+            rc = SQLDriverConnectW(dbc_.get(), nullptr, wide(text), static_cast<SQLSMALLINT>(text.size()),
+                                   completed.data(), static_cast<SQLSMALLINT>(completed.size()), &completedLength,
+                                   SQL_DRIVER_NOPROMPT);
+        }
+        // 42000 is the server refusing the login itself, which it can only do after the handshake.
+        if (!SQL_SUCCEEDED(rc) && !odbc::hasState(SQL_HANDLE_DBC, dbc_.get(), "42000"))
+            if (const std::optional<std::string> reason = encryptedLoginFailure(attributes))
+                throw Error(*reason);
         check(rc, dbc_, "SQLDriverConnect");
     }
 
@@ -624,6 +647,11 @@ std::string prepareConnectionString(std::string_view connectionString, const Dri
     }
     if (!catalog.defaultTdsVersion.empty() && !attributeValue(attributes, "TDS_Version"))
         setAttribute(attributes, "TDS_Version", catalog.defaultTdsVersion);
+    return freeTdsConnectionString(attributes);
+}
+
+std::string freeTdsConnectionString(const std::vector<ConnectionAttribute>& attributes)
+{
     std::string text;
     for (const ConnectionAttribute& a : attributes) {
         if (a.value.find_first_of(";{}") == std::string::npos) {

@@ -2,12 +2,14 @@
 // The ODBC backend of the data-access objects (unixODBC, or Windows' driver manager).
 
 #include "db/AdoBackend.h"
+#include "db/OdbcConnectionString.h"
 
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace db {
 
@@ -32,6 +34,9 @@ struct DriverCatalog {
 // value at the first "};" and takes "}}" literally, so braced values are written its way; a value
 // holding "};" cannot reach it and raises db::Error.
 std::string prepareConnectionString(std::string_view connectionString, const DriverCatalog& catalog);
+
+// The attributes written FreeTDS's way (see above).
+std::string freeTdsConnectionString(const std::vector<ConnectionAttribute>& attributes);
 
 // The installed FreeTDS ODBC library, or empty.
 std::string findFreeTdsLibrary();

@@ -7,11 +7,16 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <atomic>
 #include <cstdlib>
 #include <arpa/inet.h>
 #include <fcntl.h>
+#include <mutex>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
+#include <thread>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -106,6 +111,120 @@ fs::path samplesCopy(const std::string& name)
     fs::copy(testsupport::binDir() / "Samples", folder, fs::copy_options::recursive);
     return folder;
 }
+
+// A TCP relay on 127.0.0.1 in front of the demo server that keeps every byte it passes, both
+// ways: what anyone on the wire would see.
+class RecordingProxy {
+public:
+    explicit RecordingProxy(int targetPort) : target_(targetPort)
+    {
+        listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(listener_, 8) != 0 ||
+            ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+            throw std::runtime_error("the recording proxy cannot listen");
+        port_ = ntohs(address.sin_port);
+        acceptor_ = std::thread([this] { acceptClients(); });
+    }
+
+    ~RecordingProxy()
+    {
+        stop_ = true;
+        acceptor_.join();
+        for (std::thread& relay : relays_)
+            relay.join();
+        ::close(listener_);
+    }
+
+    int port() const { return port_; }
+
+    std::string captured()
+    {
+        std::lock_guard lock(mutex_);
+        return captured_;
+    }
+
+private:
+    void acceptClients()
+    {
+        while (!stop_) {
+            pollfd p{listener_, POLLIN, 0};
+            if (::poll(&p, 1, 50) != 1)
+                continue;
+            const int client = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+            const int server = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+            sockaddr_in address{};
+            address.sin_family = AF_INET;
+            address.sin_port = htons(static_cast<uint16_t>(target_));
+            address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+            if (client < 0 || ::connect(server, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+                ::close(client);
+                ::close(server);
+                continue;
+            }
+            relays_.emplace_back([this, client, server] { relay(client, server); });
+        }
+    }
+
+    void relay(int client, int server)
+    {
+        pollfd ends[2] = {{client, POLLIN, 0}, {server, POLLIN, 0}};
+        bool open = true;
+        while (open && !stop_) {
+            if (::poll(ends, 2, 50) <= 0)
+                continue;
+            for (int i = 0; i < 2 && open; ++i) {
+                if (!(ends[i].revents & (POLLIN | POLLHUP | POLLERR)))
+                    continue;
+                char chunk[16384];
+                const ssize_t n = ::recv(ends[i].fd, chunk, sizeof chunk, 0);
+                open = n > 0 && ::send(ends[1 - i].fd, chunk, static_cast<size_t>(n), MSG_NOSIGNAL) == n;
+                if (n > 0) {
+                    std::lock_guard lock(mutex_);
+                    captured_.append(chunk, static_cast<size_t>(n));
+                }
+            }
+        }
+        ::close(client);
+        ::close(server);
+    }
+
+    int target_;
+    int listener_ = -1;
+    int port_ = 0;
+    std::atomic<bool> stop_{false};
+    std::thread acceptor_;
+    std::vector<std::thread> relays_;
+    std::mutex mutex_;
+    std::string captured_;
+};
+
+// The text as UTF-16LE, as TDS carries names, passwords and nvarchar values.
+std::string utf16(const std::string& ascii)
+{
+    std::string out;
+    for (const char c : ascii) {
+        out += c;
+        out += '\0';
+    }
+    return out;
+}
+
+// The password as LOGIN7 carries it without TLS: each UTF-16 byte nibble-swapped and XORed with 0xA5.
+std::string scrambled(const std::string& password)
+{
+    std::string out = utf16(password);
+    for (char& c : out) {
+        const auto b = static_cast<unsigned char>(c);
+        c = static_cast<char>(((b << 4) | (b >> 4)) ^ 0xA5);
+    }
+    return out;
+}
+
+bool holds(const std::string& capture, const std::string& part) { return capture.find(part) != std::string::npos; }
 
 class CliTest : public ::testing::Test {
 protected:
@@ -504,6 +623,125 @@ TEST_F(CliTest, NamedInstanceIsReachedByItsNameAloneThroughTheBrowser)
     EXPECT_EQ(run.status, 0) << run.out << run.err;
     EXPECT_NE(run.out.find("Widgets: 7 rows written"), std::string::npos) << run.out;
     EXPECT_TRUE(fs::exists(folder / "Widgets.DB"));
+}
+
+// Encrypted logins: the demo server with its certificate, watched through the recording proxy.
+class CliEncryptionTest : public CliTest {
+protected:
+    static std::vector<std::string> tlsOptions(const std::string& encryption)
+    {
+        return {"--tls-cert", (testsupport::binDir() / "demo-server-cert.pem").string(), "--tls-key",
+                (testsupport::binDir() / "demo-server-key.pem").string(), "--encryption", encryption};
+    }
+
+    static std::vector<std::string> loginThrough(const RecordingProxy& proxy, const testsupport::DemoServer& server)
+    {
+        return {"--server", "127.0.0.1", "--port", std::to_string(proxy.port()), "--database", "Shop",
+                "--user", server.user(), "--password-env", "CLI_TEST_PASSWORD"};
+    }
+
+    static void expectNoCredentials(const std::string& capture)
+    {
+        EXPECT_FALSE(holds(capture, utf16(kLogin)));
+        EXPECT_FALSE(holds(capture, utf16("Demo-Pass1")));
+        EXPECT_FALSE(holds(capture, scrambled("Demo-Pass1")));
+    }
+
+    static constexpr const char* kLogin = "quill_reader";
+};
+
+TEST_F(CliEncryptionTest, EncryptedRunsConvertAndShowNoCredentialsOnTheWire)
+{
+    const fs::path db = makeCleanDatabase("CliEncrypted.sqlite", 25);
+    const std::string caFile = (testsupport::binDir() / "demo-server-cert.pem").string();
+    struct Case {
+        const char* what;
+        const char* serverEncryption;
+        std::vector<std::string> clientOptions;
+        bool rowsEncrypted;
+    };
+    const Case cases[] = {
+        {"everything encrypted", "on", {"--encrypt", "require", "--ca-file", caFile}, true},
+        {"server required, client default", "required", {"--trust-server-certificate"}, true},
+        {"login only: both sides off", "off", {}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        testsupport::DemoServer server({{"Shop", db}}, kLogin, "Demo-Pass1", tlsOptions(c.serverEncryption));
+        RecordingProxy proxy(server.port());
+        const fs::path folder = samplesCopy("encrypted");
+
+        const CliResult run = runCli(with(with(loginThrough(proxy, server), c.clientOptions),
+                                          {"--folder", folder.string(), "--overwrite", "yes"}));
+
+        EXPECT_EQ(run.status, 0) << run.out << run.err;
+        EXPECT_NE(run.out.find("Widgets: 25 rows written"), std::string::npos) << run.out;
+        const std::string capture = proxy.captured();
+        ASSERT_GT(capture.size(), 1000u);
+        expectNoCredentials(capture);
+        // Row values cross in the clear only when the stream went back to clear after the login.
+        EXPECT_EQ(holds(capture, utf16("Widget 17")), !c.rowsEncrypted);
+    }
+}
+
+TEST_F(CliEncryptionTest, RequireRefusesAServerThatCannotEncryptBeforeThePasswordLeaves)
+{
+    testsupport::DemoServer server({{"Shop", makeCleanDatabase("CliPlain.sqlite", 3)}}, kLogin, "Demo-Pass1");
+    RecordingProxy proxy(server.port());
+
+    const CliResult run = runCli(with(loginThrough(proxy, server), {"--encrypt", "require", "--folder",
+                                                                    samplesCopy("plain").string()}));
+
+    EXPECT_EQ(run.status, 2) << run.out << run.err;
+    EXPECT_NE(run.err.find("The server 127.0.0.1 (port " + std::to_string(proxy.port()) +
+                           ") does not support encryption, and encryption is required"),
+              std::string::npos)
+        << run.err;
+    EXPECT_EQ(run.err.find("[FreeTDS]"), std::string::npos) << run.err;
+    expectNoCredentials(proxy.captured());
+}
+
+TEST_F(CliEncryptionTest, CertificateThatDoesNotVerifyFailsUnlessTrusted)
+{
+    testsupport::DemoServer server({{"Shop", makeCleanDatabase("CliCert.sqlite", 3)}}, kLogin, "Demo-Pass1",
+                                   tlsOptions("on"));
+    const std::string otherAuthority = (testsupport::binDir() / "other-cert.pem").string();
+    RecordingProxy proxy(server.port());
+
+    const CliResult refused = runCli(with(loginThrough(proxy, server), {"--encrypt", "require", "--ca-file",
+                                                                        otherAuthority, "--folder",
+                                                                        samplesCopy("cert").string()}));
+    EXPECT_EQ(refused.status, 2) << refused.out << refused.err;
+    EXPECT_NE(refused.err.find("The certificate of the server 127.0.0.1 (port " + std::to_string(proxy.port()) +
+                               ") is not trusted: it does not verify against the certificate authorities in " +
+                               otherAuthority),
+              std::string::npos)
+        << refused.err;
+    expectNoCredentials(proxy.captured());
+
+    // Without a CA file, required encryption checks against the system's authorities.
+    const CliResult system = runCli(with(loginThrough(proxy, server), {"--encrypt", "require", "--folder",
+                                                                       samplesCopy("cert").string()}));
+    EXPECT_EQ(system.status, 2) << system.out << system.err;
+    EXPECT_NE(system.err.find("the system's certificate authorities"), std::string::npos) << system.err;
+
+    const CliResult trusted = runCli(with(loginThrough(proxy, server),
+                                          {"--encrypt", "require", "--trust-server-certificate", "--folder",
+                                           samplesCopy("cert").string(), "--overwrite", "yes"}));
+    EXPECT_EQ(trusted.status, 0) << trusted.out << trusted.err;
+    EXPECT_NE(trusted.out.find("Widgets: 3 rows written"), std::string::npos) << trusted.out;
+}
+
+TEST_F(CliTest, EncryptionOptionsAreChecked)
+{
+    const fs::path folder = samplesCopy("options");
+    const std::vector<std::string> base{"--server", "h", "--database", "d", "--folder", folder.string()};
+    const CliResult badMode = runCli(with(base, {"--encrypt", "yes"}));
+    EXPECT_EQ(badMode.status, 2);
+    EXPECT_NE(badMode.err.find("--encrypt takes off, request or require, not \"yes\""), std::string::npos) << badMode.err;
+    const CliResult both = runCli(with(base, {"--trust-server-certificate", "--ca-file", "/ca.pem"}));
+    EXPECT_EQ(both.status, 2);
+    EXPECT_NE(both.err.find("exclude each other"), std::string::npos) << both.err;
 }
 
 } // namespace

@@ -50,7 +50,7 @@ convert::RunResult convertDatabase(RunHarness& h, const testsupport::DemoServer&
 {
     h.frontend.folder = runtest::samplesCopy(database + "-run").string();
     h.frontend.loginFields = {"127.0.0.1", std::to_string(server.port()), database, server.user(), server.password(),
-                              false};
+                              false, {}};
     return h.run();
 }
 

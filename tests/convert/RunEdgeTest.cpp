@@ -102,7 +102,7 @@ protected:
     {
         h.frontend.folder = runtest::samplesCopy(database + "-" + std::to_string(++runs)).string();
         h.frontend.loginFields =
-            MSSQL::Login{"127.0.0.1", std::to_string(server->port()), database, server->user(), server->password(), false};
+            MSSQL::Login{"127.0.0.1", std::to_string(server->port()), database, server->user(), server->password(), false, {}};
     }
 
     static testsupport::DemoServer* server;

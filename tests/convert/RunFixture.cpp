@@ -46,7 +46,7 @@ testsupport::DemoServer& salesServer()
 MSSQL::Login salesLogin()
 {
     testsupport::DemoServer& server = salesServer();
-    return MSSQL::Login{"127.0.0.1", std::to_string(server.port()), "Sales", server.user(), server.password(), false};
+    return MSSQL::Login{"127.0.0.1", std::to_string(server.port()), "Sales", server.user(), server.password(), false, {}};
 }
 
 std::filesystem::path samplesCopy(const std::string& name)

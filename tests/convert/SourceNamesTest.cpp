@@ -65,7 +65,7 @@ std::filesystem::path schemaDatabase()
 
 MSSQL::Login loginFor(const testsupport::DemoServer& server, const std::string& database)
 {
-    return {"127.0.0.1", std::to_string(server.port()), database, server.user(), server.password(), false};
+    return {"127.0.0.1", std::to_string(server.port()), database, server.user(), server.password(), false, {}};
 }
 
 long rowCount(const testsupport::DemoServer& server, const std::string& database, const std::string& table)

@@ -224,7 +224,7 @@ INSERT INTO Stamps VALUES (2, '2024-03-01 00:00:00.250', '08:15:00', '2024-03-01
         harness_ = new runtest::RunHarness;
         harness_->frontend.folder = runtest::samplesCopy("unusual").string();
         harness_->frontend.loginFields = MSSQL::Login{"127.0.0.1", std::to_string(server_->port()), "Unusual",
-                                                      server_->user(), server_->password(), false};
+                                                      server_->user(), server_->password(), false, {}};
         result_ = new convert::RunResult(harness_->run());
     }
 

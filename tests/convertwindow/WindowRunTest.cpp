@@ -8,7 +8,9 @@
 #include "SqliteScript.h"
 #include "TestPaths.h"
 
+#include "TestPaths.h"
 #include "app/Form1.h"
+#include "app/Settings.h"
 #include "preview/Form2.h"
 #include "preview/Form5.h"
 #include "preview/Widgets.h"
@@ -73,6 +75,34 @@ protected:
     testsupport::RecordingDialogs dialogs;
     std::unique_ptr<Form1> form;
 };
+
+// The window has no controls for encryption; "Test Connection" follows the settings store.
+TEST_F(WindowRun, TestConnectionFollowsTheStoredEncryption)
+{
+    const QByteArray previousStore = qgetenv("QUILLMERE_SETTINGS_DIR");
+    qputenv("QUILLMERE_SETTINGS_DIR", QByteArray::fromStdString(testsupport::freshFolder("tls-settings").string()));
+    settings::SaveSetting("Encrypt", "require");
+
+    // The shared demo server has no certificate.
+    form->PushButton6_Click();
+    testsupport::DemoServer tlsServer(
+        {{"Sales", testsupport::freshSalesDatabase("TlsSales.sqlite")}}, "sa", "Demo-Pass1",
+        {"--tls-cert", (testsupport::binDir() / "demo-server-cert.pem").string(), "--tls-key",
+         (testsupport::binDir() / "demo-server-key.pem").string(), "--encryption", "on"});
+    form->Text6->setText(QString::number(tlsServer.port()));
+    form->Text3->setText("sa");
+    form->Text4->setText("Demo-Pass1");
+    // Its self-signed certificate verifies against nothing the system knows.
+    form->PushButton6_Click();
+    settings::SaveSetting("CaFile", (testsupport::binDir() / "demo-server-cert.pem").string());
+    form->PushButton6_Click();
+
+    qputenv("QUILLMERE_SETTINGS_DIR", previousStore);
+    EXPECT_EQ(dialogs.informations(),
+              (std::vector<std::string>{"Could not connect. Please check with your administrator.",
+                                        "Could not connect. Please check with your administrator.",
+                                        "Connection successful."}));
+}
 
 TEST_F(WindowRun, DirectModeWritesEveryTableAndEndsWithDone)
 {

@@ -18,34 +18,63 @@ struct LoginCase {
 TEST(SqlServerConnectionString, BuildsBothVariantsExactly)
 {
     const LoginCase cases[] = {
-        {"port variant", {"DBHOST", "1433", "Sales", "sa", "secret", false},
+        {"port variant", {"DBHOST", "1433", "Sales", "sa", "secret", false, {}},
          "Driver={SQL Server};Server=DBHOST,1433;Database=Sales;Uid=sa;Pwd=secret;"},
-        {"local connection ignores the port", {"DBHOST", "1433", "Sales", "sa", "secret", true},
+        {"local connection ignores the port", {"DBHOST", "1433", "Sales", "sa", "secret", true, {}},
          "Driver={SQL Server};Server=DBHOST;Database=Sales;Uid=sa;Pwd=secret;"},
-        {"local connection with another port", {"DBHOST", "9999", "Sales", "sa", "secret", true},
+        {"local connection with another port", {"DBHOST", "9999", "Sales", "sa", "secret", true, {}},
          "Driver={SQL Server};Server=DBHOST;Database=Sales;Uid=sa;Pwd=secret;"},
-        {"empty port leaves the comma", {"DBHOST", "", "Sales", "sa", "secret", false},
+        {"empty port leaves the comma", {"DBHOST", "", "Sales", "sa", "secret", false, {}},
          "Driver={SQL Server};Server=DBHOST,;Database=Sales;Uid=sa;Pwd=secret;"},
-        {"blanks are kept", {" DBHOST ", "1433", "Sales ", "sa", " x ", false},
+        {"blanks are kept", {" DBHOST ", "1433", "Sales ", "sa", " x ", false, {}},
          "Driver={SQL Server};Server= DBHOST ,1433;Database=Sales ;Uid=sa;Pwd= x ;"},
-        {"named instance", {"DBHOST\\SQLEXPRESS", "", "Sales", "sa", "pw", true},
+        {"named instance", {"DBHOST\\SQLEXPRESS", "", "Sales", "sa", "pw", true, {}},
          "Driver={SQL Server};Server=DBHOST\\SQLEXPRESS;Database=Sales;Uid=sa;Pwd=pw;"},
-        {"password with a semicolon is braced", {"DBHOST", "1433", "Sales", "sa", "pa;ss", false},
+        {"password with a semicolon is braced", {"DBHOST", "1433", "Sales", "sa", "pa;ss", false, {}},
          "Driver={SQL Server};Server=DBHOST,1433;Database=Sales;Uid=sa;Pwd={pa;ss};"},
-        {"closing brace doubled", {"DBHOST", "1433", "Sales", "sa", "a}b{c", false},
+        {"closing brace doubled", {"DBHOST", "1433", "Sales", "sa", "a}b{c", false, {}},
          "Driver={SQL Server};Server=DBHOST,1433;Database=Sales;Uid=sa;Pwd={a}}b{c};"},
-        {"other punctuation unchanged", {"DBHOST", "1433", "Sales", "o'neil", "p=w,\"x\"", false},
+        {"other punctuation unchanged", {"DBHOST", "1433", "Sales", "o'neil", "p=w,\"x\"", false, {}},
          "Driver={SQL Server};Server=DBHOST,1433;Database=Sales;Uid=o'neil;Pwd=p=w,\"x\";"},
-        {"empty fields", {"", "", "", "", "", true}, "Driver={SQL Server};Server=;Database=;Uid=;Pwd=;"},
+        {"empty fields", {"", "", "", "", "", true, {}}, "Driver={SQL Server};Server=;Database=;Uid=;Pwd=;"},
     };
     for (const LoginCase& c : cases)
         EXPECT_EQ(MSSQL::BuildSqlServerConnectionString(c.login), c.expected) << c.what;
 }
 
+TEST(SqlServerConnectionString, EncryptionChoicesBecomeFreeTdsAttributes)
+{
+    const std::string base = "Driver={SQL Server};Server=DBHOST,1433;Database=Sales;Uid=sa;Pwd=secret;";
+    struct Case {
+        const char* what;
+        MSSQL::Encryption encryption;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"request is FreeTDS's default and adds nothing", {MSSQL::Encrypt::Request, false, ""}, base},
+        {"off", {MSSQL::Encrypt::Off, false, ""}, base + "Encryption=off;"},
+        {"off ignores a CA file", {MSSQL::Encrypt::Off, false, "/ca.pem"}, base + "Encryption=off;"},
+        {"require checks against the system's authorities", {MSSQL::Encrypt::Require, false, ""},
+         base + "Encryption=require;ServerCertificate=system;"},
+        {"require with a CA file", {MSSQL::Encrypt::Require, false, "/etc/ca;1.pem"},
+         base + "Encryption=require;ServerCertificate={/etc/ca;1.pem};"},
+        {"require trusting the server", {MSSQL::Encrypt::Require, true, ""}, base + "Encryption=require;"},
+        {"request with a CA file checks it when encrypting", {MSSQL::Encrypt::Request, false, "/ca.pem"},
+         base + "ServerCertificate=/ca.pem;"},
+    };
+    for (const Case& c : cases) {
+        MSSQL::Login login{"DBHOST", "1433", "Sales", "sa", "secret", false, c.encryption};
+        EXPECT_EQ(MSSQL::BuildSqlServerConnectionString(login), c.expected) << c.what;
+    }
+    EXPECT_EQ(MSSQL::ParseEncrypt("Require"), MSSQL::Encrypt::Require);
+    EXPECT_EQ(MSSQL::ParseEncrypt("OFF"), MSSQL::Encrypt::Off);
+    EXPECT_EQ(MSSQL::ParseEncrypt("yes"), std::nullopt);
+}
+
 TEST(ConnectionStringGrammar, BracedValuesComeBackWhole)
 {
     const std::string password = "x;y}z{";
-    MSSQL::Login login{"h", "1", "Sales", "sa", password, false};
+    MSSQL::Login login{"h", "1", "Sales", "sa", password, false, {}};
     const auto attributes = db::parseConnectionString(MSSQL::BuildSqlServerConnectionString(login));
     ASSERT_EQ(attributes.size(), 5u);
     EXPECT_EQ(db::attributeValue(attributes, "Driver"), "SQL Server");

@@ -23,7 +23,7 @@ const bool registryEmptied = [] {
 TEST(SqlServerFallback, UnregisteredDriverNameReachesFreeTds)
 {
     testsupport::DemoServer server;
-    const MSSQL::Login login{"127.0.0.1", std::to_string(server.port()), "Sales", server.user(), server.password(), false};
+    const MSSQL::Login login{"127.0.0.1", std::to_string(server.port()), "Sales", server.user(), server.password(), false, {}};
     EXPECT_TRUE(MSSQL::CanConnectSqlServer(login));
     platform::ListBox list;
     MSSQL::ListSqlServerTables(login, list);

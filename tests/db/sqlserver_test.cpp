@@ -35,7 +35,7 @@ std::string failureOf(const std::function<void()>& f)
 
 MSSQL::Login loginFor(const testsupport::DemoServer& server, std::string database = "Sales")
 {
-    return {"127.0.0.1", std::to_string(server.port()), std::move(database), server.user(), server.password(), false};
+    return {"127.0.0.1", std::to_string(server.port()), std::move(database), server.user(), server.password(), false, {}};
 }
 
 // A TCP socket of 127.0.0.1 that the test holds open: listening but never answering, or, once

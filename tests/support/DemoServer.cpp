@@ -76,6 +76,7 @@ DemoServer::DemoServer(std::vector<Database> databases, std::string user, std::s
 {
     std::vector<std::string> args{(std::filesystem::absolute(binDir()) / "quillmere-demo-server").string(),
                                   "--port", "0", "--user", user_, "--password", password_};
+    args.insert(args.end(), options.begin(), options.end());
     for (const auto& d : databases) {
         args.push_back("--database");
         args.push_back(d.name + "=" + d.file.string());

@@ -36,7 +36,8 @@ public:
 
     // Serves the sample Sales database under the name "Sales".
     DemoServer();
-    // `options` go to the server's command line after the databases (e.g. --instance NAME).
+    // `options` go to the server's command line after the databases (--instance NAME,
+    // --tls-cert, --encryption ...).
     explicit DemoServer(std::vector<Database> databases, std::string user = "sa",
                         std::string password = "Demo-Pass1", const std::vector<std::string>& options = {});
     ~DemoServer();

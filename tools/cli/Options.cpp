@@ -14,6 +14,7 @@ const char* usageText()
            "                     [--overwrite ask|yes|no] [--sql FILE] [--timeout SECONDS]\n"
            "                     [--tables PATTERN[,PATTERN...]] [--exclude PATTERN[,PATTERN...]]\n"
            "       quillmere-cli --list --server HOST ... [--tables ...] [--exclude ...]\n"
+           "                     [--encrypt off|request|require] [--trust-server-certificate | --ca-file PATH]\n"
            "\n"
            "Copies every user table of a SQL Server database into Paradox tables in a folder\n"
            "that already holds at least one Paradox table (*.db).\n"
@@ -44,6 +45,12 @@ const char* usageText()
            "  --list                print the tables the run would convert, in its order, as\n"
            "                        schema, table and the row count the server's catalog keeps\n"
            "                        (tab-separated), and convert nothing; --folder is not needed\n"
+           "  --encrypt MODE        off: never encrypt; request (default): encrypt when the server\n"
+           "                        can; require: refuse a server that cannot, before the password\n"
+           "                        is sent, and check its certificate\n"
+           "  --trust-server-certificate  accept the server's certificate unchecked\n"
+           "  --ca-file PATH        check the server's certificate against these authorities (PEM)\n"
+           "                        instead of the system's\n"
            "  --help                this text\n"
            "\n"
            "Exit status: 0 every statement went through; 1 the run finished but some statements\n"
@@ -70,6 +77,7 @@ std::optional<Options> parseOptions(int argc, char** argv, std::string& error)
             return true;
         };
         std::string overwrite;
+        std::string encrypt;
         if (arg == "--help" || arg == "-h") {
             options.help = true;
         } else if (arg == "--server") {
@@ -115,6 +123,20 @@ std::optional<Options> parseOptions(int argc, char** argv, std::string& error)
                 into.push_back(std::move(pattern));
         } else if (arg == "--list") {
             options.list = true;
+        } else if (arg == "--encrypt") {
+            if (!value(encrypt))
+                return std::nullopt;
+            const std::optional<MSSQL::Encrypt> mode = MSSQL::ParseEncrypt(encrypt);
+            if (!mode) {
+                error = "--encrypt takes off, request or require, not \"" + encrypt + "\"";
+                return std::nullopt;
+            }
+            options.login.encryption.mode = *mode;
+        } else if (arg == "--trust-server-certificate") {
+            options.login.encryption.trustServerCertificate = true;
+        } else if (arg == "--ca-file") {
+            if (!value(options.login.encryption.caFile))
+                return std::nullopt;
         } else if (arg == "--overwrite") {
             if (!value(overwrite))
                 return std::nullopt;
@@ -143,6 +165,10 @@ std::optional<Options> parseOptions(int argc, char** argv, std::string& error)
     // asks only when the connection string names no port.
     if (!portGiven && options.login.server.find('\\') != std::string::npos)
         options.login.localConnection = true;
+    if (options.login.encryption.trustServerCertificate && !options.login.encryption.caFile.empty()) {
+        error = "--trust-server-certificate and --ca-file exclude each other (one skips the check the other configures)";
+        return std::nullopt;
+    }
     if (options.login.server.empty())
         error = "--server is missing";
     else if (options.login.database.empty())

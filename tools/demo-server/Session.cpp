@@ -138,11 +138,18 @@ public:
         Message m;
         if (!socket_.readMessage(m))
             return;
+        Encryption encryption = Encryption::None;
         if (m.type == kPrelogin) {
-            answerPrelogin();
+            encryption = answerPrelogin(m);
+            if (encryption == Encryption::Refused)
+                return;
+            if (encryption != Encryption::None && !config_.tls->handshake(socket_))
+                return;
             if (!socket_.readMessage(m))
                 return;
         }
+        if (encryption == Encryption::LoginOnly)
+            socket_.stopTls();
         if (m.type != kLogin7 || !login(m))
             return;
         while (socket_.readMessage(m)) {
@@ -176,9 +183,43 @@ private:
         w.finish();
     }
 
-    void answerPrelogin()
+    enum class Encryption { None, LoginOnly, Everything, Refused };
+
+    // The ENCRYPTION option of the client's PRELOGIN; "not supported" when it sends none.
+    static uint8_t clientEncryption(const Bytes& data)
     {
-        // VERSION, ENCRYPTION (not supported: the client then logs in without TLS), INSTOPT, THREADID, MARS.
+        for (size_t at = 0; at + 5 <= data.size() && data[at] != 0xFF; at += 5) {
+            const size_t offset = static_cast<size_t>(data[at + 1] << 8 | data[at + 2]);
+            if (data[at] == 0x01 && offset < data.size())
+                return data[offset];
+        }
+        return kEncryptNotSupported;
+    }
+
+    static constexpr uint8_t kEncryptOff = 0x00, kEncryptOn = 0x01, kEncryptNotSupported = 0x02,
+                             kEncryptRequired = 0x03;
+
+    // Answers the PRELOGIN and says what the pair of ENCRYPTION values makes of the connection.
+    Encryption answerPrelogin(const Message& request)
+    {
+        const uint8_t client = clientEncryption(request.data);
+        uint8_t answer = kEncryptNotSupported;
+        Encryption result = Encryption::None;
+        if (config_.tls) {
+            const bool clientCan = client != kEncryptNotSupported;
+            switch (config_.encryption) {
+            case EncryptionSetting::Off:
+                answer = !clientCan ? kEncryptNotSupported : client == kEncryptOff ? kEncryptOff : kEncryptOn;
+                break;
+            case EncryptionSetting::On: answer = clientCan ? kEncryptOn : kEncryptNotSupported; break;
+            case EncryptionSetting::Required: answer = kEncryptRequired; break;
+            }
+            if (answer == kEncryptOff)
+                result = Encryption::LoginOnly;
+            else if (answer != kEncryptNotSupported)
+                result = clientCan ? Encryption::Everything : Encryption::Refused;
+        }
+        // VERSION, ENCRYPTION, INSTOPT, THREADID, MARS.
         Bytes out;
         const uint16_t start = 5 * 5 + 1;
         const std::pair<uint8_t, uint16_t> options[] = {{0, 6}, {1, 1}, {2, 1}, {3, 0}, {4, 1}};
@@ -194,12 +235,13 @@ private:
         put8(out, 0xFF);
         const uint8_t version[] = {16, 0, 0x0F, 0xF5, 0, 0};
         putBytes(out, version, sizeof version);
-        put8(out, 0x02);
+        put8(out, answer);
         put8(out, 0x00);
         put8(out, 0x00);
         ReplyWriter w = writer();
         w.append(out);
         w.finish();
+        return result;
     }
 
     static std::u16string loginText(const Bytes& data, size_t fieldOffset, bool password)

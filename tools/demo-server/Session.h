@@ -1,7 +1,10 @@
 #pragma once
 // One client connection: login, then SQL batches and remote procedure calls until the client leaves.
 
+#include "Tls.h"
+
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -12,10 +15,17 @@ struct DatabaseEntry {
     std::string file;
 };
 
+// The server's encryption: off encrypts the login only unless the client asks for more, on
+// encrypts everything, required also refuses clients that cannot encrypt.
+enum class EncryptionSetting { Off, On, Required };
+
 struct ServerConfig {
     std::string user;
     std::string password;
     std::vector<DatabaseEntry> databases;
+    // Without a certificate the server answers "encryption not supported".
+    std::shared_ptr<TlsServer> tls;
+    EncryptionSetting encryption = EncryptionSetting::Off;
 };
 
 // Serves the accepted socket `fd` until the client disconnects, then closes it. `spid` is the

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <openssl/ssl.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -87,9 +88,51 @@ void Reader::skip(size_t n)
 
 Socket::Socket(int fd) : fd_(fd) {}
 
-Socket::~Socket() { ::close(fd_); }
+Socket::~Socket()
+{
+    stopTls();
+    ::close(fd_);
+}
+
+void Socket::startTls(ssl_st* session) { tls_ = session; }
+
+void Socket::stopTls()
+{
+    SSL_free(tls_);
+    tls_ = nullptr;
+}
 
 bool Socket::fill(bool block)
+{
+    if (!tls_)
+        return receive(block);
+    const size_t before = in_.size();
+    if (!receive(block))
+        return false;
+    uint8_t clear[16384];
+    for (;;) {
+        const int n = SSL_read(tls_, clear, sizeof clear);
+        if (n > 0) {
+            in_.insert(in_.end(), clear, clear + n);
+            continue;
+        }
+        if (SSL_get_error(tls_, n) != SSL_ERROR_WANT_READ)
+            throw ProtocolError("TLS record rejected");
+        break;
+    }
+    // A partial record yields nothing yet; a blocking caller reads on.
+    return in_.size() > before || block;
+}
+
+void Socket::flushTls()
+{
+    BIO* out = SSL_get_wbio(tls_);
+    uint8_t chunk[16384];
+    for (int n; (n = BIO_read(out, chunk, sizeof chunk)) > 0;)
+        sendRaw(chunk, static_cast<size_t>(n));
+}
+
+bool Socket::receive(bool block)
 {
     if (!block) {
         pollfd p{fd_, POLLIN, 0};
@@ -100,7 +143,10 @@ bool Socket::fill(bool block)
     for (;;) {
         const ssize_t n = ::recv(fd_, chunk, sizeof chunk, 0);
         if (n > 0) {
-            in_.insert(in_.end(), chunk, chunk + n);
+            if (tls_)
+                BIO_write(SSL_get_rbio(tls_), chunk, static_cast<int>(n));
+            else
+                in_.insert(in_.end(), chunk, chunk + n);
             return true;
         }
         if (n < 0 && errno == EINTR)
@@ -175,6 +221,17 @@ bool Socket::takeAttention()
 }
 
 void Socket::sendAll(const uint8_t* data, size_t n)
+{
+    if (!tls_) {
+        sendRaw(data, n);
+        return;
+    }
+    if (n > 0 && SSL_write(tls_, data, static_cast<int>(n)) <= 0)
+        throw ProtocolError("TLS write failed");
+    flushTls();
+}
+
+void Socket::sendRaw(const uint8_t* data, size_t n)
 {
     while (n > 0) {
         const ssize_t sent = ::send(fd_, data, n, MSG_NOSIGNAL);

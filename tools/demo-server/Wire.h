@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+struct ssl_st;
+
 namespace demo {
 
 using Bytes = std::vector<uint8_t>;
@@ -90,11 +92,20 @@ public:
     // Looks without blocking for an ATTENTION packet; it stays pending until takeAttention().
     bool attentionPending();
     bool takeAttention();
+    // From here on every byte in and out goes through this TLS session (which has finished its
+    // handshake and reads and writes memory buffers); the socket owns it. stopTls() returns to
+    // clear text, as after a login-only encryption.
+    void startTls(ssl_st* session);
+    void stopTls();
 
 private:
     bool fill(bool block);
+    bool receive(bool block);
+    void flushTls();
+    void sendRaw(const uint8_t* data, size_t n);
     bool popPacket(Message& into, bool& last);
     int fd_;
+    ssl_st* tls_ = nullptr;
     Bytes in_;
     bool attention_ = false;
 };

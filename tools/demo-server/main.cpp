@@ -2,7 +2,9 @@
 // databases in SQLite files, for the demo, the tests and the benchmarks.
 //
 //   quillmere-demo-server --port N --user U --password P --database NAME=FILE.sqlite [--database ...]
+//                         [--tls-cert CERT.pem --tls-key KEY.pem [--encryption off|on|required]]
 //
+// Without a certificate it answers every client that it cannot encrypt.
 // It prints the port it listens on (the free one chosen for --port 0) as one line before serving.
 // With --instance NAME it also answers the SQL Server Browser's query for the named instance NAME on
 // UDP --browser-port (1434 by default, where clients ask), so that HOST\NAME finds the port.
@@ -30,7 +32,8 @@ int usage(const char* message)
 {
     std::fprintf(stderr, "quillmere-demo-server: %s\n"
                          "usage: quillmere-demo-server --port N --user U --password P --database NAME=FILE.sqlite "
-                         "[--database NAME=FILE.sqlite ...] [--instance NAME [--browser-port N]]\n",
+                         "[--database NAME=FILE.sqlite ...] [--instance NAME [--browser-port N]]\n"
+                         "       [--tls-cert CERT.pem --tls-key KEY.pem [--encryption off|on|required]]\n",
                  message);
     return 2;
 }
@@ -44,6 +47,7 @@ int main(int argc, char** argv)
     long browserPort = 1434;
     std::string instance;
     bool haveUser = false, havePassword = false;
+    std::string certificateFile, keyFile, encryption;
     for (int i = 1; i < argc; ++i) {
         const std::string option = argv[i];
         if (i + 1 >= argc)
@@ -74,12 +78,39 @@ int main(int argc, char** argv)
             if (eq == std::string::npos || eq == 0 || eq + 1 == value.size())
                 return usage(("--database needs NAME=FILE, got '" + value + "'").c_str());
             config.databases.push_back({value.substr(0, eq), value.substr(eq + 1)});
+        } else if (option == "--tls-cert") {
+            certificateFile = value;
+        } else if (option == "--tls-key") {
+            keyFile = value;
+        } else if (option == "--encryption") {
+            encryption = value;
+            if (value == "off")
+                config.encryption = demo::EncryptionSetting::Off;
+            else if (value == "on")
+                config.encryption = demo::EncryptionSetting::On;
+            else if (value == "required")
+                config.encryption = demo::EncryptionSetting::Required;
+            else
+                return usage(("--encryption takes off, on or required, not '" + value + "'").c_str());
         } else {
             return usage(("unknown option " + option).c_str());
         }
     }
     if (port < 0 || !haveUser || !havePassword || config.databases.empty())
         return usage("--port, --user, --password and at least one --database are required");
+
+    if (certificateFile.empty() != keyFile.empty())
+        return usage("--tls-cert and --tls-key go together");
+    if (!encryption.empty() && certificateFile.empty())
+        return usage("--encryption needs --tls-cert and --tls-key");
+    if (!certificateFile.empty()) {
+        std::string error;
+        config.tls = demo::TlsServer::load(certificateFile, keyFile, error);
+        if (!config.tls) {
+            std::fprintf(stderr, "quillmere-demo-server: %s\n", error.c_str());
+            return 1;
+        }
+    }
 
     // A database that cannot be opened is refused now rather than at the first login.
     for (const auto& d : config.databases) {
