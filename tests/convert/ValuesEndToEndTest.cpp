@@ -1,5 +1,5 @@
 // The sample Sales database converted in direct mode through the real FreeTDS driver: every value
-// that pxcheck reads back from the Paradox files equals the source value, as far as the Paradox
+// that pxread reads back from the Paradox files equals the source value, as far as the Paradox
 // column can hold it (text columns are Alpha 255, date-times keep whole seconds, long binaries are
 // written as the placeholder). Rows the engine refuses (values beyond a column's range, text
 // outside code page 1252) are the only ones missing, each with its report.
@@ -106,7 +106,7 @@ void expectCell(const db::Field& f, char type, const std::string& cell, const st
         break;
     case '$':
     case 'N':
-        // pxcheck prints the stored double with 15 significant digits.
+        // pxread prints the stored double with 15 significant digits.
         char printed[64];
         std::snprintf(printed, sizeof printed, "%.15g", sourceNumber(f.value));
         EXPECT_EQ(cell, printed);
