@@ -161,7 +161,7 @@ std::string BuildParadoxConnectionString(const std::string& folder)
 
 std::string SampleFolder()
 {
-    return platform::ApplicationFolder() + "/Samples";
+    return platform::ApplicationDataFolder() + "/Samples";
 }
 
 std::string CopyDB(bool sample, const std::string& folderText, report::MessageService& messages)

@@ -29,7 +29,7 @@ void ListParadoxTables(const std::string& folder, platform::ListBox& list, repor
 // literal backslash (the engine's backend drops that one trailing separator).
 std::string BuildParadoxConnectionString(const std::string& folder);
 
-// The folder of the delivered sample tables: the application folder followed by "/Samples".
+// The folder of the delivered sample tables: the folder of the delivered files followed by "/Samples".
 std::string SampleFolder();
 
 // The offer of a space-free copy. When `folderText`, trimmed of spaces, contains a space, asks

@@ -1,7 +1,8 @@
 #include "appearance/Appearance.h"
 
+#include "platform/FileSystem.h"
+
 #include <QCheckBox>
-#include <QCoreApplication>
 #include <QCursor>
 #include <QEvent>
 #include <QMouseEvent>
@@ -77,7 +78,7 @@ private:
 
 QString applicationFolder()
 {
-    return QCoreApplication::applicationDirPath();
+    return QString::fromStdString(platform::ApplicationDataFolder());
 }
 
 void ApplyFaceColor(QWidget& window)

@@ -14,7 +14,7 @@ namespace appearance {
 
 enum MousePointer : int { Default = 0, Busy = 11, Custom = 99 };
 
-// The folder that holds the program file.
+// The folder of the files delivered with the program (platform::ApplicationDataFolder).
 QString applicationFolder();
 
 // Window background and its option buttons, check boxes, frames and labels in the button-face colour.

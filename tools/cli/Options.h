@@ -18,6 +18,7 @@ struct Options {
     Overwrite overwrite = Overwrite::Ask;
     std::string sqlFile;     // write the statements here instead of executing them
     bool help = false;
+    bool version = false;
 };
 
 // Exit statuses.
