@@ -182,7 +182,7 @@ std::string BuildParadoxConnectionString(const std::string& folder)
 
 std::string SampleFolder()
 {
-    return platform::ApplicationFolder() + "/Samples";
+    return platform::ApplicationDataFolder() + "/Samples";
 }
 
 std::string CopyDB(bool sample, const std::string& folderText, report::MessageService& messages)

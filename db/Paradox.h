@@ -34,7 +34,7 @@ void ListOwnParadoxTables(const std::string& folder, platform::ListBox& list);
 // '{' or '}', or starting with a blank, stands in braces with '}' doubled, as the login fields do.
 std::string BuildParadoxConnectionString(const std::string& folder);
 
-// The folder of the delivered sample tables: the application folder followed by "/Samples".
+// The folder of the delivered sample tables: the folder of the delivered files followed by "/Samples".
 std::string SampleFolder();
 
 // The offer of a space-free copy. When `folderText`, trimmed of spaces, contains a space, asks

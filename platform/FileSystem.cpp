@@ -347,6 +347,14 @@ std::string ApplicationFolder()
     return program.parent_path().string();
 }
 
+std::string ApplicationDataFolder()
+{
+    const std::filesystem::path program = ApplicationFolder();
+    const std::filesystem::path installed = program.parent_path() / "share" / "quillmere";
+    std::error_code error;
+    return std::filesystem::is_directory(installed, error) ? installed.string() : program.string();
+}
+
 std::string AppDriveRoot()
 {
     return DriveRootOf(ApplicationFolder());

@@ -73,8 +73,12 @@ std::string FileNameOfPath(const std::string& path);
 std::string DriveRootOf(const std::string& path);
 // The folder that holds the running program file.
 std::string ApplicationFolder();
-// The mount point holding the application folder, ending in "/" (for a network file system, the
-// point where it is mounted).
+// The folder of the files delivered with the programs (Samples, the picture, the cursor): for a
+// program installed in <prefix>/bin it is <prefix>/share/quillmere, in a build tree the program's
+// own folder.
+std::string ApplicationDataFolder();
+// The mount point holding the application folder, ending in "/" (the Windows drive with its
+// backslash, or the share of a network drive: here the mount point of a network file system).
 std::string AppDriveRoot();
 
 } // namespace platform

@@ -2,7 +2,8 @@
 # Installs what the build, the tests and the demo need (Debian 12, as root), only when missing.
 set -euo pipefail
 packages=(cmake g++ make pkg-config qt6-base-dev libgl1-mesa-dev libgtest-dev libsqlite3-dev
-          unixodbc-dev tdsodbc freetds-bin pxlib-dev libssl-dev openssl gnumeric clang libclang-rt-14-dev xvfb xauth libxcb1-dev)
+          unixodbc-dev tdsodbc freetds-bin pxlib-dev libssl-dev openssl gnumeric clang libclang-rt-14-dev
+          xvfb xauth libxcb1-dev dpkg-dev file)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

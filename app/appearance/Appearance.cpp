@@ -1,7 +1,8 @@
 #include "appearance/Appearance.h"
 
+#include "platform/FileSystem.h"
+
 #include <QCheckBox>
-#include <QCoreApplication>
 #include <QCursor>
 #include <QEvent>
 #include <QMouseEvent>
@@ -98,7 +99,7 @@ void paintBackground(QWidget& widget, const QColor& colour)
 
 QString applicationFolder()
 {
-    return QCoreApplication::applicationDirPath();
+    return QString::fromStdString(platform::ApplicationDataFolder());
 }
 
 void ApplyFaceColor(QWidget& window)

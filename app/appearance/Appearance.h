@@ -15,7 +15,7 @@ namespace appearance {
 
 enum MousePointer : int { Default = 0, Busy = 11, Custom = 99 };
 
-// The folder that holds the program file.
+// The folder of the files delivered with the program (platform::ApplicationDataFolder).
 QString applicationFolder();
 
 // The widget's whole area, buttons included, filled with `colour`.

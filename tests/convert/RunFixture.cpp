@@ -1,12 +1,11 @@
 #include "RunFixture.h"
 
 #include "DemoServer.h"
+#include "TableReader.h"
 #include "TestPaths.h"
 
 #include <QString>
 
-#include <array>
-#include <cstdio>
 #include <stdexcept>
 
 namespace runtest {
@@ -58,21 +57,6 @@ std::filesystem::path samplesCopy(const std::string& name)
 
 namespace {
 
-std::string runReader(const std::filesystem::path& dbFile)
-{
-    const std::string command = std::string(PXCHECK_PATH) + " '" + dbFile.string() + "'";
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe)
-        throw std::runtime_error("cannot start pxcheck");
-    std::string out;
-    std::array<char, 65536> buffer{};
-    for (std::size_t n; (n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0;)
-        out.append(buffer.data(), n);
-    if (::pclose(pipe) != 0)
-        throw std::runtime_error("pxcheck found problems in " + dbFile.string() + ":\n" + out);
-    return out;
-}
-
 // RFC 4180 records: quoted cells may hold commas, doubled quotes and line ends.
 std::vector<std::vector<std::string>> parseCsv(const std::string& text)
 {
@@ -116,11 +100,14 @@ std::vector<std::vector<std::string>> parseCsv(const std::string& text)
 
 ReadBack readBack(const std::filesystem::path& dbFile)
 {
-    const std::string out = runReader(dbFile);
+    const testsupport::Run reader = testsupport::readTable(dbFile);
+    const std::string& out = reader.out;
+    if (reader.status != 0)
+        throw std::runtime_error("pxread found problems in " + dbFile.string() + ":\n" + out);
     ReadBack table;
     const auto recordsAt = out.find("\nrecords:\n");
     if (recordsAt == std::string::npos)
-        throw std::runtime_error("pxcheck printed no records section:\n" + out);
+        throw std::runtime_error("pxread printed no records section:\n" + out);
     std::size_t pos = 0;
     while (pos < recordsAt) {
         const auto end = out.find('\n', pos);
@@ -131,7 +118,7 @@ ReadBack readBack(const std::filesystem::path& dbFile)
         const auto colon = line.find(": ");
         const auto typeAt = line.rfind(" type=");
         table.names.push_back(line.substr(colon + 2, typeAt - colon - 2));
-        table.types.push_back(line[line.find('(', typeAt) + 1]);
+        table.types.push_back(line[typeAt + 6]);
     }
     table.records = parseCsv(out.substr(recordsAt + 10));
     return table;

@@ -1,7 +1,7 @@
 #pragma once
 // What the run tests share: a scripted stand-in for the window's side of the run, the demo server
 // with the sample Sales database, a copy of the Samples folder, and the tables read back by the
-// independent reader pxcheck.
+// independent reader pxread.
 
 #include "RecordingDialogs.h"
 #include "convert/Run.h"
@@ -91,7 +91,7 @@ MSSQL::Login salesLogin();
 // A fresh copy of the delivered Samples folder.
 std::filesystem::path samplesCopy(const std::string& name);
 
-// One Paradox table as pxcheck prints it: field names, type letters and the records' CSV cells.
+// One Paradox table as pxread prints it: field names, type letters and the records' CSV cells.
 struct ReadBack {
     std::vector<std::string> names;
     std::vector<char> types;

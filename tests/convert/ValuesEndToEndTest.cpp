@@ -1,5 +1,5 @@
 // The sample Sales database converted in direct mode through the real FreeTDS driver: every value
-// that pxcheck reads back from the Paradox files equals the source value, as far as the Paradox
+// that pxread reads back from the Paradox files equals the source value, as far as the Paradox
 // column can hold it (text columns are Alpha 255, date-times keep whole seconds, long binaries are
 // written as the placeholder). Rows the engine refuses (values beyond a column's range, text
 // outside code page 1252, decimals a double cannot hold) are the only ones missing, each with its
@@ -110,7 +110,7 @@ void expectCell(const db::Field& f, char type, const std::string& cell, const st
         break;
     case '$':
     case 'N': {
-        // pxcheck prints the stored double with 15 significant digits; a real column's value is
+        // pxread prints the stored double with 15 significant digits; a real column's value is
         // written as the single-precision number it is.
         double source = sourceNumber(f.value);
         if (f.Type == db::adSingle)

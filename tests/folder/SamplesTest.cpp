@@ -1,39 +1,18 @@
-// The delivered sample tables, read back with the independent reader pxcheck (pxlib).
+// The delivered sample tables, read back with the independent reader pxread (pxlib).
 #include "RecordingDialogs.h"
+#include "TableReader.h"
 #include "TestPaths.h"
 
 #include "db/Paradox.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <string>
-
-#include <sys/wait.h>
 
 namespace fs = std::filesystem;
 
 namespace {
-
-struct ReaderRun {
-    int status = -1;
-    std::string output;
-};
-
-ReaderRun pxcheck(const std::string& arguments)
-{
-    ReaderRun run;
-    FILE* pipe = popen((std::string(PXCHECK) + " " + arguments + " 2>&1").c_str(), "r");
-    if (!pipe)
-        return run;
-    char buffer[4096];
-    for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-        run.output.append(buffer, n);
-    const int status = pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
-}
 
 bool holds(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
@@ -66,17 +45,18 @@ TEST(Samples, EveryTableReadsBackWithoutProblems)
     };
     for (const auto& t : tables) {
         const fs::path db = samples() / (t.table + ".DB");
-        const ReaderRun table = pxcheck(db.string());
-        EXPECT_EQ(table.status, 0) << table.output;
-        EXPECT_FALSE(holds(table.output, "problem:")) << table.output;
-        EXPECT_TRUE(holds(table.output, "records: " + std::to_string(t.records) + "\n")) << table.output;
-        EXPECT_TRUE(holds(table.output, t.someRow + "\n")) << table.output;
-        EXPECT_TRUE(holds(table.output, t.keyed ? "keyfields: 1\n" : "keyfields: 0\n")) << table.output;
+        const testsupport::Run table = testsupport::readTable(db);
+        EXPECT_EQ(table.status, 0) << table.out;
+        EXPECT_FALSE(holds(table.out, "problem:")) << table.out;
+        EXPECT_TRUE(holds(table.out, "records: " + std::to_string(t.records) + "\n")) << table.out;
+        EXPECT_TRUE(holds(table.out, t.someRow + "\n")) << table.out;
+        EXPECT_TRUE(holds(table.out, t.keyed ? "keyfields: 1\n" : "keyfields: 0\n")) << table.out;
         EXPECT_EQ(fs::exists(samples() / (t.table + ".PX")), t.keyed) << t.table;
         if (!t.keyed)
             continue;
-        const ReaderRun index = pxcheck("--px " + (samples() / (t.table + ".PX")).string());
-        EXPECT_EQ(index.status, 0) << index.output;
-        EXPECT_TRUE(holds(index.output, "pxlib accepts it as the index of " + db.string() + ": yes")) << index.output;
+        const testsupport::Run index = testsupport::readIndex(samples() / (t.table + ".PX"));
+        EXPECT_EQ(index.status, 0) << index.out;
+        EXPECT_TRUE(holds(index.out, "table: " + db.string() + "\n")) << index.out;
+        EXPECT_TRUE(holds(index.out, "index matches the table: yes\n")) << index.out;
     }
 }

@@ -1,5 +1,8 @@
-// Shared by the engine tests: running pxcheck and pxsql, reading files.
+// Shared by the engine tests: reading tables back with the independent reader, running pxsql,
+// reading files.
 #pragma once
+
+#include "TableReader.h"
 
 #include <filesystem>
 #include <functional>
@@ -12,19 +15,15 @@ class Table;
 
 namespace ptest {
 
-struct Run {
-    int status = -1;       // exit status, -1 when the program did not exit normally
-    std::string out;       // standard output (and standard error when asked)
-};
+using testsupport::Run;
+using testsupport::run;
 
-// Runs a program with arguments (no shell); `input` goes to its standard input.
-Run run(const std::vector<std::string>& argv, const std::string& input = {}, bool withStderr = false);
-
-Run pxcheck(const std::filesystem::path& db);
-Run pxcheckIndex(const std::filesystem::path& px);
-// The CSV lines after "records:" in pxcheck's output, and its "problem:" lines.
-std::vector<std::string> pxcheckRecords(const std::string& out);
-std::vector<std::string> problems(const std::string& out);
+// The table or index as the independent reader pxread sees it (testsupport::readTable).
+inline Run pxcheck(const std::filesystem::path& db) { return testsupport::readTable(db); }
+inline Run pxcheckIndex(const std::filesystem::path& px) { return testsupport::readIndex(px); }
+// The CSV lines after "records:" in the reader's output, and its "problem:" lines.
+inline std::vector<std::string> pxcheckRecords(const std::string& out) { return testsupport::recordLines(out); }
+inline std::vector<std::string> problems(const std::string& out) { return testsupport::problemLines(out); }
 
 // Every record of a table as the engine reads it: fields as text, joined by commas.
 std::vector<std::string> engineRows(paradox::Table& table);

@@ -55,7 +55,7 @@ protected:
 
 TEST_F(Damaged, EveryStatementNamingADamagedTableFailsTheSameWay)
 {
-    std::string bytes = ptest::readFile(testsupport::refDir() / "samples" / "keyed.db");
+    std::string bytes = ptest::readFile(testsupport::pxlibSamples() / "keyed.db");
     bytes[0x1802] = 7;   // previous-block link of block 3
     ptest::writeFile(folder / "bad.db", bytes);
     const std::string expected = "The Paradox file '" + (folder / "bad.db").string() + "' is damaged: block 3 links back to 7";
@@ -67,7 +67,7 @@ TEST_F(Damaged, EveryStatementNamingADamagedTableFailsTheSameWay)
         EXPECT_EQ(failure([&] { db->table("Bad"); }), expected);
     }
     // Mended on disk, the table is found afresh.
-    ptest::writeFile(folder / "bad.db", ptest::readFile(testsupport::refDir() / "samples" / "keyed.db"));
+    ptest::writeFile(folder / "bad.db", ptest::readFile(testsupport::pxlibSamples() / "keyed.db"));
     EXPECT_EQ(failure([&] { db->execute("INSERT INTO bad VALUES (1000, 'x', 1)"); }), "");
     EXPECT_EQ(db->table("bad").recordCount(), 301u);
 }

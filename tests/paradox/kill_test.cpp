@@ -1,4 +1,4 @@
-// A process killed with SIGKILL while it inserts leaves a table that pxcheck and the engine
+// A process killed with SIGKILL while it inserts leaves a table that pxread and the engine
 // read cleanly, holding every row whose INSERT had returned: its guardian finishes a commit
 // the kill cut short. Kills at random moments seldom land inside the few stores of a
 // commit, so a second test single-steps the writer and kills it right there.

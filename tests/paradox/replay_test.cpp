@@ -50,7 +50,7 @@ TEST(Replay, DamagedSampleTables)
 {
     const auto folder = testsupport::freshFolder("replay-damage");
     for (const char* sample : {"keyed.db", "types.db", "extra.db", "empty.db", "memo.db"}) {
-        const std::string original = ptest::readFile(testsupport::refDir() / "samples" / sample);
+        const std::string original = ptest::readFile(testsupport::pxlibSamples() / sample);
         ASSERT_FALSE(original.empty()) << sample;
         auto feed = [&](const std::string& bytes) {
             fuzz::tableFile(folder, reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());

@@ -1,7 +1,8 @@
 // Execute SQL against a real Paradox folder through the data-access layer and its engine, with
-// the tables read back by the independent reader pxcheck.
+// the tables read back by the independent reader pxread.
 
 #include "RecordingDialogs.h"
+#include "TableReader.h"
 #include "TestPaths.h"
 #include "db/Ado.h"
 #include "preview/Form2.h"
@@ -11,10 +12,8 @@
 
 #include <gtest/gtest.h>
 
-#include <array>
-#include <cstdio>
 #include <filesystem>
-#include <memory>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -33,26 +32,13 @@ public:
     void executeOnParadox(const std::string& statement) override { connection.Execute(statement); }
     void setSQLFormOK(bool ok) override { sqlFormOK = ok; }
 
-    // The records of a table as pxcheck prints them, one CSV line each; "problem:" lines too.
+    // The records of a table as pxread prints them, one CSV line each; "problem:" lines too.
     std::vector<std::string> records(const std::string& table) const
     {
-        const std::filesystem::path pxcheck = testsupport::binDir().parent_path() / "tests" / "pxcheck";
-        const std::string command = "'" + pxcheck.string() + "' '" + (folder_ / (table + ".DB")).string() + "'";
-        std::unique_ptr<FILE, int (*)(FILE*)> out(popen(command.c_str(), "r"), pclose);
-        std::vector<std::string> lines;
-        if (!out)
-            return lines;
-        std::array<char, 4096> buffer{};
-        bool inRecords = false;
-        while (fgets(buffer.data(), buffer.size(), out.get())) {
-            std::string line(buffer.data());
-            while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
-                line.pop_back();
-            if (line.rfind("problem:", 0) == 0 || inRecords)
-                lines.push_back(line);
-            if (line == "records:")
-                inRecords = true;
-        }
+        const std::string out = testsupport::readTable(folder_ / (table + ".DB")).out;
+        std::vector<std::string> lines = testsupport::problemLines(out);
+        for (const std::string& record : testsupport::recordLines(out))
+            lines.push_back(record);
         return lines;
     }
 

@@ -15,8 +15,10 @@ inline std::filesystem::path envPath(const char* name, const char* fallback)
 
 // The program folder of the build (build/bin).
 inline std::filesystem::path binDir() { return envPath("QUILLMERE_BIN_DIR", "bin"); }
-// The shared reference material (pxcheck.c, samples).
-inline std::filesystem::path refDir() { return envPath("QUILLMERE_REF_DIR", "../shared/ref"); }
+// The folder of the test programs, pxread and the pxlib sample tables (build/tests).
+inline std::filesystem::path testsDir() { return envPath("QUILLMERE_TESTS_DIR", "tests"); }
+// Tables written by pxlib (tests/reader/pxsample.cpp): keyed, empty, types, memo, extra.
+inline std::filesystem::path pxlibSamples() { return testsDir() / "pxlib-samples"; }
 inline std::filesystem::path sourceDir() { return envPath("QUILLMERE_SOURCE_DIR", "."); }
 
 // A fresh, empty folder of this test's own below the test's work folder.

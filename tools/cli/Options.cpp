@@ -52,6 +52,7 @@ const char* usageText()
            "  --ca-file PATH        check the server's certificate against these authorities (PEM)\n"
            "                        instead of the system's\n"
            "  --help                this text\n"
+           "  --version             the version\n"
            "\n"
            "Exit status: 0 every statement went through; 1 the run finished but some statements\n"
            "were rejected (each one printed as an error report); 2 nothing was done (bad options,\n"
@@ -80,6 +81,8 @@ std::optional<Options> parseOptions(int argc, char** argv, std::string& error)
         std::string encrypt;
         if (arg == "--help" || arg == "-h") {
             options.help = true;
+        } else if (arg == "--version") {
+            options.version = true;
         } else if (arg == "--server") {
             if (!value(options.login.server))
                 return std::nullopt;
@@ -155,7 +158,7 @@ std::optional<Options> parseOptions(int argc, char** argv, std::string& error)
             return std::nullopt;
         }
     }
-    if (options.help)
+    if (options.help || options.version)
         return options;
     if (portGiven && options.login.localConnection) {
         error = "--port and --local exclude each other (a local connection leaves the port out)";

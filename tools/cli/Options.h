@@ -23,6 +23,7 @@ struct Options {
     std::vector<std::string> exclude; // --exclude patterns
     bool list = false;                // print the tables the run would convert, convert nothing
     bool help = false;
+    bool version = false;
 };
 
 // Exit statuses.

@@ -1,6 +1,7 @@
 // quillmere-cli: the Start Converting run of the main window for scripts and unattended use.
 
 #include "CliFrontend.h"
+#include "QuillmereVersion.h"
 #include "Options.h"
 #include "StatementFile.h"
 #include "TableSelection.h"
@@ -119,6 +120,10 @@ int main(int argc, char** argv)
     }
     if (options->help) {
         std::cout << cli::usageText();
+        return cli::kSuccess;
+    }
+    if (options->version) {
+        std::cout << "quillmere-cli " << QUILLMERE_VERSION << '\n';
         return cli::kSuccess;
     }
     if (!readPassword(*options, error)) {

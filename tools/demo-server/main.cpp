@@ -10,6 +10,7 @@
 // UDP --browser-port (1434 by default, where clients ask), so that HOST\NAME finds the port.
 
 #include "Browser.h"
+#include "QuillmereVersion.h"
 #include "Session.h"
 
 #include <arpa/inet.h>
@@ -28,6 +29,21 @@
 
 namespace {
 
+const char* const kHelp =
+    "usage: quillmere-demo-server --port N --user U --password P --database NAME=FILE.sqlite [--database ...]\n"
+    "\n"
+    "A SQL Server stand-in for the demo, the tests and the benchmarks: it speaks TDS 7.2-7.4\n"
+    "(no encryption) on 127.0.0.1 and keeps each database in a SQLite file. It prints the port\n"
+    "it listens on as one line, then serves until stopped.\n"
+    "\n"
+    "  --port N                  the TCP port; 0 picks a free one\n"
+    "  --user U                  the one login name it accepts\n"
+    "  --password P              that login's password\n"
+    "  --database NAME=FILE      serve the SQLite FILE (opened for writing) as database NAME;\n"
+    "                            may repeat. quillmere-make-sales makes the sample Sales database\n"
+    "  --help                    this text\n"
+    "  --version                 the version\n";
+
 int usage(const char* message)
 {
     std::fprintf(stderr, "quillmere-demo-server: %s\n"
@@ -42,6 +58,14 @@ int usage(const char* message)
 
 int main(int argc, char** argv)
 {
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        std::fputs(kHelp, stdout);
+        return 0;
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("quillmere-demo-server %s\n", QUILLMERE_VERSION);
+        return 0;
+    }
     demo::ServerConfig config;
     long port = -1;
     long browserPort = 1434;

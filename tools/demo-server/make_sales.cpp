@@ -7,6 +7,8 @@
 //
 // An existing output file is replaced.
 
+#include "QuillmereVersion.h"
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -19,6 +21,19 @@ extern const char* const k_sales_script;
 extern const char* const k_shop_script;
 
 namespace {
+
+const char* const kHelp =
+    "usage: quillmere-make-sales --out FILE.sqlite [--orders ROWS [--scan-bytes N]]\n"
+    "\n"
+    "Makes a SQLite database for quillmere-demo-server: the sample Sales database, or with\n"
+    "--orders one table Orders of that many rows for benchmarks. An existing FILE is replaced.\n"
+    "\n"
+    "  --out FILE          the database file to write\n"
+    "  --orders ROWS       write only the table Orders, with ROWS rows\n"
+    "  --scan-bytes N      bytes of the image column Scan in each of those rows (default 64;\n"
+    "                      0 leaves it NULL)\n"
+    "  --help              this text\n"
+    "  --version           the version\n";
 
 int usage(const std::string& message)
 {
@@ -86,6 +101,14 @@ bool fillOrders(sqlite3* db, long rows, int scanBytes)
 
 int main(int argc, char** argv)
 {
+    if (argc == 2 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h")) {
+        std::fputs(kHelp, stdout);
+        return 0;
+    }
+    if (argc == 2 && std::string(argv[1]) == "--version") {
+        std::printf("quillmere-make-sales %s\n", QUILLMERE_VERSION);
+        return 0;
+    }
     std::string out;
     long orders = -1;
     int scanBytes = 64;

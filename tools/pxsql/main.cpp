@@ -1,6 +1,7 @@
 // pxsql FOLDER [FILE]          executes the statements of FILE (or standard input)
 // pxsql FOLDER --dump TABLE    prints a table as CSV
 // pxsql FOLDER --info TABLE    prints a table's structure
+#include "QuillmereVersion.h"
 #include "Script.h"
 
 #include "paradox/Database.h"
@@ -18,10 +19,29 @@
 
 namespace {
 
+const char* const kUsage = "usage: pxsql FOLDER [FILE]\n       pxsql FOLDER --dump TABLE\n       pxsql FOLDER --info TABLE\n";
+
 int usage()
 {
-    std::cerr << "usage: pxsql FOLDER [FILE]\n       pxsql FOLDER --dump TABLE\n       pxsql FOLDER --info TABLE\n";
+    std::cerr << kUsage;
     return 2;
+}
+
+void help()
+{
+    std::cout << kUsage
+              << "\n"
+                 "The shell of Quillmere's Paradox engine, on the Paradox tables (*.db) of FOLDER.\n"
+                 "\n"
+                 "  FOLDER [FILE]         execute the SQL statements of FILE (or of standard input),\n"
+                 "                        separated by ';'; each one refused is printed with its line\n"
+                 "  FOLDER --dump TABLE   print the table as CSV: the field names, then one line a record\n"
+                 "  FOLDER --info TABLE   print the table's version, key, sizes, code page and fields\n"
+                 "  --help                this text\n"
+                 "  --version             the version\n"
+                 "\n"
+                 "Exit status: 0 done; 1 some statements were refused; 2 bad arguments, or a folder,\n"
+                 "file or table that cannot be read.\n";
 }
 
 std::string csvCell(const std::string& s)
@@ -113,6 +133,14 @@ bool readScript(int fd, const std::string& name, pxsql::ScriptReader& reader)
 
 int main(int argc, char** argv)
 {
+    if (argc == 2 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h")) {
+        help();
+        return 0;
+    }
+    if (argc == 2 && std::string(argv[1]) == "--version") {
+        std::cout << "pxsql " << QUILLMERE_VERSION << '\n';
+        return 0;
+    }
     if (argc < 2 || argc > 4) return usage();
     try {
         paradox::Database db(argv[1]);
