@@ -492,6 +492,7 @@ std::vector<unsigned char> Table::pxImage(std::vector<PxLevel>& levels) const
     p.autoInc = 0;
     p.headerSize = std::uint16_t(headerBytesNeeded(p, true));
     const int per = (h_.blockSize() - kBlockHeader) / p.recordSize;
+    const int perFirst = level1EntriesPerBlock();
     const int bs = h_.blockSize();
 
     std::vector<int> perLevel;      // blocks per level, level 1 first
@@ -499,7 +500,8 @@ std::vector<unsigned char> Table::pxImage(std::vector<PxLevel>& levels) const
     std::uint32_t totalEntries = 0;
     while (entries > 0) {
         totalEntries += std::uint32_t(entries);
-        const int blocks = (entries + per - 1) / per;
+        const int perBlock = perLevel.empty() ? perFirst : per;
+        const int blocks = (entries + perBlock - 1) / perBlock;
         perLevel.push_back(blocks);
         if (blocks == 1) break;
         entries = blocks;
@@ -531,10 +533,11 @@ std::vector<unsigned char> Table::pxImage(std::vector<PxLevel>& levels) const
     levels.assign(numLevels, PxLevel{0, 0});
     for (int l = 0; l < numLevels; ++l) {
         std::vector<Entry> up;
+        const int perBlock = l == 0 ? perFirst : per;
         for (int k = 0; k < perLevel[l]; ++k) {
             const int number = firstOfLevel[l] + k;
             unsigned char* b = out.data() + p.headerSize + std::size_t(number - 1) * bs;
-            const int from = k * per, to = std::min(int(level.size()), from + per);
+            const int from = k * perBlock, to = std::min(int(level.size()), from + perBlock);
             int sum = 0;
             for (int i = from; i < to; ++i) {
                 encodeEntry(b + kBlockHeader + (i - from) * p.recordSize, level[i].key, level[i].child, level[i].count);
@@ -547,6 +550,15 @@ std::vector<unsigned char> Table::pxImage(std::vector<PxLevel>& levels) const
         level = std::move(up);
     }
     return out;
+}
+
+// The entry above a level-1 block counts the records of its data blocks in a Short, which
+// readers take as signed: a level-1 block indexes no more data blocks than keep that count
+// at 32,767 even when they are full.
+int Table::level1EntriesPerBlock() const
+{
+    const int entries = (h_.blockSize() - kBlockHeader) / (h_.keyLength() + 6);
+    return std::max(1, std::min(entries, 32767 / h_.recordsPerBlock()));
 }
 
 void Table::writePx() { installPx(stagePx()); }
@@ -626,7 +638,7 @@ bool Table::pxPrepareEntry()
     const int entry = h_.keyLength() + 6;
     const int per = (h_.blockSize() - kBlockHeader) / entry;
     if (pxLevels_.empty()) return false;
-    if (pxLevels_[0].entriesInLast < per) return true;
+    if (pxLevels_[0].entriesInLast < level1EntriesPerBlock()) return true;
     if (pxLevels_.size() < 2 || pxLevels_[1].entriesInLast >= per) return false;
     const int fileBlocks = getLe16(pxMap_ + hdr::FileBlocks);
     if (fileBlocks >= kMaxIndexedBlocks) return false;
@@ -649,7 +661,6 @@ bool Table::pxPrepareEntry()
 void Table::pxAddEntry(const std::string& key, std::uint16_t child)
 {
     const int entry = h_.keyLength() + 6;
-    const int per = (h_.blockSize() - kBlockHeader) / entry;
     const int headerSize = getLe16(pxMap_ + hdr::HeaderSize);
     const int px = commit_.file(pxAbsolute_);
     auto offsetOf = [&](int number) { return headerSize + std::size_t(number - 1) * h_.blockSize(); };
@@ -664,7 +675,7 @@ void Table::pxAddEntry(const std::string& key, std::uint16_t child)
         }
     };
     PxLevel& l1 = pxLevels_[0];
-    if (l1.entriesInLast < per) {
+    if (l1.entriesInLast < level1EntriesPerBlock()) {
         encodeEntry(pxMap_ + offsetOf(l1.lastBlock) + kBlockHeader + l1.entriesInLast * entry, key, child, 1);
         commit_.store16(px, offsetOf(l1.lastBlock) + 4, std::uint16_t(l1.entriesInLast * entry));
         ++l1.entriesInLast;

@@ -108,6 +108,7 @@ private:
     void touchForCommit(int blockNumber);
     void pxCountUp();
     std::vector<unsigned char> pxImage(std::vector<PxLevel>& levels) const;
+    int level1EntriesPerBlock() const;
     void writeBlobs(std::string& record, const std::vector<Blob>& blobs);
     std::uint32_t writeSharedBlob(const std::string& data, const std::filesystem::path& mbPath);
 

@@ -100,7 +100,7 @@ TEST(ParadoxFolder, OnlyTheTemporaryFileGivesAnEmptyListAndTheSubFolderFindsItsT
 
 TEST(ParadoxFolder, AnUnreadableSubFolderDisappearsFromTheList)
 {
-    const fs::path root = testsupport::freshFolder("listclosed");
+    const fs::path root = testsupport::reachableFolder("listclosed");
     testsupport::makeTree(root, {"top.db", "open/a.db", "closed/b.db", "closed/inner/c.db"});
     fs::permissions(root / "closed", fs::perms::none);
     const std::string folder = root.string();
@@ -134,7 +134,7 @@ class CopyDB : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        root = testsupport::freshFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
+        root = testsupport::reachableFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
         drive = root / "drive";
         source = root / "my tables";
         testsupport::makeTree(root, {"drive/", "my tables/orders.db", "my tables/orders.px", "my tables/2020/old.db"});

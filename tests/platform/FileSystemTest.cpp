@@ -89,7 +89,7 @@ TEST(PathQueries, FileFolderLinkAndMissingPathEachAnswerTheirOwnWay)
 
 TEST(PathQueries, AFileWithoutAnyPermissionStillOpensWithoutDataAccess)
 {
-    const fs::path root = testsupport::freshFolder("noaccess");
+    const fs::path root = testsupport::reachableFolder("noaccess");
     testsupport::makeTree(root, {"locked.db"});
     fs::permissions(root / "locked.db", fs::perms::none);
     const std::string path = (root / "locked.db").string();
@@ -151,7 +151,7 @@ TEST(ListFiles, MatchesIgnoringCaseWithOrWithoutTrailingSeparator)
 
 TEST(ListFiles, AFolderThatCannotBeReadFails)
 {
-    const fs::path root = testsupport::freshFolder("listfiles-fail");
+    const fs::path root = testsupport::reachableFolder("listfiles-fail");
     // A link to itself fails for every user, root included.
     fs::create_directory_symlink(root / "loop", root / "loop");
     try {
@@ -221,7 +221,7 @@ TEST(SubDirectories, UnsafeNamesAreSkippedWithEverythingBelowThem)
 
 TEST(SubDirectories, FoldersThatCannotBeListedLeaveTheList)
 {
-    const fs::path root = testsupport::freshFolder("walk-closed");
+    const fs::path root = testsupport::reachableFolder("walk-closed");
     testsupport::makeTree(root, {"open/inner/", "closed/inner/", "alsoclosed/"});
     fs::permissions(root / "closed", fs::perms::none);
     fs::permissions(root / "alsoclosed", fs::perms::none);

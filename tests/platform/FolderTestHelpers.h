@@ -31,6 +31,20 @@ inline void makeTree(const std::filesystem::path& root, std::initializer_list<st
 
 inline constexpr uid_t kNobody = 65534;
 
+// A fresh folder for a tree that an unprivileged piece must reach: below the system's temporary
+// folder, which every user may pass through, since the build may lie in a private folder (root's
+// home, say) that "nobody" cannot enter.
+inline std::filesystem::path reachableFolder(const std::string& name)
+{
+    const std::filesystem::path folder = std::filesystem::temp_directory_path() / ("quillmere-tests-" + name);
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    std::filesystem::permissions(folder, std::filesystem::perms::owner_all | std::filesystem::perms::group_read |
+                                             std::filesystem::perms::group_exec | std::filesystem::perms::others_read |
+                                             std::filesystem::perms::others_exec);
+    return folder;
+}
+
 // Runs a piece of a test as a user without special rights, so that permission checks hold even
 // when the tests run as root (root passes every permission check): as root the piece runs in a
 // child process that has become "nobody", and its result text comes back through a pipe.
