@@ -188,6 +188,10 @@ private:
         try {
             stopsTheRun([&] { existing(s_.Paradox_conn).Execute(statement); });
             return false;
+        } catch (const db::LastingError&) {
+            // The folder itself failed (gone, full): nothing can be kept there, and the run ends
+            // at this one report.
+            throw;
         } catch (...) {
             const std::exception_ptr failure = std::current_exception();
             bool kept = false;
@@ -204,7 +208,7 @@ private:
                     trap_(trap_.line(), [&] { throw fileFailure; });
                 }
             }
-            if (row && kept && !stopped_ && ++rowFailures_ > p_.settings.rowFailureReports()) {
+            if (row && kept && ++rowFailures_ > p_.settings.rowFailureReports()) {
                 ++unreportedRows_;
                 return true;
             }

@@ -570,7 +570,12 @@ TEST_F(CliTest, AReplacementWhoseDefinitionFailsKeepsTheOldTableAndReportsOnce)
     const CliResult run = runCli(with(login(server, "Second"), {"--folder", folder.string(), "--overwrite", "yes"}));
 
     EXPECT_EQ(run.status, 1) << run.out << run.err;
-    EXPECT_EQ(snapshot(folder), before);
+    // The refused definition is kept beside the tables, which stay as they were.
+    auto after = snapshot(folder);
+    EXPECT_EQ(after["rejected-rows.sql"].rfind("-- Widgets: ", 0), 0u);
+    EXPECT_NE(after["rejected-rows.sql"].find("\nCREATE TABLE \"Widgets\""), std::string::npos);
+    after.erase("rejected-rows.sql");
+    EXPECT_EQ(after, before);
     std::size_t reports = 0;
     for (std::size_t at = run.err.find("Application Error"); at != std::string::npos; at = run.err.find("Application Error", at + 1))
         ++reports;
