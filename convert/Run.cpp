@@ -1,6 +1,7 @@
 #include "convert/Run.h"
 
 #include "convert/Globals.h"
+#include "convert/RejectedRows.h"
 #include "convert/RowTransfer.h"
 #include "convert/TableDefinition.h"
 #include "db/MSSQL.h"
@@ -11,6 +12,7 @@
 
 #include <chrono>
 #include <optional>
+#include <stdexcept>
 
 namespace convert {
 
@@ -76,6 +78,10 @@ public:
             });
         if (usable)
             convert();
+        if (rejected_) {
+            result_.statementsRejected = rejected_->count();
+            result_.rejectedRowsPath = rejected_->path();
+        }
         trap_(540, [&] { s_.busy = false; });
         result_.errorReports = trap_.reportsShown();
         return result_;
@@ -140,6 +146,8 @@ private:
         trap_(532, [&] { p_.progress.setBusyPointer(false); });
         trap_(534, [&] { p_.progress.setProgressValue(0); });
         trap_(536, [&] { p_.progress.setProgressText("Progress Bar"); });
+        if (unreportedRows_ > 0)
+            trap_(trap_.line(), [&] { p_.messages.information(UnreportedRowsNotice(unreportedRows_, rejected_->path())); });
         if (stopped_)
             result_.outcome = RunOutcome::Stopped;
         else
@@ -158,18 +166,54 @@ private:
     }
 
     // Sends one finished statement on: executed on Paradox_conn, or appended to the preview list.
-    // True when it went through.
-    bool route(int decide, int append, int execute, const std::string& statement)
+    // True when it went through. `row` marks an insert statement.
+    bool route(int decide, int append, int execute, const std::string& statement, bool row = false)
     {
         const int before = trap_.reportsShown();
+        bool unreported = false;
         trap_.when(
             decide, [&] { return p_.settings.previewMode(); },
             [&] { trap_(append, [&] { p_.preview.appendStatement(statement); }); },
-            [&] { trap_(execute, [&] { stopsTheRun([&] { existing(s_.Paradox_conn).Execute(statement); }); }); });
-        const bool through = trap_.reportsShown() == before;
+            [&] { trap_(execute, [&] { unreported = executeOnParadox(statement, row); }); });
+        const bool through = trap_.reportsShown() == before && !unreported;
         if (!through)
             ++summary_.statementsRejected;
         return through;
+    }
+
+    // Executes one statement; a refused one goes to the rejected-rows file, and its failure rises
+    // to the trap unless the row reports of the run are used up. True when it failed unreported.
+    bool executeOnParadox(const std::string& statement, bool row)
+    {
+        try {
+            stopsTheRun([&] { existing(s_.Paradox_conn).Execute(statement); });
+            return false;
+        } catch (const db::LastingError&) {
+            // The folder itself failed (gone, full): nothing can be kept there, and the run ends
+            // at this one report.
+            throw;
+        } catch (...) {
+            const std::exception_ptr failure = std::current_exception();
+            bool kept = false;
+            if (!rejectedFileFailed_) {
+                try {
+                    if (!rejected_)
+                        rejected_ = std::make_unique<RejectedRows>(p_.settings.paradoxFolder());
+                    rejected_->add(s_.tbl, report::ErrorTrap::describe(failure), statement);
+                    kept = true;
+                } catch (const std::runtime_error& fileFailure) {
+                    // Reported once; from here on every refused row is reported on its own, as
+                    // without the file it would be missing unseen.
+                    rejectedFileFailed_ = true;
+                    trap_(trap_.line(), [&] { throw fileFailure; });
+                }
+            }
+            if (row && kept && ++rowFailures_ > p_.settings.rowFailureReports()) {
+                ++unreportedRows_;
+                return true;
+            }
+            std::rethrow_exception(failure);
+        }
     }
 
     // Runs `step`; a failure that every later step would meet as well ends the run after its
@@ -328,7 +372,7 @@ private:
             }
             const std::string* insert = nullptr;
             trap_(470, [&] { insert = &builder.finish(); });
-            if (insert && route(472, 474, 484, *insert))
+            if (insert && route(472, 474, 484, *insert, true))
                 ++summary_.rowsWritten;
             else
                 ++summary_.rowsRejected;
@@ -382,6 +426,10 @@ private:
     bool stopped_ = false;
     std::string numericPositions_;
     std::string binaryPositions_;
+    std::unique_ptr<RejectedRows> rejected_; // opened at the run's first refused statement
+    bool rejectedFileFailed_ = false;
+    std::int64_t rowFailures_ = 0;
+    std::int64_t unreportedRows_ = 0;
     // The key value: counts the rows of the whole run, not reset between tables.
     std::int64_t rowNumber_ = 0;
 };
@@ -389,6 +437,12 @@ private:
 } // namespace
 
 std::string RunLocation() { return report::locationText("Form1", "PushButton7_Click"); }
+
+std::string UnreportedRowsNotice(std::int64_t count, const std::string& path)
+{
+    return std::to_string(count) + " more rows were rejected without a report of their own; every rejected statement is in " +
+           path + ".";
+}
 
 RunResult RunConversion(RunState& state, RunPorts& ports) { return Run(state, ports)(); }
 

@@ -37,8 +37,13 @@ public:
     virtual int readTimeoutSeconds() { return kDefaultReadTimeoutSeconds; }
     // Whether the run converts this catalog table; the window converts every one.
     virtual bool convertsTable(const MSSQL::SourceTable&) { return true; }
+    // How many failed rows of one run are reported one by one; the rest are only written to the
+    // rejected-rows file and counted in one message at the end, so that a person can finish a run
+    // with thousands of them.
+    virtual std::int64_t rowFailureReports() { return kRowFailureReports; }
 
     static constexpr int kDefaultReadTimeoutSeconds = 60;
+    static constexpr std::int64_t kRowFailureReports = 10;
 };
 
 class RunQuestions {
@@ -121,7 +126,12 @@ struct RunResult {
     RunOutcome outcome = RunOutcome::Finished;
     std::vector<TableSummary> tables;
     int errorReports = 0; // common error reports shown during the run
+    std::int64_t statementsRejected = 0; // statements written to the rejected-rows file
+    std::string rejectedRowsPath;        // that file
 };
+
+// "<count> more rows were rejected without a report of their own; every rejected statement is in <path>."
+std::string UnreportedRowsNotice(std::int64_t count, const std::string& path);
 
 // Location of the run's error reports.
 std::string RunLocation();

@@ -17,6 +17,7 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <thread>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -279,6 +280,55 @@ TEST_F(CliTest, RejectedStatementsExitOneWithTheirErrorReports)
     EXPECT_NE(run.out.find("Orders: "), std::string::npos) << run.out;
 }
 
+// Every refused statement lands in rejected-rows.sql after a remark naming its table and
+// reason; the file is private, no table of the folder, and replays once the cause is mended.
+TEST_F(CliTest, RejectedRowsFileNamesEveryRefusedStatementAndReplays)
+{
+    testsupport::DemoServer server;
+    const fs::path folder = samplesCopy("rejected-file");
+
+    const CliResult run = runCli(with(login(server, "Sales"), {"--folder", folder.string(), "--overwrite", "yes"}));
+    ASSERT_EQ(run.status, 1) << run.out << run.err;
+    const fs::path file = folder / "rejected-rows.sql";
+    ASSERT_TRUE(fs::exists(file)) << run.out;
+    EXPECT_NE(run.out.find("rejected rows: "), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find(", written to " + file.string()), std::string::npos) << run.out;
+    EXPECT_EQ(fs::status(file).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+    const std::string text = readAll(file);
+    EXPECT_EQ(text.rfind("-- Products: SQL error at position ", 0), 0u) << text;
+    EXPECT_EQ(text.find(";;"), std::string::npos) << text;
+
+    // A value too long for its field, mended in the file, replays into the complete table.
+    const std::string longText(300, 'x');
+    const fs::path db = makeDatabase("CliRejected.sqlite",
+                                     "CREATE TABLE Notes (NoteID int NOT NULL PRIMARY KEY, Body nvarchar(300));"
+                                     "INSERT INTO Notes VALUES (1, 'plain'), (2, 'two' || char(10) || 'lines -- ' || '" +
+                                         longText + "'), (3, 'last');");
+    testsupport::DemoServer shop({{"Shop", db}});
+    const fs::path mended = samplesCopy("rejected-mend");
+    fs::create_symlink(folder / "elsewhere.sql", mended / "rejected-rows.sql");
+    const CliResult refused = runCli(with(login(shop, "Shop"), {"--folder", mended.string(), "--overwrite", "yes"}));
+    EXPECT_EQ(refused.status, 1) << refused.out << refused.err;
+    EXPECT_FALSE(fs::exists(folder / "elsewhere.sql"));
+    fs::remove(mended / "rejected-rows.sql");
+    const CliResult run2 = runCli(with(login(shop, "Shop"), {"--folder", mended.string(), "--overwrite", "yes"}));
+    ASSERT_EQ(run2.status, 1) << run2.out << run2.err;
+    EXPECT_NE(run2.out.find("rejected rows: 1, written to "), std::string::npos) << run2.out;
+    std::string rejected = readAll(mended / "rejected-rows.sql");
+    EXPECT_EQ(rejected.rfind("-- Notes: ", 0), 0u) << rejected;
+    EXPECT_EQ(std::count(rejected.begin(), rejected.end(), '\n'), 3) << rejected;
+    const std::size_t xs = rejected.find("xxxx", rejected.find("INSERT"));
+    ASSERT_NE(xs, std::string::npos) << rejected;
+    rejected.replace(xs, rejected.find_first_not_of('x', xs) - xs, "short");
+    std::ofstream(mended / "rejected-rows.sql", std::ios::trunc) << rejected;
+    const CliResult replay = runPxsql({mended.string(), (mended / "rejected-rows.sql").string()});
+    EXPECT_EQ(replay.status, 0) << replay.err;
+    const std::string notes = runPxsql({mended.string(), "--dump", "Notes"}).out;
+    EXPECT_NE(notes.find(",1,plain\n"), std::string::npos) << notes;
+    EXPECT_NE(notes.find(",2,\"two\nlines -- short\"\n"), std::string::npos) << notes;
+    EXPECT_NE(notes.find(",3,last\n"), std::string::npos) << notes;
+}
+
 // What the summary adds to a table's line: the rows a server error left unread, and once per
 // column the values that lost fractions of a second.
 TEST_F(CliTest, SummaryNamesRowsNotReadAndDroppedFractions)
@@ -520,7 +570,12 @@ TEST_F(CliTest, AReplacementWhoseDefinitionFailsKeepsTheOldTableAndReportsOnce)
     const CliResult run = runCli(with(login(server, "Second"), {"--folder", folder.string(), "--overwrite", "yes"}));
 
     EXPECT_EQ(run.status, 1) << run.out << run.err;
-    EXPECT_EQ(snapshot(folder), before);
+    // The refused definition is kept beside the tables, which stay as they were.
+    auto after = snapshot(folder);
+    EXPECT_EQ(after["rejected-rows.sql"].rfind("-- Widgets: ", 0), 0u);
+    EXPECT_NE(after["rejected-rows.sql"].find("\nCREATE TABLE \"Widgets\""), std::string::npos);
+    after.erase("rejected-rows.sql");
+    EXPECT_EQ(after, before);
     std::size_t reports = 0;
     for (std::size_t at = run.err.find("Application Error"); at != std::string::npos; at = run.err.find("Application Error", at + 1))
         ++reports;

@@ -89,7 +89,16 @@ protected:
                             "CREATE TABLE Hollow (ID int, Name nvarchar(10));"
                             "CREATE TABLE Zulu (ID int);"
                             "INSERT INTO Zulu VALUES (7);");
-        server = new testsupport::DemoServer({{"Bare", folder / "Bare.sqlite"}, {"Rows", folder / "Rows.sqlite"}});
+        // Fifteen texts too long for their field, between two that fit.
+        dbtest::writeSqlite(folder / "Failing.sqlite",
+                            "CREATE TABLE Notes (ID int, Body nvarchar(300));"
+                            "INSERT INTO Notes VALUES (0, 'fits');"
+                            "INSERT INTO Notes WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 15)"
+                            " SELECT i, replace(hex(zeroblob(150)), '0', 'x') FROM n;"
+                            "INSERT INTO Notes VALUES (16, 'fits too');");
+        server = new testsupport::DemoServer({{"Bare", folder / "Bare.sqlite"},
+                                              {"Rows", folder / "Rows.sqlite"},
+                                              {"Failing", folder / "Failing.sqlite"}});
     }
 
     static void TearDownTestSuite()
@@ -127,6 +136,36 @@ TEST_F(RunOnSmallDatabases, ADatabaseWithoutUserTablesOpensAndClosesTheConnectio
     EXPECT_FALSE(h.mssql_conn->isOpen());
     EXPECT_FALSE(h.Paradox_conn->isOpen());
     EXPECT_EQ(contents(h.frontend.folder), before);
+}
+
+// The window shows the first ten failed rows one by one; the rest are only written to the
+// rejected-rows file and counted in one message before "Done."
+TEST_F(RunOnSmallDatabases, AfterTenRowReportsTheRestAreCountedInOneMessage)
+{
+    RunHarness h;
+    prepare(h, "Failing");
+    const convert::RunResult result = h.run();
+
+    EXPECT_EQ(result.outcome, convert::RunOutcome::Finished);
+    const std::vector<std::string> reports = h.dialogs.errorReports();
+    ASSERT_EQ(reports.size(), 10u);
+    EXPECT_NE(reports.front().find("has 300 characters, the column holds 255"), std::string::npos) << reports.front();
+    const fs::path file = fs::path(h.frontend.folder) / "rejected-rows.sql";
+    EXPECT_EQ(result.rejectedRowsPath, file.string());
+    EXPECT_EQ(result.statementsRejected, 15);
+    const std::vector<std::string> informations = h.dialogs.informations();
+    ASSERT_EQ(informations.size(), 2u);
+    EXPECT_EQ(informations[0].rfind("5 more rows were rejected", 0), 0u) << informations[0];
+    EXPECT_NE(informations[0].find(file.string()), std::string::npos) << informations[0];
+    EXPECT_EQ(informations[1], "Done.");
+    ASSERT_EQ(h.frontend.finished.size(), 1u);
+    EXPECT_EQ(h.frontend.finished[0].rowsWritten, 2);
+    EXPECT_EQ(h.frontend.finished[0].rowsRejected, 15);
+    std::ifstream in(file);
+    int remarks = 0;
+    for (std::string line; std::getline(in, line);)
+        remarks += line.rfind("-- Notes: ", 0) == 0;
+    EXPECT_EQ(remarks, 15);
 }
 
 TEST_F(RunOnSmallDatabases, ATableWithoutRowsGetsNoInsertAndLeavesTheRowNumberAsItWas)

@@ -10,6 +10,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <limits>
 #include <string>
 
 namespace cli {
@@ -38,6 +39,8 @@ public:
     bool perTablePreview() override { return false; }
     int readTimeoutSeconds() override { return options_.timeoutSeconds; }
     bool convertsTable(const MSSQL::SourceTable& table) override { return selection_.selects(table); }
+    // Every failed row is reported on the terminal.
+    std::int64_t rowFailureReports() override { return std::numeric_limits<std::int64_t>::max(); }
 
     // convert::RunQuestions
     void offerSpaceFreeCopy() override;

@@ -158,6 +158,12 @@ int main(int argc, char** argv)
 
     const convert::RunResult result = convert::RunConversion(state, ports);
     frontend.finishLine();
+    if (!result.rejectedRowsPath.empty()) {
+        std::int64_t rows = 0;
+        for (const convert::TableSummary& table : result.tables)
+            rows += table.rowsRejected;
+        std::cout << "rejected rows: " << rows << ", written to " << result.rejectedRowsPath << '\n';
+    }
     switch (result.outcome) {
     case convert::RunOutcome::NoParadoxTables:
         std::cerr << "quillmere-cli: nothing done: the folder \"" << options->folder

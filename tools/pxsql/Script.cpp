@@ -24,6 +24,12 @@ void ScriptReader::feed(std::string_view piece)
 
 void ScriptReader::finish()
 {
+    if (dashSeen_) {
+        dashSeen_ = false;
+        started_ = true;
+        current_.line = line_;
+        current_.text += '-';
+    }
     if (lineStartPending_) resolveLineStart();
     if (started_) emit(current_.text.size());
 }
@@ -38,7 +44,29 @@ void ScriptReader::take(char c)
             resolveLineStart();
         }
     }
+    if (comment_) {
+        // A "--" line between statements is a remark: it runs to the line's end.
+        if (c == '\n') {
+            comment_ = false;
+            ++line_;
+        }
+        return;
+    }
+    if (dashSeen_) {
+        dashSeen_ = false;
+        if (c == '-') {
+            comment_ = true;
+            return;
+        }
+        started_ = true;
+        current_.line = line_;
+        current_.text += '-';
+    }
     if (!started_) {
+        if (c == '-') {
+            dashSeen_ = true;
+            return;
+        }
         if (space(c)) {
             if (c == '\n') ++line_;
             return;

@@ -2,7 +2,8 @@
 // without ';' (CREATE INDEX ... WITH PRIMARY) ends where the next line begins a statement.
 // Both rules apply only outside string literals and quoted names: a value or a name keeps
 // its line breaks and whatever follows them, so a value can never start a statement of its
-// own. A quote left open therefore runs to the end of the script, which becomes one
+// own. A line that begins with "--" between statements is a remark and is passed over.
+// A quote left open therefore runs to the end of the script, which becomes one
 // statement the engine rejects.
 //
 // The script is fed in pieces and each statement is handed on as soon as it is complete,
@@ -51,6 +52,8 @@ private:
     bool started_ = false;       // current_ holds more than blanks
     char close_ = 0;             // the quote that ends the open literal or name; 0 outside
     bool closeSeen_ = false;     // it was just read: the next character tells whether it doubles
+    bool dashSeen_ = false;      // a '-' between statements: a second one begins a remark
+    bool comment_ = false;       // inside a remark line
     std::size_t line_ = 1;
     // A line that began outside a literal while a statement was open: where it begins in
     // current_.text, and its first word so far, to see whether it starts a statement.
