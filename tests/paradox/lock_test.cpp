@@ -29,8 +29,9 @@ std::string refusal(const fs::path& folder, pid_t holder)
            "); only one program at a time may write to a folder";
 }
 
-// A writer in a child process: it makes table T with a row, says so on `ready`, and writes
-// on until it is killed.
+// A writer in a child process: it makes table T with rows, says so on `ready`, and holds the
+// folder, idle, until it is killed. (A read while rows are being added may meet the table in
+// the middle of a change; the lock does not order readers.)
 pid_t startWriter(const fs::path& folder)
 {
     int ready[2];
@@ -41,9 +42,9 @@ pid_t startWriter(const fs::path& folder)
         try {
             Database db(folder);
             db.execute(kCreate);
-            db.execute(insert(0));
+            for (int i = 0; i < 1000; ++i) db.execute(insert(i));
             if (write(ready[1], "r", 1) != 1) _exit(3);
-            for (int i = 1;; ++i) db.execute(insert(i));
+            for (;;) pause();
         } catch (...) {
             _exit(2);
         }
