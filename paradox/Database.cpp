@@ -49,7 +49,7 @@ std::string tableRef(const sql::Name& n) { return "table \"" + n.text + "\""; }
 std::size_t characters(std::string_view utf8) { return sql::characterPosition(utf8, utf8.size()) - 1; }
 
 // A table name becomes a file name, so it must stay a plain name inside the folder.
-std::string checkTableName(const sql::Name& n)
+std::string checkTableName(const sql::Name& n, const CodePage& codePage)
 {
     const std::string& t = n.text;
     const std::string what = "the table name \"" + t + "\" ";
@@ -63,12 +63,12 @@ sqlError(n.textPos + i, what + "holds '" + std::string(1, char(c)) + "', which a
     }
     if (t.front() == ' ' || t.back() == ' ') sqlError(n.pos, what + "begins or ends with a blank");
     std::string cp;
-    if (auto bad = utf8ToCp1252(t, cp)) sqlError(n.textPos + *bad, what + "holds a character that code page 1252 lacks");
+    if (auto bad = codePage.fromUtf8(t, cp)) sqlError(n.textPos + *bad, what + "holds a character that " + codePage.name() + " lacks");
     if (isReservedDeviceName(t)) sqlError(n.pos, what + "is a reserved device name");
     return cp;
 }
 
-std::string checkColumnName(const sql::Name& n, const std::string& table)
+std::string checkColumnName(const sql::Name& n, const std::string& table, const CodePage& codePage)
 {
     const std::string what = "table \"" + table + "\": the column name \"" + n.text + "\" ";
     if (n.text.empty()) sqlError(n.pos, "table \"" + table + "\": a column name is empty");
@@ -77,7 +77,7 @@ std::string checkColumnName(const sql::Name& n, const std::string& table)
         if (c < 0x20 || c == 0x7F) sqlError(n.pos, what + "holds a control character");
     if (n.text.front() == ' ') sqlError(n.pos, what + "begins with a blank");
     std::string cp;
-    if (auto bad = utf8ToCp1252(n.text, cp)) sqlError(n.textPos + *bad, what + "holds a character that code page 1252 lacks");
+    if (auto bad = codePage.fromUtf8(n.text, cp)) sqlError(n.textPos + *bad, what + "holds a character that " + codePage.name() + " lacks");
     return cp;
 }
 
@@ -90,7 +90,7 @@ int findColumn(const Header& h, const sql::Name& n, const std::string& table)
 }
 
 // The header of the table a CREATE TABLE defines; SqlError when the definition cannot be made.
-Header definedHeader(const sql::CreateTable& ct, const std::string& cp)
+Header definedHeader(const sql::CreateTable& ct, const std::string& cp, const CodePage& codePage)
 {
     if (ct.columns.size() > std::size_t(kMaxFields))
         sqlError(ct.columns[kMaxFields].name.pos, tableRef(ct.table) + " would have more than 255 columns");
@@ -100,7 +100,7 @@ Header definedHeader(const sql::CreateTable& ct, const std::string& cp)
     int recordSize = 0;
     for (const sql::ColumnDef& c : ct.columns) {
         Field f;
-        const std::string name = checkColumnName(c.name, ct.table.text);
+        const std::string name = checkColumnName(c.name, ct.table.text, codePage);
         auto made = fieldForType(c);
         if (!made.field) sqlError(c.type.pos, tableRef(ct.table) + ", column \"" + c.name.text + "\": " + made.error);
         f = *made.field;
@@ -154,6 +154,31 @@ void makePrimaryIndex(Table& t, const sql::CreateIndex& ci)
     if (made == Table::Result::Full)
         sqlError(ci.columns.front().pos, "table \"" + tn + "\" holds more rows than a primary index can number: a keyed Paradox table holds at most " +
                                               std::to_string(kMaxIndexedBlocks) + " blocks of " + std::to_string(kLargestBlockCode * 1024) + " bytes");
+}
+
+// Which literal of the statement each field of the table takes; nullptr where none.
+void valuesByField(const Header& h, const sql::Insert& in, Database::FieldValues& byField)
+{
+    const std::string& tn = in.table.text;
+    // Only the table's own fields are cleared: the statement runs for every row.
+    std::fill_n(byField.begin(), h.fields.size(), nullptr);
+    if (in.columns.empty()) {
+        if (in.values.size() != h.fields.size())
+            sqlError(in.values.size() > h.fields.size() ? in.values[h.fields.size()].pos : in.valuesPos,
+                     "table \"" + tn + "\" has " + std::to_string(h.fields.size()) + " columns, the statement gives " +
+                         std::to_string(in.values.size()) + " values");
+        for (std::size_t i = 0; i < h.fields.size(); ++i) byField[i] = &in.values[i];
+        return;
+    }
+    if (in.values.size() != in.columns.size())
+        sqlError(in.values.size() > in.columns.size() ? in.values[in.columns.size()].pos : in.valuesPos,
+                 "table \"" + tn + "\": the statement names " + std::to_string(in.columns.size()) + " columns and gives " +
+                     std::to_string(in.values.size()) + " values");
+    for (std::size_t k = 0; k < in.columns.size(); ++k) {
+        const int col = findColumn(h, in.columns[k], tn);
+        if (byField[std::size_t(col)]) sqlError(in.columns[k].pos, "table \"" + tn + "\": the column \"" + in.columns[k].text + "\" is named twice");
+        byField[std::size_t(col)] = &in.values[k];
+    }
 }
 
 // Removes what is left of a replacement that did not go through; the failure that ended it
@@ -238,7 +263,7 @@ Table& Database::table(std::string_view nameUtf8)
 Table& Database::table(const sql::Name& n)
 {
     if (auto it = byText_.find(n.text); it != byText_.end() && it->second->intact()) return *it->second;
-    checkTableName(n);
+    checkTableName(n, codePage_);
     const std::string key = foldCase(n.text);
     if (auto it = open_.find(key); it != open_.end()) {
         if (it->second->intact()) return *it->second;
@@ -271,7 +296,7 @@ void Database::createTable(const sql::CreateTable& ct, const std::string& cp)
     if (!replacing_ || !replacing_->newStem.empty() || replacing_->folded != foldCase(ct.table.text)) {
         settle();
         if (findFamilyFile(folder_, ct.table.text, ".DB")) sqlError(ct.table.pos, tableRef(ct.table) + " already exists");
-        const Header h = definedHeader(ct, cp);
+        const Header h = definedHeader(ct, cp, codePage_);
         forget(ct.table.text);
         Table::create(folder_, ct.table.text, h);
         return;
@@ -280,7 +305,7 @@ void Database::createTable(const sql::CreateTable& ct, const std::string& cp)
     // table being replaced as it was.
     const std::string newStem = "~" + ct.table.text + ".new";
     try {
-        Table::create(folder_, newStem, definedHeader(ct, cp));
+        Table::create(folder_, newStem, definedHeader(ct, cp, codePage_));
     } catch (...) {
         replacing_.reset();
         discardQuietly(folder_, newStem);
@@ -325,7 +350,7 @@ void Database::run(std::string_view statementUtf8)
     }
 
     if (const auto* drop = std::get_if<sql::DropTable>(&st)) {
-        checkTableName(drop->table);
+        checkTableName(drop->table, codePage_);
         settle();
         forget(drop->table.text);
         if (!findFamilyFile(folder_, drop->table.text, ".DB")) sqlError(drop->table.pos, tableRef(drop->table) + " does not exist");
@@ -334,12 +359,12 @@ void Database::run(std::string_view statementUtf8)
     }
 
     if (const auto* ct = std::get_if<sql::CreateTable>(&st)) {
-        createTable(*ct, checkTableName(ct->table));
+        createTable(*ct, checkTableName(ct->table, codePage_));
         return;
     }
 
     if (const auto* ci = std::get_if<sql::CreateIndex>(&st)) {
-        checkTableName(ci->table);
+        checkTableName(ci->table, codePage_);
         if (!replacing_ || replacing_->newStem.empty() || replacing_->folded != foldCase(ci->table.text)) {
             settle();
             makePrimaryIndex(table(ci->table), *ci);
@@ -358,51 +383,55 @@ void Database::run(std::string_view statementUtf8)
     }
 
     settle();
-    const auto& in = std::get<sql::Insert>(st);
-    Table& t = table(in.table);
-    const Header& h = t.header();
-    const std::string& tn = in.table.text;
-    // Only the table's own fields are cleared: the statement runs for every row.
-    std::array<const sql::Literal*, kMaxFields> byField;
-    std::fill_n(byField.begin(), h.fields.size(), nullptr);
-    if (in.columns.empty()) {
-        if (in.values.size() != h.fields.size())
-            sqlError(in.values.size() > h.fields.size() ? in.values[h.fields.size()].pos : in.valuesPos,
-                     "table \"" + tn + "\" has " + std::to_string(h.fields.size()) + " columns, the statement gives " +
-                         std::to_string(in.values.size()) + " values");
-        for (std::size_t i = 0; i < h.fields.size(); ++i) byField[i] = &in.values[i];
-    } else {
-        if (in.values.size() != in.columns.size())
-            sqlError(in.values.size() > in.columns.size() ? in.values[in.columns.size()].pos : in.valuesPos,
-                     "table \"" + tn + "\": the statement names " + std::to_string(in.columns.size()) + " columns and gives " +
-                         std::to_string(in.values.size()) + " values");
-        for (std::size_t k = 0; k < in.columns.size(); ++k) {
-            const int col = findColumn(h, in.columns[k], tn);
-            if (byField[col]) sqlError(in.columns[k].pos, "table \"" + tn + "\": the column \"" + in.columns[k].text + "\" is named twice");
-            byField[col] = &in.values[k];
-        }
-    }
+    insert(std::get<sql::Insert>(st));
+}
 
-    std::string& record = record_;
-    record.assign(h.recordSize, '\0');
-    std::vector<Table::Blob> blobs;
+void Database::insert(const sql::Insert& in)
+{
+    Table& t = table(in.table);
+    FieldValues byField;
+    valuesByField(t.header(), in, byField);
+    const std::optional<std::uint32_t> lastAutoInc = encodeRecord(t, in, byField);
+    const auto result = t.append(record_, blobs_, lastAutoInc);
+    if (result == Table::Result::Duplicate) duplicateKey(t, in, byField);
+    if (result == Table::Result::Full) {
+        const Header& h = t.header();
+        sqlError(in.valuesPos, "table \"" + in.table.text + "\" is full: a " + (h.keyed() ? "keyed " : "") + "Paradox table holds at most " +
+                                   std::to_string(h.maxBlocks()) + " blocks of " + std::to_string(h.blockSize()) + " bytes");
+    }
+}
+
+std::optional<std::uint32_t> Database::encodeRecord(const Table& t, const sql::Insert& in, const FieldValues& byField)
+{
+    const Header& h = t.header();
+    record_.assign(h.recordSize, '\0');
+    std::size_t blobCount = 0;
     // The header keeps the last value handed out, as Paradox does.
     std::uint32_t lastAuto = h.autoInc;
     bool autoChanged = false;
     for (std::size_t i = 0; i < h.fields.size(); ++i) {
         const Field& f = h.fields[i];
-        auto* out = reinterpret_cast<unsigned char*>(record.data()) + t.fieldOffset(int(i));
+        auto* out = reinterpret_cast<unsigned char*>(record_.data()) + t.fieldOffset(int(i));
         const sql::Literal* v = byField[i];
         if (f.type == FieldType::AutoIncrement && (!v || v->kind == sql::Literal::Kind::Null)) {
             if (lastAuto >= kLargestAutoInc)
-                sqlError(in.valuesPos, "table \"" + tn + "\", column \"" + tableText(h, f.name) + "\": the autoincrement values are used up");
+                sqlError(in.valuesPos, "table \"" + in.table.text + "\", column \"" + tableText(h, f.name) + "\": the autoincrement values are used up");
             encodeInt(out, 4, ++lastAuto);
             autoChanged = true;
             continue;
         }
         if (!v) continue;
-        if (auto err = encodeLiteral(f, *v, h, out, scratch_))
-            sqlError(v->pos, "table \"" + tn + "\", column \"" + tableText(h, f.name) + "\" (" + fieldTypeText(f) + "): " + *err);
+        std::optional<std::string> error;
+        if (f.isBlob()) {
+            if (blobCount == blobs_.size()) blobs_.emplace_back();
+            Table::Blob& blob = blobs_[blobCount++];
+            blob.field = int(i);
+            error = blobContents(f, *v, t.codePage(), blob.data);
+        } else {
+            error = encodeLiteral(f, *v, t.codePage(), out, scratch_);
+        }
+        if (error)
+            sqlError(v->pos, "table \"" + in.table.text + "\", column \"" + tableText(h, f.name) + "\" (" + fieldTypeText(f) + "): " + *error);
         if (f.type == FieldType::AutoIncrement) {
             const auto value = std::uint32_t(decodeInt(out, 4));
             if (value > lastAuto) {
@@ -410,28 +439,28 @@ void Database::run(std::string_view statementUtf8)
                 autoChanged = true;
             }
         }
-        if (f.isBlob()) blobs.push_back({int(i), std::move(scratch_)});
     }
-    const auto result = t.append(record, blobs, autoChanged ? std::optional(lastAuto) : std::nullopt);
-    if (result == Table::Result::Duplicate) {
-        // The key as it was stored, generated autoincrement values included.
-        std::string values, columns;
-        const auto* stored = reinterpret_cast<const unsigned char*>(record.data());
-        for (int k = 0; k < h.keyFields; ++k) {
-            const Field& f = h.fields[std::size_t(k)];
-            const std::string value = fieldText(t, k, stored);
-            const bool quoted = f.type == FieldType::Alpha || f.type == FieldType::Date || f.type == FieldType::Time || f.type == FieldType::Timestamp;
-            values += (k ? ", " : "") + (isBlank(stored + t.fieldOffset(k), f.bytes()) ? std::string("NULL") : quoted ? shownText(value) : value);
-            columns += (k ? ", \"" : "\"") + tableText(h, f.name) + "\"";
-        }
-        const sql::Literal* v = byField[0];
-        const bool several = h.keyFields > 1;
-        sqlError(v ? v->pos : in.valuesPos, "table \"" + tn + "\": a row with the key " + (several ? "(" + values + ")" : values) +
-                                                (several ? " in columns " : " in column ") + columns + " already exists (duplicate key)");
+    blobs_.resize(blobCount);
+    return autoChanged ? std::optional(lastAuto) : std::nullopt;
+}
+
+// The key as it was stored, generated autoincrement values included.
+void Database::duplicateKey(const Table& t, const sql::Insert& in, const FieldValues& byField)
+{
+    const Header& h = t.header();
+    std::string values, columns;
+    const auto* stored = reinterpret_cast<const unsigned char*>(record_.data());
+    for (int k = 0; k < h.keyFields; ++k) {
+        const Field& f = h.fields[std::size_t(k)];
+        const std::string value = fieldText(t, k, stored);
+        const bool quoted = f.type == FieldType::Alpha || f.type == FieldType::Date || f.type == FieldType::Time || f.type == FieldType::Timestamp;
+        values += (k ? ", " : "") + (isBlank(stored + t.fieldOffset(k), f.bytes()) ? std::string("NULL") : quoted ? shownText(value) : value);
+        columns += (k ? ", \"" : "\"") + tableText(h, f.name) + "\"";
     }
-    if (result == Table::Result::Full)
-        sqlError(in.valuesPos, "table \"" + tn + "\" is full: a " + (h.keyed() ? "keyed " : "") + "Paradox table holds at most " +
-                                   std::to_string(h.maxBlocks()) + " blocks of " + std::to_string(h.blockSize()) + " bytes");
+    const sql::Literal* v = byField[0];
+    const bool several = h.keyFields > 1;
+    sqlError(v ? v->pos : in.valuesPos, "table \"" + in.table.text + "\": a row with the key " + (several ? "(" + values + ")" : values) +
+                                            (several ? " in columns " : " in column ") + columns + " already exists (duplicate key)");
 }
 
 }  // namespace paradox

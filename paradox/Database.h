@@ -1,8 +1,12 @@
 // Executes Paradox SQL statements against the tables of one folder.
 #pragma once
 
+#include "paradox/CodePage.h"
+#include "paradox/Format.h"
 #include "paradox/Sql.h"
+#include "paradox/Table.h"
 
+#include <array>
 #include <filesystem>
 #include <cstdint>
 #include <map>
@@ -53,7 +57,6 @@ public:
     using FileError::FileError;
 };
 
-class Table;
 class CommitGuard;
 class FolderLock;
 
@@ -80,6 +83,9 @@ public:
     // Opens a table for reading (found without regard to letter case); SqlError when absent.
     Table& table(std::string_view nameUtf8);
 
+    // The literal of an INSERT that each field of its table takes; nullptr where none.
+    using FieldValues = std::array<const sql::Literal*, kMaxFields>;
+
 private:
     // A dropped table whose files are still in place: the DROP TABLE waits for the statement
     // after it. A CREATE TABLE of the same name builds the new table under a temporary name
@@ -98,7 +104,12 @@ private:
     void forget(std::string_view nameUtf8);
     // Makes a waiting DROP take effect: the table goes, or its replacement takes its place.
     void settle();
-    void createTable(const sql::CreateTable& statement, const std::string& nameCp1252);
+    void createTable(const sql::CreateTable& statement, const std::string& nameInCodePage);
+    void insert(const sql::Insert& statement);
+    // Encodes the row into record_ and blobs_; the table's new last autoincrement value
+    // when the row changes it.
+    std::optional<std::uint32_t> encodeRecord(const Table& table, const sql::Insert& statement, const FieldValues& byField);
+    [[noreturn]] void duplicateKey(const Table& table, const sql::Insert& statement, const FieldValues& byField);
 
     std::filesystem::path folder_;
     std::unique_ptr<FolderLock> lock_;                         // released after the guardian ended
@@ -109,7 +120,9 @@ private:
     std::uint64_t folderDevice_ = 0, folderInode_ = 0;
     std::uint32_t insertsUnchecked_ = 0;                       // since the folder was last looked at
     sql::Statement parsed_;                                    // the statement being executed
+    CodePage codePage_ = CodePage::of(Header{});               // of the tables it creates and the names it checks
     std::string record_;                                       // the record being inserted
+    std::vector<Table::Blob> blobs_;                           // and the contents of its blob fields
     std::string scratch_;                                      // a value's bytes on their way into it
 };
 

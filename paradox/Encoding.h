@@ -1,4 +1,4 @@
-// Byte-order helpers, value encodings of record fields, the 1252 code page and the calendar.
+// Byte-order helpers, value encodings of record fields and the calendar.
 //
 // Field values inside records and index entries are big-endian with the sign bit
 // inverted, so that encoded values compare as unsigned byte strings:
@@ -57,44 +57,5 @@ std::string decodeBcd(const unsigned char* in, int decimals);
 std::int32_t dayNumber(int year, int month, int day);
 void civilFromDay(std::int32_t dayNumber, int& year, int& month, int& day);
 bool validDate(int year, int month, int day);
-
-// UTF-8 to a single-byte code page: `byteOf(code point)` gives the byte of each character
-// beyond ASCII, or -1 where the code page has none. Returns the offset (in bytes of the UTF-8
-// text) of the first character without a byte or of malformed UTF-8, else nothing, with
-// `out` filled.
-template <class ByteOf>
-std::optional<std::size_t> utf8ToBytes(std::string_view s, std::string& out, ByteOf byteOf)
-{
-    out.clear();
-    out.reserve(s.size());
-    for (std::size_t i = 0; i < s.size();) {
-        const auto b = static_cast<unsigned char>(s[i]);
-        if (b < 0x80) {
-            out += char(b);
-            ++i;
-            continue;
-        }
-        const int extra = b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : b >= 0xC0 ? 1 : -1;
-        if (extra < 0 || i + std::size_t(extra) >= s.size()) return i;
-        char32_t c = b & (0x3F >> extra);
-        for (int k = 1; k <= extra; ++k) {
-            const auto cb = static_cast<unsigned char>(s[i + std::size_t(k)]);
-            if ((cb & 0xC0) != 0x80) return i;
-            c = (c << 6) | (cb & 0x3F);
-        }
-        const int byte = byteOf(c);
-        if (byte < 0) return i;
-        out += char(byte);
-        i += std::size_t(extra) + 1;
-    }
-    return std::nullopt;
-}
-
-// UTF-8 to code page 1252. Returns the offset (in bytes of the UTF-8 text) of the first
-// character the code page lacks or of malformed UTF-8, else nothing, with `out` filled.
-std::optional<std::size_t> utf8ToCp1252(std::string_view utf8, std::string& out);
-std::string cp1252ToUtf8(std::string_view bytes);
-// One code point as UTF-8.
-void appendUtf8(std::string& out, char32_t c);
 
 }  // namespace paradox

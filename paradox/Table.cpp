@@ -365,6 +365,7 @@ void Table::load()
     if (fileSize < need && fileSize < lastBlockEnd(fileSize))
         damaged(dbPath_, "it has " + std::to_string(st.st_size) + " bytes, its " + std::to_string(h_.fileBlocks) +
                              " blocks need " + std::to_string(need));
+    codePage_ = CodePage::of(h_);
     offsets_.clear();
     for (int i = 0, off = 0; i < int(h_.fields.size()); off += h_.fields[i++].bytes()) offsets_.push_back(off);
     if (h_.fileType == kKeyedDb && h_.keyFields == 0) h_.fileType = kUnkeyedDb;

@@ -12,6 +12,7 @@
 // name and renamed into place, the index and the table as one commit.
 #pragma once
 
+#include "paradox/CodePage.h"
 #include "paradox/CommitGuard.h"
 #include "paradox/Format.h"
 
@@ -51,6 +52,8 @@ public:
     ~Table();
 
     const Header& header() const { return h_; }
+    // The code page of the table's text.
+    const CodePage& codePage() const { return codePage_; }
     const std::filesystem::path& path() const { return dbPath_; }
     bool keyed() const { return h_.keyed(); }
     std::uint32_t recordCount() const;
@@ -118,6 +121,7 @@ private:
     CommitGuard* guard_ = nullptr;
     CommitGuard::Commit commit_;
     Header h_;
+    CodePage codePage_ = CodePage::of(h_);
     int db_ = -1, px_ = -1, mb_ = -1;
     unsigned char* dbMap_ = nullptr;
     std::size_t dbMapLen_ = 0;

@@ -3,6 +3,7 @@
 #include "paradox/CodePage.h"
 #include "paradox/Encoding.h"
 #include "paradox/Table.h"
+#include "paradox/Utf8.h"
 
 #include <algorithm>
 #include <array>
@@ -60,26 +61,6 @@ constexpr std::array kTypeRules{
     TypeRule{"BINARY", FieldType::Bytes, Sizing::Width},      TypeRule{"VARBINARY", FieldType::Bytes, Sizing::Width},
     TypeRule{"BYTES", FieldType::Bytes, Sizing::Width},
 };
-
-// The code point at s[i] and its length in bytes; length 0 when no well-formed UTF-8
-// character begins there.
-std::pair<char32_t, std::size_t> codePointAt(std::string_view s, std::size_t i)
-{
-    const auto b = static_cast<unsigned char>(s[i]);
-    if (b < 0x80) return {b, 1};
-    const std::size_t length = b >= 0xF5 ? 0 : b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC2 ? 2 : 0;
-    if (length == 0 || i + length > s.size()) return {0, 0};
-    char32_t c = b & (0x7F >> length);
-    for (std::size_t k = 1; k < length; ++k) {
-        const auto cb = static_cast<unsigned char>(s[i + k]);
-        if ((cb & 0xC0) != 0x80) return {0, 0};
-        c = (c << 6) | (cb & 0x3F);
-    }
-    constexpr char32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (c < kSmallest[length] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return {0, 0};
-    return {c, length};
-}
-
 
 struct Moment {
     bool hasDate = false, hasTime = false;
@@ -364,7 +345,7 @@ std::string shownText(std::string_view text)
             out += "...";
             break;
         }
-        const auto [c, length] = codePointAt(text, i);
+        const auto [c, length] = decodeUtf8(text, i);
         if (length != 0 && c >= 0x20 && (c < 0x7F || c > 0x9F)) {
             out.append(text.substr(i, length));
             i += length;
@@ -443,152 +424,197 @@ std::string shownLiteral(const sql::Literal& value)
     }
 }
 
-std::optional<std::string> encodeLiteral(const Field& f, const sql::Literal& v, const Header& table, unsigned char* out,
-                                         std::string& blob)
+namespace {
+
+using Reason = std::optional<std::string>;
+
+bool plainAsciiWithoutNul(std::string_view s)
+{
+    for (char ch : s)
+        if (static_cast<unsigned char>(ch) - 1u >= 0x7Fu) return false;
+    return true;
+}
+
+// The value's text in the code page, into `bytes`.
+Reason textInCodePage(const sql::Literal& v, const CodePage& codePage, std::string& bytes)
+{
+    const std::string_view vt = v.text();
+    if (auto bad = codePage.fromUtf8(vt, bytes))
+        return "character " + std::to_string(sql::characterPosition(vt, *bad)) + " of " + shownLiteral(v) + " is not in " + codePage.name();
+    if (bytes.find('\0') != std::string::npos) return shownLiteral(v) + " holds a NUL character";
+    return std::nullopt;
+}
+
+Reason encodeText(const Field& f, const sql::Literal& v, const CodePage& codePage, unsigned char* out, std::string& scratch)
+{
+    const std::string_view vt = v.text();
+    // Plain ASCII without NUL is the same in every code page: copied as it stands.
+    if (vt.size() <= f.size && plainAsciiWithoutNul(vt)) {
+        std::memcpy(out, vt.data(), vt.size());
+        return std::nullopt;
+    }
+    if (auto e = textInCodePage(v, codePage, scratch)) return e;
+    if (scratch.size() > f.size)
+        return "the text " + shownLiteral(v) + " has " + std::to_string(scratch.size()) + " characters, the column holds " + std::to_string(f.size);
+    std::memcpy(out, scratch.data(), scratch.size());
+    return std::nullopt;
+}
+
+Reason encodeLogical(const sql::Literal& v, unsigned char* out)
 {
     using K = sql::Literal::Kind;
-    if (v.kind == K::Null) {
-        // A NULL blob has no contents, whatever an earlier field of the row left in the room.
-        blob.clear();
+    std::string t(v.text());
+    for (char& ch : t) ch = char(std::tolower(static_cast<unsigned char>(ch)));
+    const bool isText = v.kind == K::String;
+    if (v.kind == K::True || t == "1" || (isText && t == "true")) {
+        out[0] = 0x81;
         return std::nullopt;
     }
-    const bool isText = v.kind == K::String;
-    const std::string_view vt = v.text();
-    const auto shown = [&] { return shownLiteral(v); };
-    auto textBytes = [&](std::string& bytes) -> std::optional<std::string> {
-        if (auto bad = toTableText(table, vt, bytes))
-            return "character " + std::to_string(sql::characterPosition(vt, *bad)) + " of " + shown() + " is not in " + codePageName(table);
-        if (bytes.find('\0') != std::string::npos) return shown() + " holds a NUL character";
+    if (v.kind == K::False || t == "0" || (isText && t == "false")) {
+        out[0] = 0x80;
         return std::nullopt;
-    };
+    }
+    return shownLiteral(v) + " is not a logical value (0, 1, TRUE or FALSE)";
+}
+
+Reason encodeMoment(const Field& f, const sql::Literal& v, unsigned char* out)
+{
+    if (v.kind != sql::Literal::Kind::String) return shownLiteral(v) + " is not a date; write it as 'mm/dd/yyyy' or 'mm/dd/yyyy hh:nn:ss'";
+    const auto m = parseMoment(v.text());
+    if (!m) return shownLiteral(v) + " is not a date or time ('mm/dd/yyyy', 'mm/dd/yyyy hh:nn:ss', 'yyyy-mm-dd hh:nn:ss' or 'hh:nn:ss')";
+    if (f.type == FieldType::Date) {
+        if (!m->hasDate) return shownLiteral(v) + " is a time of day, not a date";
+        if (m->ms != 0) return shownLiteral(v) + " has a time of day, which a Date column cannot hold";
+        encodeInt(out, 4, m->day);
+    } else if (f.type == FieldType::Time) {
+        if (m->hasDate && m->day != kZeroDateDay) return shownLiteral(v) + " has a date, which a Time column cannot hold";
+        encodeInt(out, 4, m->ms);
+    } else {
+        const std::int32_t day = m->hasDate ? m->day : kZeroDateDay;
+        encodeDouble(out, double(day) * double(kMillisPerDay) + double(m->ms));
+    }
+    return std::nullopt;
+}
+
+// TRUE and FALSE in a numeric column are 1 and 0.
+void encodeTruth(const Field& f, bool truth, unsigned char* out)
+{
+    if (f.type == FieldType::Bcd) {
+        const auto b = encodeBcd(truth ? "1" : "0", f.size);
+        std::memcpy(out, b->data(), b->size());
+    } else if (f.type == FieldType::Number || f.type == FieldType::Money) {
+        encodeDouble(out, truth ? 1.0 : 0.0);
+    } else {
+        encodeInt(out, f.bytes(), truth ? 1 : 0);
+    }
+}
+
+Reason notANumber(const Field& f, const sql::Literal& v)
+{
+    if (nonFiniteName(v.text())) return shownLiteral(v) + " is not a finite number, which a " + std::string(typeName(f.type)) + " column cannot hold";
+    return shownLiteral(v) + " is not a number";
+}
+
+Reason outOfRange(const sql::Literal& v, long long limit)
+{
+    return shownLiteral(v) + " is out of range (-" + std::to_string(limit) + " to " + std::to_string(limit) + ")";
+}
+
+Reason encodeWholeNumber(const Field& f, const sql::Literal& v, unsigned char* out)
+{
+    const std::string_view vt = v.text();
+    const long long limit = f.type == FieldType::Short ? 32767 : 2147483647;
+    // Digits alone, with a sign at most: the usual value needs no other check.
+    const std::size_t signs = !vt.empty() && (vt[0] == '-' || vt[0] == '+');
+    long long plainValue = 0;
+    std::size_t i = signs;
+    for (; i < vt.size() && i - signs < 10 && vt[i] >= '0' && vt[i] <= '9'; ++i) plainValue = plainValue * 10 + (vt[i] - '0');
+    if (i == vt.size() && i > signs) {
+        if (vt[0] == '-') plainValue = -plainValue;
+        if (plainValue > limit || plainValue < -limit) return outOfRange(v, limit);
+        if (f.type == FieldType::AutoIncrement && plainValue < 1) return shownLiteral(v) + " is not a positive number";
+        encodeInt(out, f.bytes(), plainValue);
+        return std::nullopt;
+    }
+    if (!numericText(vt)) return notANumber(f, v);
+    const double d = parseDouble(vt).value_or(HUGE_VAL);
+    if (d != std::floor(d)) return shownLiteral(v) + " has a fraction, which a whole-number column cannot hold";
+    if (std::fabs(d) > double(limit)) return outOfRange(v, limit);
+    if (f.type == FieldType::AutoIncrement && d < 1) return shownLiteral(v) + " is not a positive number";
+    encodeInt(out, f.bytes(), static_cast<long long>(d));
+    return std::nullopt;
+}
+
+Reason encodeFloat(const Field& f, const sql::Literal& v, unsigned char* out)
+{
+    const std::string_view vt = v.text();
+    // Up to 15 digits without an exponent, the usual amount, always reads back the same.
+    if (const auto d = shortDecimal(vt)) {
+        encodeDouble(out, *d);
+        return std::nullopt;
+    }
+    if (!numericText(vt)) return notANumber(f, v);
+    const auto d = parseDouble(vt);
+    if (!d) return shownLiteral(v) + " is out of range for a floating-point number";
+    if (!readsBackExactly(vt, *d))
+        return shownLiteral(v) + " has more digits than a " + std::string(typeName(f.type)) + " column holds exactly; it would read back as " + shortestText(*d);
+    encodeDouble(out, *d);
+    return std::nullopt;
+}
+
+Reason encodeDecimal(const Field& f, const sql::Literal& v, unsigned char* out, std::string& scratch)
+{
+    const std::string_view vt = v.text();
+    if (!numericText(vt)) return notANumber(f, v);
+    if (auto e = bcdPlainText(vt, f.size, scratch)) return shownLiteral(v) + *e;
+    const auto b = encodeBcd(scratch, f.size);
+    std::memcpy(out, b->data(), b->size());
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<std::string> blobContents(const Field& f, const sql::Literal& v, const CodePage& codePage, std::string& contents)
+{
+    // A NULL blob has no contents.
+    contents.clear();
+    if (!f.isBlob()) return "column type " + std::string(typeName(f.type)) + " holds no blob";
+    if (v.kind == sql::Literal::Kind::Null) return std::nullopt;
+    return textInCodePage(v, codePage, contents);
+}
+
+std::optional<std::string> encodeLiteral(const Field& f, const sql::Literal& v, const CodePage& codePage, unsigned char* out,
+                                         std::string& scratch)
+{
+    using K = sql::Literal::Kind;
+    if (v.kind == K::Null) return std::nullopt;
     switch (f.type) {
     case FieldType::Alpha:
-    case FieldType::Bytes: {
-        // Plain ASCII without NUL is the same in every code page: copied as it stands.
-        if (vt.size() <= f.size && std::all_of(vt.begin(), vt.end(), [](char ch) { return static_cast<unsigned char>(ch) - 1u < 0x7Fu; })) {
-            std::memcpy(out, vt.data(), vt.size());
-            return std::nullopt;
-        }
-        std::string& bytes = blob;
-        if (auto e = textBytes(bytes)) return e;
-        if (bytes.size() > f.size)
-            return "the text " + shown() + " has " + std::to_string(bytes.size()) + " characters, the column holds " + std::to_string(f.size);
-        std::memcpy(out, bytes.data(), bytes.size());
-        return std::nullopt;
-    }
+    case FieldType::Bytes: return encodeText(f, v, codePage, out, scratch);
     case FieldType::Memo:
     case FieldType::FormattedMemo:
     case FieldType::Blob:
     case FieldType::Ole:
-    case FieldType::Graphic: {
-        std::string bytes;
-        if (auto e = textBytes(bytes)) return e;
-        blob = std::move(bytes);
-        return std::nullopt;
-    }
-    case FieldType::Logical: {
-        std::string t(vt);
-        for (char& ch : t) ch = char(std::tolower(static_cast<unsigned char>(ch)));
-        if (v.kind == K::True || t == "1" || (isText && t == "true")) {
-            out[0] = 0x81;
-            return std::nullopt;
-        }
-        if (v.kind == K::False || t == "0" || (isText && t == "false")) {
-            out[0] = 0x80;
-            return std::nullopt;
-        }
-        return shown() + " is not a logical value (0, 1, TRUE or FALSE)";
-    }
+    case FieldType::Graphic: return blobContents(f, v, codePage, scratch);
+    case FieldType::Logical: return encodeLogical(v, out);
     case FieldType::Date:
     case FieldType::Time:
-    case FieldType::Timestamp: {
-        if (!isText) return shown() + " is not a date; write it as 'mm/dd/yyyy' or 'mm/dd/yyyy hh:nn:ss'";
-        const auto m = parseMoment(vt);
-        if (!m) return shown() + " is not a date or time ('mm/dd/yyyy', 'mm/dd/yyyy hh:nn:ss', 'yyyy-mm-dd hh:nn:ss' or 'hh:nn:ss')";
-        if (f.type == FieldType::Date) {
-            if (!m->hasDate) return shown() + " is a time of day, not a date";
-            if (m->ms != 0) return shown() + " has a time of day, which a Date column cannot hold";
-            encodeInt(out, 4, m->day);
-        } else if (f.type == FieldType::Time) {
-            if (m->hasDate && m->day != kZeroDateDay) return shown() + " has a date, which a Time column cannot hold";
-            encodeInt(out, 4, m->ms);
-        } else {
-            const std::int32_t day = m->hasDate ? m->day : kZeroDateDay;
-            encodeDouble(out, double(day) * double(kMillisPerDay) + double(m->ms));
-        }
-        return std::nullopt;
-    }
-    default: break;
-    }
-    // Numeric fields.
-    if (v.kind == K::True || v.kind == K::False) {
-        if (f.type == FieldType::Bcd) {
-            auto b = encodeBcd(v.kind == K::True ? "1" : "0", f.size);
-            std::memcpy(out, b->data(), b->size());
-        } else if (f.type == FieldType::Number || f.type == FieldType::Money) {
-            encodeDouble(out, v.kind == K::True ? 1.0 : 0.0);
-        } else {
-            encodeInt(out, f.bytes(), v.kind == K::True ? 1 : 0);
-        }
-        return std::nullopt;
-    }
-    const bool wholeNumbers = f.type == FieldType::Short || f.type == FieldType::Long || f.type == FieldType::AutoIncrement;
-    // Digits alone, with a sign at most: the whole-number columns' usual value needs no
-    // other check.
-    long long plainValue = 0;
-    bool plain = false;
-    if (wholeNumbers) {
-        const std::size_t signs = !vt.empty() && (vt[0] == '-' || vt[0] == '+');
-        std::size_t i = signs;
-        for (; i < vt.size() && i - signs < 10 && vt[i] >= '0' && vt[i] <= '9'; ++i) plainValue = plainValue * 10 + (vt[i] - '0');
-        plain = i == vt.size() && i > signs;
-        if (plain && vt[0] == '-') plainValue = -plainValue;
-    }
-    if (!plain && !numericText(vt)) {
-        if (nonFiniteName(vt)) return shown() + " is not a finite number, which a " + std::string(typeName(f.type)) + " column cannot hold";
-        return shown() + " is not a number";
-    }
-    switch (f.type) {
+    case FieldType::Timestamp: return encodeMoment(f, v, out);
     case FieldType::Short:
     case FieldType::Long:
-    case FieldType::AutoIncrement: {
-        const long long limit = f.type == FieldType::Short ? 32767 : 2147483647;
-        if (plain) {
-            if (plainValue > limit || plainValue < -limit) return shown() + " is out of range (-" + std::to_string(limit) + " to " + std::to_string(limit) + ")";
-            if (f.type == FieldType::AutoIncrement && plainValue < 1) return shown() + " is not a positive number";
-            encodeInt(out, f.bytes(), plainValue);
-            return std::nullopt;
-        }
-        const double d = parseDouble(vt).value_or(HUGE_VAL);
-        if (d != std::floor(d)) return shown() + " has a fraction, which a whole-number column cannot hold";
-        if (std::fabs(d) > double(limit)) return shown() + " is out of range (-" + std::to_string(limit) + " to " + std::to_string(limit) + ")";
-        if (f.type == FieldType::AutoIncrement && d < 1) return shown() + " is not a positive number";
-        encodeInt(out, f.bytes(), static_cast<long long>(d));
-        return std::nullopt;
-    }
+    case FieldType::AutoIncrement:
     case FieldType::Number:
-    case FieldType::Money: {
-        // Up to 15 digits without an exponent, the usual amount, always reads back the same.
-        if (const auto d = shortDecimal(vt)) {
-            encodeDouble(out, *d);
-            return std::nullopt;
-        }
-        const auto d = parseDouble(vt);
-        if (!d) return shown() + " is out of range for a floating-point number";
-        if (!readsBackExactly(vt, *d))
-            return shown() + " has more digits than a " + std::string(typeName(f.type)) + " column holds exactly; it would read back as " + shortestText(*d);
-        encodeDouble(out, *d);
-        return std::nullopt;
-    }
-    case FieldType::Bcd: {
-        std::string& plainText = blob;
-        if (auto e = bcdPlainText(vt, f.size, plainText)) return shown() + *e;
-        const auto b = encodeBcd(plainText, f.size);
-        std::memcpy(out, b->data(), b->size());
-        return std::nullopt;
-    }
+    case FieldType::Money:
+    case FieldType::Bcd: break;
     default: return "column type " + std::string(typeName(f.type)) + " cannot be written";
     }
+    if (v.kind == K::True || v.kind == K::False) {
+        encodeTruth(f, v.kind == K::True, out);
+        return std::nullopt;
+    }
+    if (f.type == FieldType::Number || f.type == FieldType::Money) return encodeFloat(f, v, out);
+    if (f.type == FieldType::Bcd) return encodeDecimal(f, v, out, scratch);
+    return encodeWholeNumber(f, v, out);
 }
 
 std::string fieldText(const Table& table, int index, const unsigned char* record)

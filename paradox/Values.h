@@ -10,6 +10,7 @@
 
 namespace paradox {
 
+class CodePage;
 class Table;
 
 // The field a column definition creates; an error text (without position) when the type
@@ -20,12 +21,16 @@ struct FieldOrError {
 };
 FieldOrError fieldForType(const sql::ColumnDef& column);
 
-// Encodes `value` into `out` (the field's bytes, zero on entry), text in the code page of `table`. For blob fields the
-// contents go to `blob` instead; other fields may use it as room for a conversion, so that
-// a caller that keeps it from row to row spares an allocation. Returns an error text
-// (without position) when the value does not fit the field.
-std::optional<std::string> encodeLiteral(const Field& field, const sql::Literal& value, const Header& table,
-                                         unsigned char* out, std::string& blob);
+// Encodes `value` into `out`, the field's bytes (zero on entry), text in `codePage`. The
+// bytes of a blob field are the table's to write: for one the value is only checked.
+// `scratch` is room for a conversion, which a caller that keeps it from row to row spares
+// an allocation. Returns an error text (without position) when the value does not fit the field.
+std::optional<std::string> encodeLiteral(const Field& field, const sql::Literal& value, const CodePage& codePage,
+                                         unsigned char* out, std::string& scratch);
+// The contents of a blob field, in `codePage`; none for NULL. Returns an error text
+// (without position) when the value cannot be its contents.
+std::optional<std::string> blobContents(const Field& field, const sql::Literal& value, const CodePage& codePage,
+                                        std::string& contents);
 
 // A value as a reason names it: text quoted, cut after 60 characters, control characters written
 // as \xNN; numbers as written; NULL.

@@ -58,7 +58,7 @@ void tableFile(const std::filesystem::path& folder, const std::uint8_t* data, st
                 }
             }
         });
-        db.execute("INSERT INTO f (" + std::string("\"") + paradox::cp1252ToUtf8(t.header().fields[0].name) + "\") VALUES (NULL)");
+        db.execute("INSERT INTO f (" + std::string("\"") + paradox::tableText(t.header(), t.header().fields[0].name) + "\") VALUES (NULL)");
     } catch (const paradox::Error&) {
     }
 }
