@@ -6,38 +6,6 @@
 
 namespace paradox {
 
-void encodeInt(unsigned char* out, int bytes, std::int64_t value)
-{
-    auto u = static_cast<std::uint64_t>(value);
-    for (int i = bytes - 1; i >= 0; --i) {
-        out[i] = u & 0xFF;
-        u >>= 8;
-    }
-    out[0] ^= 0x80;
-}
-
-std::int64_t decodeInt(const unsigned char* in, int bytes)
-{
-    std::uint64_t u = in[0] ^ 0x80u;
-    for (int i = 1; i < bytes; ++i) u = (u << 8) | in[i];
-    const int shift = 64 - 8 * bytes;
-    return static_cast<std::int64_t>(u << shift) >> shift;
-}
-
-void encodeDouble(unsigned char* out, double value)
-{
-    if (value == 0.0) value = 0.0;   // -0.0 is stored as 0.0
-    auto u = std::bit_cast<std::uint64_t>(value);
-    if (value >= 0)
-        u |= 0x8000'0000'0000'0000ull;
-    else
-        u = ~u;
-    for (int i = 7; i >= 0; --i) {
-        out[i] = u & 0xFF;
-        u >>= 8;
-    }
-}
-
 double decodeDouble(const unsigned char* in)
 {
     std::uint64_t u = 0;

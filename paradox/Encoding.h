@@ -16,6 +16,7 @@
 // A blank (NULL) value of every type is all zero bytes.
 #pragma once
 
+#include <bit>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -39,10 +40,30 @@ constexpr std::int64_t kMillisPerDay = 86'400'000;
 constexpr std::int32_t kZeroDateDay = 693'594;     // 1899-12-30, the zero date of the drivers
 constexpr std::int32_t kMaxDay = 3'652'059;        // 9999-12-31
 
-// Sign-flipped big-endian integers of 2 or 4 bytes.
-void encodeInt(unsigned char* out, int bytes, std::int64_t value);
-std::int64_t decodeInt(const unsigned char* in, int bytes);
-void encodeDouble(unsigned char* out, double value);
+// Sign-flipped big-endian integers of 2 or 4 bytes. Inline: every row encodes several.
+inline void encodeInt(unsigned char* out, int bytes, std::int64_t value)
+{
+    auto u = static_cast<std::uint64_t>(value);
+    for (int i = bytes - 1; i >= 0; --i) {
+        out[i] = std::uint8_t(u);
+        u >>= 8;
+    }
+    out[0] ^= 0x80;
+}
+inline std::int64_t decodeInt(const unsigned char* in, int bytes)
+{
+    std::uint64_t u = in[0] ^ 0x80u;
+    for (int i = 1; i < bytes; ++i) u = (u << 8) | in[i];
+    const int shift = 64 - 8 * bytes;
+    return static_cast<std::int64_t>(u << shift) >> shift;
+}
+inline void encodeDouble(unsigned char* out, double value)
+{
+    if (value == 0.0) value = 0.0;   // -0.0 is stored as 0.0
+    auto u = std::bit_cast<std::uint64_t>(value);
+    u = value >= 0 ? u | 0x8000'0000'0000'0000ull : ~u;
+    for (int i = 0; i < 8; ++i) out[i] = std::uint8_t(u >> (56 - 8 * i));
+}
 double decodeDouble(const unsigned char* in);
 bool isBlank(const unsigned char* in, int bytes);
 

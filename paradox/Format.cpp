@@ -31,12 +31,6 @@ int Field::bytes() const
     return size;
 }
 
-bool Field::isBlob() const
-{
-    return type == FieldType::Memo || type == FieldType::Blob || type == FieldType::FormattedMemo ||
-           type == FieldType::Ole || type == FieldType::Graphic;
-}
-
 std::string_view typeName(FieldType type)
 {
     switch (type) {

@@ -366,6 +366,8 @@ void Table::load()
         damaged(dbPath_, "it has " + std::to_string(st.st_size) + " bytes, its " + std::to_string(h_.fileBlocks) +
                              " blocks need " + std::to_string(need));
     codePage_ = CodePage::of(h_);
+    keyLength_ = h_.keyLength();
+    keyOrderKept_ = binarySortOrder(h_);
     offsets_.clear();
     for (int i = 0, off = 0; i < int(h_.fields.size()); off += h_.fields[i++].bytes()) offsets_.push_back(off);
     if (h_.fileType == kKeyedDb && h_.keyFields == 0) h_.fileType = kUnkeyedDb;
@@ -618,7 +620,7 @@ void Table::openPx(bool replaced)
 // Adds to the commit the stores of one more record under the last entry of every level.
 void Table::pxCountUp()
 {
-    const int entry = h_.keyLength() + 6;
+    const int entry = keyLength_ + 6;
     const int headerSize = getLe16(pxMap_ + hdr::HeaderSize);
     const int px = commit_.file(pxAbsolute_);
     for (const PxLevel& l : pxLevels_) {
@@ -636,7 +638,7 @@ void Table::pxCountUp()
 // index file when the entry needs a new level-1 block. False: the index must be rebuilt.
 bool Table::pxPrepareEntry()
 {
-    const int entry = h_.keyLength() + 6;
+    const int entry = keyLength_ + 6;
     const int per = (h_.blockSize() - kBlockHeader) / entry;
     if (pxLevels_.empty()) return false;
     if (pxLevels_[0].entriesInLast < level1EntriesPerBlock()) return true;
@@ -661,7 +663,7 @@ bool Table::pxPrepareEntry()
 // stores that make it part of the index.
 void Table::pxAddEntry(const std::string& key, std::uint16_t child)
 {
-    const int entry = h_.keyLength() + 6;
+    const int entry = keyLength_ + 6;
     const int headerSize = getLe16(pxMap_ + hdr::HeaderSize);
     const int px = commit_.file(pxAbsolute_);
     auto offsetOf = [&](int number) { return headerSize + std::size_t(number - 1) * h_.blockSize(); };
@@ -801,7 +803,7 @@ void Table::appendInPlace(const std::string& record, std::optional<std::uint32_t
         ++h_.numRecords;
         if (lastAutoInc) h_.autoInc = *lastAutoInc;
         ++last.count;
-        if (last.count == 1) last.firstKey = record.substr(0, h_.keyLength());
+        if (last.count == 1) last.firstKey = record.substr(0, std::size_t(keyLength_));
         return;
     }
     const int number = h_.fileBlocks + 1;
@@ -814,7 +816,7 @@ void Table::appendInPlace(const std::string& record, std::optional<std::uint32_t
     std::memcpy(newBlock_.data() + kBlockHeader, record.data(), rs);
     pwriteAll(db_, newBlock_.data(), newBlock_.size(), off_t(h_.headerSize) + off_t(number - 1) * bs, dbPath_);
     const bool pxReady = keyed() && pxPrepareEntry();
-    blocks_.push_back({std::uint16_t(number), 1, record.substr(0, h_.keyLength())});
+    blocks_.push_back({std::uint16_t(number), 1, record.substr(0, std::size_t(keyLength_))});
     // An index that needs another level is written in full before the block joins the
     // chain and renamed into place by the commit's last step: a kill while it is being
     // written leaves the old table and index.
@@ -860,7 +862,7 @@ Table::Result Table::append(std::string& record, const std::vector<Blob>& blobs,
 {
     if (stale_) load();
     const StaleOnThrow staleOnThrow(*this);
-    if (keyed()) checkKeyOrder(h_);
+    if (keyed() && !keyOrderKept_) checkKeyOrder(h_);
     beginWriting();
     // Another writer of the same file (another Database on the folder) moves the header
     // on; the shared mapping shows it, and the table is read again before writing.
@@ -868,7 +870,7 @@ Table::Result Table::append(std::string& record, const std::vector<Blob>& blobs,
         load();
         beginWriting();
     }
-    const int keyLen = h_.keyLength();
+    const int keyLen = keyLength_;
     const bool inOrder = !keyed() || h_.numRecords == 0 || std::memcmp(record.data(), lastKey_.data(), keyLen) > 0;
     if (!inOrder) {
         std::vector<std::string> records;
@@ -898,7 +900,10 @@ Table::Result Table::append(std::string& record, const std::vector<Blob>& blobs,
     }
     writeBlobs(record, blobs);
     appendInPlace(record, lastAutoInc);
-    if (keyed()) lastKey_.assign(record, 0, std::size_t(keyLen));
+    if (keyed()) {
+        lastKey_.resize(std::size_t(keyLen));
+        std::memcpy(lastKey_.data(), record.data(), std::size_t(keyLen));
+    }
     return Result::Ok;
 }
 

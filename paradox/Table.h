@@ -122,6 +122,8 @@ private:
     CommitGuard::Commit commit_;
     Header h_;
     CodePage codePage_ = CodePage::of(h_);
+    int keyLength_ = 0;                 // of h_, as loaded
+    bool keyOrderKept_ = false;         // h_'s sort order is the order of the keys' bytes
     int db_ = -1, px_ = -1, mb_ = -1;
     unsigned char* dbMap_ = nullptr;
     std::size_t dbMapLen_ = 0;

@@ -79,9 +79,37 @@ bool digitsAt(std::string_view s, std::size_t& i, int minDigits, int maxDigits, 
     return n >= minDigits;
 }
 
+// 'mm/dd/yyyy' and 'mm/dd/yyyy hh:nn:ss' with every number at full width, the way most
+// values are written, read by position. False when `s` has another shape; else `moment` is
+// what the general reading gives.
+bool fixedWidthMoment(std::string_view s, std::optional<Moment>& moment)
+{
+    constexpr std::string_view kShape = "00/00/0000 00:00:00";   // 0: a digit
+    if (s.size() != 10 && s.size() != kShape.size()) return false;
+    const auto at = [&](std::size_t i) { return static_cast<unsigned char>(s[i] - '0'); };
+    const auto two = [&](std::size_t i) { return at(i) * 10 + at(i + 1); };
+    for (std::size_t i = 0; i < s.size(); ++i)
+        if (kShape[i] == '0' ? at(i) > 9 : s[i] != kShape[i]) return false;
+    const int month = two(0), day = two(3), year = two(6) * 100 + two(8);
+    moment.reset();
+    if (!validDate(year, month, day)) return true;
+    Moment m;
+    m.hasDate = true;
+    m.day = dayNumber(year, month, day);
+    if (s.size() == kShape.size()) {
+        const int h = two(11), mi = two(14), sec = two(17);
+        if (h > 23 || mi > 59 || sec > 59) return true;
+        m.hasTime = true;
+        m.ms = ((h * 60 + mi) * 60 + sec) * 1000LL;
+    }
+    moment = m;
+    return true;
+}
+
 // mm/dd/yyyy, yyyy-mm-dd, either followed by hh:nn[:ss[.fff]], or hh:nn[:ss[.fff]] alone.
 std::optional<Moment> parseMoment(std::string_view s)
 {
+    if (std::optional<Moment> fixed; fixedWidthMoment(s, fixed)) return fixed;
     Moment m;
     std::size_t i = 0;
     int a = 0, b = 0, c = 0;
@@ -149,20 +177,19 @@ std::optional<double> shortDecimal(std::string_view s)
     const bool negative = !s.empty() && s[0] == '-';
     std::int64_t digits = 0;
     int count = 0, decimals = -1;
-    std::size_t i = negative;
-    for (; i < s.size() && count <= 15; ++i) {
-        const char c = s[i];
-        if (c >= '0' && c <= '9') {
-            digits = digits * 10 + (c - '0');
-            ++count;
+    for (std::size_t i = negative; i < s.size(); ++i) {
+        const auto d = static_cast<unsigned char>(s[i] - '0');
+        if (d <= 9) {
+            if (++count > 15) return std::nullopt;
+            digits = digits * 10 + d;
             if (decimals >= 0) ++decimals;
-        } else if (c == '.' && decimals < 0) {
+        } else if (s[i] == '.' && decimals < 0) {
             decimals = 0;
         } else {
-            break;
+            return std::nullopt;
         }
     }
-    if (i != s.size() || count == 0 || count > 15) return std::nullopt;
+    if (count == 0) return std::nullopt;
     const double d = double(digits) / kPowers[std::max(decimals, 0)];
     return negative ? -d : d;
 }
