@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <utility>
 #include <vector>
 
@@ -122,6 +123,17 @@ std::optional<std::size_t> CodePage::fromUtf8(std::string_view s, std::string& o
     out.resize(s.size());
     char* to = out.data();
     for (std::size_t i = 0; i < s.size();) {
+        // Plain ASCII, eight bytes at a time: most text is.
+        std::uint64_t word;
+        if (s.size() - i >= sizeof word) {
+            std::memcpy(&word, s.data() + i, sizeof word);
+            if ((word & 0x8080808080808080ull) == 0) {
+                std::memcpy(to, &word, sizeof word);
+                to += sizeof word;
+                i += sizeof word;
+                continue;
+            }
+        }
         const auto b = static_cast<unsigned char>(s[i]);
         if (b < 0x80) {
             *to++ = char(b);

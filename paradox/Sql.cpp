@@ -2,6 +2,7 @@
 
 #include "paradox/Database.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 
@@ -78,9 +79,15 @@ void unescape(std::string_view written, char close, std::string& out)
 {
     out.resize(written.size());
     char* to = out.data();
-    for (std::size_t i = 0; i < written.size(); ++i) {
-        *to++ = written[i];
-        if (written[i] == close) ++i;   // written twice
+    const char* from = written.data();
+    const char* const end = from + written.size();
+    while (from != end) {
+        const auto* quote = static_cast<const char*>(std::memchr(from, close, std::size_t(end - from)));
+        const char* upTo = quote ? quote + 1 : end;
+        std::memcpy(to, from, std::size_t(upTo - from));
+        to += upTo - from;
+        // The quote's second copy is left out.
+        from = quote ? std::min(quote + 2, end) : end;
     }
     out.resize(std::size_t(to - out.data()));
 }

@@ -712,8 +712,11 @@ void Table::writeBlobs(std::string& record, const std::vector<Blob>& blobs)
         std::memcpy(d, blob.data.data(), std::min<std::size_t>(leader, blob.data.size()));
         std::uint32_t where = 0;
         if (blob.data.size() > std::size_t(leader)) {
-            const fs::path mbPath = findFamilyFile(dbPath_.parent_path(), dbPath_.stem().string(), ".MB")
-                                        .value_or(fs::path(dbPath_).replace_extension(dbPath_.extension() == ".db" ? ".mb" : ".MB"));
+            // Looked up once, when the file is opened: the folder is not read again for every blob.
+            if (mb_ < 0)
+                mbPath_ = findFamilyFile(dbPath_.parent_path(), dbPath_.stem().string(), ".MB")
+                              .value_or(fs::path(dbPath_).replace_extension(dbPath_.extension() == ".db" ? ".mb" : ".MB"));
+            const fs::path& mbPath = mbPath_;
             if (mb_ < 0) {
                 mb_ = ::open(mbPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
                 if (mb_ < 0) fail(mbPath, "open for writing");
@@ -752,17 +755,19 @@ std::uint32_t Table::writeSharedBlob(const std::string& data, const fs::path& mb
     const int chunks = int((data.size() + kMbChunk - 1) / kMbChunk);
     if (sharedSlot_ < 0 || sharedChunk_ + chunks > kMbUnit / kMbChunk) {
         if (mbSize_ + kMbUnit > 0xFFFFFF00ull) throw FileError("Cannot extend file '" + mbPath.string() + "': " + std::strerror(EFBIG));
-        const auto empty = encodeMbSharedBlock();
-        pwriteAll(mb_, empty.data(), empty.size(), off_t(mbSize_), mbPath);
+        sharedImage_ = encodeMbSharedBlock();
         sharedBlock_ = mbSize_;
-        mbSize_ += empty.size();
+        mbSize_ += sharedImage_.size();
         sharedSlot_ = kMbSharedSlots - 1;
         sharedChunk_ = kMbSharedData / kMbChunk;
     }
     const unsigned char slot[5] = {std::uint8_t(sharedChunk_), std::uint8_t(chunks), 1, 0,
                                    std::uint8_t(data.size() - std::size_t(chunks - 1) * kMbChunk)};
-    pwriteAll(mb_, data.data(), data.size(), off_t(sharedBlock_ + std::uint64_t(sharedChunk_) * kMbChunk), mbPath);
-    pwriteAll(mb_, slot, sizeof slot, off_t(sharedBlock_ + 12 + 5 * std::uint64_t(sharedSlot_)), mbPath);
+    // The block is kept as it is on disk and written whole, one system call for each blob;
+    // what it held before is written again unchanged.
+    std::memcpy(sharedImage_.data() + std::size_t(sharedChunk_) * kMbChunk, data.data(), data.size());
+    std::memcpy(sharedImage_.data() + 12 + 5 * std::size_t(sharedSlot_), slot, sizeof slot);
+    pwriteAll(mb_, sharedImage_.data(), sharedImage_.size(), off_t(sharedBlock_), mbPath);
     const std::uint32_t where = std::uint32_t(sharedBlock_) | std::uint32_t(sharedSlot_);
     --sharedSlot_;
     sharedChunk_ += chunks;

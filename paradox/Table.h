@@ -139,6 +139,8 @@ private:
     std::uint64_t sharedBlock_ = 0;     // the shared (type 3) .MB block being filled
     int sharedSlot_ = -1;               // its next free slot, -1 when there is none
     int sharedChunk_ = 0;               // its next free 16-byte chunk
+    std::vector<unsigned char> sharedImage_;  // its bytes, as on disk
+    std::filesystem::path mbPath_;      // of the open blob file
     std::vector<unsigned char> newBlock_;  // reused buffer of a block being added
     bool writing_ = false;
     bool stale_ = true;

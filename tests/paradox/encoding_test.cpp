@@ -215,6 +215,27 @@ TEST(Encoding, ReasonsShowControlCharactersEscaped)
     }
 }
 
+// Full-width dates are read by position, other spellings by the general reading: the two
+// agree on every value and refuse the same impossible ones.
+TEST(Encoding, DatesReadTheSameInEverySpelling)
+{
+    const Field ts = field(FieldType::Timestamp, 8), date = field(FieldType::Date, 4);
+    for (const auto& [full, other] : std::vector<std::pair<std::string, std::string>>{
+             {"03/04/2021 05:06:07", "3/4/2021 5:06:07"},
+             {"12/31/9999 23:59:59", "9999-12-31 23:59:59"},
+             {"02/29/2000 00:00:00", "2000-02-29T00:00"},
+             {"01/01/0001", "1/1/0001"},
+         })
+        EXPECT_EQ(encoded(ts, text(full)), encoded(ts, text(other))) << full;
+    EXPECT_EQ(encoded(date, text("08/31/2021")), encoded(date, text("2021-08-31")));
+    for (const char* impossible : {"02/29/2021 00:00:00", "13/01/2021 00:00:00", "00/10/2021", "01/01/2021 24:00:00",
+                                   "01/01/2021 23:60:00", "01/01/2021 23:00:60", "01/01/0000", "1a/01/2021", "01/01/2021x00:00:00"}) {
+        std::optional<std::string> error;
+        encoded(ts, text(impossible), &error);
+        EXPECT_TRUE(error) << impossible;
+    }
+}
+
 TEST(Encoding, IntegersDoublesAndBcdDecodeToWhatWasEncoded)
 {
     unsigned char b[8];
