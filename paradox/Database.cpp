@@ -73,8 +73,8 @@ std::string checkColumnName(const sql::Name& n, const std::string& table, const 
     const std::string what = "table \"" + table + "\": the column name \"" + n.text + "\" ";
     if (n.text.empty()) sqlError(n.pos, "table \"" + table + "\": a column name is empty");
     if (characters(n.text) > kMaxColumnName) sqlError(n.pos, what + "is longer than " + std::to_string(kMaxColumnName) + " characters");
-    for (unsigned char c : n.text)
-        if (c < 0x20 || c == 0x7F) sqlError(n.pos, what + "holds a control character");
+    for (char ch : n.text)
+        if (const auto c = static_cast<unsigned char>(ch); c < 0x20 || c == 0x7F) sqlError(n.pos, what + "holds a control character");
     if (n.text.front() == ' ') sqlError(n.pos, what + "begins with a blank");
     std::string cp;
     if (auto bad = codePage.fromUtf8(n.text, cp)) sqlError(n.textPos + *bad, what + "holds a character that " + codePage.name() + " lacks");

@@ -42,16 +42,16 @@ std::optional<std::string> encodeBcd(std::string_view text, int decimals)
         while (i < text.size() && text[i] >= '0' && text[i] <= '9') fracPart += text[i++];
     }
     if (i != text.size() || (intPart.empty() && fracPart.empty())) return std::nullopt;
-    const bool roundUp = fracPart.size() > std::size_t(decimals) && fracPart[decimals] >= '5';
-    fracPart.resize(decimals, '0');
+    const bool roundUp = fracPart.size() > std::size_t(decimals) && fracPart[std::size_t(decimals)] >= '5';
+    fracPart.resize(std::size_t(decimals), '0');
     std::string digits = intPart + fracPart;
     if (roundUp) {
         int k = int(digits.size()) - 1;
-        while (k >= 0 && digits[k] == '9') digits[k--] = '0';
+        while (k >= 0 && digits[std::size_t(k)] == '9') digits[std::size_t(k--)] = '0';
         if (k < 0)
             digits.insert(digits.begin(), '1');
         else
-            ++digits[k];
+            ++digits[std::size_t(k)];
     }
     const auto first = digits.find_first_not_of('0');
     digits = first == std::string::npos ? std::string() : digits.substr(first);
@@ -61,9 +61,9 @@ std::optional<std::string> encodeBcd(std::string_view text, int decimals)
     std::string out(kBcdBytes, '\0');
     out[0] = char((negative ? 0x00 : 0x80) | 0x40 | decimals);
     for (int d = 0; d < kBcdDigits; ++d) {
-        int nibble = digits[d] - '0';
+        int nibble = digits[std::size_t(d)] - '0';
         if (negative) nibble ^= 0xF;
-        out[1 + d / 2] = char(static_cast<unsigned char>(out[1 + d / 2]) | (d % 2 ? nibble : nibble << 4));
+        out[std::size_t(1 + d / 2)] = char(static_cast<unsigned char>(out[std::size_t(1 + d / 2)]) | (d % 2 ? nibble : nibble << 4));
     }
     return out;
 }
@@ -126,7 +126,7 @@ bool validDate(int y, int m, int d)
     static constexpr std::array<int, 12> lengths{31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     if (y < 1 || y > 9999 || m < 1 || m > 12 || d < 1) return false;
     const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
-    return d <= lengths[m - 1] + (m == 2 && leap);
+    return d <= lengths[std::size_t(m - 1)] + (m == 2 && leap);
 }
 
 }  // namespace paradox

@@ -24,7 +24,7 @@
 
 namespace paradox {
 
-inline void putLe16(unsigned char* p, std::uint16_t v) { p[0] = v & 0xFF; p[1] = v >> 8; }
+inline void putLe16(unsigned char* p, std::uint16_t v) { p[0] = std::uint8_t(v); p[1] = std::uint8_t(v >> 8); }
 inline void putLe32(unsigned char* p, std::uint32_t v)
 {
     for (int i = 0; i < 4; ++i) p[i] = (v >> (8 * i)) & 0xFF;

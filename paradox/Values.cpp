@@ -646,7 +646,7 @@ std::optional<std::string> encodeLiteral(const Field& f, const sql::Literal& v, 
 
 std::string fieldText(const Table& table, int index, const unsigned char* record)
 {
-    const Field& f = table.header().fields[index];
+    const Field& f = table.header().fields[std::size_t(index)];
     const unsigned char* d = record + table.fieldOffset(index);
     if (isBlank(d, f.bytes())) return {};
     switch (f.type) {
@@ -688,8 +688,8 @@ std::string fieldText(const Table& table, int index, const unsigned char* record
         const std::string data = table.blob(index, record);
         std::string hex;
         char buf[4];
-        for (unsigned char ch : data) {
-            std::snprintf(buf, sizeof buf, "%02x", ch);
+        for (const char ch : data) {
+            std::snprintf(buf, sizeof buf, "%02x", unsigned(static_cast<unsigned char>(ch)));
             hex += buf;
         }
         return hex;
