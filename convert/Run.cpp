@@ -67,7 +67,7 @@ public:
         trap_(114, [&] { p_.questions.offerSpaceFreeCopy(); });
 
         bool usable = true;
-        trap_.when(116, [&] { return !Paradox::HasParadoxTables(p_.settings.paradoxFolder()); }, [&] {
+        trap_.when(116, [&] { return p_.settings.needsParadoxTables() && !Paradox::HasParadoxTables(p_.settings.paradoxFolder()); }, [&] {
             usable = false;
             result_.outcome = RunOutcome::NoParadoxTables;
         });
@@ -78,9 +78,9 @@ public:
             });
         if (usable)
             convert();
-        if (rejected_) {
-            result_.statementsRejected = rejected_->count();
-            result_.rejectedRowsPath = rejected_->path();
+        if (rejections_) {
+            result_.statementsRejected = rejections_->count();
+            result_.rejectedRowsPath = rejections_->path();
         }
         trap_(540, [&] { s_.busy = false; });
         result_.errorReports = trap_.reportsShown();
@@ -90,6 +90,10 @@ public:
 private:
     void convert()
     {
+        trap_(trap_.line(), [&] {
+            rejections_.emplace(p_.settings.paradoxFolder(), p_.settings.rowFailureReports());
+            p_.preview.shareRejections(*rejections_);
+        });
         trap_(120, [&] { p_.progress.setBusyPointer(true); });
         trap_(122, [&] { s_.List1.Clear(); });
         trap_(124, [&] { s_.List2.Clear(); });
@@ -146,8 +150,8 @@ private:
         trap_(532, [&] { p_.progress.setBusyPointer(false); });
         trap_(534, [&] { p_.progress.setProgressValue(0); });
         trap_(536, [&] { p_.progress.setProgressText("Progress Bar"); });
-        if (unreportedRows_ > 0)
-            trap_(trap_.line(), [&] { p_.messages.information(UnreportedRowsNotice(unreportedRows_, rejected_->path())); });
+        if (rejections_ && rejections_->unreported() > 0 && p_.settings.rowFailureReports() > 0)
+            trap_(trap_.line(), [&] { p_.messages.information(UnreportedRowsNotice(rejections_->unreported(), rejections_->path())); });
         if (stopped_)
             result_.outcome = RunOutcome::Stopped;
         else
@@ -194,24 +198,21 @@ private:
             throw;
         } catch (...) {
             const std::exception_ptr failure = std::current_exception();
-            bool kept = false;
-            if (!rejectedFileFailed_) {
+            const std::string reason = report::ErrorTrap::describe(failure);
+            bool reported = true;
+            if (rejections_) {
                 try {
-                    if (!rejected_)
-                        rejected_ = std::make_unique<RejectedRows>(p_.settings.paradoxFolder());
-                    rejected_->add(s_.tbl, report::ErrorTrap::describe(failure), statement);
-                    kept = true;
+                    reported = rejections_->keep(s_.tbl, reason, statement, row);
                 } catch (const std::runtime_error& fileFailure) {
                     // Reported once; from here on every refused row is reported on its own, as
                     // without the file it would be missing unseen.
-                    rejectedFileFailed_ = true;
                     trap_(trap_.line(), [&] { throw fileFailure; });
                 }
             }
-            if (row && kept && ++rowFailures_ > p_.settings.rowFailureReports()) {
-                ++unreportedRows_;
+            if (row)
+                p_.progress.rowRejected({s_.tbl, rowKey_, reason});
+            if (!reported)
                 return true;
-            }
             std::rethrow_exception(failure);
         }
     }
@@ -360,7 +361,10 @@ private:
         trap_.loop(364, [&] { return moved && !stopped_ && !source_->Eof(); }, [&] {
             trap_(366, [&] { p_.progress.yield(); });
             trap_(368, [&] { ++rowCounter; });
-            trap_(370, [&] { p_.progress.setProgressValue(RowProgress(rowCounter, rowCount)); });
+            trap_(370, [&] {
+                p_.progress.setProgressValue(RowProgress(rowCounter, rowCount));
+                p_.progress.rowsDone(s_.tbl, rowCounter - 1, rowCount);
+            });
             trap_(372, [&] { builder.begin(rowNumber_); });
             const std::vector<db::Field>* fields = nullptr;
             trap_(374, [&] { fields = &source_->Fields(); });
@@ -372,6 +376,7 @@ private:
             }
             const std::string* insert = nullptr;
             trap_(470, [&] { insert = &builder.finish(); });
+            rowKey_ = std::to_string(rowCounter);
             if (insert && route(472, 474, 484, *insert, true))
                 ++summary_.rowsWritten;
             else
@@ -426,10 +431,8 @@ private:
     bool stopped_ = false;
     std::string numericPositions_;
     std::string binaryPositions_;
-    std::unique_ptr<RejectedRows> rejected_; // opened at the run's first refused statement
-    bool rejectedFileFailed_ = false;
-    std::int64_t rowFailures_ = 0;
-    std::int64_t unreportedRows_ = 0;
+    std::optional<RunRejections> rejections_;
+    std::string rowKey_; // the source row being written, as a front end names it
     // The key value: counts the rows of the whole run, not reset between tables.
     std::int64_t rowNumber_ = 0;
 };
