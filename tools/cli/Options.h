@@ -22,6 +22,7 @@ struct Options {
     std::vector<std::string> tables;  // --tables patterns; none: every table
     std::vector<std::string> exclude; // --exclude patterns
     bool list = false;                // print the tables the run would convert, convert nothing
+    bool verbose = false;             // a full error report for every refused row
     bool help = false;
     bool version = false;
 };
