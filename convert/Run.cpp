@@ -10,6 +10,7 @@
 #include "report/ErrorReport.h"
 #include "report/ErrorTrap.h"
 
+#include <algorithm>
 #include <chrono>
 #include <optional>
 #include <stdexcept>
@@ -41,6 +42,35 @@ std::string schemaNamesNotice(const std::vector<std::string>& names)
     for (std::size_t i = 0; i < names.size(); ++i)
         text += (i == 0 ? " " : ", ") + names[i];
     return text + ".";
+}
+
+// A key value as its user reads it; text as it stands, binary as hex.
+std::string KeyValueText(const db::Value& value)
+{
+    if (const auto* whole = std::get_if<std::int64_t>(&value))
+        return std::to_string(*whole);
+    if (const auto* text = std::get_if<std::string>(&value))
+        return *text;
+    if (const auto* decimal = std::get_if<db::Decimal>(&value))
+        return DecimalText(decimal->text);
+    if (const auto* guid = std::get_if<db::Guid>(&value))
+        return guid->text;
+    if (const auto* number = std::get_if<double>(&value))
+        return NumberText(*number);
+    if (const auto* date = std::get_if<db::DateTime>(&value))
+        return DateRuleText(*date);
+    if (const auto* flag = std::get_if<bool>(&value))
+        return *flag ? "1" : "0";
+    if (const auto* bytes = std::get_if<db::Bytes>(&value)) {
+        static const char digits[] = "0123456789ABCDEF";
+        std::string hex = "0x";
+        for (const std::uint8_t byte : *bytes) {
+            hex += digits[byte >> 4];
+            hex += digits[byte & 15];
+        }
+        return hex;
+    }
+    return "NULL";
 }
 
 enum class Answer { None, Yes, No };
@@ -210,7 +240,7 @@ private:
                 }
             }
             if (row)
-                p_.progress.rowRejected({s_.tbl, rowKey_, reason});
+                p_.progress.rowRejected({s_.tbl, rowKey(), reason});
             if (!reported)
                 return true;
             std::rethrow_exception(failure);
@@ -268,6 +298,14 @@ private:
             trap_(170, [&] { p_.preview.clearDatatypes(); });
         });
         trap_(182, [&] { p_.progress.setProgressText("Please wait.. Processing table " + s_.tbl); });
+        keyColumns_.clear();
+        if (!p_.settings.previewMode()) {
+            try {
+                keyColumns_ = MSSQL::PrimaryKeyColumns(existing(s_.mssql_conn), sourceTable(index));
+            } catch (const std::exception&) {
+                // Refused rows are then named by their number in the table.
+            }
+        }
         trap_(184, [&] {
             if (!source_)
                 throw db::Error("Object variable or With block variable not set");
@@ -376,7 +414,7 @@ private:
             }
             const std::string* insert = nullptr;
             trap_(470, [&] { insert = &builder.finish(); });
-            rowKey_ = std::to_string(rowCounter);
+            rowInTable_ = rowCounter;
             if (insert && route(472, 474, 484, *insert, true))
                 ++summary_.rowsWritten;
             else
@@ -390,6 +428,24 @@ private:
             trap_(488, [&] { ++rowNumber_; });
         });
         summary_.droppedFractions = builder.droppedFractions();
+    }
+
+    // The source row being written as its user finds it: its primary-key value, the values in
+    // parentheses for a key of several columns, where the table has one; else its number.
+    std::string rowKey() const
+    {
+        if (keyColumns_.empty() || !source_ || !source_->isOpen())
+            return std::to_string(rowInTable_);
+        const std::vector<db::Field>& fields = source_->Fields();
+        std::string key;
+        for (const std::string& column : keyColumns_) {
+            const auto field = std::ranges::find_if(
+                fields, [&](const db::Field& f) { return paradox::foldCase(f.name) == paradox::foldCase(column); });
+            if (field == fields.end())
+                return std::to_string(rowInTable_);
+            key += (key.empty() ? "" : ", ") + KeyValueText(field->value);
+        }
+        return keyColumns_.size() == 1 ? key : "(" + key + ")";
     }
 
     // Runs a step that reads the source. A failure there (a server error partway through a
@@ -432,7 +488,8 @@ private:
     std::string numericPositions_;
     std::string binaryPositions_;
     std::optional<RunRejections> rejections_;
-    std::string rowKey_; // the source row being written, as a front end names it
+    std::vector<std::string> keyColumns_; // the source table's primary key; empty when it has none
+    std::int64_t rowInTable_ = 0;         // the source row being written, 1 for the table's first
     // The key value: counts the rows of the whole run, not reset between tables.
     std::int64_t rowNumber_ = 0;
 };

@@ -96,7 +96,7 @@ struct TableSummary {
 // A row the Paradox folder refused in direct mode.
 struct RejectedRow {
     std::string table;
-    std::string key;    // the source row's number in its table, 1 for the first
+    std::string key;    // the source row's primary-key value where its table has one, else its number (1 for the first)
     std::string reason;
 };
 

@@ -272,15 +272,21 @@ TEST_F(CliTest, CleanDatabaseExitsZeroWithASummaryPerTable)
     EXPECT_TRUE(fs::exists(folder / "Widgets.PX"));
 }
 
-// A refused row is one line, `<table> row <key>: <reason>`, twenty per table at most; the rest
-// are counted, every one is in rejected-rows.sql, and the table of tables ends the run.
-// --verbose prints the full report of each instead.
+// A refused row is one line, `<table> row <key>: <reason>` (the key is the source's primary key
+// where the table has one, else the row's number), twenty per table at most; the rest are
+// counted, every one is in rejected-rows.sql, and the table of tables ends the run. --verbose
+// prints the full report of each instead.
 TEST_F(CliTest, RejectedRowsExitOneWithALineEachOrTheirFullReports)
 {
-    const fs::path db = makeDatabase("CliLines.sqlite",
-                                     filled("Notes", "NoteID int, Body nvarchar(300)",
-                                            "i, CASE WHEN i IN (1, 27) THEN 'fits' ELSE replace(hex(zeroblob(150)), '0', 'x') END", 27) +
-                                         filled("Widgets", "WidgetID int", "i", 3));
+    const std::string tooLong = "replace(hex(zeroblob(150)), '0', 'x')";
+    const fs::path db = makeDatabase(
+        "CliLines.sqlite",
+        filled("Notes", "NoteID int NOT NULL PRIMARY KEY, Body nvarchar(300)",
+               "i * 10, CASE WHEN i IN (1, 27) THEN 'fits' ELSE " + tooLong + " END", 27) +
+            filled("Widgets", "WidgetID int", "i", 3) +
+            "CREATE TABLE Pairs (A int NOT NULL, B nvarchar(5) NOT NULL, Body nvarchar(300), PRIMARY KEY (A, B));"
+            "INSERT INTO Pairs VALUES (7, 'x', 'fits'), (7, 'y', " + tooLong + ");" +
+            filled("Loose", "Body nvarchar(300)", "CASE WHEN i = 2 THEN " + tooLong + " ELSE 'fits' END", 3));
     testsupport::DemoServer server({{"Shop", db}});
     const fs::path folder = samplesCopy("rejected-lines");
 
@@ -294,17 +300,19 @@ TEST_F(CliTest, RejectedRowsExitOneWithALineEachOrTheirFullReports)
         if (line.rfind("Notes row ", 0) == 0)
             rowLines.push_back(line);
     ASSERT_EQ(rowLines.size(), 20u) << run.err;
-    EXPECT_EQ(rowLines.front().rfind("Notes row 2: SQL error at position ", 0), 0u) << rowLines.front();
+    EXPECT_EQ(rowLines.front().rfind("Notes row 20: SQL error at position ", 0), 0u) << rowLines.front();
     EXPECT_NE(rowLines.front().find("has 300 characters, the column holds 255"), std::string::npos) << rowLines.front();
-    EXPECT_EQ(rowLines.back().rfind("Notes row 21: ", 0), 0u) << rowLines.back();
+    EXPECT_EQ(rowLines.back().rfind("Notes row 210: ", 0), 0u) << rowLines.back();
+    EXPECT_NE(run.err.find("\nPairs row (7, y): SQL error at position "), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("\nLoose row 2: SQL error at position "), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("Notes: 5 more rejected rows not shown; every rejected row is in " +
                            (folder / "rejected-rows.sql").string()),
               std::string::npos)
         << run.err;
     EXPECT_NE(run.out.find("\nNotes      27        2        25         -"), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("\nWidgets     3        3         0         -"), std::string::npos) << run.out;
-    EXPECT_NE(run.out.find("\ntotal      30        5        25         -"), std::string::npos) << run.out;
-    EXPECT_NE(run.out.find("rejected rows: 25, written to " + (folder / "rejected-rows.sql").string()),
+    EXPECT_NE(run.out.find("\ntotal      35        8        27         -"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("rejected rows: 27, written to " + (folder / "rejected-rows.sql").string()),
               std::string::npos)
         << run.out;
     const std::string kept = readAll(folder / "rejected-rows.sql");
@@ -320,7 +328,7 @@ TEST_F(CliTest, RejectedRowsExitOneWithALineEachOrTheirFullReports)
     for (std::size_t at = verbose.err.find("Application Error: "); at != std::string::npos;
          at = verbose.err.find("Application Error: ", at + 1))
         ++reports;
-    EXPECT_EQ(reports, 25) << verbose.err;
+    EXPECT_EQ(reports, 27) << verbose.err;
     EXPECT_EQ(verbose.err.find("Notes row "), std::string::npos) << verbose.err;
 }
 
