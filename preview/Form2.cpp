@@ -342,6 +342,9 @@ bool Form2::wentThrough(int row) const
 
 void Form2::markThrough(int row)
 {
+    // Closed meanwhile: the rows are gone, and the next list starts afresh.
+    if (!loaded_)
+        return;
     if (through_.size() < static_cast<std::size_t>(row))
         through_.resize(static_cast<std::size_t>(row), false);
     through_[static_cast<std::size_t>(row) - 1] = true;

@@ -222,7 +222,10 @@ std::string summaryTable(const std::vector<convert::TableSummary>& tables)
         text << std::fixed << std::setprecision(decimals) << value;
         return text.str();
     };
-    auto rate = [&](std::int64_t rows, double seconds) { return seconds > 0 ? fixed(static_cast<double>(rows) / seconds, 0) : "-"; };
+    auto rate = [&](std::int64_t rows, double seconds) {
+        return seconds > 0 ? fixed(static_cast<double>(rows) / seconds, 0) : "-";
+    };
+    auto verified = [](std::int64_t rows) { return rows < 0 ? std::string("-") : std::to_string(rows); };
     std::vector<std::vector<std::string>> lines{heading};
     convert::TableSummary total;
     total.table = "total";
@@ -232,21 +235,22 @@ std::string summaryTable(const std::vector<convert::TableSummary>& tables)
             lines.push_back({convert::RejectedRows::oneLine(table.table) + " (skipped)", "-", "-", "-", "-", "-", "-"});
             continue;
         }
-        lines.push_back({convert::RejectedRows::oneLine(table.table), std::to_string(table.rowsRead), std::to_string(table.rowsWritten),
-                         std::to_string(table.rowsRejected),
-                         table.rowsVerified < 0 ? "-" : std::to_string(table.rowsVerified), fixed(table.seconds, 2),
-                         rate(table.rowsRead, table.seconds)});
+        lines.push_back({convert::RejectedRows::oneLine(table.table), std::to_string(table.rowsRead),
+                         std::to_string(table.rowsWritten), std::to_string(table.rowsRejected),
+                         verified(table.rowsVerified), fixed(table.seconds, 2), rate(table.rowsRead, table.seconds)});
         total.rowsRead += table.rowsRead;
         total.rowsWritten += table.rowsWritten;
         total.rowsRejected += table.rowsRejected;
-        total.rowsVerified = table.rowsVerified < 0 || total.rowsVerified < 0 ? -1 : total.rowsVerified + table.rowsVerified;
+        // The total counts verified rows only when every table was verified.
+        total.rowsVerified =
+            table.rowsVerified < 0 || total.rowsVerified < 0 ? -1 : total.rowsVerified + table.rowsVerified;
         total.seconds += table.seconds;
     }
     if (tables.empty())
         total.rowsVerified = -1;
     lines.push_back({total.table, std::to_string(total.rowsRead), std::to_string(total.rowsWritten),
-                     std::to_string(total.rowsRejected), total.rowsVerified < 0 ? "-" : std::to_string(total.rowsVerified),
-                     fixed(total.seconds, 2), rate(total.rowsRead, total.seconds)});
+                     std::to_string(total.rowsRejected), verified(total.rowsVerified), fixed(total.seconds, 2),
+                     rate(total.rowsRead, total.seconds)});
     std::vector<std::size_t> widths(heading.size(), 0);
     for (const auto& line : lines)
         for (std::size_t column = 0; column < line.size(); ++column)

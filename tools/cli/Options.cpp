@@ -61,10 +61,10 @@ const char* usageText()
            "\n"
            "Exit status: 0 every statement went through; 1 the run finished but some statements\n"
            "were rejected (each one is in rejected-rows.sql); 2 nothing was done (bad options,\n"
-           "a folder that holds files but no Paradox table, a failed SQL Server login, a table pattern that\n"
-           "matches no table), or the run stopped at a failure every later table would meet (the\n"
-           "folder gone, full or no longer writable, the server not answering); the tables written\n"
-           "before it are kept.\n";
+           "a folder that holds files but no Paradox table, a failed SQL Server login, a table\n"
+           "pattern that matches no table), or the run stopped at a failure every later table\n"
+           "would meet (the folder gone, full or no longer writable, the server not answering);\n"
+           "the tables written before it are kept.\n";
 }
 
 std::optional<Options> parseOptions(int argc, char** argv, std::string& error)
