@@ -38,15 +38,15 @@ public:
     virtual int readTimeoutSeconds() { return kDefaultReadTimeoutSeconds; }
     // Whether the run converts this catalog table; the window converts every one.
     virtual bool convertsTable(const MSSQL::SourceTable&) { return true; }
+    // Whether the folder must already hold a Paradox table; the command line also converts into
+    // a folder that is empty.
+    virtual bool needsParadoxTables() { return true; }
     // How many failed rows of one run are reported one by one; the rest are only written to the
     // rejected-rows file and counted in one message at the end, so that a person can finish a run
     // with thousands of them.
     // A front end that takes none lists the failed rows its own way (RunProgress::rowRejected)
     // and gets no closing message about them.
     virtual std::int64_t rowFailureReports() { return kRowFailureReports; }
-    // Whether the folder must already hold a Paradox table; the command line also converts into
-    // a folder that is empty.
-    virtual bool needsParadoxTables() { return true; }
 
     static constexpr int kDefaultReadTimeoutSeconds = 60;
     static constexpr std::int64_t kRowFailureReports = 10;
