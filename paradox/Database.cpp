@@ -337,53 +337,58 @@ void Database::execute(std::string_view statementUtf8)
 void Database::run(std::string_view statementUtf8)
 {
     const Executing statement(statementUtf8);
-    sql::Statement& st = parsed_;
-    sql::parse(statementUtf8, st);
+    sql::parse(statementUtf8, parsed_);
     if (!lock_) lockForWriting();
+    lookAtFolder(std::holds_alternative<sql::Insert>(parsed_));
+    std::visit([this](const auto& st) { perform(st); }, parsed_);
+}
 
-    // Tables open for writing go on taking rows after their folder was removed, into files
-    // nobody can reach; so the folder is looked at now and then.
+// Tables open for writing go on taking rows after their folder was removed, into files
+// nobody can reach; so the folder is looked at before every other statement and every
+// so many inserts.
+void Database::lookAtFolder(bool inserting)
+{
     constexpr std::uint32_t kInsertsBetweenChecks = 1024;
-    if (!std::holds_alternative<sql::Insert>(st) || ++insertsUnchecked_ == kInsertsBetweenChecks) {
+    if (!inserting || ++insertsUnchecked_ == kInsertsBetweenChecks) {
         insertsUnchecked_ = 0;
         checkFolder();
     }
+}
 
-    if (const auto* drop = std::get_if<sql::DropTable>(&st)) {
-        checkTableName(drop->table, codePage_);
-        settle();
-        forget(drop->table.text);
-        if (!findFamilyFile(folder_, drop->table.text, ".DB")) sqlError(drop->table.pos, tableRef(drop->table) + " does not exist");
-        replacing_ = Replacement{drop->table.text, foldCase(drop->table.text), {}};
-        return;
-    }
-
-    if (const auto* ct = std::get_if<sql::CreateTable>(&st)) {
-        createTable(*ct, checkTableName(ct->table, codePage_));
-        return;
-    }
-
-    if (const auto* ci = std::get_if<sql::CreateIndex>(&st)) {
-        checkTableName(ci->table, codePage_);
-        if (!replacing_ || replacing_->newStem.empty() || replacing_->folded != foldCase(ci->table.text)) {
-            settle();
-            makePrimaryIndex(table(ci->table), *ci);
-            return;
-        }
-        const Replacement replacement = std::move(*replacing_);
-        replacing_.reset();
-        try {
-            makePrimaryIndex(*Table::open(folder_ / (replacement.newStem + ".DB"), guard_.get()), *ci);
-            replaceTable(folder_, replacement.name, replacement.newStem, guard_.get());
-        } catch (...) {
-            discardQuietly(folder_, replacement.newStem);
-            throw;
-        }
-        return;
-    }
-
+void Database::perform(const sql::DropTable& drop)
+{
+    checkTableName(drop.table, codePage_);
     settle();
-    insert(std::get<sql::Insert>(st));
+    forget(drop.table.text);
+    if (!findFamilyFile(folder_, drop.table.text, ".DB")) sqlError(drop.table.pos, tableRef(drop.table) + " does not exist");
+    replacing_ = Replacement{drop.table.text, foldCase(drop.table.text), {}};
+}
+
+void Database::perform(const sql::CreateTable& create) { createTable(create, checkTableName(create.table, codePage_)); }
+
+void Database::perform(const sql::CreateIndex& ci)
+{
+    checkTableName(ci.table, codePage_);
+    if (!replacing_ || replacing_->newStem.empty() || replacing_->folded != foldCase(ci.table.text)) {
+        settle();
+        makePrimaryIndex(table(ci.table), ci);
+        return;
+    }
+    const Replacement replacement = std::move(*replacing_);
+    replacing_.reset();
+    try {
+        makePrimaryIndex(*Table::open(folder_ / (replacement.newStem + ".DB"), guard_.get()), ci);
+        replaceTable(folder_, replacement.name, replacement.newStem, guard_.get());
+    } catch (...) {
+        discardQuietly(folder_, replacement.newStem);
+        throw;
+    }
+}
+
+void Database::perform(const sql::Insert& in)
+{
+    settle();
+    insert(in);
 }
 
 void Database::insert(const sql::Insert& in)

@@ -98,6 +98,12 @@ private:
     };
 
     void run(std::string_view statementUtf8);
+    void lookAtFolder(bool inserting);
+    // One statement of each kind.
+    void perform(const sql::DropTable& statement);
+    void perform(const sql::CreateTable& statement);
+    void perform(const sql::CreateIndex& statement);
+    void perform(const sql::Insert& statement);
     // Raises FolderError when the folder is no longer the one this Database opened.
     void checkFolder() const;
     Table& table(const sql::Name& name);
