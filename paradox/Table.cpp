@@ -755,7 +755,11 @@ std::uint32_t Table::writeSharedBlob(const std::string& data, const fs::path& mb
     const int chunks = int((data.size() + kMbChunk - 1) / kMbChunk);
     if (sharedSlot_ < 0 || sharedChunk_ + chunks > kMbUnit / kMbChunk) {
         if (mbSize_ + kMbUnit > 0xFFFFFF00ull) throw FileError("Cannot extend file '" + mbPath.string() + "': " + std::strerror(EFBIG));
-        sharedImage_ = encodeMbSharedBlock();
+        // A fresh block keeps the header of the one before and clears its slots and data.
+        if (sharedImage_.empty())
+            sharedImage_ = encodeMbSharedBlock();
+        else
+            std::fill(sharedImage_.begin() + 12, sharedImage_.end(), 0);
         sharedBlock_ = mbSize_;
         mbSize_ += sharedImage_.size();
         sharedSlot_ = kMbSharedSlots - 1;

@@ -222,8 +222,8 @@ int main(int argc, char** argv)
             std::printf("REJECTED as table-full: %ld of %ld rows (first: %s)\n", rejected, rows, firstRejected.c_str());
         if (memo) {
             const double memoMb = double(fs::file_size(folder / "engine" / "Notes.MB")) / 1e6;
-            std::printf("memo: %.1f MB/s of memo text (%.1f MB of text, %.1f MB of .MB file) (target >= 200)\n", memoBytes / 1e6 / engineSeconds,
-                        memoBytes / 1e6, memoMb);
+            std::printf("memo: %.1f MB/s of memo text (target >= 200); %.1f MB per CPU second (%.1f MB of text, %.1f MB of .MB file)\n",
+                        memoBytes / 1e6 / engineSeconds, memoBytes / 1e6 / (engineCpu.user + engineCpu.system), memoBytes / 1e6, memoMb);
         } else {
             std::printf("ratio engine/floor: %.2f (target >= 1.50); of CPU time per row: %.2f\n", engineRate / floorRate,
                         (floorCpu.user + floorCpu.system) / (engineCpu.user + engineCpu.system));
