@@ -41,6 +41,11 @@ public:
     // rejected-rows file and counted in one message at the end, so that a person can finish a run
     // with thousands of them.
     virtual std::int64_t rowFailureReports() { return kRowFailureReports; }
+    // Whether each table written in direct mode is read back after its last row and compared,
+    // row by row, with the rows it accepted; a difference is an error report.
+    virtual bool verifiesTables() { return true; }
+    // Called between a table's last row and its read-back; tests change the table's files here.
+    virtual void beforeVerifying(const std::string& /*table*/) {}
 
     static constexpr int kDefaultReadTimeoutSeconds = 60;
     static constexpr std::int64_t kRowFailureReports = 10;
@@ -74,6 +79,8 @@ struct TableSummary {
     bool skipped = false;           // answered No to the overwrite question
     std::int64_t rowsWritten = 0;   // insert statements executed (or collected)
     std::int64_t rowsRejected = 0;  // rows whose statement failed
+    std::int64_t rowsVerified = -1; // rows read back and found as written; -1 when not verified
+    std::string verifyError;        // the first difference found; empty when none
     int statementsRejected = 0;     // every statement of the table that failed, inserts included
     double seconds = 0;
     std::int64_t rowsRead = 0;      // rows taken from the source

@@ -266,6 +266,23 @@ TEST_F(CliTest, CleanDatabaseExitsZeroWithASummaryPerTable)
     EXPECT_TRUE(fs::exists(folder / "Widgets.PX"));
 }
 
+TEST_F(CliTest, EveryTableIsReadBackAndVerifiedUnlessNoVerifyIsGiven)
+{
+    const fs::path db = makeCleanDatabase("CliVerify.sqlite", 12);
+    testsupport::DemoServer server({{"Shop", db}});
+    const fs::path folder = samplesCopy("verify");
+
+    const CliResult verified = runCli(with(login(server, "Shop"), {"--folder", folder.string(), "--overwrite", "yes"}));
+    EXPECT_EQ(verified.status, 0) << verified.out << verified.err;
+    EXPECT_NE(verified.out.find("\nWidgets: verified: 12 rows\n"), std::string::npos) << verified.out;
+
+    const CliResult unverified =
+        runCli(with(login(server, "Shop"), {"--folder", folder.string(), "--overwrite", "yes", "--no-verify"}));
+    EXPECT_EQ(unverified.status, 0) << unverified.out << unverified.err;
+    EXPECT_NE(unverified.out.find("Widgets: 12 rows written"), std::string::npos) << unverified.out;
+    EXPECT_EQ(unverified.out.find("verified"), std::string::npos) << unverified.out;
+}
+
 TEST_F(CliTest, RejectedStatementsExitOneWithTheirErrorReports)
 {
     testsupport::DemoServer server;

@@ -41,6 +41,7 @@ public:
     bool convertsTable(const MSSQL::SourceTable& table) override { return selection_.selects(table); }
     // Every failed row is reported on the terminal.
     std::int64_t rowFailureReports() override { return std::numeric_limits<std::int64_t>::max(); }
+    bool verifiesTables() override { return options_.verify; }
 
     // convert::RunQuestions
     void offerSpaceFreeCopy() override;

@@ -12,7 +12,7 @@ const char* usageText()
     return "Usage: quillmere-cli --server HOST [--port N | --local] --database DB --user NAME\n"
            "                     [--password-env VAR] --folder PARADOX_FOLDER\n"
            "                     [--overwrite ask|yes|no] [--sql FILE] [--timeout SECONDS]\n"
-           "                     [--tables PATTERN[,PATTERN...]] [--exclude PATTERN[,PATTERN...]]\n"
+           "                     [--tables PATTERN[,PATTERN...]] [--exclude PATTERN[,PATTERN...]] [--no-verify]\n"
            "       quillmere-cli --list --server HOST ... [--tables ...] [--exclude ...]\n"
            "                     [--encrypt off|request|require] [--trust-server-certificate | --ca-file PATH]\n"
            "\n"
@@ -42,6 +42,9 @@ const char* usageText()
            "                        patterns matches; a pattern matches schema.table or the bare\n"
            "                        table name, * any run of characters, ? one, letter case ignored\n"
            "  --exclude PATTERNS    leave out the tables these patterns match\n"
+           "  --no-verify           do not read each table back after its last row; by default\n"
+           "                        every row is compared with the row written, and a\n"
+           "                        difference is an error report\n"
            "  --list                print the tables the run would convert, in its order, as\n"
            "                        schema, table and the row count the server's catalog keeps\n"
            "                        (tab-separated), and convert nothing; --folder is not needed\n"
@@ -55,7 +58,8 @@ const char* usageText()
            "  --version             the version\n"
            "\n"
            "Exit status: 0 every statement went through; 1 the run finished but some statements\n"
-           "were rejected (each one printed as an error report); 2 nothing was done (bad options,\n"
+           "were rejected or a table read back differs from the rows written (each one printed\n"
+           "as an error report); 2 nothing was done (bad options,\n"
            "a folder without Paradox tables, a failed SQL Server login, a table pattern that\n"
            "matches no table), or the run stopped at a failure every later table would meet (the\n"
            "folder gone, full or no longer writable, the server not answering); the tables written\n"
@@ -126,6 +130,8 @@ std::optional<Options> parseOptions(int argc, char** argv, std::string& error)
                 into.push_back(std::move(pattern));
         } else if (arg == "--list") {
             options.list = true;
+        } else if (arg == "--no-verify") {
+            options.verify = false;
         } else if (arg == "--encrypt") {
             if (!value(encrypt))
                 return std::nullopt;
