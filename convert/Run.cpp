@@ -370,6 +370,8 @@ private:
         std::int64_t rowCount = -1;
         std::int64_t rowCounter = 0;
         trap_(360, [&] { summary_.sourceRows = rowCount = source_->RecordCount(); });
+        if (verifying_ && rowCount > 0)
+            trap_(trap_.line(), [&] { written_.reserve(rowCount); });
         trap_(362, [&] { rowCounter = 0; });
         RowStatementBuilder builder(s_.tbl, numericPositions_, binaryPositions_);
         // A cursor that cannot move ends the table instead of repeating its last row forever.

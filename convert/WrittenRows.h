@@ -13,6 +13,8 @@ namespace convert {
 class WrittenRows {
 public:
     void clear();
+    // Room for this many rows, so that the list takes no more memory than they need.
+    void reserve(std::int64_t rows) { rows_.reserve(static_cast<std::size_t>(rows)); }
     void add(std::uint64_t checksum);
     std::int64_t size() const { return static_cast<std::int64_t>(rows_.size()); }
 

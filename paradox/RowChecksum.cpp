@@ -2,6 +2,7 @@
 
 #include "paradox/Values.h"
 
+#include <bit>
 #include <cstring>
 #include <string_view>
 
@@ -9,19 +10,21 @@ namespace paradox {
 
 namespace {
 
-// Each step is a bijection of the state for a given word, so a change confined to one word of
-// a record always changes the result; wider changes escape with a chance of 2^-64. Every piece
-// ends with its length, so the same bytes cut into other pieces give another value.
+// Four lanes take the words of a piece in turn, so that the multiplications of neighbouring
+// words overlap. Each step is a bijection of its lane for a given word, and so is the final
+// mix of the lanes: a change confined to one word of a record always changes the result, wider
+// changes escape with a chance of 2^-64. Every piece ends with its length, so the same bytes
+// cut into other pieces give another value.
 class Checksum {
 public:
     void add(const unsigned char* bytes, std::size_t size)
     {
         std::size_t at = 0;
-        for (; at + 8 <= size; at += 8) {
-            std::uint64_t word;
-            std::memcpy(&word, bytes + at, 8);
-            step(word);
-        }
+        for (; at + 32 <= size; at += 32)
+            for (int lane = 0; lane < 4; ++lane)
+                lanes_[lane] = round(lanes_[lane], word(bytes + at + 8 * std::size_t(lane)));
+        for (; at + 8 <= size; at += 8)
+            step(word(bytes + at));
         if (at < size) {
             std::uint64_t tail = 0;
             std::memcpy(&tail, bytes + at, size - at);
@@ -33,25 +36,34 @@ public:
 
     std::uint64_t value() const
     {
-        std::uint64_t s = state_;
+        std::uint64_t s = std::rotl(lanes_[0], 1) + std::rotl(lanes_[1], 7) + std::rotl(lanes_[2], 12) + std::rotl(lanes_[3], 18);
         s ^= s >> 33;
-        s *= 0xFF51AFD7ED558CCDull;
-        s ^= s >> 33;
-        s *= 0xC4CEB9FE1A85EC53ull;
-        s ^= s >> 33;
+        s *= 0xC2B2AE3D27D4EB4Full;
+        s ^= s >> 29;
+        s *= 0x165667B19E3779F9ull;
+        s ^= s >> 32;
         return s;
     }
 
 private:
-    void step(std::uint64_t word)
+    static constexpr std::uint64_t kPrime1 = 0x9E3779B185EBCA87ull, kPrime2 = 0xC2B2AE3D27D4EB4Full;
+
+    static std::uint64_t word(const unsigned char* at)
     {
-        state_ = (state_ ^ word) * 0x9E3779B97F4A7C15ull;
-        state_ ^= state_ >> 29;
-        state_ *= 0xBF58476D1CE4E5B9ull;
-        state_ ^= state_ >> 32;
+        std::uint64_t w;
+        std::memcpy(&w, at, 8);
+        return w;
+    }
+    static std::uint64_t round(std::uint64_t lane, std::uint64_t w) { return std::rotl(lane + w * kPrime2, 31) * kPrime1; }
+    // A word outside the 32-byte stripes goes to the next lane in turn.
+    void step(std::uint64_t w)
+    {
+        lanes_[next_] = round(lanes_[next_], w);
+        next_ = (next_ + 1) & 3;
     }
 
-    std::uint64_t state_ = 0x243F6A8885A308D3ull;
+    std::uint64_t lanes_[4] = {0x243F6A8885A308D3ull, 0x13198A2E03707344ull, 0xA4093822299F31D0ull, 0x082EFA98EC4E6C89ull};
+    int next_ = 0;
 };
 
 // The record's bytes with each blob field's place in the blob file (offset and modification

@@ -39,15 +39,10 @@ void flipByte(const fs::path& file, std::size_t at)
     ptest::writeFile(file, bytes);
 }
 
-class RowChecksums : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        folder = testsupport::freshFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
-        db = std::make_unique<Database>(folder);
-    }
-    fs::path folder;
-    std::unique_ptr<Database> db;
+// A table folder of its own for each test, named after it.
+struct Written {
+    fs::path folder = testsupport::freshFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
+    Database db{folder};
 };
 
 const std::string kShared(300, 'm');         // in a block the blob file shares
@@ -58,59 +53,62 @@ const std::string kOwnBlock(5000, 'o');      // in a block of its own
 // Rows inserted out of key order (the table is rewritten in key order), with memos and blobs in
 // the leader, in a shared block, in a block of their own, empty and NULL: read back, each key
 // has the checksum its insert gave.
-TEST_F(RowChecksums, ReadBackGivesEveryRowTheChecksumOfItsInsert)
+TEST(RowChecksums, ReadBackGivesEveryRowTheChecksumOfItsInsert)
 {
-    db->execute(R"(CREATE TABLE "T" ("K" INT, "A" CHAR(10), "M" MEMO, "B" LONGBINARY))");
-    EXPECT_FALSE(db->lastRowChecksum());
-    db->execute(R"(CREATE INDEX "T" ON "T" ("K") WITH PRIMARY)");
+    Written t;
+    t.db.execute(R"(CREATE TABLE "T" ("K" INT, "A" CHAR(10), "M" MEMO, "B" LONGBINARY))");
+    EXPECT_FALSE(t.db.lastRowChecksum());
+    t.db.execute(R"(CREATE INDEX "T" ON "T" ("K") WITH PRIMARY)");
     std::map<std::string, std::uint64_t> written;
-    written["key 5"] = insert(*db, "INSERT INTO \"T\" VALUES (5, 'five', '" + kOwnBlock + "', 'b5')");
-    written["key 1"] = insert(*db, "INSERT INTO \"T\" VALUES (1, 'one', 'short', '" + kShared + "')");
-    written["key 3"] = insert(*db, "INSERT INTO \"T\" VALUES (3, 'three', '" + kShared + "', '" + kOwnBlock + "')");
-    written["key 2"] = insert(*db, R"(INSERT INTO "T" VALUES (2, NULL, '', NULL))");
-    written["key 4"] = insert(*db, R"(INSERT INTO "T" ("K") VALUES (4))");
+    written["key 5"] = insert(t.db, "INSERT INTO \"T\" VALUES (5, 'five', '" + kOwnBlock + "', 'b5')");
+    written["key 1"] = insert(t.db, "INSERT INTO \"T\" VALUES (1, 'one', 'short', '" + kShared + "')");
+    written["key 3"] = insert(t.db, "INSERT INTO \"T\" VALUES (3, 'three', '" + kShared + "', '" + kOwnBlock + "')");
+    written["key 2"] = insert(t.db, R"(INSERT INTO "T" VALUES (2, NULL, '', NULL))");
+    written["key 4"] = insert(t.db, R"(INSERT INTO "T" ("K") VALUES (4))");
 
-    EXPECT_THROW(db->execute(R"(INSERT INTO "T" VALUES (3, 'again', NULL, NULL))"), SqlError);
-    EXPECT_FALSE(db->lastRowChecksum()) << "a refused row has no checksum";
+    EXPECT_THROW(t.db.execute(R"(INSERT INTO "T" VALUES (3, 'again', NULL, NULL))"), SqlError);
+    EXPECT_FALSE(t.db.lastRowChecksum()) << "a refused row has no checksum";
 
-    EXPECT_EQ(readBack(folder / "T.DB"), written);
+    EXPECT_EQ(readBack(t.folder / "T.DB"), written);
     EXPECT_EQ(written.size(), 5u);
     EXPECT_NE(written["key 2"], written["key 4"]) << "the key alone tells these rows apart";
 }
 
 // The same values give the same checksum wherever the blob file keeps the memo; one byte more
 // or less in the memo's contents, past the leader, gives another.
-TEST_F(RowChecksums, ABlobCountsByItsContentsNotByItsPlace)
+TEST(RowChecksums, ABlobCountsByItsContentsNotByItsPlace)
 {
-    db->execute(R"(CREATE TABLE "U" ("A" CHAR(5), "M" MEMO(10)))");
+    Written t;
+    t.db.execute(R"(CREATE TABLE "U" ("A" CHAR(5), "M" MEMO(10)))");
     std::string changed = kShared;
     changed.back() = 'n';
-    const std::uint64_t first = insert(*db, "INSERT INTO \"U\" VALUES ('x', '" + kShared + "')");
-    const std::uint64_t other = insert(*db, "INSERT INTO \"U\" VALUES ('x', '" + changed + "')");
-    const std::uint64_t longer = insert(*db, "INSERT INTO \"U\" VALUES ('x', '" + kShared + "m')");
-    const std::uint64_t again = insert(*db, "INSERT INTO \"U\" VALUES ('x', '" + kShared + "')");
+    const std::uint64_t first = insert(t.db, "INSERT INTO \"U\" VALUES ('x', '" + kShared + "')");
+    const std::uint64_t other = insert(t.db, "INSERT INTO \"U\" VALUES ('x', '" + changed + "')");
+    const std::uint64_t longer = insert(t.db, "INSERT INTO \"U\" VALUES ('x', '" + kShared + "m')");
+    const std::uint64_t again = insert(t.db, "INSERT INTO \"U\" VALUES ('x', '" + kShared + "')");
 
     EXPECT_EQ(first, again);
     EXPECT_NE(first, other);
     EXPECT_NE(first, longer);
     const std::map<std::string, std::uint64_t> expected{{"record 1", first}, {"record 2", other}, {"record 3", longer}, {"record 4", again}};
-    EXPECT_EQ(readBack(folder / "U.DB"), expected);
+    EXPECT_EQ(readBack(t.folder / "U.DB"), expected);
 }
 
 // One byte changed in the .DB file (a record's field) or in the .MB file (a memo's contents)
 // after the table was written: that row, and only that one, reads back with another checksum.
-TEST_F(RowChecksums, OneByteChangedOnDiskChangesTheChecksumOfItsRowOnly)
+TEST(RowChecksums, OneByteChangedOnDiskChangesTheChecksumOfItsRowOnly)
 {
-    db->execute(R"(CREATE TABLE "T" ("K" INT, "A" CHAR(10), "M" MEMO))");
-    db->execute(R"(CREATE INDEX "T" ON "T" ("K") WITH PRIMARY)");
+    Written t;
+    t.db.execute(R"(CREATE TABLE "T" ("K" INT, "A" CHAR(10), "M" MEMO))");
+    t.db.execute(R"(CREATE INDEX "T" ON "T" ("K") WITH PRIMARY)");
     std::map<std::string, std::uint64_t> written;
-    written["key 1"] = insert(*db, R"(INSERT INTO "T" VALUES (1, 'one', 'short'))");
-    written["key 2"] = insert(*db, R"(INSERT INTO "T" VALUES (2, 'two', NULL))");
-    written["key 3"] = insert(*db, "INSERT INTO \"T\" VALUES (3, 'three', 'x" + kShared + "')");
-    ASSERT_EQ(readBack(folder / "T.DB"), written);
+    written["key 1"] = insert(t.db, R"(INSERT INTO "T" VALUES (1, 'one', 'short'))");
+    written["key 2"] = insert(t.db, R"(INSERT INTO "T" VALUES (2, 'two', NULL))");
+    written["key 3"] = insert(t.db, "INSERT INTO \"T\" VALUES (3, 'three', 'x" + kShared + "')");
+    ASSERT_EQ(readBack(t.folder / "T.DB"), written);
 
     // Field A of the second record of block 1: header, block header, one record, the Long key.
-    const fs::path table = folder / "T.DB";
+    const fs::path table = t.folder / "T.DB";
     const std::string head = ptest::readFile(table);
     const std::size_t headerSize = std::uint8_t(head[2]) | std::uint8_t(head[3]) << 8;
     const std::size_t recordSize = std::uint8_t(head[0]) | std::uint8_t(head[1]) << 8;
@@ -121,7 +119,7 @@ TEST_F(RowChecksums, OneByteChangedOnDiskChangesTheChecksumOfItsRowOnly)
     EXPECT_EQ(read, written);
     flipByte(table, headerSize + 6 + recordSize + 4);
 
-    const fs::path blobs = folder / "T.MB";
+    const fs::path blobs = t.folder / "T.MB";
     const std::size_t memo = ptest::readFile(blobs).find('x' + kShared);
     ASSERT_NE(memo, std::string::npos);
     flipByte(blobs, memo + 200);
