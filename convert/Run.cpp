@@ -431,7 +431,7 @@ private:
                         if (written_.take(checksum))
                             ++matched;
                         else if (difference.empty())
-                            difference = "the row with " + name() + " read back from the Paradox table is not the row written";
+                            difference = "the row with " + name() + " read back from the Paradox table differs from the rows written";
                     });
             });
         } catch (const db::LastingError&) {
