@@ -212,11 +212,13 @@ int main(int argc, char** argv)
     if (client.status == 0 && client.cpuSeconds > 0)
         std::printf("CPU per row, ours / tsql: %.2fx (target at most 3x)\n", ours.cpuSeconds / client.cpuSeconds);
     if (unverified.status == ours.status)
-        std::printf("verification (read back and compared): %.2f s wall, %.2f s CPU, %.1f%% of the run's wall time "
-                    "(the run with --no-verify: %.2f s wall, %.2f s CPU)\n",
+        std::printf("verification (read back and compared): %.2f s wall, %.2f s CPU, %+ld KiB peak RSS: %.1f%% of the "
+                    "run's wall time, %.1f%% of its CPU time (the run with --no-verify: %.2f s wall, %.2f s CPU, peak "
+                    "RSS %ld KiB)\n",
                     ours.wallSeconds - unverified.wallSeconds, ours.cpuSeconds - unverified.cpuSeconds,
-                    100 * (ours.wallSeconds - unverified.wallSeconds) / ours.wallSeconds, unverified.wallSeconds,
-                    unverified.cpuSeconds);
+                    ours.peakKiB - unverified.peakKiB, 100 * (ours.wallSeconds - unverified.wallSeconds) / ours.wallSeconds,
+                    100 * (ours.cpuSeconds - unverified.cpuSeconds) / ours.cpuSeconds, unverified.wallSeconds,
+                    unverified.cpuSeconds, unverified.peakKiB);
     else
         std::printf("quillmere-cli --no-verify ended with status %d, the verified run with %d: %s\n", unverified.status,
                     ours.status, readAll(work / "unverified.err").c_str());

@@ -168,7 +168,7 @@ std::string summaryLine(const convert::TableSummary& summary, bool toFile)
         line << ": " << summary.readError;
     }
     if (!summary.verifyError.empty())
-        line << "\n" << summary.table << ": not verified: " << summary.verifyError;
+        line << "\nnot verified: " << summary.verifyError;
     else if (summary.rowsVerified >= 0)
         line << "\n" << summary.table << ": verified: " << summary.rowsVerified << " rows";
     for (const convert::DroppedFractions& column : summary.droppedFractions)
