@@ -37,7 +37,7 @@ public:
     // when that statement stored no row or the backend computes none.
     virtual std::optional<std::uint64_t> lastRowChecksum() { return std::nullopt; }
     // Reads `table` back from what the database holds and calls `row` with the same checksum of
-    // each of its rows and a way to name the row ("key 17"). False when the backend cannot.
+    // each of its rows and a way to name the row ("SBSID 17"). False when the backend cannot.
     using StoredRow = std::function<void(std::uint64_t checksum, const std::function<std::string()>& name)>;
     virtual bool readBack(const std::string& /*table*/, const StoredRow& /*row*/) { return false; }
 };

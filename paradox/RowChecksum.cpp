@@ -1,5 +1,6 @@
 #include "paradox/RowChecksum.h"
 
+#include "paradox/CodePage.h"
 #include "paradox/Values.h"
 
 #include <bit>
@@ -91,14 +92,15 @@ std::string recordName(const Table& table, const unsigned char* record, std::uin
 {
     const Header& h = table.header();
     if (!h.keyed()) return "record " + std::to_string(place);
-    std::string values;
+    std::string names, values;
     for (int k = 0; k < h.keyFields; ++k) {
-        const FieldType type = h.fields[std::size_t(k)].type;
-        const bool quoted = type == FieldType::Alpha || type == FieldType::Date || type == FieldType::Time || type == FieldType::Timestamp;
+        const Field& f = h.fields[std::size_t(k)];
+        const bool quoted = f.type == FieldType::Alpha || f.type == FieldType::Date || f.type == FieldType::Time || f.type == FieldType::Timestamp;
         const std::string value = fieldText(table, k, record);
+        names += (k ? ", " : "") + tableText(h, f.name);
         values += (k ? ", " : "") + (quoted ? shownText(value) : value);
     }
-    return "key " + (h.keyFields > 1 ? "(" + values + ")" : values);
+    return h.keyFields > 1 ? "(" + names + ") (" + values + ")" : names + " " + values;
 }
 
 }  // namespace

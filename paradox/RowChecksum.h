@@ -20,7 +20,7 @@ std::uint64_t rowChecksum(const Table& table, const unsigned char* record, const
 
 // Opens the table of `dbPath` anew from its files (not what a writer holds in memory) and calls
 // `row` with each record's checksum, blobs read from the blob file, in the table's order (key
-// order when keyed). `name` gives the record's key as "key 17" (several fields: "key (1, 'x')"),
+// order when keyed). `name` gives the record's key as "K 17" (several fields: "(K, L) (1, 'x')"),
 // or for a table without a key its place as "record 5". Error when the files cannot be read.
 void readRowChecksums(const std::filesystem::path& dbPath,
                       const std::function<void(std::uint64_t checksum, const std::function<std::string()>& name)>& row);

@@ -79,7 +79,7 @@ TEST(Verify, AByteChangedOnDiskBeforeTheReadBackIsReportedWithTheTableAndTheRows
     EXPECT_EQ(customers.rowsVerified, customers.rowsWritten - 1);
     const std::string key = runtest::readBack(runtest::tableFile(h.frontend.folder, "Customers")).records.at(1).at(0);
     EXPECT_NE(customers.verifyError.find("Table Customers: "), std::string::npos) << customers.verifyError;
-    EXPECT_NE(customers.verifyError.find("the row with key " + key + " "), std::string::npos) << customers.verifyError;
+    EXPECT_NE(customers.verifyError.find("the row with SBSID " + key + " "), std::string::npos) << customers.verifyError;
     int reports = 0;
     for (const std::string& report : h.dialogs.errorReports())
         reports += report.find(customers.verifyError) != std::string::npos;

@@ -60,18 +60,18 @@ TEST(RowChecksums, ReadBackGivesEveryRowTheChecksumOfItsInsert)
     EXPECT_FALSE(t.db.lastRowChecksum());
     t.db.execute(R"(CREATE INDEX "T" ON "T" ("K") WITH PRIMARY)");
     std::map<std::string, std::uint64_t> written;
-    written["key 5"] = insert(t.db, "INSERT INTO \"T\" VALUES (5, 'five', '" + kOwnBlock + "', 'b5')");
-    written["key 1"] = insert(t.db, "INSERT INTO \"T\" VALUES (1, 'one', 'short', '" + kShared + "')");
-    written["key 3"] = insert(t.db, "INSERT INTO \"T\" VALUES (3, 'three', '" + kShared + "', '" + kOwnBlock + "')");
-    written["key 2"] = insert(t.db, R"(INSERT INTO "T" VALUES (2, NULL, '', NULL))");
-    written["key 4"] = insert(t.db, R"(INSERT INTO "T" ("K") VALUES (4))");
+    written["K 5"] = insert(t.db, "INSERT INTO \"T\" VALUES (5, 'five', '" + kOwnBlock + "', 'b5')");
+    written["K 1"] = insert(t.db, "INSERT INTO \"T\" VALUES (1, 'one', 'short', '" + kShared + "')");
+    written["K 3"] = insert(t.db, "INSERT INTO \"T\" VALUES (3, 'three', '" + kShared + "', '" + kOwnBlock + "')");
+    written["K 2"] = insert(t.db, R"(INSERT INTO "T" VALUES (2, NULL, '', NULL))");
+    written["K 4"] = insert(t.db, R"(INSERT INTO "T" ("K") VALUES (4))");
 
     EXPECT_THROW(t.db.execute(R"(INSERT INTO "T" VALUES (3, 'again', NULL, NULL))"), SqlError);
     EXPECT_FALSE(t.db.lastRowChecksum()) << "a refused row has no checksum";
 
     EXPECT_EQ(readBack(t.folder / "T.DB"), written);
     EXPECT_EQ(written.size(), 5u);
-    EXPECT_NE(written["key 2"], written["key 4"]) << "the key alone tells these rows apart";
+    EXPECT_NE(written["K 2"], written["K 4"]) << "the key alone tells these rows apart";
 }
 
 // The same values give the same checksum wherever the blob file keeps the memo; one byte more
@@ -102,15 +102,15 @@ TEST(RowChecksums, OneByteOfAMemoChangedOnDiskChangesTheChecksumOfItsRowOnly)
     t.db.execute(R"(CREATE TABLE "T" ("K" INT, "M" MEMO))");
     t.db.execute(R"(CREATE INDEX "T" ON "T" ("K") WITH PRIMARY)");
     std::map<std::string, std::uint64_t> written;
-    written["key 1"] = insert(t.db, "INSERT INTO \"T\" VALUES (1, '" + kShared + "')");
-    written["key 2"] = insert(t.db, "INSERT INTO \"T\" VALUES (2, 'x" + kShared + "')");
+    written["K 1"] = insert(t.db, "INSERT INTO \"T\" VALUES (1, '" + kShared + "')");
+    written["K 2"] = insert(t.db, "INSERT INTO \"T\" VALUES (2, 'x" + kShared + "')");
 
     const fs::path blobs = t.folder / "T.MB";
     const std::size_t memo = ptest::readFile(blobs).find('x' + kShared);
     ASSERT_NE(memo, std::string::npos);
     flipByte(blobs, memo + 200);
     auto read = readBack(t.folder / "T.DB");
-    EXPECT_NE(read["key 2"], written["key 2"]);
-    read["key 2"] = written["key 2"];
+    EXPECT_NE(read["K 2"], written["K 2"]);
+    read["K 2"] = written["K 2"];
     EXPECT_EQ(read, written);
 }
