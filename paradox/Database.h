@@ -71,6 +71,10 @@ public:
     // folder's writer lock. A failure of the folder itself is raised as FolderError.
     void execute(std::string_view statementUtf8);
 
+    // The checksum (RowChecksum.h) of the row the last statement inserted; none after any other
+    // statement and after a failed one.
+    std::optional<std::uint64_t> lastRowChecksum() const { return lastRowChecksum_; }
+
     // Takes the folder's writer lock now, held until the Database closes; FolderInUseError
     // when another writer holds it. Reading tables needs no lock.
     void lockForWriting();
@@ -130,6 +134,7 @@ private:
     std::string record_;                                       // the record being inserted
     std::vector<Table::Blob> blobs_;                           // and the contents of its blob fields
     std::string scratch_;                                      // a value's bytes on their way into it
+    std::optional<std::uint64_t> lastRowChecksum_;
 };
 
 }  // namespace paradox

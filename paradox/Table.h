@@ -125,6 +125,8 @@ private:
     int keyLength_ = 0;                 // of h_, as loaded
     bool keyOrderKept_ = false;         // h_'s sort order is the order of the keys' bytes
     int db_ = -1, px_ = -1, mb_ = -1;
+    mutable int mbReader_ = -1;                // the blob file as blob() reads it
+    mutable std::filesystem::path mbReaderPath_;
     unsigned char* dbMap_ = nullptr;
     std::size_t dbMapLen_ = 0;
     unsigned char* pxMap_ = nullptr;
