@@ -1,13 +1,20 @@
 #include "Script.h"
 
+#include <array>
 #include <cctype>
-#include <cstring>
 
 namespace pxsql {
 
 namespace {
 
 bool space(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
+
+// The characters outside a literal or name that take() does more with than append them.
+constexpr auto kRunStops = [] {
+    std::array<bool, 256> stops{};
+    for (const char c : std::string_view("'\"`[;\n")) stops[static_cast<unsigned char>(c)] = true;
+    return stops;
+}();
 
 bool statementKeyword(const std::string& upperWord)
 {
@@ -41,7 +48,7 @@ std::size_t ScriptReader::plainRun(std::string_view piece, std::size_t i) const
     if (close_) {
         while (j < piece.size() && piece[j] != close_ && piece[j] != '\n') ++j;
     } else {
-        while (j < piece.size() && !std::strchr("'\"`[;\n", piece[j])) ++j;
+        while (j < piece.size() && !kRunStops[static_cast<unsigned char>(piece[j])]) ++j;
     }
     return j - i;
 }
