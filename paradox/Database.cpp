@@ -44,10 +44,15 @@ std::string errorAt(std::size_t offset, const std::string& what)
 
 [[noreturn]] void sqlError(std::size_t offset, const std::string& what) { throw SqlError(errorAt(offset, what)); }
 
-[[noreturn]] void sqlError(std::size_t offset, const std::string& what, Problem problem, const Header& h, int field)
+SqlError valueError(std::size_t offset, const std::string& what, Problem problem, const Header& h, int field)
 {
     const Field& f = h.fields[std::size_t(field)];
-    throw SqlError(errorAt(offset, what), problem, tableText(h, f.name), fieldTypeText(f));
+    return SqlError(errorAt(offset, what), problem, tableText(h, f.name), fieldTypeText(f));
+}
+
+[[noreturn]] void sqlError(std::size_t offset, const std::string& what, Problem problem, const Header& h, int field)
+{
+    throw valueError(offset, what, problem, h, field);
 }
 
 std::string tableRef(const sql::Name& n) { return "table \"" + n.text + "\""; }
@@ -168,9 +173,14 @@ void makePrimaryIndex(Table& t, const sql::CreateIndex& ci)
 }
 
 std::optional<std::uint32_t> encodeRow(const sql::Insert& in, const Header& h, const std::vector<int>& offsets, std::string& record,
-                                       std::vector<Table::Blob>& blobs, std::string& scratch)
+                                       std::vector<Table::Blob>& blobs, std::string& scratch, std::vector<SqlError>* refusals)
 {
     const std::string& tn = in.table.text;
+    // Raised at once, or kept with the refusals of the row's other fields.
+    const auto refuse = [&](SqlError error) {
+        if (!refusals) throw error;
+        refusals->push_back(std::move(error));
+    };
     // Only the table's own fields are cleared: the statement runs for every row.
     std::array<const sql::Literal*, kMaxFields> byField;
     std::fill_n(byField.begin(), h.fields.size(), nullptr);
@@ -202,17 +212,21 @@ std::optional<std::uint32_t> encodeRow(const sql::Insert& in, const Header& h, c
         auto* out = reinterpret_cast<unsigned char*>(record.data()) + offsets[i];
         const sql::Literal* v = byField[i];
         if (f.type == FieldType::AutoIncrement && (!v || v->kind == sql::Literal::Kind::Null)) {
-            if (lastAuto >= kLargestAutoInc)
-                sqlError(in.valuesPos, "table \"" + tn + "\", column \"" + tableText(h, f.name) + "\": the autoincrement values are used up",
-                         Problem::NumberOutOfRange, h, int(i));
+            if (lastAuto >= kLargestAutoInc) {
+                refuse(valueError(in.valuesPos, "table \"" + tn + "\", column \"" + tableText(h, f.name) + "\": the autoincrement values are used up",
+                                  Problem::NumberOutOfRange, h, int(i)));
+                continue;
+            }
             encodeInt(out, 4, ++lastAuto);
             autoChanged = true;
             continue;
         }
         if (!v) continue;
         Problem problem = Problem::Other;
-        if (auto err = encodeLiteral(f, *v, h, out, scratch, &problem))
-            sqlError(v->pos, "table \"" + tn + "\", column \"" + tableText(h, f.name) + "\" (" + fieldTypeText(f) + "): " + *err, problem, h, int(i));
+        if (auto err = encodeLiteral(f, *v, h, out, scratch, &problem)) {
+            refuse(valueError(v->pos, "table \"" + tn + "\", column \"" + tableText(h, f.name) + "\" (" + fieldTypeText(f) + "): " + *err, problem, h, int(i)));
+            continue;
+        }
         if (f.type == FieldType::AutoIncrement) {
             const auto value = std::uint32_t(decodeInt(out, 4));
             if (value > lastAuto) {

@@ -2,6 +2,7 @@
 // must meet, raised as SqlError with the position in the statement being executed.
 #pragma once
 
+#include "paradox/Database.h"
 #include "paradox/Format.h"
 #include "paradox/Problem.h"
 #include "paradox/Sql.h"
@@ -36,9 +37,11 @@ Header definedHeader(const sql::CreateTable& statement, const std::string& nameC
 void checkPrimaryIndex(const Header& table, const sql::CreateIndex& statement);
 // Fills `record` (and `blobs`) with the row an INSERT makes in a table of this header, whose
 // fields begin at `offsets`. Returns the table's autoincrement value after the row when the
-// row moved it on.
+// row moved it on. A value a field cannot take is raised as SqlError, or, when `refusals` is
+// given, added to it (in field order) and the other fields encoded; the row is then refused.
 std::optional<std::uint32_t> encodeRow(const sql::Insert& statement, const Header& table, const std::vector<int>& offsets,
-                                       std::string& record, std::vector<Table::Blob>& blobs, std::string& scratch);
+                                       std::string& record, std::vector<Table::Blob>& blobs, std::string& scratch,
+                                       std::vector<SqlError>* refusals = nullptr);
 // Where a duplicate-key error points: the value given for the first key field.
 std::size_t keyPosition(const sql::Insert& statement, const Header& table);
 // Why a row with this record cannot go in: its key is there already.

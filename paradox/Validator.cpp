@@ -172,11 +172,17 @@ void Validator::createIndex(const sql::CreateIndex& ci)
     tables_.insert_or_assign(replacement.folded, std::move(*replacement.next));
 }
 
-void Validator::insert(const sql::Insert& in)
+void Validator::insert(const sql::Insert& in, std::vector<SqlError>* otherValues)
 {
     settle();
     Model& m = table(in.table);
-    const std::optional<std::uint32_t> lastAuto = encodeRow(in, m.header, m.offsets, record_, blobs_, scratch_);
+    refusals_.clear();
+    const std::optional<std::uint32_t> lastAuto = encodeRow(in, m.header, m.offsets, record_, blobs_, scratch_, &refusals_);
+    if (!refusals_.empty()) {
+        // The first is the one executing the row meets.
+        if (otherValues) otherValues->assign(refusals_.begin() + 1, refusals_.end());
+        throw refusals_.front();
+    }
     std::string_view key;
     if (m.keys) {
         key = std::string_view(record_).substr(0, std::size_t(m.header.keyLength()));
@@ -192,8 +198,9 @@ void Validator::insert(const sql::Insert& in)
     if (lastAuto) m.header.autoInc = *lastAuto;
 }
 
-void Validator::validate(std::string_view statementUtf8)
+void Validator::validate(std::string_view statementUtf8, std::vector<SqlError>* otherValues)
 {
+    if (otherValues) otherValues->clear();
     const Executing statement(statementUtf8);
     sql::parse(statementUtf8, parsed_);
     if (const auto* drop = std::get_if<sql::DropTable>(&parsed_)) {
@@ -207,8 +214,18 @@ void Validator::validate(std::string_view statementUtf8)
         checkTableName(ci->table);
         createIndex(*ci);
     } else {
-        insert(std::get<sql::Insert>(parsed_));
+        insert(std::get<sql::Insert>(parsed_), otherValues);
     }
+}
+
+std::string Validator::columnType(const std::string& tableUtf8, const std::string& columnUtf8)
+{
+    const auto it = tables_.find(foldCase(tableUtf8));
+    if (it == tables_.end()) return {};
+    const Header& h = it->second.header;
+    for (const Field& f : h.fields)
+        if (foldCase(tableText(h, f.name)) == foldCase(columnUtf8)) return fieldTypeText(f);
+    return {};
 }
 
 }  // namespace paradox

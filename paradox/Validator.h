@@ -29,8 +29,12 @@ public:
     Validator(const Validator&) = delete;
     Validator& operator=(const Validator&) = delete;
 
-    // One statement in UTF-8; it counts as done unless it throws SqlError.
-    void validate(std::string_view statementUtf8);
+    // One statement in UTF-8; it counts as done unless it throws SqlError. A row refused for
+    // a value puts the refusals of its other fields' values in `otherValues` when given.
+    void validate(std::string_view statementUtf8, std::vector<SqlError>* otherValues = nullptr);
+    // The type of a column of a table the statements made or the folder holds, as a refusal
+    // names it ("Alpha 255"); empty when there is no such table or column.
+    std::string columnType(const std::string& tableUtf8, const std::string& columnUtf8);
 
 private:
     // The keys of a keyed table: those that came in rising order in one packed run of
@@ -65,7 +69,7 @@ private:
     void settle();
     void createTable(const sql::CreateTable& statement, const std::string& nameCp1252);
     void createIndex(const sql::CreateIndex& statement);
-    void insert(const sql::Insert& statement);
+    void insert(const sql::Insert& statement, std::vector<SqlError>* otherValues);
     static Model modelOf(const Header& header);
     void makeKeyed(Model& model, const sql::CreateIndex& statement);
 
@@ -77,6 +81,7 @@ private:
     sql::Statement parsed_;
     std::string record_, scratch_;
     std::vector<Table::Blob> blobs_;
+    std::vector<SqlError> refusals_;
 };
 
 }  // namespace paradox

@@ -125,18 +125,26 @@ TEST(Validator, RefusesWhatARunRefusesAndWritesNothing)
     EXPECT_EQ(snapshot(checked), before);
 }
 
-TEST(Validator, ARefusedValueNamesItsColumnAndType)
+TEST(Validator, ARefusedRowNamesEveryColumnWhoseValueDoesNotFit)
 {
     Validator validator(testsupport::freshFolder("validator-column"));
-    validator.validate(R"(CREATE TABLE "T" ("SBSID" INT, "Name" TEXT(5));)");
+    validator.validate(R"(CREATE TABLE "T" ("SBSID" INT, "Name" TEXT(5), "Qty" SMALLINT, "Note" TEXT(2));)");
+    std::vector<SqlError> others;
     try {
-        validator.validate(R"(INSERT INTO "T" VALUES (1, 'longer');)");
+        validator.validate(R"(INSERT INTO "T" VALUES (1, 'longer', 70000, 'ok');)", &others);
         FAIL() << "the long text went through";
     } catch (const SqlError& e) {
         EXPECT_EQ(e.problem(), Problem::TextTooLong);
         EXPECT_EQ(e.column(), "Name");
         EXPECT_EQ(e.columnType(), "Alpha 5");
     }
+    ASSERT_EQ(others.size(), 1u);
+    EXPECT_EQ(others[0].problem(), Problem::NumberOutOfRange);
+    EXPECT_EQ(others[0].column(), "Qty");
+    EXPECT_EQ(others[0].columnType(), "Short");
+    // The refused row left no key behind.
+    validator.validate(R"(INSERT INTO "T" VALUES (1, 'a', 1, 'ok');)", &others);
+    EXPECT_TRUE(others.empty());
 }
 
 TEST(Validator, AFolderThatIsNotThereHoldsNoTable)

@@ -28,6 +28,8 @@ bool askTerminal(const std::string& prompt)
 CliFrontend::CliFrontend(const Options& options, std::ostream* statements, bool terminal)
     : options_(options), selection_(options.tables, options.exclude), statements_(statements), terminal_(terminal)
 {
+    if (options.check || statements)
+        check_ = std::make_unique<convert::ConversionCheck>(options.folder);
 }
 
 void CliFrontend::information(const std::string& text, const std::string&)
@@ -67,6 +69,9 @@ void CliFrontend::offerSpaceFreeCopy() {}
 
 bool CliFrontend::askOverwrite(const std::string& table)
 {
+    // The check tells what replacing the table would lose; only "no" keeps it out.
+    if (options_.check)
+        return options_.overwrite != Overwrite::No;
     switch (options_.overwrite) {
     case Overwrite::Yes:
         return true;
@@ -85,9 +90,19 @@ bool CliFrontend::askOverwrite(const std::string& table)
 
 void CliFrontend::appendStatement(const std::string& statement)
 {
+    if (check_)
+        check_->statement(statement);
+    if (!statements_)
+        return;
     *statements_ << statement << '\n';
     if (!*statements_)
         throw std::runtime_error("Could not write the statement file " + options_.sqlFile);
+}
+
+void CliFrontend::appendDatatype(const convert::DatatypeRecord& record)
+{
+    if (check_)
+        check_->datatype(record);
 }
 
 void CliFrontend::setProgressText(const std::string& text)
@@ -136,7 +151,15 @@ void CliFrontend::finishLine()
 void CliFrontend::tableFinished(const convert::TableSummary& summary)
 {
     finishLine();
+    if (options_.check) {
+        std::cout << convert::CheckLines(check_->tableFinished(summary)) << std::flush;
+        return;
+    }
     std::cout << summaryLine(summary, statements_ != nullptr) << '\n' << std::flush;
+    // The statement file's rows that the folder would refuse or alter, as --check tells them.
+    if (check_)
+        if (const convert::TableCheck& checked = check_->tableFinished(summary); checked.losesData())
+            std::cerr << "warning: " << convert::CheckLines(checked) << std::flush;
 }
 
 std::string summaryLine(const convert::TableSummary& summary, bool toFile)

@@ -5,12 +5,14 @@
 
 #include "Options.h"
 #include "TableSelection.h"
+#include "convert/Check.h"
 #include "convert/Run.h"
 #include "report/MessageService.h"
 
 #include <cstdio>
 #include <fstream>
 #include <limits>
+#include <memory>
 #include <string>
 
 namespace cli {
@@ -34,7 +36,8 @@ public:
     // convert::RunSettings
     std::string paradoxFolder() override { return options_.folder; }
     MSSQL::Login login() override { return options_.login; }
-    bool previewMode() override { return statements_ != nullptr; }
+    // The check takes the statements as the statement file does: nothing is executed.
+    bool previewMode() override { return statements_ != nullptr || options_.check; }
     bool wholeRunPreview() override { return false; }
     bool perTablePreview() override { return false; }
     int readTimeoutSeconds() override { return options_.timeoutSeconds; }
@@ -50,7 +53,7 @@ public:
     void clearStatements() override {}
     void appendStatement(const std::string& statement) override;
     void clearDatatypes() override {}
-    void appendDatatype(const convert::DatatypeRecord&) override {}
+    void appendDatatype(const convert::DatatypeRecord& record) override;
     void show() override {}
 
     // convert::RunProgress
@@ -63,6 +66,9 @@ public:
     // Ends a bar line that is still drawn.
     void finishLine();
 
+    // The check of --check and of --sql's statements; null otherwise.
+    const convert::ConversionCheck* check() const { return check_.get(); }
+
 private:
     void drawBar();
 
@@ -73,6 +79,7 @@ private:
     std::string text_;
     int percent_ = -1;
     bool barDrawn_ = false;
+    std::unique_ptr<convert::ConversionCheck> check_;
 };
 
 // "Orders: 120 rows written, 0 rejected, 0.25 s, 480 rows/s", followed by a line when reading the

@@ -13,6 +13,7 @@ const char* usageText()
            "                     [--password-env VAR] --folder PARADOX_FOLDER\n"
            "                     [--overwrite ask|yes|no] [--sql FILE] [--timeout SECONDS]\n"
            "                     [--tables PATTERN[,PATTERN...]] [--exclude PATTERN[,PATTERN...]]\n"
+           "       quillmere-cli --check --server HOST ... --folder PARADOX_FOLDER [--tables ...]\n"
            "       quillmere-cli --list --server HOST ... [--tables ...] [--exclude ...]\n"
            "                     [--encrypt off|request|require] [--trust-server-certificate | --ca-file PATH]\n"
            "\n"
@@ -36,6 +37,12 @@ const char* usageText()
            "                        instead of executing it (a value keeps its line breaks);\n"
            "                        FILE is readable by its owner only and replaces an older\n"
            "                        one once complete; a symbolic link there is refused\n"
+           "  --check               read every table as the run would and check each statement\n"
+           "                        as the Paradox folder would take it, writing nothing; print\n"
+           "                        per table its rows and, per column, the values that would be\n"
+           "                        refused or altered, the first such row and the option that\n"
+           "                        keeps them; an existing table counts as replaced unless\n"
+           "                        --overwrite no. --sql prints the same for its statements\n"
            "  --timeout SECONDS     the longest wait for the server while a table is read\n"
            "                        (default 60); a read that waits longer ends the run\n"
            "  --tables PATTERNS     convert only the tables that one of the comma-separated\n"
@@ -55,7 +62,8 @@ const char* usageText()
            "  --version             the version\n"
            "\n"
            "Exit status: 0 every statement went through; 1 the run finished but some statements\n"
-           "were rejected (each one printed as an error report); 2 nothing was done (bad options,\n"
+           "were rejected (each one printed as an error report); with --check: 0 all data fits,\n"
+           "1 some values would be lost or altered; 2 nothing was done or checked (bad options,\n"
            "a folder without Paradox tables, a failed SQL Server login, a table pattern that\n"
            "matches no table), or the run stopped at a failure every later table would meet (the\n"
            "folder gone, full or no longer writable, the server not answering); the tables written\n"
@@ -126,6 +134,8 @@ std::optional<Options> parseOptions(int argc, char** argv, std::string& error)
                 into.push_back(std::move(pattern));
         } else if (arg == "--list") {
             options.list = true;
+        } else if (arg == "--check") {
+            options.check = true;
         } else if (arg == "--encrypt") {
             if (!value(encrypt))
                 return std::nullopt;
@@ -170,6 +180,10 @@ std::optional<Options> parseOptions(int argc, char** argv, std::string& error)
         options.login.localConnection = true;
     if (options.login.encryption.trustServerCertificate && !options.login.encryption.caFile.empty()) {
         error = "--trust-server-certificate and --ca-file exclude each other (one skips the check the other configures)";
+        return std::nullopt;
+    }
+    if (options.check && !options.sqlFile.empty()) {
+        error = "--check writes nothing; leave out --sql";
         return std::nullopt;
     }
     if (options.login.server.empty())

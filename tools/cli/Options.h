@@ -22,6 +22,7 @@ struct Options {
     std::vector<std::string> tables;  // --tables patterns; none: every table
     std::vector<std::string> exclude; // --exclude patterns
     bool list = false;                // print the tables the run would convert, convert nothing
+    bool check = false;               // check what the run would write, write nothing
     bool help = false;
     bool version = false;
 };

@@ -191,6 +191,11 @@ int main(int argc, char** argv)
     }
     if (result.tables.empty())
         std::cout << "The database holds no user tables.\n";
+    if (options->check) {
+        const bool loses = frontend.check()->losesData() || result.errorReports > 0;
+        std::cout << (loses ? "Some values would be lost or altered; see above.\n" : "All data fits.\n");
+        return loses ? cli::kSomeRejected : cli::kSuccess;
+    }
     if (result.errorReports > 0) {
         std::cerr << "quillmere-cli: " << result.errorReports << " error report(s); see above\n";
         return cli::kSomeRejected;
