@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <sstream>
 #include <string_view>
 
@@ -157,7 +158,7 @@ bool ConversionCheck::losesData() const
 
 void ConversionCheck::datatype(const DatatypeRecord& record) { datatypes_.push_back(record); }
 
-void ConversionCheck::statement(const std::string& statement)
+bool ConversionCheck::statement(const std::string& statement)
 {
     const bool row = statement.starts_with(kInsert);
     std::string key;
@@ -169,15 +170,16 @@ void ConversionCheck::statement(const std::string& statement)
     }
     try {
         validator_->validate(statement, &otherValues_);
+        return true;
     } catch (const paradox::SqlError& refusal) {
         if (!row) {
             // A table that cannot be made gets none of its rows, whatever they hold.
             if (current_.definitionError.empty())
                 current_.definitionError = refusal.what();
-            return;
+            return false;
         }
         if (!current_.definitionError.empty())
-            return;
+            return false;
         ++current_.rowsRefused;
         if (onRefused)
             onRefused(insertTable(statement), key, checkProblem(refusal.problem()));
@@ -189,6 +191,7 @@ void ConversionCheck::statement(const std::string& statement)
         if (current_.definitionError.empty())
             current_.definitionError = failure.what();
     }
+    return false;
 }
 
 int ConversionCheck::adoType(const std::string& column) const
@@ -208,7 +211,7 @@ void ConversionCheck::count(const std::string& key, CheckProblem problem, const 
             return;
         }
     }
-    current_.problems.push_back(ColumnProblem{column, type, problem, 1, current_.rows, key, reason, keepingOption(problem, adoType(column))});
+    current_.problems.push_back(ColumnProblem{column, type, problem, 1, current_.rows, key, reason, {}});
 }
 
 // Only characters beyond ASCII matter to a code page; the table's name, which the statement
@@ -228,11 +231,15 @@ void ConversionCheck::noteCharacters(const std::string& statement)
     }
 }
 
-std::string ConversionCheck::codePageOption() const
+std::string ConversionCheck::codePageOption(const std::string& table) const
 {
-    for (const std::uint16_t codePage : kCodePages)
-        if (holds(codePage, characters_))
-            return "--code-page " + std::to_string(codePage);
+    const bool plain = std::ranges::all_of(table, [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; });
+    for (const std::uint16_t codePage : kCodePages) {
+        if (!holds(codePage, characters_))
+            continue;
+        const std::string choice = table + "=" + std::to_string(codePage);
+        return "--code-page " + (plain ? choice : "'" + choice + "'");
+    }
     return {};
 }
 
@@ -252,13 +259,14 @@ const TableCheck& ConversionCheck::tableFinished(const TableSummary& summary)
             !done.definitionError.empty())
             continue;
         const std::string type = validator_->columnType(done.table, column.field);
-        done.problems.push_back(ColumnProblem{column.field, type, CheckProblem::BinaryPlaceholder, done.rows, 1, firstKey_, {},
-                                              keepingOption(CheckProblem::BinaryPlaceholder, column.adoType)});
+        done.problems.push_back(ColumnProblem{column.field, type, CheckProblem::BinaryPlaceholder, done.rows, 1, firstKey_, {}, {}});
     }
-    for (ColumnProblem& problem : done.problems)
+    for (ColumnProblem& problem : done.problems) {
+        problem.option = keepingOption(problem.problem, adoType(problem.column));
         if (problem.problem == CheckProblem::NotInCodePage)
-            if (const std::string option = codePageOption(); !option.empty())
+            if (const std::string option = codePageOption(done.table); !option.empty())
                 problem.option = option;
+    }
     datatypes_.clear();
     characters_.clear();
     firstKey_.clear();
@@ -278,10 +286,12 @@ std::string CheckLines(const TableCheck& table)
         out << "cannot be read: " << table.readError << '\n';
         return out.str();
     }
+    if (!table.definitionError.empty()) {
+        out << "no row would be written: the table cannot be made: " << table.definitionError << '\n';
+        return out.str();
+    }
     out << table.rows << (table.rows == 1 ? " row" : " rows");
-    if (!table.definitionError.empty())
-        out << ", none would be written: the table cannot be made: " << table.definitionError;
-    else if (table.rowsRefused > 0)
+    if (table.rowsRefused > 0)
         out << ", " << table.rowsRefused << " would be refused";
     else if (table.problems.empty())
         out << ", all fit";

@@ -62,7 +62,7 @@ struct TableCheck {
 };
 
 // Takes the statements and datatype records of a run, table by table.
-class ConversionCheck {
+class ConversionCheck : public StatementCheck {
 public:
     explicit ConversionCheck(const std::string& paradoxFolder);
     ~ConversionCheck();
@@ -70,7 +70,7 @@ public:
     ConversionCheck& operator=(const ConversionCheck&) = delete;
 
     void datatype(const DatatypeRecord& record);
-    void statement(const std::string& statement);
+    bool statement(const std::string& statement) override;
     // Ends the table the run just left; its result is the last of tables().
     const TableCheck& tableFinished(const TableSummary& summary);
 
@@ -86,7 +86,8 @@ private:
                const std::string& reason);
     int adoType(const std::string& column) const;
     void noteCharacters(const std::string& statement);
-    std::string codePageOption() const;
+    // "--code-page TABLE=N" for the first code page that holds every character of the table.
+    std::string codePageOption(const std::string& table) const;
 
     std::unique_ptr<paradox::Validator> validator_;
     TableCheck current_;

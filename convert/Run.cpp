@@ -185,6 +185,8 @@ private:
     // to the trap unless the row reports of the run are used up. True when it failed unreported.
     bool executeOnParadox(const std::string& statement, bool row)
     {
+        if (StatementCheck* check = p_.settings.statementCheck())
+            return !check->statement(statement);
         try {
             stopsTheRun([&] { existing(s_.Paradox_conn).Execute(statement); });
             return false;

@@ -21,6 +21,14 @@
 
 namespace convert {
 
+// Judges each statement as the Paradox folder would take it, in place of executing it.
+class StatementCheck {
+public:
+    virtual ~StatementCheck() = default;
+    // False when the folder would refuse the statement.
+    virtual bool statement(const std::string& statement) = 0;
+};
+
 // The fields of the main window, read at the moments the run needs them.
 class RunSettings {
 public:
@@ -41,6 +49,9 @@ public:
     // rejected-rows file and counted in one message at the end, so that a person can finish a run
     // with thousands of them.
     virtual std::int64_t rowFailureReports() { return kRowFailureReports; }
+    // Outside preview mode: the check that takes the statements instead of the folder, so that
+    // the run writes nothing and reports no refusal; none for a run that converts.
+    virtual StatementCheck* statementCheck() { return nullptr; }
 
     static constexpr int kDefaultReadTimeoutSeconds = 60;
     static constexpr std::int64_t kRowFailureReports = 10;

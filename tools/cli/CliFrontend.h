@@ -36,14 +36,14 @@ public:
     // convert::RunSettings
     std::string paradoxFolder() override { return options_.folder; }
     MSSQL::Login login() override { return options_.login; }
-    // The check takes the statements as the statement file does: nothing is executed.
-    bool previewMode() override { return statements_ != nullptr || options_.check; }
+    bool previewMode() override { return statements_ != nullptr; }
     bool wholeRunPreview() override { return false; }
     bool perTablePreview() override { return false; }
     int readTimeoutSeconds() override { return options_.timeoutSeconds; }
     bool convertsTable(const MSSQL::SourceTable& table) override { return selection_.selects(table); }
     // Every failed row is reported on the terminal.
     std::int64_t rowFailureReports() override { return std::numeric_limits<std::int64_t>::max(); }
+    convert::StatementCheck* statementCheck() override { return options_.check ? check_.get() : nullptr; }
 
     // convert::RunQuestions
     void offerSpaceFreeCopy() override;
