@@ -103,8 +103,10 @@ private:
         });
         trap_(130, [&] { existing(s_.Paradox_conn).CursorLocation = db::adUseClient; });
         // A folder another program writes refuses every statement: the run ends at its one report.
+        // A check writes nothing, so it takes no writer's lock and may run beside a writer.
         trap_(132, [&] {
-            stopsTheRun([&] { existing(s_.Paradox_conn).Open(Paradox::BuildParadoxConnectionString(p_.settings.paradoxFolder())); });
+            if (!p_.settings.statementCheck())
+                stopsTheRun([&] { existing(s_.Paradox_conn).Open(Paradox::BuildParadoxConnectionString(p_.settings.paradoxFolder())); });
         });
         trap_(134, [&] { existing(s_.mssql_conn).CursorLocation = db::adUseServer; });
         // A stalled read ends after this time instead of waiting for the server for ever.
@@ -141,7 +143,10 @@ private:
         });
         trap_.when(526, [&] { return connectionsOpen_; }, [&] {
             trap_(528, [&] { existing(s_.mssql_conn).Close(); });
-            trap_(530, [&] { existing(s_.Paradox_conn).Close(); });
+            trap_(530, [&] {
+                if (!p_.settings.statementCheck())
+                    existing(s_.Paradox_conn).Close();
+            });
         });
         trap_(532, [&] { p_.progress.setBusyPointer(false); });
         trap_(534, [&] { p_.progress.setProgressValue(0); });

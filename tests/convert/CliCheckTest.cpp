@@ -8,7 +8,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <fcntl.h>
 #include <map>
+#include <sys/file.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 using clitest::CliResult;
@@ -53,6 +56,9 @@ TEST_F(CliCheckTest, TheSalesSampleExitsOneNamingEachColumnAndTheOptionThatKeeps
 {
     testsupport::DemoServer server;
     const fs::path folder = samplesCopy("check-sales");
+    // Another program writes the folder meanwhile: the check takes no writer's lock.
+    const int writer = open((folder / ".quillmere.lock").c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0600);
+    ASSERT_EQ(flock(writer, LOCK_EX | LOCK_NB), 0);
     const auto before = snapshot(folder);
 
     const CliResult run = check(server, "Sales", folder);
@@ -70,6 +76,7 @@ TEST_F(CliCheckTest, TheSalesSampleExitsOneNamingEachColumnAndTheOptionThatKeeps
     EXPECT_EQ(run.err.find("Application Error"), std::string::npos) << run.err;
     EXPECT_EQ(run.err.find("overwrite"), std::string::npos) << run.err;
     EXPECT_EQ(snapshot(folder), before);
+    close(writer);
 }
 
 TEST_F(CliCheckTest, DataThatFitsExitsZeroAndNothingCheckedExitsTwo)

@@ -154,3 +154,22 @@ TEST(Validator, AFolderThatIsNotThereHoldsNoTable)
     validator.validate(R"(CREATE TABLE "T" ("SBSID" INT);)");
     validator.validate(R"(INSERT INTO "T" VALUES (1);)");
 }
+
+TEST(Validator, ATableTakesNoMoreRowsThanItsBlocksHold)
+{
+    // Records of more than half the largest block: one a block, and a keyed table numbers
+    // 32,767 blocks.
+    std::string columns = "\"SBSID\" INT";
+    for (int i = 0; i < 65; ++i) columns += ", \"C" + std::to_string(i) + "\" TEXT(255)";
+    Validator validator(testsupport::freshFolder("validator-full"));
+    validator.validate("CREATE TABLE \"Wide\" (" + columns + ");");
+    validator.validate(R"(CREATE INDEX "Wide" ON "Wide" ("SBSID") with primary)");
+    for (int row = 1; row <= 32767; ++row) validator.validate("INSERT INTO \"Wide\" (\"SBSID\") VALUES (" + std::to_string(row) + ");");
+    try {
+        validator.validate(R"(INSERT INTO "Wide" ("SBSID") VALUES (0);)");
+        FAIL() << "the table took a row more than its blocks hold";
+    } catch (const SqlError& e) {
+        EXPECT_EQ(e.problem(), Problem::TableFull) << e.what();
+        EXPECT_NE(std::string(e.what()).find("holds at most 32767 blocks of 32768 bytes"), std::string::npos) << e.what();
+    }
+}
