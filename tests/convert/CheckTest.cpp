@@ -172,3 +172,24 @@ TEST_F(CheckAgainstRun, TheCheckFlagsTheRowsTheRunRefusesAndWritesNothing)
 }
 
 } // namespace
+
+namespace {
+
+TEST(CheckLines, ATableThatCannotBeReadOrMadeLosesItsRows)
+{
+    convert::ConversionCheck check(testsupport::freshFolder("check-lines").string());
+    convert::TableSummary unreadable;
+    unreadable.table = "Locked";
+    unreadable.readError = "permission denied";
+    const convert::TableCheck& locked = check.tableFinished(unreadable);
+    EXPECT_TRUE(locked.losesData());
+    EXPECT_EQ(convert::CheckLines(locked), "Locked: cannot be read: permission denied\n");
+
+    EXPECT_FALSE(check.statement("CREATE TABLE \"Bad\" (\"SBSID\" INT, \"A name of more than 25 letters\" INT);"));
+    convert::TableSummary bad;
+    bad.table = "Bad";
+    EXPECT_EQ(convert::CheckLines(check.tableFinished(bad)).rfind("Bad: no row would be written: the table cannot be made: SQL error", 0), 0u);
+    EXPECT_TRUE(check.losesData());
+}
+
+} // namespace
