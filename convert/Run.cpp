@@ -273,7 +273,9 @@ private:
             trap_(168, [&] { p_.preview.clearStatements(); });
             trap_(170, [&] { p_.preview.clearDatatypes(); });
         });
-        trap_(182, [&] { p_.progress.setProgressText("Please wait.. Processing table " + s_.tbl); });
+        trap_(182, [&] {
+            p_.progress.setProgressText((p_.settings.statementCheck() ? "Checking table " : "Please wait.. Processing table ") + s_.tbl);
+        });
         trap_(184, [&] {
             if (!source_)
                 throw db::Error("Object variable or With block variable not set");

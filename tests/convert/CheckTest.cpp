@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -113,6 +114,9 @@ TEST_F(CheckAgainstRun, TheCheckFlagsTheRowsTheRunRefusesAndWritesNothing)
     };
     ASSERT_EQ(checking.run().outcome, convert::RunOutcome::Finished);
     EXPECT_EQ(contents(checking.frontend.folder), before);
+    EXPECT_NE(std::ranges::find(checking.frontend.progressTexts, "Checking table LongText"), checking.frontend.progressTexts.end());
+    // Refusals are the check's to count: no error report.
+    EXPECT_TRUE(checking.dialogs.errorReports().empty());
 
     // The real run into a folder of its own.
     RunHarness running;
