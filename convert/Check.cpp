@@ -158,14 +158,14 @@ bool ConversionCheck::losesData() const
 
 void ConversionCheck::datatype(const DatatypeRecord& record) { datatypes_.push_back(record); }
 
-bool ConversionCheck::statement(const std::string& statement)
+bool ConversionCheck::statement(const std::string& statement, const std::string& sourceRow)
 {
     const bool row = statement.starts_with(kInsert);
-    std::string key;
+    std::string source;
     if (row) {
-        key = keyValue(statement);
+        source = sourceRow.empty() ? std::to_string(current_.rows + 1) : sourceRow;
         if (current_.rows++ == 0)
-            firstKey_ = key;
+            firstRow_ = source;
         noteCharacters(statement);
     }
     try {
@@ -182,10 +182,10 @@ bool ConversionCheck::statement(const std::string& statement)
             return false;
         ++current_.rowsRefused;
         if (onRefused)
-            onRefused(insertTable(statement), key, checkProblem(refusal.problem()));
-        count(key, checkProblem(refusal.problem()), refusal.column(), refusal.columnType(), refusal.what());
+            onRefused(insertTable(statement), keyValue(statement), checkProblem(refusal.problem()));
+        count(source, checkProblem(refusal.problem()), refusal.column(), refusal.columnType(), refusal.what());
         for (const paradox::SqlError& other : otherValues_)
-            count(key, checkProblem(other.problem()), other.column(), other.columnType(), other.what());
+            count(source, checkProblem(other.problem()), other.column(), other.columnType(), other.what());
     } catch (const paradox::Error& failure) {
         // A table of the folder that cannot be read, say: every row would fail the same way.
         if (current_.definitionError.empty())
@@ -202,7 +202,7 @@ int ConversionCheck::adoType(const std::string& column) const
     return db::adEmpty;
 }
 
-void ConversionCheck::count(const std::string& key, CheckProblem problem, const std::string& column, const std::string& type,
+void ConversionCheck::count(const std::string& sourceRow, CheckProblem problem, const std::string& column, const std::string& type,
                             const std::string& reason)
 {
     for (ColumnProblem& known : current_.problems) {
@@ -211,7 +211,7 @@ void ConversionCheck::count(const std::string& key, CheckProblem problem, const 
             return;
         }
     }
-    current_.problems.push_back(ColumnProblem{column, type, problem, 1, current_.rows, key, reason, {}});
+    current_.problems.push_back(ColumnProblem{column, type, problem, 1, sourceRow, reason, {}});
 }
 
 // Only characters beyond ASCII matter to a code page; the table's name, which the statement
@@ -259,7 +259,7 @@ const TableCheck& ConversionCheck::tableFinished(const TableSummary& summary)
             !done.definitionError.empty())
             continue;
         const std::string type = validator_->columnType(done.table, column.field);
-        done.problems.push_back(ColumnProblem{column.field, type, CheckProblem::BinaryPlaceholder, done.rows, 1, firstKey_, {}, {}});
+        done.problems.push_back(ColumnProblem{column.field, type, CheckProblem::BinaryPlaceholder, done.rows, firstRow_, {}, {}});
     }
     for (ColumnProblem& problem : done.problems) {
         problem.option = keepingOption(problem.problem, adoType(problem.column));
@@ -269,7 +269,7 @@ const TableCheck& ConversionCheck::tableFinished(const TableSummary& summary)
     }
     datatypes_.clear();
     characters_.clear();
-    firstKey_.clear();
+    firstRow_.clear();
     tables_.push_back(std::move(done));
     return tables_.back();
 }
@@ -303,7 +303,7 @@ std::string CheckLines(const TableCheck& table)
         if (!p.column.empty())
             out << ", column " << p.column << " (" << p.paradoxType << ")";
         out << ": " << ProblemText(p.problem) << ", " << p.rows << (p.rows == 1 ? " row" : " rows") << ", first row "
-            << p.firstRow << " (key " << p.firstKey << ")";
+            << p.firstRow;
         if (!p.option.empty())
             out << "; kept with " << p.option;
         if (p.problem == CheckProblem::Other)

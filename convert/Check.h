@@ -42,8 +42,7 @@ struct ColumnProblem {
     std::string paradoxType; // "Alpha 255"
     CheckProblem problem = CheckProblem::Other;
     std::int64_t rows = 0;
-    std::int64_t firstRow = 0;  // 1 for the table's first row
-    std::string firstKey;       // that row's value of the key column
+    std::string firstRow;       // the first such source row: its primary-key value, else its number
     std::string firstReason;    // the engine's reason for it
     std::string option;         // the option that keeps the data; empty when there is none
 };
@@ -70,7 +69,8 @@ public:
     ConversionCheck& operator=(const ConversionCheck&) = delete;
 
     void datatype(const DatatypeRecord& record);
-    bool statement(const std::string& statement) override;
+    // A row without `sourceRow` is named by its number in the table.
+    bool statement(const std::string& statement, const std::string& sourceRow = {}) override;
     // Ends the table the run just left; its result is the last of tables().
     const TableCheck& tableFinished(const TableSummary& summary);
 
@@ -82,7 +82,7 @@ public:
 
 private:
     // Counts one row's refused value of a column.
-    void count(const std::string& key, CheckProblem problem, const std::string& column, const std::string& type,
+    void count(const std::string& sourceRow, CheckProblem problem, const std::string& column, const std::string& type,
                const std::string& reason);
     int adoType(const std::string& column) const;
     void noteCharacters(const std::string& statement);
@@ -94,7 +94,7 @@ private:
     std::vector<DatatypeRecord> datatypes_;
     std::set<char32_t> characters_; // every character beyond ASCII of the table's values
     std::vector<paradox::SqlError> otherValues_;
-    std::string firstKey_;
+    std::string firstRow_;
     std::vector<TableCheck> tables_;
 };
 

@@ -58,12 +58,12 @@ protected:
         const std::string long300(300, 'x'), long256(256, 'y');
         dbtest::writeSqlite(folder / "Problems.sqlite",
                             "CREATE TABLE LongText (ID int NOT NULL PRIMARY KEY, Body nvarchar(400));"
-                            "INSERT INTO LongText VALUES (1, 'short'), (2, '" + long300 + "'), (3, 'fits'), (4, '" + long256 + "');"
+                            "INSERT INTO LongText VALUES (10, 'short'), (20, '" + long300 + "'), (30, 'fits'), (40, '" + long256 + "');"
                             "CREATE TABLE Greek (ID int NOT NULL PRIMARY KEY, City nvarchar(40));"
                             "INSERT INTO Greek VALUES (1, 'Athens'), (2, '\xE5\x8C\x97\xE4\xBA\xAC'), (3, 'Paris');"
                             "CREATE TABLE Big (ID int NOT NULL PRIMARY KEY, Amount bigint);"
                             "INSERT INTO Big VALUES (1, 1), (2, 3000000000), (3, -5), (4, -9223372036854775808);"
-                            "CREATE TABLE Ints (ID int NOT NULL PRIMARY KEY, N int);"
+                            "CREATE TABLE Ints (ID int, N int);"
                             "INSERT INTO Ints VALUES (1, 2147483647), (2, -2147483648);"
                             "CREATE TABLE Precise (ID int NOT NULL PRIMARY KEY, Amount decimal(38,10));"
                             "INSERT INTO Precise VALUES (1, '12.5'), (2, CAST('1234567890.1234567891' AS BLOB));"
@@ -131,21 +131,22 @@ TEST_F(CheckAgainstRun, TheCheckFlagsTheRowsTheRunRefusesAndWritesNothing)
     for (const convert::TableCheck& table : check.tables())
         byName[table.table] = &table;
     ASSERT_EQ(byName.size(), 9u);
-    // table -> kind, column, rows, first row, option
+    // table -> kind, column, rows, first row (its primary-key value; Ints has none), option
     struct Expected {
         CheckProblem problem;
         std::string column;
-        std::int64_t rows, firstRow;
+        std::int64_t rows;
+        std::string firstRow;
         std::string option;
     };
     const std::map<std::string, std::vector<Expected>> expected{
-        {"LongText", {{CheckProblem::TextTooLong, "Body", 2, 2, "--long-text memo"}}},
-        {"Greek", {{CheckProblem::NotInCodePage, "City", 1, 2, "--unmappable replace"}}},
-        {"Big", {{CheckProblem::NumberOutOfRange, "Amount", 2, 2, "--bigint decimal"}}},
-        {"Ints", {{CheckProblem::NumberOutOfRange, "N", 1, 2, ""}}},
-        {"Precise", {{CheckProblem::NumberOutOfRange, "Amount", 1, 2, ""}}},
-        {"Pictures", {{CheckProblem::BinaryPlaceholder, "Picture", 2, 1, "--binary blob"}}},
-        {"Mixed", {{CheckProblem::TextTooLong, "Body", 1, 1, "--long-text memo"}, {CheckProblem::NotInCodePage, "City", 2, 1, "--code-page Mixed=437"}}},
+        {"LongText", {{CheckProblem::TextTooLong, "Body", 2, "20", "--long-text memo"}}},
+        {"Greek", {{CheckProblem::NotInCodePage, "City", 1, "2", "--unmappable replace"}}},
+        {"Big", {{CheckProblem::NumberOutOfRange, "Amount", 2, "2", "--bigint decimal"}}},
+        {"Ints", {{CheckProblem::NumberOutOfRange, "N", 1, "2", ""}}},
+        {"Precise", {{CheckProblem::NumberOutOfRange, "Amount", 1, "2", ""}}},
+        {"Pictures", {{CheckProblem::BinaryPlaceholder, "Picture", 2, "1", "--binary blob"}}},
+        {"Mixed", {{CheckProblem::TextTooLong, "Body", 1, "1", "--long-text memo"}, {CheckProblem::NotInCodePage, "City", 2, "1", "--code-page Mixed=437"}}},
         {"TooWide", {}},
         {"Clean", {}},
     };

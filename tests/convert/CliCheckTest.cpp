@@ -9,6 +9,7 @@
 
 #include <cstdlib>
 #include <fcntl.h>
+#include <fstream>
 #include <map>
 #include <sys/file.h>
 #include <unistd.h>
@@ -65,11 +66,13 @@ TEST_F(CliCheckTest, TheSalesSampleExitsOneNamingEachColumnAndTheOptionThatKeeps
 
     EXPECT_EQ(run.status, 1) << run.out << run.err;
     for (const char* line : {"Customers: 5 rows, 3 would be refused\n",
-                             "  Customers, column CompanyName (Alpha 255): a character outside the table's code page, 2 rows, first row 4 (key 20)",
-                             "  AllTypes, column C_int (Long): a number outside the type's range, 1 row, first row 1 (key 22)\n",
-                             "  AllTypes, column C_bigint (Long): a number outside the type's range, 1 row, first row 1 (key 22); kept with --bigint decimal\n",
-                             "text longer than the field, 1 row, first row 1 (key 22); kept with --long-text memo\n",
-                             "  Orders, column Scan (Alpha 255): binary replaced by the placeholder, 5 rows, first row 1 (key 4); kept with --binary blob\n",
+                             "  Customers, column CompanyName (Alpha 255): a character outside the table's code page, 2 rows, first row 4;",
+                             "  AllTypes, column C_int (Long): a number outside the type's range, 1 row, first row 1\n",
+                             "  AllTypes, column C_bigint (Long): a number outside the type's range, 1 row, first row 1; kept with --bigint decimal\n",
+                             "text longer than the field, 1 row, first row 1; kept with --long-text memo\n",
+                             // Rows are named by their primary key: OrderID, (OrderID, ProductID).
+                             "  Order Details, column UnitPrice (Money): a number outside the type's range, 1 row, first row (10249, 4)\n",
+                             "  Orders, column Scan (Alpha 255): binary replaced by the placeholder, 5 rows, first row 10248; kept with --binary blob\n",
                              "Some values would be lost or altered; see above.\n"})
         EXPECT_NE(run.out.find(line), std::string::npos) << line << "\n" << run.out;
     // Refusals are counted, not reported one by one; the existing Orders was not asked about.
@@ -91,9 +94,17 @@ TEST_F(CliCheckTest, DataThatFitsExitsZeroAndNothingCheckedExitsTwo)
     EXPECT_EQ(fits.status, 0) << fits.out << fits.err;
     EXPECT_EQ(fits.out, "Widgets: 2 rows, all fit\nDone.\nAll data fits.\n") << fits.err;
 
-    const CliResult noTables = check(server, "Clean", testsupport::freshFolder("check-no-tables"));
-    EXPECT_EQ(noTables.status, 2) << noTables.out << noTables.err;
-    EXPECT_NE(noTables.err.find("holds no Paradox table"), std::string::npos) << noTables.err;
+    // A folder the run would make is checked as an empty one, and not made.
+    const fs::path absent = testsupport::freshFolder("check-absent") / "new";
+    const CliResult intoNew = check(server, "Clean", absent);
+    EXPECT_EQ(intoNew.status, 0) << intoNew.out << intoNew.err;
+    EXPECT_FALSE(fs::exists(absent));
+
+    const fs::path noTables = testsupport::freshFolder("check-no-tables");
+    std::ofstream(noTables / "notes.txt") << "not a table";
+    const CliResult refused = check(server, "Clean", noTables);
+    EXPECT_EQ(refused.status, 2) << refused.out << refused.err;
+    EXPECT_NE(refused.err.find("holds no Paradox table"), std::string::npos) << refused.err;
 
     const CliResult withFile = check(server, "Clean", folder, {"--check", "--sql", (folder / "out.sql").string()});
     EXPECT_EQ(withFile.status, 2);
@@ -111,7 +122,7 @@ TEST_F(CliCheckTest, TheStatementFileWarnsAsTheCheckDoes)
 
     EXPECT_EQ(run.status, 0) << run.out << run.err;
     EXPECT_NE(run.err.find("warning: Customers: 5 rows, 3 would be refused\n"
-                           "  Customers, column Notes (Alpha 255): a character outside the table's code page, 1 row, first row 3 (key 19)"),
+                           "  Customers, column Notes (Alpha 255): a character outside the table's code page, 1 row, first row 3;"),
               std::string::npos)
         << run.err;
     EXPECT_NE(run.err.find("binary replaced by the placeholder"), std::string::npos) << run.err;
