@@ -59,6 +59,11 @@ public:
     // Outside preview mode: the check that takes the statements instead of the folder, so that
     // the run writes nothing and reports no refusal; none for a run that converts.
     virtual StatementCheck* statementCheck() { return nullptr; }
+    // Whether each table written in direct mode is read back after its last row and compared,
+    // row by row, with the rows it accepted; a difference is an error report.
+    virtual bool verifiesTables() { return true; }
+    // Called between a table's last row and its read-back; tests change the table's files here.
+    virtual void beforeVerifying(const std::string& /*table*/) {}
 
     static constexpr int kDefaultReadTimeoutSeconds = 60;
     static constexpr std::int64_t kRowFailureReports = 10;

@@ -5,6 +5,7 @@
 #include "paradox/CommitGuard.h"
 #include "paradox/Encoding.h"
 #include "paradox/FolderLock.h"
+#include "paradox/RowChecksum.h"
 #include "paradox/Sql.h"
 #include "paradox/Statements.h"
 #include "paradox/Table.h"
@@ -412,6 +413,7 @@ void Database::createTable(const sql::CreateTable& ct, const std::string& cp)
 // after it, and are raised as FolderError, naming the folder and the cause.
 void Database::execute(std::string_view statementUtf8)
 {
+    lastRowChecksum_.reset();
     try {
         run(statementUtf8);
     } catch (const FolderError&) {
@@ -487,6 +489,7 @@ void Database::run(std::string_view statementUtf8)
     if (result == Table::Result::Duplicate)
         sqlError(keyPosition(in, h), duplicateKeyText(tn, h, t.fieldOffsets(), record), Problem::DuplicateKey, h, 0);
     if (result == Table::Result::Full) throw SqlError(errorAt(in.valuesPos, tableFullText(tn, h)), Problem::TableFull, {}, {});
+    lastRowChecksum_ = rowChecksum(t, reinterpret_cast<const unsigned char*>(record.data()), blobs);
 }
 
 }  // namespace paradox

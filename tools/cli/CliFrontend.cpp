@@ -216,6 +216,10 @@ std::string summaryLine(const convert::TableSummary& summary, bool toFile)
             line << " of " << summary.sourceRows << ", " << summary.sourceRows - summary.rowsRead << " rows not read";
         line << ": " << summary.readError;
     }
+    if (!summary.verifyError.empty())
+        line << "\nnot verified: " << summary.verifyError;
+    else if (summary.rowsVerified >= 0)
+        line << "\n" << summary.table << ": verified: " << summary.rowsVerified << " rows";
     for (const convert::DroppedFractions& column : summary.droppedFractions)
         line << "\n" << summary.table << ", column " << column.column << ": " << column.values
              << (column.values == 1 ? " value lost its" : " values lost their")
