@@ -3,6 +3,7 @@
 
 #include "paradox/CodePage.h"
 #include "paradox/Format.h"
+#include "paradox/Problem.h"
 #include "paradox/Sql.h"
 #include "paradox/Table.h"
 
@@ -27,9 +28,25 @@ public:
 
 // A statement the engine rejects. The text always contains "SQL error" and names the
 // table, the column, the offending value or token and its 1-based character position.
+// A refused value or row also carries the kind of problem and its column, for callers
+// that count refusals.
 class SqlError : public Error {
 public:
     using Error::Error;
+    SqlError(const std::string& what, Problem problem, std::string column, std::string columnType)
+        : Error(what), problem_(problem), column_(std::move(column)), columnType_(std::move(columnType))
+    {
+    }
+    Problem problem() const { return problem_; }
+    // Empty when the problem is not one column's.
+    const std::string& column() const { return column_; }
+    // The column's type as a reason names it: "Alpha 40", "Long".
+    const std::string& columnType() const { return columnType_; }
+
+private:
+    Problem problem_ = Problem::Other;
+    std::string column_;
+    std::string columnType_;
 };
 
 // A file-system failure. The text names the file and the system's message; code() is the
@@ -87,9 +104,6 @@ public:
     // Opens a table for reading (found without regard to letter case); SqlError when absent.
     Table& table(std::string_view nameUtf8);
 
-    // The literal of an INSERT that each field of its table takes; nullptr where none.
-    using FieldValues = std::array<const sql::Literal*, kMaxFields>;
-
 private:
     // A dropped table whose files are still in place: the DROP TABLE waits for the statement
     // after it. A CREATE TABLE of the same name builds the new table under a temporary name
@@ -116,10 +130,6 @@ private:
     void settle();
     void createTable(const sql::CreateTable& statement, const std::string& nameInCodePage);
     void insert(const sql::Insert& statement);
-    // Encodes the row into record_ and blobs_; the table's new last autoincrement value
-    // when the row changes it.
-    std::optional<std::uint32_t> encodeRecord(const Table& table, const sql::Insert& statement, const FieldValues& byField);
-    [[noreturn]] void duplicateKey(const Table& table, const sql::Insert& statement, const FieldValues& byField);
 
     std::filesystem::path folder_;
     std::unique_ptr<FolderLock> lock_;                         // released after the guardian ended

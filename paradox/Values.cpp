@@ -455,6 +455,13 @@ namespace {
 
 using Reason = std::optional<std::string>;
 
+// The reason of a refusal whose kind a caller may count, the kind going to `problem` when given.
+std::string refused(Problem* problem, Problem kind, std::string reason)
+{
+    if (problem) *problem = kind;
+    return reason;
+}
+
 bool plainAsciiWithoutNul(std::string_view s)
 {
     for (char ch : s)
@@ -463,16 +470,17 @@ bool plainAsciiWithoutNul(std::string_view s)
 }
 
 // The value's text in the code page, into `bytes`.
-Reason textInCodePage(const sql::Literal& v, const CodePage& codePage, std::string& bytes)
+Reason textInCodePage(const sql::Literal& v, const CodePage& codePage, std::string& bytes, Problem* problem)
 {
     const std::string_view vt = v.text();
     if (auto bad = codePage.fromUtf8(vt, bytes))
-        return "character " + std::to_string(sql::characterPosition(vt, *bad)) + " of " + shownLiteral(v) + " is not in " + codePage.name();
+        return refused(problem, Problem::NotInCodePage,
+                       "character " + std::to_string(sql::characterPosition(vt, *bad)) + " of " + shownLiteral(v) + " is not in " + codePage.name());
     if (bytes.find('\0') != std::string::npos) return shownLiteral(v) + " holds a NUL character";
     return std::nullopt;
 }
 
-Reason encodeText(const Field& f, const sql::Literal& v, const CodePage& codePage, unsigned char* out, std::string& scratch)
+Reason encodeText(const Field& f, const sql::Literal& v, const CodePage& codePage, unsigned char* out, std::string& scratch, Problem* problem)
 {
     const std::string_view vt = v.text();
     // Plain ASCII without NUL is the same in every code page: copied as it stands.
@@ -480,9 +488,10 @@ Reason encodeText(const Field& f, const sql::Literal& v, const CodePage& codePag
         std::memcpy(out, vt.data(), vt.size());
         return std::nullopt;
     }
-    if (auto e = textInCodePage(v, codePage, scratch)) return e;
+    if (auto e = textInCodePage(v, codePage, scratch, problem)) return e;
     if (scratch.size() > f.size)
-        return "the text " + shownLiteral(v) + " has " + std::to_string(scratch.size()) + " characters, the column holds " + std::to_string(f.size);
+        return refused(problem, Problem::TextTooLong,
+                       "the text " + shownLiteral(v) + " has " + std::to_string(scratch.size()) + " characters, the column holds " + std::to_string(f.size));
     std::memcpy(out, scratch.data(), scratch.size());
     return std::nullopt;
 }
@@ -504,17 +513,20 @@ Reason encodeLogical(const sql::Literal& v, unsigned char* out)
     return shownLiteral(v) + " is not a logical value (0, 1, TRUE or FALSE)";
 }
 
-Reason encodeMoment(const Field& f, const sql::Literal& v, unsigned char* out)
+Reason encodeMoment(const Field& f, const sql::Literal& v, unsigned char* out, Problem* problem)
 {
     if (v.kind != sql::Literal::Kind::String) return shownLiteral(v) + " is not a date; write it as 'mm/dd/yyyy' or 'mm/dd/yyyy hh:nn:ss'";
     const auto m = parseMoment(v.text());
-    if (!m) return shownLiteral(v) + " is not a date or time ('mm/dd/yyyy', 'mm/dd/yyyy hh:nn:ss', 'yyyy-mm-dd hh:nn:ss' or 'hh:nn:ss')";
+    if (!m)
+        return refused(problem, Problem::DateOutOfRange,
+                       shownLiteral(v) + " is not a date or time ('mm/dd/yyyy', 'mm/dd/yyyy hh:nn:ss', 'yyyy-mm-dd hh:nn:ss' or 'hh:nn:ss')");
     if (f.type == FieldType::Date) {
-        if (!m->hasDate) return shownLiteral(v) + " is a time of day, not a date";
-        if (m->ms != 0) return shownLiteral(v) + " has a time of day, which a Date column cannot hold";
+        if (!m->hasDate) return refused(problem, Problem::DateOutOfRange, shownLiteral(v) + " is a time of day, not a date");
+        if (m->ms != 0) return refused(problem, Problem::DateOutOfRange, shownLiteral(v) + " has a time of day, which a Date column cannot hold");
         encodeInt(out, 4, m->day);
     } else if (f.type == FieldType::Time) {
-        if (m->hasDate && m->day != kZeroDateDay) return shownLiteral(v) + " has a date, which a Time column cannot hold";
+        if (m->hasDate && m->day != kZeroDateDay)
+            return refused(problem, Problem::DateOutOfRange, shownLiteral(v) + " has a date, which a Time column cannot hold");
         encodeInt(out, 4, m->ms);
     } else {
         const std::int32_t day = m->hasDate ? m->day : kZeroDateDay;
@@ -536,18 +548,20 @@ void encodeTruth(const Field& f, bool truth, unsigned char* out)
     }
 }
 
-Reason notANumber(const Field& f, const sql::Literal& v)
+Reason notANumber(const Field& f, const sql::Literal& v, Problem* problem)
 {
-    if (nonFiniteName(v.text())) return shownLiteral(v) + " is not a finite number, which a " + std::string(typeName(f.type)) + " column cannot hold";
+    if (nonFiniteName(v.text()))
+        return refused(problem, Problem::NumberOutOfRange,
+                       shownLiteral(v) + " is not a finite number, which a " + std::string(typeName(f.type)) + " column cannot hold");
     return shownLiteral(v) + " is not a number";
 }
 
-Reason outOfRange(const sql::Literal& v, long long limit)
+Reason outOfRange(const sql::Literal& v, long long limit, Problem* problem)
 {
-    return shownLiteral(v) + " is out of range (-" + std::to_string(limit) + " to " + std::to_string(limit) + ")";
+    return refused(problem, Problem::NumberOutOfRange, shownLiteral(v) + " is out of range (-" + std::to_string(limit) + " to " + std::to_string(limit) + ")");
 }
 
-Reason encodeWholeNumber(const Field& f, const sql::Literal& v, unsigned char* out)
+Reason encodeWholeNumber(const Field& f, const sql::Literal& v, unsigned char* out, Problem* problem)
 {
     const std::string_view vt = v.text();
     const long long limit = f.type == FieldType::Short ? 32767 : 2147483647;
@@ -558,21 +572,21 @@ Reason encodeWholeNumber(const Field& f, const sql::Literal& v, unsigned char* o
     for (; i < vt.size() && i - signs < 10 && vt[i] >= '0' && vt[i] <= '9'; ++i) plainValue = plainValue * 10 + (vt[i] - '0');
     if (i == vt.size() && i > signs) {
         if (vt[0] == '-') plainValue = -plainValue;
-        if (plainValue > limit || plainValue < -limit) return outOfRange(v, limit);
-        if (f.type == FieldType::AutoIncrement && plainValue < 1) return shownLiteral(v) + " is not a positive number";
+        if (plainValue > limit || plainValue < -limit) return outOfRange(v, limit, problem);
+        if (f.type == FieldType::AutoIncrement && plainValue < 1) return refused(problem, Problem::NumberOutOfRange, shownLiteral(v) + " is not a positive number");
         encodeInt(out, f.bytes(), plainValue);
         return std::nullopt;
     }
-    if (!numericText(vt)) return notANumber(f, v);
+    if (!numericText(vt)) return notANumber(f, v, problem);
     const double d = parseDouble(vt).value_or(HUGE_VAL);
-    if (d != std::floor(d)) return shownLiteral(v) + " has a fraction, which a whole-number column cannot hold";
-    if (std::fabs(d) > double(limit)) return outOfRange(v, limit);
-    if (f.type == FieldType::AutoIncrement && d < 1) return shownLiteral(v) + " is not a positive number";
+    if (d != std::floor(d)) return refused(problem, Problem::NumberOutOfRange, shownLiteral(v) + " has a fraction, which a whole-number column cannot hold");
+    if (std::fabs(d) > double(limit)) return outOfRange(v, limit, problem);
+    if (f.type == FieldType::AutoIncrement && d < 1) return refused(problem, Problem::NumberOutOfRange, shownLiteral(v) + " is not a positive number");
     encodeInt(out, f.bytes(), static_cast<long long>(d));
     return std::nullopt;
 }
 
-Reason encodeFloat(const Field& f, const sql::Literal& v, unsigned char* out)
+Reason encodeFloat(const Field& f, const sql::Literal& v, unsigned char* out, Problem* problem)
 {
     const std::string_view vt = v.text();
     // Up to 15 digits without an exponent, the usual amount, always reads back the same.
@@ -580,20 +594,21 @@ Reason encodeFloat(const Field& f, const sql::Literal& v, unsigned char* out)
         encodeDouble(out, *d);
         return std::nullopt;
     }
-    if (!numericText(vt)) return notANumber(f, v);
+    if (!numericText(vt)) return notANumber(f, v, problem);
     const auto d = parseDouble(vt);
-    if (!d) return shownLiteral(v) + " is out of range for a floating-point number";
+    if (!d) return refused(problem, Problem::NumberOutOfRange, shownLiteral(v) + " is out of range for a floating-point number");
     if (!readsBackExactly(vt, *d))
-        return shownLiteral(v) + " has more digits than a " + std::string(typeName(f.type)) + " column holds exactly; it would read back as " + shortestText(*d);
+        return refused(problem, Problem::NumberOutOfRange, shownLiteral(v) + " has more digits than a " + std::string(typeName(f.type)) +
+                                                               " column holds exactly; it would read back as " + shortestText(*d));
     encodeDouble(out, *d);
     return std::nullopt;
 }
 
-Reason encodeDecimal(const Field& f, const sql::Literal& v, unsigned char* out, std::string& scratch)
+Reason encodeDecimal(const Field& f, const sql::Literal& v, unsigned char* out, std::string& scratch, Problem* problem)
 {
     const std::string_view vt = v.text();
-    if (!numericText(vt)) return notANumber(f, v);
-    if (auto e = bcdPlainText(vt, f.size, scratch)) return shownLiteral(v) + *e;
+    if (!numericText(vt)) return notANumber(f, v, problem);
+    if (auto e = bcdPlainText(vt, f.size, scratch)) return refused(problem, Problem::BcdDigits, shownLiteral(v) + *e);
     const auto b = encodeBcd(scratch, f.size);
     std::memcpy(out, b->data(), b->size());
     return std::nullopt;
@@ -601,32 +616,32 @@ Reason encodeDecimal(const Field& f, const sql::Literal& v, unsigned char* out, 
 
 }  // namespace
 
-std::optional<std::string> blobContents(const Field& f, const sql::Literal& v, const CodePage& codePage, std::string& contents)
+std::optional<std::string> blobContents(const Field& f, const sql::Literal& v, const CodePage& codePage, std::string& contents, Problem* problem)
 {
     // A NULL blob has no contents.
     contents.clear();
     if (!f.isBlob()) return "column type " + std::string(typeName(f.type)) + " holds no blob";
     if (v.kind == sql::Literal::Kind::Null) return std::nullopt;
-    return textInCodePage(v, codePage, contents);
+    return textInCodePage(v, codePage, contents, problem);
 }
 
 std::optional<std::string> encodeLiteral(const Field& f, const sql::Literal& v, const CodePage& codePage, unsigned char* out,
-                                         std::string& scratch)
+                                         std::string& scratch, Problem* problem)
 {
     using K = sql::Literal::Kind;
     if (v.kind == K::Null) return std::nullopt;
     switch (f.type) {
     case FieldType::Alpha:
-    case FieldType::Bytes: return encodeText(f, v, codePage, out, scratch);
+    case FieldType::Bytes: return encodeText(f, v, codePage, out, scratch, problem);
     case FieldType::Memo:
     case FieldType::FormattedMemo:
     case FieldType::Blob:
     case FieldType::Ole:
-    case FieldType::Graphic: return blobContents(f, v, codePage, scratch);
+    case FieldType::Graphic: return blobContents(f, v, codePage, scratch, problem);
     case FieldType::Logical: return encodeLogical(v, out);
     case FieldType::Date:
     case FieldType::Time:
-    case FieldType::Timestamp: return encodeMoment(f, v, out);
+    case FieldType::Timestamp: return encodeMoment(f, v, out, problem);
     case FieldType::Short:
     case FieldType::Long:
     case FieldType::AutoIncrement:
@@ -639,20 +654,34 @@ std::optional<std::string> encodeLiteral(const Field& f, const sql::Literal& v, 
         encodeTruth(f, v.kind == K::True, out);
         return std::nullopt;
     }
-    if (f.type == FieldType::Number || f.type == FieldType::Money) return encodeFloat(f, v, out);
-    if (f.type == FieldType::Bcd) return encodeDecimal(f, v, out, scratch);
-    return encodeWholeNumber(f, v, out);
+    if (f.type == FieldType::Number || f.type == FieldType::Money) return encodeFloat(f, v, out, problem);
+    if (f.type == FieldType::Bcd) return encodeDecimal(f, v, out, scratch, problem);
+    return encodeWholeNumber(f, v, out, problem);
 }
 
 std::string fieldText(const Table& table, int index, const unsigned char* record)
 {
     const Field& f = table.header().fields[std::size_t(index)];
     const unsigned char* d = record + table.fieldOffset(index);
+    if (!f.isBlob() || isBlank(d, f.bytes())) return fieldText(table.header(), f, d);
+    const std::string data = table.blob(index, record);
+    if (f.type == FieldType::Memo || f.type == FieldType::FormattedMemo) return tableText(table.header(), data);
+    std::string hex;
+    char buf[4];
+    for (const char ch : data) {
+        std::snprintf(buf, sizeof buf, "%02x", unsigned(static_cast<unsigned char>(ch)));
+        hex += buf;
+    }
+    return hex;
+}
+
+std::string fieldText(const Header& header, const Field& f, const unsigned char* d)
+{
     if (isBlank(d, f.bytes())) return {};
     switch (f.type) {
     case FieldType::Alpha: {
         const auto len = strnlen(reinterpret_cast<const char*>(d), f.size);
-        return tableText(table.header(), std::string_view(reinterpret_cast<const char*>(d), len));
+        return tableText(header, std::string_view(reinterpret_cast<const char*>(d), len));
     }
     case FieldType::Short:
     case FieldType::Long:
@@ -682,18 +711,7 @@ std::string fieldText(const Table& table, int index, const unsigned char* record
         }
         return hex;
     }
-    case FieldType::Memo:
-    case FieldType::FormattedMemo: return tableText(table.header(), table.blob(index, record));
-    default: {
-        const std::string data = table.blob(index, record);
-        std::string hex;
-        char buf[4];
-        for (const char ch : data) {
-            std::snprintf(buf, sizeof buf, "%02x", unsigned(static_cast<unsigned char>(ch)));
-            hex += buf;
-        }
-        return hex;
-    }
+    default: return {};
     }
 }
 

@@ -48,12 +48,14 @@ public:
     std::vector<double> progressValues;
     std::vector<convert::TableSummary> finished;
     int yields = 0;
+    convert::StatementCheck* check = nullptr;
 
     std::string paradoxFolder() override { return folder; }
     MSSQL::Login login() override { return loginFields; }
     bool previewMode() override { return preview; }
     bool wholeRunPreview() override { return wholeRun; }
     bool perTablePreview() override { return perTable; }
+    convert::StatementCheck* statementCheck() override { return check; }
     bool verifiesTables() override { return verify; }
     void beforeVerifying(const std::string& table) override
     {
