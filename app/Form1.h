@@ -4,7 +4,7 @@
 // the moment it changes. The handlers of the commands live in one file per command
 // (Form1_SqlServer.cpp, Form1_ParadoxFolder.cpp, Form1_Convert.cpp, Form1.cpp for the rest).
 
-#include "platform/DialogService.h"
+#include "platform/qt/DialogService.h"
 #include "platform/ListBox.h"
 
 #include <QWidget>

@@ -4,10 +4,10 @@
 #include "app/Form1.h"
 #include "app/Settings.h"
 
-#include "appearance/Appearance.h"
+#include "platform/qt/Appearance.h"
 #include "convert/Run.h"
 #include "db/Ado.h"
-#include "platform/Yield.h"
+#include "platform/qt/Yield.h"
 #include "preview/Form2.h"
 #include "preview/Form5.h"
 #include "preview/Widgets.h"

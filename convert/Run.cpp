@@ -93,7 +93,7 @@ private:
         trap_(120, [&] { p_.progress.setBusyPointer(true); });
         trap_(122, [&] { s_.List1.Clear(); });
         trap_(124, [&] { s_.List2.Clear(); });
-        trap_(126, [&] { sources_ = MSSQL::ListSqlServerTables(p_.settings.login(), s_.List1); });
+        trap_(126, [&] { sources_ = MSSQL::ListSqlServerTables(p_.settings.login(), s_.List1, [&] { p_.progress.yield(); }); });
         trap_(trap_.line(), [&] { keepSelectedTables(); });
         if (const std::vector<std::string> renamed = MSSQL::SchemaQualifiedNames(sources_); !renamed.empty())
             trap_(trap_.line(), [&] { p_.messages.information(schemaNamesNotice(renamed)); });

@@ -1,9 +1,9 @@
 #include "preview/Form2.h"
 
-#include "appearance/Appearance.h"
+#include "platform/qt/Appearance.h"
 #include "convert/Globals.h"
-#include "platform/Clipboard.h"
-#include "platform/Yield.h"
+#include "platform/qt/Clipboard.h"
+#include "platform/qt/Yield.h"
 #include "preview/Execution.h"
 #include "preview/Form3.h"
 #include "preview/Form4.h"

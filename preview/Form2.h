@@ -17,7 +17,7 @@
 // one column and no rows. Form5, the datatype viewer, is created at the first call of form5() and
 // keeps its rows until the run clears them.
 
-#include "platform/DialogService.h"
+#include "platform/qt/DialogService.h"
 
 #include <QDialog>
 

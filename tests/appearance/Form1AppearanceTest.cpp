@@ -6,7 +6,7 @@
 #include "TestPaths.h"
 
 #include "app/Form1.h"
-#include "appearance/Appearance.h"
+#include "platform/qt/Appearance.h"
 #include "preview/Form2.h"
 #include "preview/Form3.h"
 #include "preview/Form4.h"
