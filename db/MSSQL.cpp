@@ -170,11 +170,4 @@ std::vector<CatalogRowCount> CatalogRowCounts(const Login& login)
     return counts;
 }
 
-void ConfigureSqlServerConnection(db::Connection& connection)
-{
-    connection.CursorLocation = db::adUseServer;
-    connection.CommandTimeout = 5000;
-    connection.ConnectionTimeout = 5000;
-}
-
 } // namespace MSSQL

@@ -87,8 +87,4 @@ struct CatalogRowCount {
 // The row counts of every user table. Raises db::Error.
 std::vector<CatalogRowCount> CatalogRowCounts(const Login& login);
 
-// The run's source connection before its Open: server-side cursor, 5000 s command and
-// connection timeouts.
-void ConfigureSqlServerConnection(db::Connection& connection);
-
 } // namespace MSSQL
