@@ -1,13 +1,11 @@
 #include "convert/Run.h"
 
-#include "convert/Globals.h"
 #include "convert/RejectedRows.h"
 #include "convert/RowTransfer.h"
 #include "convert/TableDefinition.h"
 #include "db/MSSQL.h"
 #include "db/Paradox.h"
 #include "paradox/CaseFold.h"
-#include "report/ErrorReport.h"
 #include "report/ErrorTrap.h"
 
 #include <chrono>
@@ -47,8 +45,8 @@ enum class Answer { None, Yes, No };
 
 class Run {
 public:
-    Run(RunState& state, RunPorts& ports)
-        : s_(state), p_(ports), trap_(ports.messages, RunLocation())
+    Run(RunState& state, RunSettings settings, RunPorts& ports, const std::string& errorLocation)
+        : s_(state), settings_(std::move(settings)), p_(ports), trap_(ports.messages, errorLocation)
     {
     }
 
@@ -64,15 +62,15 @@ public:
         trap_(104, [&] { s_.mssql_conn = std::make_unique<db::Connection>(); });
         trap_(106, [&] { source_ = std::make_unique<db::Recordset>(); });
         trap_(108, [&] { s_.Paradox_conn = std::make_unique<db::Connection>(); });
-        trap_(114, [&] { p_.questions.offerSpaceFreeCopy(); });
+        trap_(114, [&] { settings_.paradoxFolder = p_.questions.offerSpaceFreeCopy(settings_.paradoxFolder); });
 
         bool usable = true;
-        trap_.when(116, [&] { return !Paradox::HasParadoxTables(p_.settings.paradoxFolder()); }, [&] {
+        trap_.when(116, [&] { return !Paradox::HasParadoxTables(settings_.paradoxFolder); }, [&] {
             usable = false;
             result_.outcome = RunOutcome::NoParadoxTables;
         });
         if (usable)
-            trap_.when(118, [&] { return !MSSQL::CanConnectSqlServer(p_.settings.login()); }, [&] {
+            trap_.when(118, [&] { return !MSSQL::CanConnectSqlServer(settings_.login); }, [&] {
                 usable = false;
                 result_.outcome = RunOutcome::CannotConnect;
             });
@@ -93,29 +91,29 @@ private:
         trap_(120, [&] { p_.progress.setBusyPointer(true); });
         trap_(122, [&] { s_.List1.Clear(); });
         trap_(124, [&] { s_.List2.Clear(); });
-        trap_(126, [&] { sources_ = MSSQL::ListSqlServerTables(p_.settings.login(), s_.List1, [&] { p_.progress.yield(); }); });
+        trap_(126, [&] { sources_ = MSSQL::ListSqlServerTables(settings_.login, s_.List1, [&] { p_.progress.yield(); }); });
         trap_(trap_.line(), [&] { keepSelectedTables(); });
         if (const std::vector<std::string> renamed = MSSQL::SchemaQualifiedNames(sources_); !renamed.empty())
             trap_(trap_.line(), [&] { p_.messages.information(schemaNamesNotice(renamed)); });
         trap_(128, [&] {
-            Paradox::ListParadoxTables(p_.settings.paradoxFolder(), s_.List2, p_.messages);
-            Paradox::ListOwnParadoxTables(p_.settings.paradoxFolder(), ownTables_);
+            Paradox::ListParadoxTables(settings_.paradoxFolder, s_.List2, p_.messages);
+            Paradox::ListOwnParadoxTables(settings_.paradoxFolder, ownTables_);
         });
         trap_(130, [&] { existing(s_.Paradox_conn).CursorLocation = db::adUseClient; });
         // A folder another program writes refuses every statement: the run ends at its one report.
         trap_(132, [&] {
-            stopsTheRun([&] { existing(s_.Paradox_conn).Open(Paradox::BuildParadoxConnectionString(p_.settings.paradoxFolder())); });
+            stopsTheRun([&] { existing(s_.Paradox_conn).Open(Paradox::BuildParadoxConnectionString(settings_.paradoxFolder)); });
         });
         trap_(134, [&] { existing(s_.mssql_conn).CursorLocation = db::adUseServer; });
         // A stalled read ends after this time instead of waiting for the server for ever.
-        trap_(136, [&] { existing(s_.mssql_conn).CommandTimeout = p_.settings.readTimeoutSeconds(); });
+        trap_(136, [&] { existing(s_.mssql_conn).CommandTimeout = settings_.readTimeoutSeconds; });
         trap_(138, [&] { existing(s_.mssql_conn).ConnectionTimeout = 5000; });
         trap_(140, [&] { connectionsOpen_ = true; });
         // Both strings come from the one builder, which leaves the port out for a local login.
         trap_.when(
-            142, [&] { return p_.settings.login().localConnection; },
-            [&] { trap_(144, [&] { existing(s_.mssql_conn).Open(MSSQL::BuildSqlServerConnectionString(p_.settings.login())); }); },
-            [&] { trap_(146, [&] { existing(s_.mssql_conn).Open(MSSQL::BuildSqlServerConnectionString(p_.settings.login())); }); });
+            142, [&] { return settings_.login.localConnection; },
+            [&] { trap_(144, [&] { existing(s_.mssql_conn).Open(MSSQL::BuildSqlServerConnectionString(settings_.login)); }); },
+            [&] { trap_(146, [&] { existing(s_.mssql_conn).Open(MSSQL::BuildSqlServerConnectionString(settings_.login)); }); });
         trap_(trap_.line(), [&] {
             p_.preview.clearStatements();
             p_.preview.clearDatatypes();
@@ -127,10 +125,10 @@ private:
         for (std::int64_t index = count.value_or(0) - 1; index >= 0 && !leaveTables_ && !stopped_; --index)
             table(index);
 
-        trap_.when(508, [&] { return p_.settings.previewMode(); }, [&] {
-            trap_.when(510, [&] { return p_.settings.wholeRunPreview(); }, [&] {
+        trap_.when(508, [&] { return settings_.previewMode; }, [&] {
+            trap_.when(510, [&] { return settings_.wholeRunPreview; }, [&] {
                 trap_(512, [&] { s_.SQLFormOK = false; });
-                trap_(514, [&] { p_.preview.show(); });
+                trap_(514, [&] { s_.SQLFormOK = p_.preview.show().executed; });
                 trap_.when(516, [&] { return !s_.SQLFormOK; }, [&] {
                     trap_(518, [&] { existing(s_.Paradox_conn).Close(); });
                     trap_(520, [&] { existing(s_.mssql_conn).Close(); });
@@ -158,7 +156,8 @@ private:
     // order and their Paradox names.
     void keepSelectedTables()
     {
-        if (std::erase_if(sources_, [&](const MSSQL::SourceTable& table) { return !p_.settings.convertsTable(table); }) == 0)
+        if (!settings_.convertsTable ||
+            std::erase_if(sources_, [&](const MSSQL::SourceTable& table) { return !settings_.convertsTable(table); }) == 0)
             return;
         s_.List1.Clear();
         for (const MSSQL::SourceTable& table : sources_)
@@ -172,7 +171,7 @@ private:
         const int before = trap_.reportsShown();
         bool unreported = false;
         trap_.when(
-            decide, [&] { return p_.settings.previewMode(); },
+            decide, [&] { return settings_.previewMode; },
             [&] { trap_(append, [&] { p_.preview.appendStatement(statement); }); },
             [&] { trap_(execute, [&] { unreported = executeOnParadox(statement, row); }); });
         const bool through = trap_.reportsShown() == before && !unreported;
@@ -198,7 +197,7 @@ private:
             if (!rejectedFileFailed_) {
                 try {
                     if (!rejected_)
-                        rejected_ = std::make_unique<RejectedRows>(p_.settings.paradoxFolder());
+                        rejected_ = std::make_unique<RejectedRows>(settings_.paradoxFolder);
                     rejected_->add(s_.tbl, report::ErrorTrap::describe(failure), statement);
                     kept = true;
                 } catch (const std::runtime_error& fileFailure) {
@@ -208,7 +207,7 @@ private:
                     trap_(trap_.line(), [&] { throw fileFailure; });
                 }
             }
-            if (row && kept && ++rowFailures_ > p_.settings.rowFailureReports()) {
+            if (row && kept && ++rowFailures_ > settings_.rowFailureReports) {
                 ++unreportedRows_;
                 return true;
             }
@@ -262,7 +261,7 @@ private:
 
     void transferTable(std::int64_t index, Answer answer)
     {
-        trap_.when(166, [&] { return p_.settings.perTablePreview(); }, [&] {
+        trap_.when(166, [&] { return settings_.perTablePreview; }, [&] {
             trap_(168, [&] { p_.preview.clearStatements(); });
             trap_(170, [&] { p_.preview.clearDatatypes(); });
         });
@@ -293,13 +292,17 @@ private:
             source_->Close();
         });
 
-        trap_(494, [&] { Globals::SQLFormNotSkipped = true; });
-        trap_.when(496, [&] { return p_.settings.previewMode(); }, [&] {
-            trap_.when(498, [&] { return p_.settings.perTablePreview(); }, [&] {
+        trap_(494, [&] { s_.SQLFormNotSkipped = true; });
+        trap_.when(496, [&] { return settings_.previewMode; }, [&] {
+            trap_.when(498, [&] { return settings_.perTablePreview; }, [&] {
                 // A complete "Execute SQL" sets SQLFormOK; like a skip it leads on to the next table.
                 s_.SQLFormOK = false;
-                trap_(500, [&] { p_.preview.show(); });
-                trap_.when(502, [&] { return Globals::SQLFormNotSkipped && !s_.SQLFormOK; },
+                trap_(500, [&] {
+                    const PreviewOutcome outcome = p_.preview.show();
+                    s_.SQLFormOK = outcome.executed;
+                    s_.SQLFormNotSkipped = !outcome.skipped;
+                });
+                trap_.when(502, [&] { return s_.SQLFormNotSkipped && !s_.SQLFormOK; },
                            [&] { leaveTables_ = true; });
             });
         });
@@ -412,6 +415,7 @@ private:
     }
 
     RunState& s_;
+    RunSettings settings_;
     RunPorts& p_;
     report::ErrorTrap trap_;
     RunResult result_;
@@ -436,14 +440,15 @@ private:
 
 } // namespace
 
-std::string RunLocation() { return report::locationText("Form1", "PushButton7_Click"); }
-
 std::string UnreportedRowsNotice(std::int64_t count, const std::string& path)
 {
     return std::to_string(count) + " more rows were rejected without a report of their own; every rejected statement is in " +
            path + ".";
 }
 
-RunResult RunConversion(RunState& state, RunPorts& ports) { return Run(state, ports)(); }
+RunResult Conversion::run(RunSettings settings, RunPorts& ports, const std::string& errorLocation)
+{
+    return Run(state_, std::move(settings), ports, errorLocation)();
+}
 
 } // namespace convert

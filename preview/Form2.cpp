@@ -1,7 +1,6 @@
 #include "preview/Form2.h"
 
 #include "platform/qt/Appearance.h"
-#include "convert/Globals.h"
 #include "platform/qt/Clipboard.h"
 #include "platform/qt/Yield.h"
 #include "preview/Execution.h"
@@ -361,7 +360,7 @@ void Form2::PushButton8_Click()
 void Form2::PushButton9_Click()
 {
     report::ErrorTrap trap(dialogs_, report::locationText("Form2", "PushButton9_Click"));
-    trap(100, [] { Globals::SQLFormNotSkipped = false; });
+    trap(100, [&] { host_.skipTable(); });
     trap(102, [&] { reject(); });
 }
 

@@ -119,6 +119,7 @@ TEST_F(Form1Appearance, TheWorkbenchWindowsAreRenderedInTheFaceColourWithoutSkin
     struct NoParadox : preview::Host {
         void executeOnParadox(const std::string&) override {}
         void setSQLFormOK(bool) override {}
+        void skipTable() override {}
     } host;
     preview::Form2 form2(nullptr, dialogs, host);
     form2.Form_Load();

@@ -275,6 +275,9 @@ TEST_F(CliTest, RejectedStatementsExitOneWithTheirErrorReports)
 
     EXPECT_EQ(run.status, 1) << run.out << run.err;
     EXPECT_NE(run.err.find("Application Error: "), std::string::npos) << run.err;
+    // A report names where the command line was, not a window's handler.
+    EXPECT_NE(run.err.find(".quillmere-cli.main at line "), std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find("Form1"), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("error report(s); see above"), std::string::npos) << run.err;
     // The run goes on past the rejected rows: every table gets its summary.
     EXPECT_NE(run.out.find("Orders: "), std::string::npos) << run.out;

@@ -34,12 +34,14 @@ public:
         executed.push_back(statement);
     }
     void setSQLFormOK(bool ok) override { sqlFormOK = ok; }
+    void skipTable() override { skipped = true; }
 
     std::vector<std::string> attempted;
     std::vector<std::string> executed;
     std::map<std::string, std::string> failures;
     std::function<void(const std::string&)> onExecute;
     std::optional<bool> sqlFormOK;
+    bool skipped = false;
 };
 
 class PreviewTest : public ::testing::Test {

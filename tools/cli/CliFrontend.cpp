@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <iostream>
+#include <limits>
 #include <sstream>
 #include <unistd.h>
 
@@ -63,7 +64,17 @@ bool CliFrontend::startCommandLine(const std::string&) { return false; }
 bool CliFrontend::openUrl(const std::string&) { return false; }
 
 // The engine has no trouble with blanks in a path; the folder is used as given.
-void CliFrontend::offerSpaceFreeCopy() {}
+convert::RunSettings CliFrontend::settings() const
+{
+    convert::RunSettings settings;
+    settings.paradoxFolder = options_.folder;
+    settings.login = options_.login;
+    settings.previewMode = statements_ != nullptr;
+    settings.readTimeoutSeconds = options_.timeoutSeconds;
+    settings.convertsTable = [this](const MSSQL::SourceTable& table) { return selection_.selects(table); };
+    settings.rowFailureReports = std::numeric_limits<std::int64_t>::max();
+    return settings;
+}
 
 bool CliFrontend::askOverwrite(const std::string& table)
 {

@@ -10,13 +10,11 @@
 
 #include <cstdio>
 #include <fstream>
-#include <limits>
 #include <string>
 
 namespace cli {
 
 class CliFrontend : public report::MessageService,
-                    public convert::RunSettings,
                     public convert::RunQuestions,
                     public convert::RunPreview,
                     public convert::RunProgress {
@@ -31,19 +29,12 @@ public:
     bool startCommandLine(const std::string& commandLine) override;
     bool openUrl(const std::string& url) override;
 
-    // convert::RunSettings
-    std::string paradoxFolder() override { return options_.folder; }
-    MSSQL::Login login() override { return options_.login; }
-    bool previewMode() override { return statements_ != nullptr; }
-    bool wholeRunPreview() override { return false; }
-    bool perTablePreview() override { return false; }
-    int readTimeoutSeconds() override { return options_.timeoutSeconds; }
-    bool convertsTable(const MSSQL::SourceTable& table) override { return selection_.selects(table); }
-    // Every failed row is reported on the terminal.
-    std::int64_t rowFailureReports() override { return std::numeric_limits<std::int64_t>::max(); }
+    // The run's settings: the options, the statements collected when they go to a file, every
+    // failed row reported on the terminal.
+    convert::RunSettings settings() const;
 
     // convert::RunQuestions
-    void offerSpaceFreeCopy() override;
+    std::string offerSpaceFreeCopy(const std::string& folder) override { return folder; }
     bool askOverwrite(const std::string& table) override;
 
     // convert::RunPreview: the statement file
@@ -51,7 +42,7 @@ public:
     void appendStatement(const std::string& statement) override;
     void clearDatatypes() override {}
     void appendDatatype(const convert::DatatypeRecord&) override {}
-    void show() override {}
+    convert::PreviewOutcome show() override { return {}; }
 
     // convert::RunProgress
     void setProgressText(const std::string& text) override;
