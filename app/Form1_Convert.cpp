@@ -81,6 +81,9 @@ struct Form1::ConvertLinks final : convert::RunQuestions,
     }
     // What the preview's buttons decided while it was shown.
     convert::PreviewOutcome outcome;
+    void shareRejections(convert::RunRejections& run) override { rejections = &run; }
+    // The run's, while it lasts.
+    convert::RunRejections* rejections = nullptr;
 
     // convert::RunProgress
     void setProgressText(const std::string& progressText) override
@@ -119,6 +122,14 @@ struct Form1::ConvertLinks final : convert::RunQuestions,
     }
     void setSQLFormOK(bool ok) override { outcome.executed = ok; }
     void skipTable() override { outcome.skipped = true; }
+    bool keepRejected(const std::string& statement, const std::string& reason, bool row) override
+    {
+        if (!rejections)
+            return true;
+        // A whole-run list holds every table's statements: the statement names its own.
+        std::string table = convert::StatementTable(statement);
+        return rejections->keep(table.empty() ? form.conversion.state().tbl : table, reason, statement, row);
+    }
 };
 
 void Form1::PushButton7_Click()
@@ -129,4 +140,5 @@ void Form1::PushButton7_Click()
     const std::shared_ptr<ConvertLinks> links = convertLinks_;
     convert::RunPorts ports{dialogs(), *links, *links, *links};
     conversion.run(links->settings(), ports, report::locationText("Form1", "PushButton7_Click"));
+    links->rejections = nullptr;
 }

@@ -87,4 +87,8 @@ struct CatalogRowCount {
 // The row counts of every user table. Raises db::Error.
 std::vector<CatalogRowCount> CatalogRowCounts(const Login& login);
 
+// The columns of the table's primary key in key order (sys.indexes, sys.index_columns); none
+// when it has none. Runs on an open connection. Raises db::Error.
+std::vector<std::string> PrimaryKeyColumns(db::Connection& connection, const SourceTable& table);
+
 } // namespace MSSQL
