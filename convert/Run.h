@@ -46,6 +46,9 @@ struct RunSettings {
     // A front end that takes none lists the failed rows its own way (RunProgress::rowRejected)
     // and gets no closing message about them.
     std::int64_t rowFailureReports = kRowFailureReports;
+    // Whether each table written in direct mode is read back after its last row and compared,
+    // row by row, with the rows it accepted; a difference is an error report.
+    bool verifiesTables = true;
 
     static constexpr int kDefaultReadTimeoutSeconds = 60;
     static constexpr std::int64_t kRowFailureReports = 10;
@@ -117,6 +120,8 @@ public:
     virtual void tableFinished(const TableSummary& summary) = 0;
     // Every refused row, whether or not it got a report of its own.
     virtual void rowRejected(const RejectedRow&) {}
+    // Called between a table's last row and its read-back; tests change the table's files here.
+    virtual void beforeVerifying(const std::string& /*table*/) {}
     // At every row: the rows of the table done so far, and its row count (-1 when unknown).
     virtual void rowsDone(const std::string& /*table*/, std::int64_t /*done*/, std::int64_t /*rows*/) {}
 };

@@ -5,6 +5,7 @@
 #include "paradox/CommitGuard.h"
 #include "paradox/Encoding.h"
 #include "paradox/FolderLock.h"
+#include "paradox/RowChecksum.h"
 #include "paradox/Sql.h"
 #include "paradox/Table.h"
 #include "paradox/Values.h"
@@ -294,6 +295,7 @@ void Database::createTable(const sql::CreateTable& ct, const std::string& cp)
 // after it, and are raised as FolderError, naming the folder and the cause.
 void Database::execute(std::string_view statementUtf8)
 {
+    lastRowChecksum_.reset();
     try {
         run(statementUtf8);
     } catch (const FolderError&) {
@@ -432,6 +434,7 @@ void Database::run(std::string_view statementUtf8)
     if (result == Table::Result::Full)
         sqlError(in.valuesPos, "table \"" + tn + "\" is full: a " + (h.keyed() ? "keyed " : "") + "Paradox table holds at most " +
                                    std::to_string(h.maxBlocks()) + " blocks of " + std::to_string(h.blockSize()) + " bytes");
+    lastRowChecksum_ = rowChecksum(t, reinterpret_cast<const unsigned char*>(record.data()), blobs);
 }
 
 }  // namespace paradox

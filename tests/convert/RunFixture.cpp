@@ -29,6 +29,7 @@ convert::RunSettings ScriptedFrontend::settings() const
     settings.previewMode = preview;
     settings.wholeRunPreview = wholeRun;
     settings.perTablePreview = perTable;
+    settings.verifiesTables = verify;
     return settings;
 }
 

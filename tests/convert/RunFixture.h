@@ -42,6 +42,9 @@ public:
     int shows = 0;
     // Called when the run leaves a table; what happens meanwhile outside the program.
     std::function<void(ScriptedFrontend&)> onTableFinished;
+    bool verify = true;
+    // Called between a table's last row and its read-back, with the table's name.
+    std::function<void(const std::string&)> beforeReadBack;
     std::vector<std::string> progressTexts;
     std::vector<double> progressValues;
     std::vector<convert::TableSummary> finished;
@@ -59,6 +62,11 @@ public:
     void setProgressValue(double percent) override { progressValues.push_back(percent); }
     void setBusyPointer(bool) override {}
     void yield() override { ++yields; }
+    void beforeVerifying(const std::string& table) override
+    {
+        if (beforeReadBack)
+            beforeReadBack(table);
+    }
     std::vector<convert::RejectedRow> rejectedRows;
     void rowRejected(const convert::RejectedRow& row) override { rejectedRows.push_back(row); }
     void tableFinished(const convert::TableSummary& summary) override

@@ -76,6 +76,7 @@ convert::RunSettings CliFrontend::settings() const
     settings.rowFailureReports = options_.verbose ? std::numeric_limits<std::int64_t>::max() : 0;
     std::error_code error;
     settings.needsParadoxTables = !std::filesystem::is_empty(options_.folder, error) || error;
+    settings.verifiesTables = options_.verify;
     return settings;
 }
 
@@ -197,6 +198,10 @@ std::string summaryLine(const convert::TableSummary& summary, bool toFile)
             line << " of " << summary.sourceRows << ", " << summary.sourceRows - summary.rowsRead << " rows not read";
         line << ": " << summary.readError;
     }
+    if (!summary.verifyError.empty())
+        line << "\nnot verified: " << summary.verifyError;
+    else if (summary.rowsVerified >= 0)
+        line << "\n" << summary.table << ": verified: " << summary.rowsVerified << " rows";
     for (const convert::DroppedFractions& column : summary.droppedFractions)
         line << "\n" << summary.table << ", column " << column.column << ": " << column.values
              << (column.values == 1 ? " value lost its" : " values lost their")
