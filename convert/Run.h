@@ -22,6 +22,15 @@
 
 namespace convert {
 
+// Judges each statement as the Paradox folder would take it, in place of executing it.
+class StatementCheck {
+public:
+    virtual ~StatementCheck() = default;
+    // False when the folder would refuse the statement. `sourceRow` names the source row of a
+    // row's statement as a refused row is named (its primary-key value, else its number).
+    virtual bool statement(const std::string& statement, const std::string& sourceRow) = 0;
+};
+
 // What the run is asked to do, read once when it starts: the main window's fields or the
 // command line's options.
 struct RunSettings {
@@ -145,6 +154,9 @@ struct RunPorts {
     RunQuestions& questions;
     RunPreview& preview;
     RunProgress& progress;
+    // Outside preview mode: the check that takes the statements instead of the folder, so that
+    // the run writes nothing and reports no refusal; none for a run that converts.
+    StatementCheck* statementCheck = nullptr;
 };
 
 enum class RunOutcome {

@@ -44,7 +44,7 @@ convert::PreviewOutcome ScriptedFrontend::show()
 
 convert::RunResult RunHarness::run()
 {
-    convert::RunPorts ports{dialogs, frontend, frontend, frontend};
+    convert::RunPorts ports{dialogs, frontend, frontend, frontend, frontend.check};
     return conversion.run(frontend.settings(), ports, report::locationText("Form1", "PushButton7_Click"));
 }
 

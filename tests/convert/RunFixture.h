@@ -49,6 +49,7 @@ public:
     std::vector<double> progressValues;
     std::vector<convert::TableSummary> finished;
     int yields = 0;
+    convert::StatementCheck* check = nullptr;
 
     convert::RunSettings settings() const;
     std::string offerSpaceFreeCopy(const std::string& current) override { return current; }

@@ -6,12 +6,14 @@
 
 #include "Options.h"
 #include "TableSelection.h"
+#include "convert/Check.h"
 #include "convert/Run.h"
 #include "report/MessageService.h"
 
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -36,6 +38,8 @@ public:
     // refused row gets its line (rowRejected), with --verbose the full report instead; an empty
     // folder (one the program has just made, say) takes the tables as well.
     convert::RunSettings settings() const;
+    // The statement check of --check; none for a run that converts.
+    convert::StatementCheck* statementCheck() { return options_.check ? check_.get() : nullptr; }
 
     // convert::RunQuestions
     std::string offerSpaceFreeCopy(const std::string& folder) override { return folder; }
@@ -45,7 +49,7 @@ public:
     void clearStatements() override {}
     void appendStatement(const std::string& statement) override;
     void clearDatatypes() override {}
-    void appendDatatype(const convert::DatatypeRecord&) override {}
+    void appendDatatype(const convert::DatatypeRecord& record) override;
     convert::PreviewOutcome show() override { return {}; }
 
     // convert::RunProgress
@@ -59,6 +63,9 @@ public:
 
     // Ends a progress line that is still drawn.
     void finishLine();
+
+    // The check of --check and of --sql's statements; null otherwise.
+    const convert::ConversionCheck* check() const { return check_.get(); }
 
     // Refused rows of one table printed one by one; the rest are only counted.
     static constexpr std::int64_t kRowLinesPerTable = 20;
@@ -75,6 +82,7 @@ private:
     std::int64_t tableRejections_ = 0;
     std::chrono::steady_clock::time_point tableStarted_{};
     std::chrono::steady_clock::time_point lastDrawn_{};
+    std::unique_ptr<convert::ConversionCheck> check_;
 };
 
 // "Orders: 120 rows written, 0 rejected, 0.25 s, 480 rows/s", followed by a line when reading the

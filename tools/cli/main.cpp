@@ -139,7 +139,8 @@ int main(int argc, char** argv)
 
     // A folder that does not exist yet is made, and the run takes it as an empty one.
     std::error_code folderError;
-    if (!std::filesystem::exists(options->folder, folderError) && !folderError)
+    // A check writes nothing, the folder included.
+    if (!options->check && !std::filesystem::exists(options->folder, folderError) && !folderError)
         std::filesystem::create_directories(options->folder, folderError);
     if (folderError) {
         std::cerr << "quillmere-cli: nothing done: the folder \"" << options->folder
@@ -159,11 +160,11 @@ int main(int argc, char** argv)
 
     cli::CliFrontend frontend(*options, sqlFile ? &sqlFile->stream() : nullptr, isatty(STDERR_FILENO) != 0);
     convert::Conversion conversion;
-    convert::RunPorts ports{frontend, frontend, frontend, frontend};
+    convert::RunPorts ports{frontend, frontend, frontend, frontend, frontend.statementCheck()};
     const convert::RunResult result =
         conversion.run(frontend.settings(), ports, report::locationText("quillmere-cli", "main"));
     frontend.finishLine();
-    if (!result.tables.empty())
+    if (!result.tables.empty() && !options->check)
         std::cout << '\n' << cli::summaryTable(result.tables);
     std::int64_t rejectedRows = 0;
     for (const convert::TableSummary& table : result.tables)
@@ -197,6 +198,11 @@ int main(int argc, char** argv)
     }
     if (result.tables.empty())
         std::cout << "The database holds no user tables.\n";
+    if (options->check) {
+        const bool loses = frontend.check()->losesData() || result.errorReports > 0;
+        std::cout << (loses ? "Some values would be lost or altered; see above.\n" : "All data fits.\n");
+        return loses ? cli::kSomeRejected : cli::kSuccess;
+    }
     if (result.errorReports > 0)
         std::cerr << "quillmere-cli: " << result.errorReports << " error report(s); see above\n";
     return result.errorReports > 0 || result.statementsRejected > 0 ? cli::kSomeRejected : cli::kSuccess;
