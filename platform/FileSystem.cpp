@@ -3,10 +3,8 @@
 
 #include "paradox/CaseFold.h"
 #include "paradox/Utf8.h"
-#include "platform/Yield.h"
 #include "report/ErrorReport.h"
 #include "report/ErrorTrap.h"
-
 
 #include <algorithm>
 #include <cerrno>
@@ -249,7 +247,7 @@ void GetSubDirectories2016(std::vector<std::string>& folders, bool recurse, repo
         // A mount point is never a link, so the exclusion below never leaves out a drive root.
         const std::optional<bool> excluded = trap.value<bool>(112, [&] { return isExcludedFolder(folder); });
         // The one yield per folder visited: what keeps the window alive during a walk over a drive.
-        trap(114, [] { DoEvents(); });
+        trap(114, [&] { messages.letEventsRun(); });
         if (!excluded || *excluded)
             continue;
 
@@ -259,7 +257,7 @@ void GetSubDirectories2016(std::vector<std::string>& folders, bool recurse, repo
             if (name == "." || name == "..")
                 continue;
             // A folder may hold many thousands of sub-folders: one yield for each.
-            DoEvents();
+            messages.letEventsRun();
             if (HasUnsafeCharacters(name))
                 continue;
             found.push_back(folder + name + kPathSeparator);
@@ -277,7 +275,7 @@ void GetSubDirectories2016(std::vector<std::string>& folders, bool recurse, repo
     for (const std::string& folder : found) {
         if (!IsFolder(folder))
             continue;
-        trap(156, [] { DoEvents(); });
+        trap(156, [&] { messages.letEventsRun(); });
         trap.when(158, [&] { return !isExcludedFolder(folder); }, [&] { folders.push_back(folder); });
     }
 }

@@ -347,6 +347,9 @@ TEST_F(CliTest, RejectedRowsExitOneWithALineEachOrTheirFullReports)
          at = verbose.err.find("Application Error: ", at + 1))
         ++reports;
     EXPECT_EQ(reports, 27) << verbose.err;
+    // A report names where the command line was, not a window's handler.
+    EXPECT_NE(verbose.err.find(".quillmere-cli.main at line "), std::string::npos) << verbose.err;
+    EXPECT_EQ(verbose.err.find("Form1"), std::string::npos) << verbose.err;
     EXPECT_EQ(verbose.err.find("Notes row "), std::string::npos) << verbose.err;
 }
 

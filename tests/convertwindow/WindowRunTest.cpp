@@ -138,7 +138,7 @@ TEST_F(WindowRun, WholeRunPreviewExecutesTheListOnceAfterTheLastTable)
         // the row and the next pass goes on from there.
         for (int guard = 0; guard < 50; ++guard) {
             preview.PushButton1_Click();
-            if (form->SQLFormOK || preview.ErrLine == 0)
+            if (!preview.isLoaded() || preview.ErrLine == 0) // a complete pass closes the window
                 break;
             ++stops;
             preview.setStatement(preview.ErrLine, "");
@@ -150,7 +150,7 @@ TEST_F(WindowRun, WholeRunPreviewExecutesTheListOnceAfterTheLastTable)
     EXPECT_GT(listed, 0);
     EXPECT_GT(datatypes, 0);
     EXPECT_GT(stops, 0);
-    EXPECT_TRUE(form->SQLFormOK);
+    EXPECT_TRUE(form->conversion.state().SQLFormOK);
     EXPECT_TRUE(dialogs.modalHandlers.empty());
     EXPECT_EQ(doneMessages(), 1);
     EXPECT_GT(rowsOf("Customers"), 0u);
@@ -166,7 +166,7 @@ TEST_F(WindowRun, WholeRunPreviewLeftWithBackWritesNothing)
     });
     form->PushButton7_Click();
 
-    EXPECT_FALSE(form->SQLFormOK);
+    EXPECT_FALSE(form->conversion.state().SQLFormOK);
     EXPECT_FALSE(hasTable("Customers") && rowsOf("Customers") > 0);
     EXPECT_EQ(fs::last_write_time(runtest::tableFile(folder, "CUSTOMER")), before);
 }
@@ -219,11 +219,11 @@ TEST_F(WindowRun, SkipTableInTheWholeRunPreviewActsAsBack)
     form->PushButton7_Click();
 
     EXPECT_EQ(dialogs.texts(testsupport::Shown::Modal).size(), 1u);
-    EXPECT_FALSE(form->SQLFormOK);
+    EXPECT_FALSE(form->conversion.state().SQLFormOK);
     EXPECT_FALSE(hasTable("Customers"));
     EXPECT_EQ(fs::last_write_time(runtest::tableFile(folder, "ORDERS")), before);
-    EXPECT_FALSE(form->Paradox_conn->isOpen());
-    EXPECT_FALSE(form->mssql_conn->isOpen());
+    EXPECT_FALSE(form->conversion.state().Paradox_conn->isOpen());
+    EXPECT_FALSE(form->conversion.state().mssql_conn->isOpen());
     EXPECT_EQ(doneMessages(), 1);
 }
 
