@@ -53,6 +53,7 @@ struct Form1::ConvertLinks final : convert::RunSettings,
     bool previewMode() override { return inStateOne(form.Check1); }
     bool wholeRunPreview() override { return form.Option1->isChecked(); }
     bool perTablePreview() override { return form.Option2->isChecked(); }
+    convert::TypeOptions typeOptions() override { return settings::StoredTypeOptions(); }
 
     // convert::RunQuestions
     void offerSpaceFreeCopy() override { form.offerSpaceFreeCopy(false); }

@@ -102,6 +102,10 @@ private:
             Paradox::ListOwnParadoxTables(p_.settings.paradoxFolder(), ownTables_);
         });
         trap_(130, [&] { existing(s_.Paradox_conn).CursorLocation = db::adUseClient; });
+        trap_(trap_.line(), [&] {
+            options_ = p_.settings.typeOptions();
+            existing(s_.Paradox_conn).Text = ParadoxTextFor(options_);
+        });
         // A folder another program writes refuses every statement: the run ends at its one report.
         trap_(132, [&] {
             stopsTheRun([&] { existing(s_.Paradox_conn).Open(Paradox::BuildParadoxConnectionString(p_.settings.paradoxFolder())); });
@@ -148,6 +152,10 @@ private:
         trap_(536, [&] { p_.progress.setProgressText("Progress Bar"); });
         if (unreportedRows_ > 0)
             trap_(trap_.line(), [&] { p_.messages.information(UnreportedRowsNotice(unreportedRows_, rejected_->path())); });
+        // A character written as '?' is never altered silently.
+        result_.valuesAltered = alteredSoFar();
+        if (result_.valuesAltered > 0)
+            trap_(trap_.line(), [&] { p_.messages.information(AlteredValuesNotice(result_.valuesAltered)); });
         if (stopped_)
             result_.outcome = RunOutcome::Stopped;
         else
@@ -232,9 +240,13 @@ private:
         }
     }
 
+    // Values the Paradox connection wrote with '?' so far; kept after it closed.
+    std::int64_t alteredSoFar() const { return s_.Paradox_conn ? s_.Paradox_conn->AlteredValues() : 0; }
+
     void table(std::int64_t index)
     {
         const auto started = std::chrono::steady_clock::now();
+        const std::int64_t alteredBefore = alteredSoFar();
         summary_ = TableSummary{};
         trap_(154, [&] { p_.progress.yield(); });
         trap_(156, [&] { s_.tbl = s_.List1.List(static_cast<int>(index)); });
@@ -254,6 +266,7 @@ private:
             transferTable(index, answer);
         }
         summary_.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        summary_.valuesAltered = alteredSoFar() - alteredBefore;
         result_.tables.push_back(summary_);
         p_.progress.tableFinished(summary_);
         if (!leaveTables_)
@@ -319,7 +332,7 @@ private:
     bool define()
     {
         std::optional<TableDefinition> definition;
-        trap_(186, [&] { definition.emplace(s_.tbl); });
+        trap_(186, [&] { definition.emplace(s_.tbl, options_); });
         const std::vector<db::Field>* fields = nullptr;
         trap_(188, [&] { fields = &source_->Fields(); });
         if (definition && fields) {
@@ -354,7 +367,7 @@ private:
         std::int64_t rowCounter = 0;
         trap_(360, [&] { summary_.sourceRows = rowCount = source_->RecordCount(); });
         trap_(362, [&] { rowCounter = 0; });
-        RowStatementBuilder builder(s_.tbl, numericPositions_, binaryPositions_);
+        RowStatementBuilder builder(s_.tbl, numericPositions_, binaryPositions_, options_.binary);
         // A cursor that cannot move ends the table instead of repeating its last row forever.
         bool moved = true;
         trap_.loop(364, [&] { return moved && !stopped_ && !source_->Eof(); }, [&] {
@@ -421,6 +434,7 @@ private:
     // its sub-folders, which a table written into the folder leaves alone.
     platform::ListBox ownTables_;
     std::vector<MSSQL::SourceTable> sources_;
+    TypeOptions options_;
     bool connectionsOpen_ = false;
     bool leaveTables_ = false;
     bool stopped_ = false;
@@ -442,6 +456,12 @@ std::string UnreportedRowsNotice(std::int64_t count, const std::string& path)
 {
     return std::to_string(count) + " more rows were rejected without a report of their own; every rejected statement is in " +
            path + ".";
+}
+
+std::string AlteredValuesNotice(std::int64_t count)
+{
+    return std::to_string(count) + (count == 1 ? " value held" : " values held") +
+           " characters that their table's code page lacks; each such character was written as '?'.";
 }
 
 RunResult RunConversion(RunState& state, RunPorts& ports) { return Run(state, ports)(); }

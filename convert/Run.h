@@ -8,6 +8,7 @@
 
 #include "convert/DatatypeRecord.h"
 #include "convert/RowTransfer.h"
+#include "convert/TypeOptions.h"
 #include "db/Ado.h"
 #include "db/MSSQL.h"
 #include "platform/ListBox.h"
@@ -41,6 +42,8 @@ public:
     // rejected-rows file and counted in one message at the end, so that a person can finish a run
     // with thousands of them.
     virtual std::int64_t rowFailureReports() { return kRowFailureReports; }
+    // The column types and code pages chosen for the run, read once at its start.
+    virtual TypeOptions typeOptions() { return {}; }
 
     static constexpr int kDefaultReadTimeoutSeconds = 60;
     static constexpr std::int64_t kRowFailureReports = 10;
@@ -80,6 +83,7 @@ struct TableSummary {
     std::int64_t sourceRows = -1;   // the source's row count before the first row; -1 when unknown
     std::string readError;          // why the source could not be read to its end; empty when it was
     std::vector<DroppedFractions> droppedFractions;
+    std::int64_t valuesAltered = 0; // values written with '?' for characters the code page lacks
 };
 
 class RunProgress {
@@ -128,7 +132,11 @@ struct RunResult {
     int errorReports = 0; // common error reports shown during the run
     std::int64_t statementsRejected = 0; // statements written to the rejected-rows file
     std::string rejectedRowsPath;        // that file
+    std::int64_t valuesAltered = 0;      // values written with '?' for characters the code page lacks
 };
+
+// "<count> values held characters that their table's code page lacks; each such character was written as '?'."
+std::string AlteredValuesNotice(std::int64_t count);
 
 // "<count> more rows were rejected without a report of their own; every rejected statement is in <path>."
 std::string UnreportedRowsNotice(std::int64_t count, const std::string& path);

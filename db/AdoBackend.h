@@ -30,6 +30,8 @@ public:
     // The table schema rowset: TABLE_CATALOG, TABLE_SCHEMA, TABLE_NAME, TABLE_TYPE.
     virtual std::unique_ptr<Cursor> tables() = 0;
     virtual std::unique_ptr<Cursor> query(const std::string& source) = 0;
+    // Values written with '?' for characters the code page lacks (see ParadoxText).
+    virtual std::int64_t alteredValues() const { return 0; }
 };
 
 // ADO's own texts for misuse of its objects.

@@ -68,7 +68,8 @@ sqlError(n.textPos + i, what + "holds '" + std::string(1, char(c)) + "', which a
     return cp;
 }
 
-std::string checkColumnName(const sql::Name& n, const std::string& table)
+// The name in the code page of the table `h`.
+std::string checkColumnName(const sql::Name& n, const std::string& table, const Header& h)
 {
     const std::string what = "table \"" + table + "\": the column name \"" + n.text + "\" ";
     if (n.text.empty()) sqlError(n.pos, "table \"" + table + "\": a column name is empty");
@@ -77,7 +78,7 @@ std::string checkColumnName(const sql::Name& n, const std::string& table)
         if (c < 0x20 || c == 0x7F) sqlError(n.pos, what + "holds a control character");
     if (n.text.front() == ' ') sqlError(n.pos, what + "begins with a blank");
     std::string cp;
-    if (auto bad = utf8ToCp1252(n.text, cp)) sqlError(n.textPos + *bad, what + "holds a character that code page 1252 lacks");
+    if (auto bad = toTableText(h, n.text, cp)) sqlError(n.textPos + *bad, what + "holds a character that " + codePageName(h) + " lacks");
     return cp;
 }
 
@@ -90,17 +91,22 @@ int findColumn(const Header& h, const sql::Name& n, const std::string& table)
 }
 
 // The header of the table a CREATE TABLE defines; SqlError when the definition cannot be made.
-Header definedHeader(const sql::CreateTable& ct, const std::string& cp)
+Header definedHeader(const sql::CreateTable& ct, const std::string& cp, std::uint16_t codePage)
 {
     if (ct.columns.size() > std::size_t(kMaxFields))
         sqlError(ct.columns[kMaxFields].name.pos, tableRef(ct.table) + " would have more than 255 columns");
     Header h;
     h.tableName = cp;
+    if (codePage != h.codePage) {
+        setCodePage(h, codePage);
+        if (auto bad = toTableText(h, ct.table.text, h.tableName))
+            sqlError(ct.table.textPos + *bad, "the table name \"" + ct.table.text + "\" holds a character that " + codePageName(h) + " lacks");
+    }
     std::set<std::string> seen;
     int recordSize = 0;
     for (const sql::ColumnDef& c : ct.columns) {
         Field f;
-        const std::string name = checkColumnName(c.name, ct.table.text);
+        const std::string name = checkColumnName(c.name, ct.table.text, h);
         auto made = fieldForType(c);
         if (!made.field) sqlError(c.type.pos, tableRef(ct.table) + ", column \"" + c.name.text + "\": " + made.error);
         f = *made.field;
@@ -266,12 +272,29 @@ void Database::settle()
         replaceTable(folder_, replacement.name, replacement.newStem, guard_.get());
 }
 
+void Database::setTextOptions(TextOptions options)
+{
+    auto check = [](std::uint16_t codePage) {
+        if (!sortOrderFor(codePage)) throw Error("The engine writes no tables in code page " + std::to_string(codePage));
+    };
+    check(options.codePage);
+    std::map<std::string, std::uint16_t> tables;
+    for (const auto& [name, codePage] : options.tables) {
+        check(codePage);
+        tables[foldCase(name)] = codePage;
+    }
+    options.tables = std::move(tables);
+    text_ = std::move(options);
+}
+
 void Database::createTable(const sql::CreateTable& ct, const std::string& cp)
 {
+    const auto own = text_.tables.find(foldCase(ct.table.text));
+    const std::uint16_t codePage = own == text_.tables.end() ? text_.codePage : own->second;
     if (!replacing_ || !replacing_->newStem.empty() || replacing_->folded != foldCase(ct.table.text)) {
         settle();
         if (findFamilyFile(folder_, ct.table.text, ".DB")) sqlError(ct.table.pos, tableRef(ct.table) + " already exists");
-        const Header h = definedHeader(ct, cp);
+        const Header h = definedHeader(ct, cp, codePage);
         forget(ct.table.text);
         Table::create(folder_, ct.table.text, h);
         return;
@@ -280,7 +303,7 @@ void Database::createTable(const sql::CreateTable& ct, const std::string& cp)
     // table being replaced as it was.
     const std::string newStem = "~" + ct.table.text + ".new";
     try {
-        Table::create(folder_, newStem, definedHeader(ct, cp));
+        Table::create(folder_, newStem, definedHeader(ct, cp, codePage));
     } catch (...) {
         replacing_.reset();
         discardQuietly(folder_, newStem);
@@ -389,6 +412,8 @@ void Database::run(std::string_view statementUtf8)
     // The header keeps the last value handed out, as Paradox does.
     std::uint32_t lastAuto = h.autoInc;
     bool autoChanged = false;
+    Unmappable unmappable{text_.replaceUnmappable, false};
+    std::uint64_t altered = 0;
     for (std::size_t i = 0; i < h.fields.size(); ++i) {
         const Field& f = h.fields[i];
         auto* out = reinterpret_cast<unsigned char*>(record.data()) + t.fieldOffset(int(i));
@@ -401,8 +426,10 @@ void Database::run(std::string_view statementUtf8)
             continue;
         }
         if (!v) continue;
-        if (auto err = encodeLiteral(f, *v, h, out, scratch_))
+        unmappable.altered = false;
+        if (auto err = encodeLiteral(f, *v, h, out, scratch_, &unmappable))
             sqlError(v->pos, "table \"" + tn + "\", column \"" + tableText(h, f.name) + "\" (" + fieldTypeText(f) + "): " + *err);
+        altered += unmappable.altered;
         if (f.type == FieldType::AutoIncrement) {
             const auto value = std::uint32_t(decodeInt(out, 4));
             if (value > lastAuto) {
@@ -432,6 +459,7 @@ void Database::run(std::string_view statementUtf8)
     if (result == Table::Result::Full)
         sqlError(in.valuesPos, "table \"" + tn + "\" is full: a " + (h.keyed() ? "keyed " : "") + "Paradox table holds at most " +
                                    std::to_string(h.maxBlocks()) + " blocks of " + std::to_string(h.blockSize()) + " bytes");
+    alteredValues_ += altered;
 }
 
 }  // namespace paradox

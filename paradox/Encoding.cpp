@@ -194,14 +194,17 @@ void appendUtf8(std::string& out, char32_t c)
     }
 }
 
-std::optional<std::size_t> utf8ToCp1252(std::string_view s, std::string& out)
+std::optional<std::size_t> utf8ToCp1252(std::string_view s, std::string& out, std::size_t* replaced)
 {
-    return utf8ToBytes(s, out, [](char32_t c) {
-        if (c >= 0xA0 && c <= 0xFF) return int(c);
-        for (int k = 0; k < 32; ++k)
-            if (kHigh[k] == c && c) return 0x80 + k;
-        return -1;
-    });
+    return utf8ToBytes(
+        s, out,
+        [](char32_t c) {
+            if (c >= 0xA0 && c <= 0xFF) return int(c);
+            for (int k = 0; k < 32; ++k)
+                if (kHigh[k] == c && c) return 0x80 + k;
+            return -1;
+        },
+        replaced);
 }
 
 std::string cp1252ToUtf8(std::string_view bytes)

@@ -55,7 +55,7 @@ constexpr std::array kTypeRules{
     TypeRule{"AUTOINCREMENT", FieldType::AutoIncrement, Sizing::None},
     TypeRule{"MEMO", FieldType::Memo, Sizing::Leader},        TypeRule{"LONGTEXT", FieldType::Memo, Sizing::Leader},
     TypeRule{"LONGCHAR", FieldType::Memo, Sizing::Leader},    TypeRule{"NOTE", FieldType::Memo, Sizing::Leader},
-    TypeRule{"LONGBINARY", FieldType::Blob, Sizing::None},    TypeRule{"OLEOBJECT", FieldType::Blob, Sizing::None},
+    TypeRule{"BLOB", FieldType::Blob, Sizing::None},          TypeRule{"LONGBINARY", FieldType::Blob, Sizing::None},    TypeRule{"OLEOBJECT", FieldType::Blob, Sizing::None},
     TypeRule{"GENERAL", FieldType::Blob, Sizing::None},       TypeRule{"IMAGE", FieldType::Blob, Sizing::None},
     TypeRule{"BINARY", FieldType::Bytes, Sizing::Width},      TypeRule{"VARBINARY", FieldType::Bytes, Sizing::Width},
     TypeRule{"BYTES", FieldType::Bytes, Sizing::Width},
@@ -349,7 +349,22 @@ std::string timeText(std::int64_t ms)
     return out;
 }
 
+// Hex digits, two a byte, as bytes; the parser let only such text through.
+void bytesOfHex(std::string_view hex, std::string& out)
+{
+    auto nibble = [](char c) { return c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10; };
+    out.resize(hex.size() / 2);
+    for (std::size_t i = 0; i < out.size(); ++i) out[i] = char(nibble(hex[2 * i]) << 4 | nibble(hex[2 * i + 1]));
+}
+
 }  // namespace
+
+std::string binaryLiteralText(std::string_view hex, std::size_t maxBytes)
+{
+    std::string out = "X'";
+    for (std::size_t i = 0; i < hex.size() && i < 2 * maxBytes; ++i) out += char(std::toupper(static_cast<unsigned char>(hex[i])));
+    return out + (hex.size() > 2 * maxBytes ? "...'" : "'");
+}
 
 // A text value as a reason shows it: quoted, cut after 60 characters, with control characters
 // (C0, DEL, C1) and bytes that begin no UTF-8 character written as \xNN, so that a report shows
@@ -439,12 +454,13 @@ std::string shownLiteral(const sql::Literal& value)
     switch (value.kind) {
     case sql::Literal::Kind::String: return shownText(value.text());
     case sql::Literal::Kind::Null: return "NULL";
+    case sql::Literal::Kind::Binary: return binaryLiteralText(value.text(), 60);
     default: return std::string(value.text());
     }
 }
 
 std::optional<std::string> encodeLiteral(const Field& f, const sql::Literal& v, const Header& table, unsigned char* out,
-                                         std::string& blob)
+                                         std::string& blob, Unmappable* unmappable)
 {
     using K = sql::Literal::Kind;
     if (v.kind == K::Null) {
@@ -455,8 +471,19 @@ std::optional<std::string> encodeLiteral(const Field& f, const sql::Literal& v, 
     const bool isText = v.kind == K::String;
     const std::string_view vt = v.text();
     const auto shown = [&] { return shownLiteral(v); };
+    if (v.kind == K::Binary && !f.isBlob() && f.type != FieldType::Bytes && f.type != FieldType::Alpha)
+        return shown() + " is a binary value, which a " + std::string(typeName(f.type)) + " column cannot hold";
     auto textBytes = [&](std::string& bytes) -> std::optional<std::string> {
-        if (auto bad = toTableText(table, vt, bytes))
+        if (v.kind == K::Binary) {
+            bytesOfHex(vt, bytes);
+            return std::nullopt;
+        }
+        if (unmappable && unmappable->replace) {
+            std::size_t replaced = 0;
+            if (auto bad = toTableText(table, vt, bytes, &replaced))
+                return "character " + std::to_string(sql::characterPosition(vt, *bad)) + " of " + shown() + " is malformed UTF-8";
+            unmappable->altered = replaced > 0;
+        } else if (auto bad = toTableText(table, vt, bytes))
             return "character " + std::to_string(sql::characterPosition(vt, *bad)) + " of " + shown() + " is not in " + codePageName(table);
         if (bytes.find('\0') != std::string::npos) return shown() + " holds a NUL character";
         return std::nullopt;
@@ -464,8 +491,9 @@ std::optional<std::string> encodeLiteral(const Field& f, const sql::Literal& v, 
     switch (f.type) {
     case FieldType::Alpha:
     case FieldType::Bytes: {
+        if (v.kind == K::Binary && f.type == FieldType::Alpha) return shown() + " is a binary value, which an Alpha column cannot hold";
         // Plain ASCII without NUL is the same in every code page: copied as it stands.
-        if (vt.size() <= f.size && std::all_of(vt.begin(), vt.end(), [](char ch) { return static_cast<unsigned char>(ch) - 1u < 0x7Fu; })) {
+        if (v.kind != K::Binary && vt.size() <= f.size && std::all_of(vt.begin(), vt.end(), [](char ch) { return static_cast<unsigned char>(ch) - 1u < 0x7Fu; })) {
             std::memcpy(out, vt.data(), vt.size());
             return std::nullopt;
         }
@@ -481,8 +509,13 @@ std::optional<std::string> encodeLiteral(const Field& f, const sql::Literal& v, 
     case FieldType::Blob:
     case FieldType::Ole:
     case FieldType::Graphic: {
+        if (v.kind == K::Binary && (f.type == FieldType::Memo || f.type == FieldType::FormattedMemo))
+            return shown() + " is a binary value, which a " + std::string(typeName(f.type)) + " column cannot hold";
         std::string bytes;
         if (auto e = textBytes(bytes)) return e;
+        // The .MB file names a blob's place and length in 32 bits and its size in 16-bit counts of 4 KB.
+        if (bytes.size() > kMbLargestBlob)
+            return "a value of " + std::to_string(bytes.size()) + " bytes is larger than a Paradox blob holds (" + std::to_string(kMbLargestBlob) + " bytes)";
         blob = std::move(bytes);
         return std::nullopt;
     }
@@ -633,13 +666,13 @@ std::string fieldText(const Table& table, int index, const unsigned char* record
     case FieldType::FormattedMemo: return tableText(table.header(), table.blob(index, record));
     default: {
         const std::string data = table.blob(index, record);
-        std::string hex;
+        std::string hex = "X'";
         char buf[4];
         for (unsigned char ch : data) {
-            std::snprintf(buf, sizeof buf, "%02x", ch);
+            std::snprintf(buf, sizeof buf, "%02X", ch);
             hex += buf;
         }
-        return hex;
+        return hex + "'";
     }
     }
 }

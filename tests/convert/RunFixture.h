@@ -31,6 +31,7 @@ public:
     bool preview = false;
     bool wholeRun = false;
     bool perTable = false;
+    convert::TypeOptions types;
     // Tables (any case) answered Yes; every other question is answered No.
     std::set<std::string> overwrite;
     std::vector<std::string> asked;
@@ -51,6 +52,7 @@ public:
     bool previewMode() override { return preview; }
     bool wholeRunPreview() override { return wholeRun; }
     bool perTablePreview() override { return perTable; }
+    convert::TypeOptions typeOptions() override { return types; }
     void offerSpaceFreeCopy() override {}
     bool askOverwrite(const std::string& table) override;
     void clearStatements() override { statements.clear(); }

@@ -167,6 +167,10 @@ std::string summaryLine(const convert::TableSummary& summary, bool toFile)
             line << " of " << summary.sourceRows << ", " << summary.sourceRows - summary.rowsRead << " rows not read";
         line << ": " << summary.readError;
     }
+    if (summary.valuesAltered > 0)
+        line << "\n" << summary.table << ": " << summary.valuesAltered
+             << (summary.valuesAltered == 1 ? " value" : " values")
+             << " altered: characters the code page lacks were written as '?'";
     for (const convert::DroppedFractions& column : summary.droppedFractions)
         line << "\n" << summary.table << ", column " << column.column << ": " << column.values
              << (column.values == 1 ? " value lost its" : " values lost their")

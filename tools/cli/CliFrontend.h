@@ -41,6 +41,7 @@ public:
     bool convertsTable(const MSSQL::SourceTable& table) override { return selection_.selects(table); }
     // Every failed row is reported on the terminal.
     std::int64_t rowFailureReports() override { return std::numeric_limits<std::int64_t>::max(); }
+    convert::TypeOptions typeOptions() override { return options_.types; }
 
     // convert::RunQuestions
     void offerSpaceFreeCopy() override;

@@ -2,6 +2,7 @@
 // Command-line options of quillmere-cli: one for every field of the main window, plus the
 // overwrite answer, the statement file and the choice of tables.
 
+#include "convert/TypeOptions.h"
 #include "db/MSSQL.h"
 
 #include <optional>
@@ -22,6 +23,7 @@ struct Options {
     std::vector<std::string> tables;  // --tables patterns; none: every table
     std::vector<std::string> exclude; // --exclude patterns
     bool list = false;                // print the tables the run would convert, convert nothing
+    convert::TypeOptions types;       // --long-text, --binary, --code-page, --unmappable, --bigint
     bool help = false;
     bool version = false;
 };
