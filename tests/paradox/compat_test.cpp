@@ -281,6 +281,9 @@ TEST(CompatValues, BcdShowsTheDigitsParadoxWroteWithoutTheNoiseAfterThem)
     EXPECT_EQ(decodeBcd(bytes(twoDecimals), 2), "1.23");
     const auto zero = encodeBcd("0", 32);
     EXPECT_EQ(decodeBcd(bytes(*zero), 32), "0." + std::string(32, '0'));
+    // Digits alone, as the engine writes them, are the value, beyond 18 digits too.
+    const auto biggest = encodeBcd("-9223372036854775808", 6);
+    EXPECT_EQ(decodeBcd(bytes(*biggest), 6), "-9223372036854775808.000000");
 }
 
 // The name fields hold the file names, and the index repeats the table's change count.
