@@ -129,14 +129,21 @@ bool writeMediaDatabase(const fs::path& file, long rows)
     return done;
 }
 
-// Bytes of the files of a Paradox table (.DB, .PX, .MB) in a folder.
+// Megabytes of the files of a Paradox table (.DB, .PX, .MB) in a folder, its name in any case:
+// a replaced sample table keeps the case of its old files.
 double tableMegabytes(const fs::path& folder, const std::string& table)
 {
+    auto lower = [](std::string text) {
+        std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        return text;
+    };
     double bytes = 0;
-    std::error_code ignored;
-    for (const char* extension : {".DB", ".PX", ".MB"})
-        if (const auto size = fs::file_size(folder / (table + extension), ignored); !ignored)
-            bytes += static_cast<double>(size);
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
+        const std::string name = lower(entry.path().filename().string());
+        for (const char* extension : {".db", ".px", ".mb"})
+            if (name == lower(table) + extension)
+                bytes += static_cast<double>(entry.file_size());
+    }
     return bytes / 1e6;
 }
 
