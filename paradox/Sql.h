@@ -5,11 +5,12 @@
 //   INSERT INTO name [(column, ...)] VALUES (literal, ...)
 // Keywords in any letter case; names bare or between "", `` or []; an optional ';' at the end.
 // A quoted name holds its closing quote written twice ("say ""hi""", [a]]b]); a string literal
-// holds its quote written twice ('O''Brien'). A binary literal is X (or x) and an even number of hex digits
-// between quotes, two a byte: X'0A1B' holds the bytes 0x0A 0x1B, X'' none. It goes into the
-// binary columns (BLOB, BYTES, ...) as those bytes, with no code page in between. There is no other escape: a literal or a quoted
+// holds its quote written twice ('O''Brien'). There is no other escape: a literal or a quoted
 // name holds line breaks and every other character as they are, and a statement file keeps
 // them so, so a script is split into statements only outside literals and quoted names.
+// A binary literal is X (or x) and an even number of hex digits between quotes, two a byte:
+// X'0A1B' holds the bytes 0x0A 0x1B, X'' none. It goes into the binary columns (BLOB, BYTES,
+// ...) as those bytes, with no code page in between.
 #pragma once
 
 #include <cstddef>
