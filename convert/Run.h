@@ -50,6 +50,11 @@ public:
     virtual std::int64_t rowFailureReports() { return kRowFailureReports; }
     // The column types and code pages chosen for the run, read once at its start.
     virtual TypeOptions typeOptions() { return {}; }
+    // Whether each table written in direct mode is read back after its last row and compared,
+    // row by row, with the rows it accepted; a difference is an error report.
+    virtual bool verifiesTables() { return true; }
+    // Called between a table's last row and its read-back; tests change the table's files here.
+    virtual void beforeVerifying(const std::string& /*table*/) {}
 
     static constexpr int kDefaultReadTimeoutSeconds = 60;
     static constexpr std::int64_t kRowFailureReports = 10;

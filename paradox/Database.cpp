@@ -5,6 +5,7 @@
 #include "paradox/CommitGuard.h"
 #include "paradox/Encoding.h"
 #include "paradox/FolderLock.h"
+#include "paradox/RowChecksum.h"
 #include "paradox/Sql.h"
 #include "paradox/Table.h"
 #include "paradox/Values.h"
@@ -317,6 +318,7 @@ void Database::createTable(const sql::CreateTable& ct, const std::string& cp)
 // after it, and are raised as FolderError, naming the folder and the cause.
 void Database::execute(std::string_view statementUtf8)
 {
+    lastRowChecksum_.reset();
     try {
         run(statementUtf8);
     } catch (const FolderError&) {
@@ -460,6 +462,7 @@ void Database::run(std::string_view statementUtf8)
         sqlError(in.valuesPos, "table \"" + tn + "\" is full: a " + (h.keyed() ? "keyed " : "") + "Paradox table holds at most " +
                                    std::to_string(h.maxBlocks()) + " blocks of " + std::to_string(h.blockSize()) + " bytes");
     alteredValues_ += altered;
+    lastRowChecksum_ = rowChecksum(t, reinterpret_cast<const unsigned char*>(record.data()), blobs);
 }
 
 }  // namespace paradox

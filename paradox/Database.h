@@ -76,6 +76,10 @@ public:
     // folder's writer lock. A failure of the folder itself is raised as FolderError.
     void execute(std::string_view statementUtf8);
 
+    // The checksum (RowChecksum.h) of the row the last statement inserted; none after any other
+    // statement and after a failed one.
+    std::optional<std::uint64_t> lastRowChecksum() const { return lastRowChecksum_; }
+
     // Takes the folder's writer lock now, held until the Database closes; FolderInUseError
     // when another writer holds it. Reading tables needs no lock.
     void lockForWriting();
@@ -126,6 +130,7 @@ private:
     sql::Statement parsed_;                                    // the statement being executed
     std::string record_;                                       // the record being inserted
     std::string scratch_;                                      // a value's bytes on their way into it
+    std::optional<std::uint64_t> lastRowChecksum_;
 };
 
 }  // namespace paradox

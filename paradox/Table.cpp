@@ -329,7 +329,7 @@ void Table::unmapAll()
     if (dbMap_) ::munmap(dbMap_, dbMapLen_);
     if (pxMap_) ::munmap(pxMap_, pxMapLen_);
     dbMap_ = pxMap_ = nullptr;
-    for (int* fd : {&db_, &px_, &mb_})
+    for (int* fd : {&db_, &px_, &mb_, &mbReader_})
         if (*fd >= 0) {
             ::close(*fd);
             *fd = -1;
@@ -1062,14 +1062,16 @@ std::string Table::blob(int field, const unsigned char* record) const
     const std::uint32_t where = getLe32(d + leader), len = getLe32(d + leader + 4);
     if (len == 0) return {};
     if (len <= std::uint32_t(leader)) return std::string(reinterpret_cast<const char*>(d), len);
-    const fs::path mbPath = findFamilyFile(dbPath_.parent_path(), dbPath_.stem().string(), ".MB").value_or(fs::path());
-    if (mbPath.empty()) damaged(dbPath_, "its blob file is missing");
-    const int fd = ::open(mbPath.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) fail(mbPath, "open");
-    struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closer{fd};
+    // Found and opened once: looking the file up in its folder costs more than reading a blob.
+    if (mbReader_ < 0) {
+        const fs::path found = findFamilyFile(dbPath_.parent_path(), dbPath_.stem().string(), ".MB").value_or(fs::path());
+        if (found.empty()) damaged(dbPath_, "its blob file is missing");
+        mbReader_ = ::open(found.c_str(), O_RDONLY | O_CLOEXEC);
+        if (mbReader_ < 0) fail(found, "open");
+        mbReaderPath_ = found;
+    }
+    const int fd = mbReader_;
+    const fs::path& mbPath = mbReaderPath_;
     struct stat st {};
     if (::fstat(fd, &st) != 0) fail(mbPath, "examine");
     const std::uint64_t base = where & ~0xFFu, index = where & 0xFFu;

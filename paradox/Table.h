@@ -119,6 +119,8 @@ private:
     CommitGuard::Commit commit_;
     Header h_;
     int db_ = -1, px_ = -1, mb_ = -1;
+    mutable int mbReader_ = -1;                // the blob file as blob() reads it
+    mutable std::filesystem::path mbReaderPath_;
     unsigned char* dbMap_ = nullptr;
     std::size_t dbMapLen_ = 0;
     unsigned char* pxMap_ = nullptr;

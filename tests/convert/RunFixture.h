@@ -42,6 +42,9 @@ public:
     int shows = 0;
     // Called when the run leaves a table; what happens meanwhile outside the program.
     std::function<void(ScriptedFrontend&)> onTableFinished;
+    bool verify = true;
+    // Called between a table's last row and its read-back, with the table's name.
+    std::function<void(const std::string&)> beforeReadBack;
     std::vector<std::string> progressTexts;
     std::vector<double> progressValues;
     std::vector<convert::TableSummary> finished;
@@ -53,6 +56,12 @@ public:
     bool wholeRunPreview() override { return wholeRun; }
     bool perTablePreview() override { return perTable; }
     convert::TypeOptions typeOptions() override { return types; }
+    bool verifiesTables() override { return verify; }
+    void beforeVerifying(const std::string& table) override
+    {
+        if (beforeReadBack)
+            beforeReadBack(table);
+    }
     void offerSpaceFreeCopy() override {}
     bool askOverwrite(const std::string& table) override;
     void clearStatements() override { statements.clear(); }

@@ -194,6 +194,10 @@ std::string summaryLine(const convert::TableSummary& summary, bool toFile)
         line << "\n" << summary.table << ": " << summary.valuesAltered
              << (summary.valuesAltered == 1 ? " value" : " values")
              << " altered: characters the code page lacks were written as '?'";
+    if (!summary.verifyError.empty())
+        line << "\nnot verified: " << summary.verifyError;
+    else if (summary.rowsVerified >= 0)
+        line << "\n" << summary.table << ": verified: " << summary.rowsVerified << " rows";
     for (const convert::DroppedFractions& column : summary.droppedFractions)
         line << "\n" << summary.table << ", column " << column.column << ": " << column.values
              << (column.values == 1 ? " value lost its" : " values lost their")

@@ -50,6 +50,7 @@ public:
     // An empty folder (one the program has just made, say) takes the tables as well.
     bool needsParadoxTables() override;
     convert::TypeOptions typeOptions() override { return options_.types; }
+    bool verifiesTables() override { return options_.verify; }
 
     // convert::RunQuestions
     void offerSpaceFreeCopy() override;
@@ -92,7 +93,8 @@ private:
 };
 
 // "Orders: 120 rows written, 0 rejected, 0.25 s, 480 rows/s", followed by a line when reading the
-// source stopped early and a line for each column whose values lost fractions of a second.
+// source stopped early, "Orders: verified: 120 rows" or the first difference the read-back found,
+// and a line for each column whose values lost fractions of a second.
 std::string summaryLine(const convert::TableSummary& summary, bool toFile);
 
 // The table of the tables that ends a run: rows read, written, rejected and verified, seconds

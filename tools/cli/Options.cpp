@@ -13,7 +13,7 @@ const char* usageText()
            "                     [--password-env VAR] --folder PARADOX_FOLDER\n"
            "                     [--overwrite ask|yes|no] [--sql FILE] [--timeout SECONDS]\n"
            "                     [--tables PATTERN[,PATTERN...]] [--exclude PATTERN[,PATTERN...]]\n"
-           "                     [--verbose]\n"
+           "                     [--verbose] [--no-verify]\n"
            "       quillmere-cli --list --server HOST ... [--tables ...] [--exclude ...]\n"
            "                     [--encrypt off|request|require] [--trust-server-certificate | --ca-file PATH]\n"
            "                     [--long-text text|memo] [--binary placeholder|blob] [--bigint int|decimal]\n"
@@ -48,6 +48,9 @@ const char* usageText()
            "                        patterns matches; a pattern matches schema.table or the bare\n"
            "                        table name, * any run of characters, ? one, letter case ignored\n"
            "  --exclude PATTERNS    leave out the tables these patterns match\n"
+           "  --no-verify           do not read each table back after its last row; by default\n"
+           "                        every row is compared with the row written, and a\n"
+           "                        difference is an error report\n"
            "  --list                print the tables the run would convert, in its order, as\n"
            "                        schema, table and the row count the server's catalog keeps\n"
            "                        (tab-separated), and convert nothing; --folder is not needed\n"
@@ -76,11 +79,11 @@ const char* usageText()
            "  --version             the version\n"
            "\n"
            "Exit status: 0 every statement went through; 1 the run finished but some statements\n"
-           "were rejected (each one is in rejected-rows.sql); 2 nothing was done (bad options,\n"
-           "a folder that holds files but no Paradox table, a failed SQL Server login, a table\n"
-           "pattern that matches no table), or the run stopped at a failure every later table\n"
-           "would meet (the folder gone, full or no longer writable, the server not answering);\n"
-           "the tables written before it are kept.\n";
+           "were rejected (each one is in rejected-rows.sql) or a table read back differs from the\n"
+           "rows written; 2 nothing was done (bad options, a folder that holds files but no Paradox\n"
+           "table, a failed SQL Server login, a table pattern that matches no table), or the run\n"
+           "stopped at a failure every later table would meet (the folder gone, full or no longer\n"
+           "writable, the server not answering); the tables written before it are kept.\n";
 }
 
 namespace {
@@ -182,6 +185,8 @@ std::optional<Options> parseOptions(int argc, char** argv, std::string& error)
                 into.push_back(std::move(pattern));
         } else if (arg == "--list") {
             options.list = true;
+        } else if (arg == "--no-verify") {
+            options.verify = false;
         } else if (arg == "--verbose") {
             options.verbose = true;
         } else if (arg == "--encrypt") {
