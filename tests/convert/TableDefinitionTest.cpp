@@ -225,13 +225,8 @@ TEST(TableDefinition, BinaryValuesAreLiteralsOnlyWithBlobs)
     EXPECT_EQ(placeholders.build(6, {null}), "INSERT INTO \"T\" VALUES (6,'<OLEOBJECT>');");
 }
 
-TEST(TableDefinition, OptionTextsAndCodePages)
+TEST(TableDefinition, CodePageChoices)
 {
-    EXPECT_EQ(convert::ParseLongText("memo"), convert::LongText::Memo);
-    EXPECT_EQ(convert::ParseBinary("blob"), convert::BinaryColumns::Blob);
-    EXPECT_EQ(convert::ParseBigInt("int"), convert::BigIntegers::Int);
-    EXPECT_EQ(convert::ParseUnmappable("replace"), convert::Unmappable::Replace);
-    EXPECT_FALSE(convert::ParseLongText("Memo"));
     EXPECT_EQ(convert::WritableCodePages(), (std::vector<int>{437, 850, 852, 866, 1250, 1251, 1252, 1253, 1254, 1257}));
     convert::TypeOptions options;
     EXPECT_FALSE(convert::AddCodePage(options, "1250"));
