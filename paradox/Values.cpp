@@ -55,8 +55,9 @@ constexpr std::array kTypeRules{
     TypeRule{"AUTOINCREMENT", FieldType::AutoIncrement, Sizing::None},
     TypeRule{"MEMO", FieldType::Memo, Sizing::Leader},        TypeRule{"LONGTEXT", FieldType::Memo, Sizing::Leader},
     TypeRule{"LONGCHAR", FieldType::Memo, Sizing::Leader},    TypeRule{"NOTE", FieldType::Memo, Sizing::Leader},
-    TypeRule{"BLOB", FieldType::Blob, Sizing::None},          TypeRule{"LONGBINARY", FieldType::Blob, Sizing::None},    TypeRule{"OLEOBJECT", FieldType::Blob, Sizing::None},
-    TypeRule{"GENERAL", FieldType::Blob, Sizing::None},       TypeRule{"IMAGE", FieldType::Blob, Sizing::None},
+    TypeRule{"BLOB", FieldType::Blob, Sizing::None},          TypeRule{"LONGBINARY", FieldType::Blob, Sizing::None},
+    TypeRule{"OLEOBJECT", FieldType::Blob, Sizing::None},     TypeRule{"GENERAL", FieldType::Blob, Sizing::None},
+    TypeRule{"IMAGE", FieldType::Blob, Sizing::None},
     TypeRule{"BINARY", FieldType::Bytes, Sizing::Width},      TypeRule{"VARBINARY", FieldType::Bytes, Sizing::Width},
     TypeRule{"BYTES", FieldType::Bytes, Sizing::Width},
 };
@@ -471,8 +472,10 @@ std::optional<std::string> encodeLiteral(const Field& f, const sql::Literal& v, 
     const bool isText = v.kind == K::String;
     const std::string_view vt = v.text();
     const auto shown = [&] { return shownLiteral(v); };
-    if (v.kind == K::Binary && !f.isBlob() && f.type != FieldType::Bytes && f.type != FieldType::Alpha)
-        return shown() + " is a binary value, which a " + std::string(typeName(f.type)) + " column cannot hold";
+    const bool holdsBytes = f.type == FieldType::Bytes || (f.isBlob() && f.type != FieldType::Memo && f.type != FieldType::FormattedMemo);
+    if (v.kind == K::Binary && !holdsBytes)
+        return shown() + " is a binary value, which " + (f.type == FieldType::Alpha ? "an " : "a ") + std::string(typeName(f.type)) +
+               " column cannot hold";
     auto textBytes = [&](std::string& bytes) -> std::optional<std::string> {
         if (v.kind == K::Binary) {
             bytesOfHex(vt, bytes);
@@ -491,7 +494,6 @@ std::optional<std::string> encodeLiteral(const Field& f, const sql::Literal& v, 
     switch (f.type) {
     case FieldType::Alpha:
     case FieldType::Bytes: {
-        if (v.kind == K::Binary && f.type == FieldType::Alpha) return shown() + " is a binary value, which an Alpha column cannot hold";
         // Plain ASCII without NUL is the same in every code page: copied as it stands.
         if (v.kind != K::Binary && vt.size() <= f.size && std::all_of(vt.begin(), vt.end(), [](char ch) { return static_cast<unsigned char>(ch) - 1u < 0x7Fu; })) {
             std::memcpy(out, vt.data(), vt.size());
@@ -509,8 +511,6 @@ std::optional<std::string> encodeLiteral(const Field& f, const sql::Literal& v, 
     case FieldType::Blob:
     case FieldType::Ole:
     case FieldType::Graphic: {
-        if (v.kind == K::Binary && (f.type == FieldType::Memo || f.type == FieldType::FormattedMemo))
-            return shown() + " is a binary value, which a " + std::string(typeName(f.type)) + " column cannot hold";
         std::string bytes;
         if (auto e = textBytes(bytes)) return e;
         // The .MB file names a blob's place and length in 32 bits and its size in 16-bit counts of 4 KB.
