@@ -144,8 +144,10 @@ private:
             existing(s_.Paradox_conn).Text = ParadoxTextFor(options_);
         });
         // A folder another program writes refuses every statement: the run ends at its one report.
+        // A check writes nothing, so it takes no writer's lock and may run beside a writer.
         trap_(132, [&] {
-            stopsTheRun([&] { existing(s_.Paradox_conn).Open(Paradox::BuildParadoxConnectionString(p_.settings.paradoxFolder())); });
+            if (!p_.settings.statementCheck())
+                stopsTheRun([&] { existing(s_.Paradox_conn).Open(Paradox::BuildParadoxConnectionString(p_.settings.paradoxFolder())); });
         });
         trap_(134, [&] { existing(s_.mssql_conn).CursorLocation = db::adUseServer; });
         // A stalled read ends after this time instead of waiting for the server for ever.
@@ -182,7 +184,10 @@ private:
         });
         trap_.when(526, [&] { return connectionsOpen_; }, [&] {
             trap_(528, [&] { existing(s_.mssql_conn).Close(); });
-            trap_(530, [&] { existing(s_.Paradox_conn).Close(); });
+            trap_(530, [&] {
+                if (!p_.settings.statementCheck())
+                    existing(s_.Paradox_conn).Close();
+            });
         });
         trap_(532, [&] { p_.progress.setBusyPointer(false); });
         trap_(534, [&] { p_.progress.setProgressValue(0); });
@@ -230,6 +235,8 @@ private:
     // to the trap unless the row reports of the run are used up. True when it failed unreported.
     bool executeOnParadox(const std::string& statement, bool row)
     {
+        if (StatementCheck* check = p_.settings.statementCheck())
+            return !check->statement(statement, row ? rowKey() : std::string());
         try {
             stopsTheRun([&] { existing(s_.Paradox_conn).Execute(statement); });
         } catch (const db::LastingError&) {
@@ -293,7 +300,8 @@ private:
         const std::int64_t alteredBefore = alteredSoFar();
         summary_ = TableSummary{};
         written_.clear();
-        trap_(trap_.line(), [&] { verifying_ = p_.settings.verifiesTables(); });
+        // A check writes no table to read back.
+        trap_(trap_.line(), [&] { verifying_ = p_.settings.verifiesTables() && !p_.settings.statementCheck(); });
         trap_(154, [&] { p_.progress.yield(); });
         trap_(156, [&] { s_.tbl = s_.List1.List(static_cast<int>(index)); });
         summary_.table = s_.tbl;
@@ -325,7 +333,9 @@ private:
             trap_(168, [&] { p_.preview.clearStatements(); });
             trap_(170, [&] { p_.preview.clearDatatypes(); });
         });
-        trap_(182, [&] { p_.progress.setProgressText("Please wait.. Processing table " + s_.tbl); });
+        trap_(182, [&] {
+            p_.progress.setProgressText((p_.settings.statementCheck() ? "Checking table " : "Please wait.. Processing table ") + s_.tbl);
+        });
         keyColumns_.clear();
         if (!p_.settings.previewMode()) {
             try {

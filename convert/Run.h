@@ -23,6 +23,15 @@
 
 namespace convert {
 
+// Judges each statement as the Paradox folder would take it, in place of executing it.
+class StatementCheck {
+public:
+    virtual ~StatementCheck() = default;
+    // False when the folder would refuse the statement. `sourceRow` names the source row of a
+    // row's statement as a refused row is named (its primary-key value, else its number).
+    virtual bool statement(const std::string& statement, const std::string& sourceRow) = 0;
+};
+
 // The fields of the main window, read at the moments the run needs them.
 class RunSettings {
 public:
@@ -50,6 +59,9 @@ public:
     virtual std::int64_t rowFailureReports() { return kRowFailureReports; }
     // The column types and code pages chosen for the run, read once at its start.
     virtual TypeOptions typeOptions() { return {}; }
+    // Outside preview mode: the check that takes the statements instead of the folder, so that
+    // the run writes nothing and reports no refusal; none for a run that converts.
+    virtual StatementCheck* statementCheck() { return nullptr; }
     // Whether each table written in direct mode is read back after its last row and compared,
     // row by row, with the rows it accepted; a difference is an error report.
     virtual bool verifiesTables() { return true; }

@@ -1,6 +1,7 @@
 // Executes Paradox SQL statements against the tables of one folder.
 #pragma once
 
+#include "paradox/Problem.h"
 #include "paradox/Sql.h"
 
 #include <filesystem>
@@ -23,9 +24,25 @@ public:
 
 // A statement the engine rejects. The text always contains "SQL error" and names the
 // table, the column, the offending value or token and its 1-based character position.
+// A refused value or row also carries the kind of problem and its column, for callers
+// that count refusals.
 class SqlError : public Error {
 public:
     using Error::Error;
+    SqlError(const std::string& what, Problem problem, std::string column, std::string columnType)
+        : Error(what), problem_(problem), column_(std::move(column)), columnType_(std::move(columnType))
+    {
+    }
+    Problem problem() const { return problem_; }
+    // Empty when the problem is not one column's.
+    const std::string& column() const { return column_; }
+    // The column's type as a reason names it: "Alpha 40", "Long".
+    const std::string& columnType() const { return columnType_; }
+
+private:
+    Problem problem_ = Problem::Other;
+    std::string column_;
+    std::string columnType_;
 };
 
 // A file-system failure. The text names the file and the system's message; code() is the

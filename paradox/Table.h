@@ -71,6 +71,7 @@ public:
     // The contents of a blob field of a record read by forEach.
     std::string blob(int field, const unsigned char* record) const;
     int fieldOffset(int field) const { return offsets_[std::size_t(field)]; }
+    const std::vector<int>& fieldOffsets() const { return offsets_; }
 
 private:
     struct BlockRef {

@@ -49,6 +49,7 @@ public:
     std::vector<double> progressValues;
     std::vector<convert::TableSummary> finished;
     int yields = 0;
+    convert::StatementCheck* check = nullptr;
 
     std::string paradoxFolder() override { return folder; }
     MSSQL::Login login() override { return loginFields; }
@@ -56,6 +57,7 @@ public:
     bool wholeRunPreview() override { return wholeRun; }
     bool perTablePreview() override { return perTable; }
     convert::TypeOptions typeOptions() override { return types; }
+    convert::StatementCheck* statementCheck() override { return check; }
     bool verifiesTables() override { return verify; }
     void beforeVerifying(const std::string& table) override
     {

@@ -14,6 +14,7 @@ const char* usageText()
            "                     [--overwrite ask|yes|no] [--sql FILE] [--timeout SECONDS]\n"
            "                     [--tables PATTERN[,PATTERN...]] [--exclude PATTERN[,PATTERN...]]\n"
            "                     [--verbose] [--no-verify]\n"
+           "       quillmere-cli --check --server HOST ... --folder PARADOX_FOLDER [--tables ...]\n"
            "       quillmere-cli --list --server HOST ... [--tables ...] [--exclude ...]\n"
            "                     [--encrypt off|request|require] [--trust-server-certificate | --ca-file PATH]\n"
            "                     [--long-text text|memo] [--binary placeholder|blob] [--bigint int|decimal]\n"
@@ -42,6 +43,12 @@ const char* usageText()
            "                        as Chr(13) or Chr(10) joined with &, which pxsql reads back);\n"
            "                        FILE is readable by its owner only and replaces an older\n"
            "                        one once complete; a symbolic link there is refused\n"
+           "  --check               read every table as the run would and check each statement\n"
+           "                        as the Paradox folder would take it, writing nothing; print\n"
+           "                        per table its rows and, per column, the values that would be\n"
+           "                        refused or altered, the first such row and the option that\n"
+           "                        keeps them; an existing table counts as replaced unless\n"
+           "                        --overwrite no. --sql prints the same for its statements\n"
            "  --timeout SECONDS     the longest wait for the server while a table is read\n"
            "                        (default 60); a read that waits longer ends the run\n"
            "  --tables PATTERNS     convert only the tables that one of the comma-separated\n"
@@ -80,7 +87,8 @@ const char* usageText()
            "\n"
            "Exit status: 0 every statement went through; 1 the run finished but some statements\n"
            "were rejected (each one is in rejected-rows.sql) or a table read back differs from the\n"
-           "rows written; 2 nothing was done (bad options, a folder that holds files but no Paradox\n"
+           "rows written; with --check: 0 all data fits, 1 some values would be lost or altered;\n"
+           "2 nothing was done or checked (bad options, a folder that holds files but no Paradox\n"
            "table, a failed SQL Server login, a table pattern that matches no table), or the run\n"
            "stopped at a failure every later table would meet (the folder gone, full or no longer\n"
            "writable, the server not answering); the tables written before it are kept.\n";
@@ -185,6 +193,8 @@ std::optional<Options> parseOptions(int argc, char** argv, std::string& error)
                 into.push_back(std::move(pattern));
         } else if (arg == "--list") {
             options.list = true;
+        } else if (arg == "--check") {
+            options.check = true;
         } else if (arg == "--no-verify") {
             options.verify = false;
         } else if (arg == "--verbose") {
@@ -249,6 +259,10 @@ std::optional<Options> parseOptions(int argc, char** argv, std::string& error)
         options.login.localConnection = true;
     if (options.login.encryption.trustServerCertificate && !options.login.encryption.caFile.empty()) {
         error = "--trust-server-certificate and --ca-file exclude each other (one skips the check the other configures)";
+        return std::nullopt;
+    }
+    if (options.check && !options.sqlFile.empty()) {
+        error = "--check writes nothing; leave out --sql";
         return std::nullopt;
     }
     if (options.login.server.empty())

@@ -25,6 +25,7 @@ struct Options {
     bool verbose = false;             // a full error report for every refused row
     bool list = false;                // print the tables the run would convert, convert nothing
     convert::TypeOptions types;       // --long-text, --binary, --code-page, --unmappable, --bigint
+    bool check = false;               // check what the run would write, write nothing
     bool verify = true;               // read every table back and compare it with the rows written
     bool help = false;
     bool version = false;
