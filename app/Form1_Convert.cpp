@@ -54,6 +54,7 @@ struct Form1::ConvertLinks final : convert::RunQuestions,
         fields.previewMode = inStateOne(form.Check1);
         fields.wholeRunPreview = form.Option1->isChecked();
         fields.perTablePreview = form.Option2->isChecked();
+        fields.typeOptions = settings::StoredTypeOptions();
         return fields;
     }
 

@@ -137,6 +137,10 @@ private:
             Paradox::ListOwnParadoxTables(settings_.paradoxFolder, ownTables_);
         });
         trap_(130, [&] { existing(s_.Paradox_conn).CursorLocation = db::adUseClient; });
+        trap_(trap_.line(), [&] {
+            options_ = settings_.typeOptions;
+            existing(s_.Paradox_conn).Text = ParadoxTextFor(options_);
+        });
         // A folder another program writes refuses every statement: the run ends at its one report.
         // A check writes nothing, so it takes no writer's lock and may run beside a writer.
         trap_(132, [&] {
@@ -188,6 +192,10 @@ private:
         trap_(536, [&] { p_.progress.setProgressText("Progress Bar"); });
         if (rejections_ && rejections_->unreported() > 0 && settings_.rowFailureReports > 0)
             trap_(trap_.line(), [&] { p_.messages.information(UnreportedRowsNotice(rejections_->unreported(), rejections_->path())); });
+        // A character written as '?' is never altered silently.
+        result_.valuesAltered = alteredSoFar();
+        if (result_.valuesAltered > 0)
+            trap_(trap_.line(), [&] { p_.messages.information(AlteredValuesNotice(result_.valuesAltered)); });
         if (stopped_)
             result_.outcome = RunOutcome::Stopped;
         else
@@ -282,9 +290,13 @@ private:
         }
     }
 
+    // Values the Paradox connection wrote with '?' so far; kept after it closed.
+    std::int64_t alteredSoFar() const { return s_.Paradox_conn ? s_.Paradox_conn->AlteredValues() : 0; }
+
     void table(std::int64_t index)
     {
         const auto started = std::chrono::steady_clock::now();
+        const std::int64_t alteredBefore = alteredSoFar();
         summary_ = TableSummary{};
         written_.clear();
         // A check writes no table to read back.
@@ -307,6 +319,7 @@ private:
             transferTable(index, answer);
         }
         summary_.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        summary_.valuesAltered = alteredSoFar() - alteredBefore;
         result_.tables.push_back(summary_);
         p_.progress.tableFinished(summary_);
         if (!leaveTables_)
@@ -388,7 +401,7 @@ private:
     bool define()
     {
         std::optional<TableDefinition> definition;
-        trap_(186, [&] { definition.emplace(s_.tbl); });
+        trap_(186, [&] { definition.emplace(s_.tbl, options_); });
         const std::vector<db::Field>* fields = nullptr;
         trap_(188, [&] { fields = &source_->Fields(); });
         if (definition && fields) {
@@ -425,7 +438,7 @@ private:
         if (verifying_ && rowCount > 0)
             trap_(trap_.line(), [&] { written_.reserve(rowCount); });
         trap_(362, [&] { rowCounter = 0; });
-        RowStatementBuilder builder(s_.tbl, numericPositions_, binaryPositions_);
+        RowStatementBuilder builder(s_.tbl, numericPositions_, binaryPositions_, options_.binary);
         // A cursor that cannot move ends the table instead of repeating its last row forever.
         bool moved = true;
         trap_.loop(364, [&] { return moved && !stopped_ && !source_->Eof(); }, [&] {
@@ -563,6 +576,7 @@ private:
     // its sub-folders, which a table written into the folder leaves alone.
     platform::ListBox ownTables_;
     std::vector<MSSQL::SourceTable> sources_;
+    TypeOptions options_;
     bool connectionsOpen_ = false;
     bool leaveTables_ = false;
     bool stopped_ = false;
@@ -584,6 +598,12 @@ std::string UnreportedRowsNotice(std::int64_t count, const std::string& path)
 {
     return std::to_string(count) + " more rows were rejected without a report of their own; every rejected statement is in " +
            path + ".";
+}
+
+std::string AlteredValuesNotice(std::int64_t count)
+{
+    return std::to_string(count) + (count == 1 ? " value held" : " values held") +
+           " characters that their table's code page lacks; each such character was written as '?'.";
 }
 
 RunResult Conversion::run(RunSettings settings, RunPorts& ports, const std::string& errorLocation)

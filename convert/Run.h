@@ -9,6 +9,7 @@
 #include "convert/DatatypeRecord.h"
 #include "convert/RejectedRows.h"
 #include "convert/RowTransfer.h"
+#include "convert/TypeOptions.h"
 #include "db/Ado.h"
 #include "db/MSSQL.h"
 #include "platform/ListBox.h"
@@ -55,6 +56,8 @@ struct RunSettings {
     // A front end that takes none lists the failed rows its own way (RunProgress::rowRejected)
     // and gets no closing message about them.
     std::int64_t rowFailureReports = kRowFailureReports;
+    // The column types and code pages chosen for the run.
+    TypeOptions typeOptions;
     // Whether each table written in direct mode is read back after its last row and compared,
     // row by row, with the rows it accepted; a difference is an error report.
     bool verifiesTables = true;
@@ -107,6 +110,7 @@ struct TableSummary {
     std::int64_t sourceRows = -1;   // the source's row count before the first row; -1 when unknown
     std::string readError;          // why the source could not be read to its end; empty when it was
     std::vector<DroppedFractions> droppedFractions;
+    std::int64_t valuesAltered = 0; // values written with '?' for characters the code page lacks
 };
 
 // A row the Paradox folder refused in direct mode.
@@ -173,7 +177,11 @@ struct RunResult {
     int errorReports = 0; // common error reports shown during the run
     std::int64_t statementsRejected = 0; // statements written to the rejected-rows file
     std::string rejectedRowsPath;        // that file
+    std::int64_t valuesAltered = 0;      // values written with '?' for characters the code page lacks
 };
+
+// "<count> values held characters that their table's code page lacks; each such character was written as '?'."
+std::string AlteredValuesNotice(std::int64_t count);
 
 // "<count> more rows were rejected without a report of their own; every rejected statement is in <path>."
 std::string UnreportedRowsNotice(std::int64_t count, const std::string& path);

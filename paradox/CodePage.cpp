@@ -14,10 +14,15 @@ namespace paradox {
 
 namespace {
 
+constexpr SortOrder kBinaryDos{0x00, "ascii"};
+constexpr SortOrder kBinaryWindows{kSortBinary1252, kSortNameBinary1252};
+
 constexpr std::array kWrittenPairs{
-    std::pair<std::uint16_t, SortOrder>{437, SortOrder{0x00, "ascii"}},
-    std::pair<std::uint16_t, SortOrder>{850, SortOrder{0x00, "ascii"}},
-    std::pair<std::uint16_t, SortOrder>{kCodePage1252, SortOrder{kSortBinary1252, kSortNameBinary1252}},
+    std::pair<std::uint16_t, SortOrder>{437, kBinaryDos},           std::pair<std::uint16_t, SortOrder>{850, kBinaryDos},
+    std::pair<std::uint16_t, SortOrder>{852, kBinaryDos},           std::pair<std::uint16_t, SortOrder>{866, kBinaryDos},
+    std::pair<std::uint16_t, SortOrder>{1250, kBinaryWindows},      std::pair<std::uint16_t, SortOrder>{1251, kBinaryWindows},
+    std::pair<std::uint16_t, SortOrder>{kCodePage1252, kBinaryWindows}, std::pair<std::uint16_t, SortOrder>{1253, kBinaryWindows},
+    std::pair<std::uint16_t, SortOrder>{1254, kBinaryWindows},      std::pair<std::uint16_t, SortOrder>{1257, kBinaryWindows},
 };
 
 constexpr std::string_view kRoman8SortName = "BLROM800";
@@ -117,7 +122,7 @@ CodePage CodePage::of(const Header& h)
     return CodePage(nullptr, 0, "no code page (sort order \"" + h.sortName + "\")");
 }
 
-std::optional<std::size_t> CodePage::fromUtf8(std::string_view s, std::string& out) const
+std::optional<std::size_t> CodePage::fromUtf8(std::string_view s, std::string& out, std::size_t* replaced) const
 {
     // Never longer than the UTF-8 text: written through a pointer, cut to length at the end.
     out.resize(s.size());
@@ -141,9 +146,11 @@ std::optional<std::size_t> CodePage::fromUtf8(std::string_view s, std::string& o
             continue;
         }
         const Utf8Char c = decodeUtf8(s, i);
-        const int byte = c.length && encoder_ ? encoder_->byteOf(c.codePoint) : -1;
-        if (byte < 0) return i;
-        *to++ = char(byte);
+        if (!c.length) return i;
+        const int byte = encoder_ ? encoder_->byteOf(c.codePoint) : -1;
+        if (byte < 0 && !replaced) return i;
+        if (byte < 0) ++*replaced;
+        *to++ = byte < 0 ? '?' : char(byte);
         i += c.length;
     }
     out.resize(std::size_t(to - out.data()));

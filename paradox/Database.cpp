@@ -108,6 +108,12 @@ Header definedHeader(const sql::CreateTable& ct, const std::string& cp, const Co
         sqlError(ct.columns[kMaxFields].name.pos, tableRef(ct.table) + " would have more than 255 columns");
     Header h;
     h.tableName = cp;
+    // The name came checked in the code page of names; a table of another code page holds it in its own.
+    if (codePage.number() != h.codePage) {
+        setCodePage(h, codePage.number());
+        if (auto bad = codePage.fromUtf8(ct.table.text, h.tableName))
+            sqlError(ct.table.textPos + *bad, "the table name \"" + ct.table.text + "\" holds a character that " + codePage.name() + " lacks");
+    }
     std::set<std::string> seen;
     int recordSize = 0;
     for (const sql::ColumnDef& c : ct.columns) {
@@ -199,7 +205,8 @@ void valuesByField(const Header& h, const sql::Insert& in, FieldValues& byField)
 }
 
 std::optional<std::uint32_t> encodeRow(const sql::Insert& in, const Header& h, const CodePage& codePage, const std::vector<int>& offsets,
-                                       std::string& record, std::vector<Table::Blob>& blobs, std::string& scratch, std::vector<SqlError>* refusals)
+                                       std::string& record, std::vector<Table::Blob>& blobs, std::string& scratch, std::vector<SqlError>* refusals,
+                                       Unmappable* unmappable)
 {
     const std::string& tn = in.table.text;
     // Raised at once, or kept with the refusals of the row's other fields.
@@ -236,9 +243,9 @@ std::optional<std::uint32_t> encodeRow(const sql::Insert& in, const Header& h, c
             if (blobCount == blobs.size()) blobs.emplace_back();
             Table::Blob& blob = blobs[blobCount++];
             blob.field = int(i);
-            error = blobContents(f, *v, codePage, blob.data, &problem);
+            error = blobContents(f, *v, codePage, blob.data, &problem, unmappable);
         } else {
-            error = encodeLiteral(f, *v, codePage, out, scratch, &problem);
+            error = encodeLiteral(f, *v, codePage, out, scratch, &problem, unmappable);
         }
         if (error) {
             refuse(valueError(v->pos, "table \"" + tn + "\", column \"" + tableText(h, f.name) + "\" (" + fieldTypeText(f) + "): " + *error, problem, h,
@@ -402,12 +409,29 @@ void Database::settle()
         replaceTable(folder_, replacement.name, replacement.newStem, guard_.get());
 }
 
+void Database::setTextOptions(TextOptions options)
+{
+    auto check = [](std::uint16_t codePage) {
+        if (!sortOrderFor(codePage)) throw Error("The engine writes no tables in code page " + std::to_string(codePage));
+    };
+    check(options.codePage);
+    std::map<std::string, std::uint16_t> tables;
+    for (const auto& [name, codePage] : options.tables) {
+        check(codePage);
+        tables[foldCase(name)] = codePage;
+    }
+    options.tables = std::move(tables);
+    text_ = std::move(options);
+}
+
 void Database::createTable(const sql::CreateTable& ct, const std::string& cp)
 {
+    const auto own = text_.tables.find(foldCase(ct.table.text));
+    const CodePage codePage = CodePage::numbered(own == text_.tables.end() ? text_.codePage : own->second);
     if (!replacing_ || !replacing_->newStem.empty() || replacing_->folded != foldCase(ct.table.text)) {
         settle();
         if (findFamilyFile(folder_, ct.table.text, ".DB")) sqlError(ct.table.pos, tableRef(ct.table) + " already exists");
-        const Header h = definedHeader(ct, cp, codePage_);
+        const Header h = definedHeader(ct, cp, codePage);
         forget(ct.table.text);
         Table::create(folder_, ct.table.text, h);
         return;
@@ -416,7 +440,7 @@ void Database::createTable(const sql::CreateTable& ct, const std::string& cp)
     // table being replaced as it was.
     const std::string newStem = "~" + ct.table.text + ".new";
     try {
-        Table::create(folder_, newStem, definedHeader(ct, cp, codePage_));
+        Table::create(folder_, newStem, definedHeader(ct, cp, codePage));
     } catch (...) {
         replacing_.reset();
         discardQuietly(folder_, newStem);
@@ -507,11 +531,13 @@ void Database::insert(const sql::Insert& in)
 {
     Table& t = table(in.table);
     const Header& h = t.header();
-    const std::optional<std::uint32_t> lastAutoInc = encodeRow(in, h, t.codePage(), t.fieldOffsets(), record_, blobs_, scratch_);
+    Unmappable unmappable{text_.replaceUnmappable, 0};
+    const std::optional<std::uint32_t> lastAutoInc = encodeRow(in, h, t.codePage(), t.fieldOffsets(), record_, blobs_, scratch_, nullptr, &unmappable);
     const auto result = t.append(record_, blobs_, lastAutoInc);
     if (result == Table::Result::Duplicate)
         sqlError(keyPosition(in, h), duplicateKeyText(in.table.text, h, t.fieldOffsets(), record_), Problem::DuplicateKey, h, 0);
     if (result == Table::Result::Full) throw SqlError(errorAt(in.valuesPos, tableFullText(in.table.text, h)), Problem::TableFull, {}, {});
+    alteredValues_ += unmappable.altered;
     lastRowChecksum_ = rowChecksum(t, reinterpret_cast<const unsigned char*>(record_.data()), blobs_);
 }
 

@@ -70,8 +70,9 @@ bool isBlank(const unsigned char* in, int bytes);
 // BCD of 17 bytes from a decimal text (optional sign, digits, optional fraction),
 // rounded half away from zero to `decimals` digits. Empty when the integer part does not fit.
 std::optional<std::string> encodeBcd(std::string_view decimalText, int decimals);
-// The value's text with `decimals` digits after the point, of its first 18 significant digits
-// (fewer decimals where those end sooner).
+// The value's text with `decimals` digits after the point. Where nibbles beyond 9 show the
+// noise Paradox leaves after a value's first 18 significant digits, of those digits alone
+// (fewer decimals where they end sooner).
 std::string decodeBcd(const unsigned char* in, int decimals);
 
 // Proleptic Gregorian day numbers, 0001-01-01 = 1.

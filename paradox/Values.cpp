@@ -56,8 +56,9 @@ constexpr std::array kTypeRules{
     TypeRule{"AUTOINCREMENT", FieldType::AutoIncrement, Sizing::None},
     TypeRule{"MEMO", FieldType::Memo, Sizing::Leader},        TypeRule{"LONGTEXT", FieldType::Memo, Sizing::Leader},
     TypeRule{"LONGCHAR", FieldType::Memo, Sizing::Leader},    TypeRule{"NOTE", FieldType::Memo, Sizing::Leader},
-    TypeRule{"LONGBINARY", FieldType::Blob, Sizing::None},    TypeRule{"OLEOBJECT", FieldType::Blob, Sizing::None},
-    TypeRule{"GENERAL", FieldType::Blob, Sizing::None},       TypeRule{"IMAGE", FieldType::Blob, Sizing::None},
+    TypeRule{"BLOB", FieldType::Blob, Sizing::None},          TypeRule{"LONGBINARY", FieldType::Blob, Sizing::None},
+    TypeRule{"OLEOBJECT", FieldType::Blob, Sizing::None},     TypeRule{"GENERAL", FieldType::Blob, Sizing::None},
+    TypeRule{"IMAGE", FieldType::Blob, Sizing::None},
     TypeRule{"BINARY", FieldType::Bytes, Sizing::Width},      TypeRule{"VARBINARY", FieldType::Bytes, Sizing::Width},
     TypeRule{"BYTES", FieldType::Bytes, Sizing::Width},
 };
@@ -357,7 +358,22 @@ std::string timeText(std::int64_t ms)
     return out;
 }
 
+// Hex digits, two a byte, as bytes; the parser let only such text through.
+void bytesOfHex(std::string_view hex, std::string& out)
+{
+    auto nibble = [](char c) { return c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10; };
+    out.resize(hex.size() / 2);
+    for (std::size_t i = 0; i < out.size(); ++i) out[i] = char(nibble(hex[2 * i]) << 4 | nibble(hex[2 * i + 1]));
+}
+
 }  // namespace
+
+std::string binaryLiteralText(std::string_view hex, std::size_t maxBytes)
+{
+    std::string out = "X'";
+    for (std::size_t i = 0; i < hex.size() && i < 2 * maxBytes; ++i) out += char(std::toupper(static_cast<unsigned char>(hex[i])));
+    return out + (hex.size() > 2 * maxBytes ? "...'" : "'");
+}
 
 // A text value as a reason shows it: quoted, cut after 60 characters, with control characters
 // (C0, DEL, C1) and bytes that begin no UTF-8 character written as \xNN, so that a report shows
@@ -447,6 +463,7 @@ std::string shownLiteral(const sql::Literal& value)
     switch (value.kind) {
     case sql::Literal::Kind::String: return shownText(value.text());
     case sql::Literal::Kind::Null: return "NULL";
+    case sql::Literal::Kind::Binary: return binaryLiteralText(value.text(), 60);
     default: return std::string(value.text());
     }
 }
@@ -469,26 +486,50 @@ bool plainAsciiWithoutNul(std::string_view s)
     return true;
 }
 
-// The value's text in the code page, into `bytes`.
-Reason textInCodePage(const sql::Literal& v, const CodePage& codePage, std::string& bytes, Problem* problem)
+// Whether the field holds bytes as they are, which a binary literal gives.
+bool holdsBytes(const Field& f)
+{
+    return f.type == FieldType::Bytes || (f.isBlob() && f.type != FieldType::Memo && f.type != FieldType::FormattedMemo);
+}
+
+Reason notBinary(const Field& f, const sql::Literal& v)
+{
+    return shownLiteral(v) + " is a binary value, which " + (f.type == FieldType::Alpha ? "an " : "a ") + std::string(typeName(f.type)) +
+           " column cannot hold";
+}
+
+// The value's bytes into `bytes`: a binary value's as they are, text in the code page.
+// With `unmappable` replacing, a character the code page lacks becomes '?' and the value is counted.
+Reason textInCodePage(const sql::Literal& v, const CodePage& codePage, std::string& bytes, Problem* problem, Unmappable* unmappable)
 {
     const std::string_view vt = v.text();
-    if (auto bad = codePage.fromUtf8(vt, bytes))
+    if (v.kind == sql::Literal::Kind::Binary) {
+        bytesOfHex(vt, bytes);
+        return std::nullopt;
+    }
+    if (unmappable && unmappable->replace) {
+        std::size_t replaced = 0;
+        if (auto bad = codePage.fromUtf8(vt, bytes, &replaced))
+            return "character " + std::to_string(sql::characterPosition(vt, *bad)) + " of " + shownLiteral(v) + " is malformed UTF-8";
+        unmappable->altered += replaced > 0;
+    } else if (auto bad = codePage.fromUtf8(vt, bytes)) {
         return refused(problem, Problem::NotInCodePage,
                        "character " + std::to_string(sql::characterPosition(vt, *bad)) + " of " + shownLiteral(v) + " is not in " + codePage.name());
+    }
     if (bytes.find('\0') != std::string::npos) return shownLiteral(v) + " holds a NUL character";
     return std::nullopt;
 }
 
-Reason encodeText(const Field& f, const sql::Literal& v, const CodePage& codePage, unsigned char* out, std::string& scratch, Problem* problem)
+Reason encodeText(const Field& f, const sql::Literal& v, const CodePage& codePage, unsigned char* out, std::string& scratch, Problem* problem,
+                  Unmappable* unmappable)
 {
     const std::string_view vt = v.text();
     // Plain ASCII without NUL is the same in every code page: copied as it stands.
-    if (vt.size() <= f.size && plainAsciiWithoutNul(vt)) {
+    if (v.kind != sql::Literal::Kind::Binary && vt.size() <= f.size && plainAsciiWithoutNul(vt)) {
         std::memcpy(out, vt.data(), vt.size());
         return std::nullopt;
     }
-    if (auto e = textInCodePage(v, codePage, scratch, problem)) return e;
+    if (auto e = textInCodePage(v, codePage, scratch, problem, unmappable)) return e;
     if (scratch.size() > f.size)
         return refused(problem, Problem::TextTooLong,
                        "the text " + shownLiteral(v) + " has " + std::to_string(scratch.size()) + " characters, the column holds " + std::to_string(f.size));
@@ -616,28 +657,36 @@ Reason encodeDecimal(const Field& f, const sql::Literal& v, unsigned char* out, 
 
 }  // namespace
 
-std::optional<std::string> blobContents(const Field& f, const sql::Literal& v, const CodePage& codePage, std::string& contents, Problem* problem)
+std::optional<std::string> blobContents(const Field& f, const sql::Literal& v, const CodePage& codePage, std::string& contents, Problem* problem,
+                                        Unmappable* unmappable)
 {
     // A NULL blob has no contents.
     contents.clear();
     if (!f.isBlob()) return "column type " + std::string(typeName(f.type)) + " holds no blob";
     if (v.kind == sql::Literal::Kind::Null) return std::nullopt;
-    return textInCodePage(v, codePage, contents, problem);
+    if (v.kind == sql::Literal::Kind::Binary && !holdsBytes(f)) return notBinary(f, v);
+    if (auto e = textInCodePage(v, codePage, contents, problem, unmappable)) return e;
+    // The .MB file names a blob's place and length in 32 bits and its size in 16-bit counts of 4 KB.
+    if (contents.size() > kMbLargestBlob)
+        return "a value of " + std::to_string(contents.size()) + " bytes is larger than a Paradox blob holds (" + std::to_string(kMbLargestBlob) +
+               " bytes)";
+    return std::nullopt;
 }
 
 std::optional<std::string> encodeLiteral(const Field& f, const sql::Literal& v, const CodePage& codePage, unsigned char* out,
-                                         std::string& scratch, Problem* problem)
+                                         std::string& scratch, Problem* problem, Unmappable* unmappable)
 {
     using K = sql::Literal::Kind;
     if (v.kind == K::Null) return std::nullopt;
+    if (v.kind == K::Binary && !holdsBytes(f)) return notBinary(f, v);
     switch (f.type) {
     case FieldType::Alpha:
-    case FieldType::Bytes: return encodeText(f, v, codePage, out, scratch, problem);
+    case FieldType::Bytes: return encodeText(f, v, codePage, out, scratch, problem, unmappable);
     case FieldType::Memo:
     case FieldType::FormattedMemo:
     case FieldType::Blob:
     case FieldType::Ole:
-    case FieldType::Graphic: return blobContents(f, v, codePage, scratch, problem);
+    case FieldType::Graphic: return blobContents(f, v, codePage, scratch, problem, unmappable);
     case FieldType::Logical: return encodeLogical(v, out);
     case FieldType::Date:
     case FieldType::Time:
@@ -666,13 +715,13 @@ std::string fieldText(const Table& table, int index, const unsigned char* record
     if (!f.isBlob() || isBlank(d, f.bytes())) return fieldText(table.header(), f, d);
     const std::string data = table.blob(index, record);
     if (f.type == FieldType::Memo || f.type == FieldType::FormattedMemo) return tableText(table.header(), data);
-    std::string hex;
+    std::string hex = "X'";
     char buf[4];
     for (const char ch : data) {
-        std::snprintf(buf, sizeof buf, "%02x", unsigned(static_cast<unsigned char>(ch)));
+        std::snprintf(buf, sizeof buf, "%02X", unsigned(static_cast<unsigned char>(ch)));
         hex += buf;
     }
-    return hex;
+    return hex + "'";
 }
 
 std::string fieldText(const Header& header, const Field& f, const unsigned char* d)

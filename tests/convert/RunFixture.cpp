@@ -30,6 +30,7 @@ convert::RunSettings ScriptedFrontend::settings() const
     settings.wholeRunPreview = wholeRun;
     settings.perTablePreview = perTable;
     settings.verifiesTables = verify;
+    settings.typeOptions = types;
     return settings;
 }
 

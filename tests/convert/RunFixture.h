@@ -30,6 +30,7 @@ public:
     bool preview = false;
     bool wholeRun = false;
     bool perTable = false;
+    convert::TypeOptions types;
     // Tables (any case) answered Yes; every other question is answered No.
     std::set<std::string> overwrite;
     std::vector<std::string> asked;

@@ -82,6 +82,7 @@ convert::RunSettings CliFrontend::settings() const
                                       ? false
                                       : !std::filesystem::is_empty(options_.folder, error) || error;
     settings.verifiesTables = options_.verify;
+    settings.typeOptions = options_.types;
     return settings;
 }
 
@@ -224,6 +225,10 @@ std::string summaryLine(const convert::TableSummary& summary, bool toFile)
             line << " of " << summary.sourceRows << ", " << summary.sourceRows - summary.rowsRead << " rows not read";
         line << ": " << summary.readError;
     }
+    if (summary.valuesAltered > 0)
+        line << "\n" << summary.table << ": " << summary.valuesAltered
+             << (summary.valuesAltered == 1 ? " value" : " values")
+             << " altered: characters the code page lacks were written as '?'";
     if (!summary.verifyError.empty())
         line << "\nnot verified: " << summary.verifyError;
     else if (summary.rowsVerified >= 0)
