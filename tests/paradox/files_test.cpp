@@ -32,16 +32,7 @@ void expectCleanIndex(const fs::path& px)
     EXPECT_NE(r.out.find("index matches the table: yes"), std::string::npos) << r.out;
 }
 
-class Files : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        folder = testsupport::freshFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
-        db = std::make_unique<Database>(folder);
-    }
-    fs::path folder;
-    std::unique_ptr<Database> db;
-};
+class Files : public ptest::FreshDatabase {};
 
 }  // namespace
 
