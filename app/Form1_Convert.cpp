@@ -1,9 +1,11 @@
 // Start Converting: the conversion run wired to the main window, the SQL Preview window and the
 // Datatypes Conversion window.
 
+#include "app/DataLossWindow.h"
 #include "app/Form1.h"
 #include "app/Settings.h"
 
+#include "convert/CheckedRun.h"
 #include "convert/Run.h"
 #include "db/Ado.h"
 #include "platform/qt/Appearance.h"
@@ -20,10 +22,12 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <optional>
 
 struct Form1::ConvertLinks final : convert::RunQuestions,
                                    convert::RunPreview,
                                    convert::RunProgress,
+                                   convert::LossChoice,
                                    preview::Host {
     explicit ConvertLinks(Form1& form) : form(form) {}
 
@@ -113,6 +117,18 @@ struct Form1::ConvertLinks final : convert::RunQuestions,
     std::chrono::steady_clock::time_point lastPass{};
     void tableFinished(const convert::TableSummary&) override {}
 
+    // convert::LossChoice: the window "Data Paradox cannot hold"; the options it converts with
+    // become the stored ones.
+    std::optional<convert::TypeOptions> choose(convert::CheckedRun& run) override
+    {
+        DataLossWindow window(&form, form.dialogs(), run);
+        if (form.dialogs().execModal(window) != QDialog::Accepted)
+            return std::nullopt;
+        const convert::TypeOptions chosen = window.chosenOptions();
+        settings::SaveTypeOptions(chosen);
+        return chosen;
+    }
+
     // preview::Host
     void executeOnParadox(const std::string& statement) override
     {
@@ -140,6 +156,10 @@ void Form1::PushButton7_Click()
     // Held for the run: a click meanwhile (through the yields) finds the busy flag and returns.
     const std::shared_ptr<ConvertLinks> links = convertLinks_;
     convert::RunPorts ports{dialogs(), *links, *links, *links};
-    conversion.run(links->settings(), ports, report::locationText("Form1", "PushButton7_Click"));
+    const std::string location = report::locationText("Form1", "PushButton7_Click");
+    if (settings::ChecksBeforeConverting())
+        convert::RunCheckingFirst(conversion, links->settings(), ports, location, *links);
+    else
+        conversion.run(links->settings(), ports, location);
     links->rejections = nullptr;
 }

@@ -98,4 +98,9 @@ void SaveTypeOptions(const convert::TypeOptions& options)
     SaveSetting("CodePage", codePages);
 }
 
+bool ChecksBeforeConverting()
+{
+    return QString::fromStdString(GetSetting("CheckBeforeConverting", "1")).trimmed() != QStringLiteral("0");
+}
+
 } // namespace settings

@@ -25,6 +25,9 @@ MSSQL::Encryption StoredEncryption();
 // is none of its choices, or a code page tables cannot be written in, counts as the default.
 convert::TypeOptions StoredTypeOptions();
 void SaveTypeOptions(const convert::TypeOptions& options);
+// Whether Start Converting checks the tables before it writes them (CheckBeforeConverting, "1"
+// by default); only "0" turns the check off.
+bool ChecksBeforeConverting();
 // The file that holds the store.
 std::string storeFile();
 

@@ -1,7 +1,7 @@
 // "Start Converting" in the main window: the real Form1, SQL Preview and Datatypes Conversion
 // windows (offscreen) against the demo server and a copy of the Samples folder.
 
-#include "../convert/RunFixture.h"
+#include "WindowRunFixture.h"
 
 #include "DemoServer.h"
 #include "RecordingDialogs.h"
@@ -33,51 +33,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class WindowRun : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        folder = runtest::samplesCopy(::testing::UnitTest::GetInstance()->current_test_info()->name());
-        form = std::make_unique<Form1>(dialogs);
-        const MSSQL::Login login = runtest::salesLogin();
-        form->Text5->setText(QString::fromStdString(login.server));
-        form->Text6->setText(QString::fromStdString(login.port));
-        form->Text8->setText(QString::fromStdString(login.database));
-        form->Text3->setText(QString::fromStdString(login.user));
-        form->Text4->setText(QString::fromStdString(login.password));
-        form->Check4->setChecked(login.localConnection);
-        form->Text1->setText(QString::fromStdString(folder.string()));
-        // Every overwrite question is answered Yes.
-        dialogs.answers.assign(50, true);
-    }
-
-    void usePreview(bool perTable)
-    {
-        form->Check1->setChecked(true);
-        form->Option1->setChecked(!perTable);
-        form->Option2->setChecked(perTable);
-    }
-
-    bool hasTable(const std::string& table) const
-    {
-        return fs::exists(runtest::tableFile(folder, table));
-    }
-
-    std::size_t rowsOf(const std::string& table) const
-    {
-        return runtest::readBack(runtest::tableFile(folder, table)).records.size();
-    }
-
-    int doneMessages() const
-    {
-        const auto infos = dialogs.informations();
-        return static_cast<int>(std::count(infos.begin(), infos.end(), "Done."));
-    }
-
-    fs::path folder;
-    testsupport::RecordingDialogs dialogs;
-    std::unique_ptr<Form1> form;
-};
+using windowtest::WindowRun;
 
 // The window has no controls for encryption; "Test Connection" follows the settings store.
 TEST_F(WindowRun, TestConnectionFollowsTheStoredEncryption)
@@ -113,6 +69,7 @@ TEST_F(WindowRun, StoredTypeOptionsChooseTheColumnsAndTheCodePage)
 {
     const QByteArray previousStore = qgetenv("QUILLMERE_SETTINGS_DIR");
     qputenv("QUILLMERE_SETTINGS_DIR", QByteArray::fromStdString(testsupport::freshFolder("type-settings").string()));
+    settings::SaveSetting("CheckBeforeConverting", "0");
     convert::TypeOptions chosen;
     chosen.longText = convert::LongText::Memo;
     chosen.binary = convert::BinaryColumns::Blob;
