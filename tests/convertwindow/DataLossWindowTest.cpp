@@ -79,6 +79,34 @@ std::size_t position(const std::vector<std::string>& texts, const std::string& t
     return static_cast<std::size_t>(std::ranges::find(texts, text) - texts.begin());
 }
 
+// A table whose rows cannot be written at all gets a line of its own; one that keeps its data none.
+TEST(LossLines, NameTablesThatCannotBeReadOrMade)
+{
+    convert::ConversionCheck check(testsupport::freshFolder("loss-lines").string());
+    convert::TableSummary locked;
+    locked.table = "Locked";
+    locked.readError = "permission denied";
+    check.tableFinished(locked);
+    check.statement("CREATE TABLE \"Bad\" (\"SBSID\" INT, \"A name of more than 25 letters\" INT);", {});
+    check.statement("INSERT INTO \"Bad\" VALUES (1, 1);", {});
+    convert::TableSummary bad;
+    bad.table = "Bad";
+    check.tableFinished(bad);
+    EXPECT_TRUE(check.statement("CREATE TABLE \"Fine\" (\"SBSID\" INT);", {}));
+    convert::TableSummary fine;
+    fine.table = "Fine";
+    check.tableFinished(fine);
+
+    const std::vector<convert::LossLine> lines = convert::LossLines(check.tables());
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0].table, "Locked");
+    EXPECT_EQ(lines[0].problem, "cannot be read: permission denied");
+    EXPECT_EQ(lines[1].table, "Bad");
+    EXPECT_TRUE(lines[1].column.empty());
+    EXPECT_EQ(lines[1].problem.rfind("the table cannot be made: SQL error", 0), 0u) << lines[1].problem;
+    EXPECT_EQ(lines[1].rows, "1");
+}
+
 TEST_F(CheckFirst, ADatabaseThatLosesNothingIsCheckedThenConverted)
 {
     const fs::path file = testsupport::freshFolder("fits") / "Fits.sqlite";
@@ -181,10 +209,7 @@ TEST_F(CheckFirst, ConvertWritesWithTheChosenOptionsAndStoresThem)
 
     EXPECT_EQ(dialogs.texts(testsupport::Shown::Modal).size(), 1u);
     EXPECT_EQ(doneMessages(), 1);
-    const auto allTypes = runtest::readBack(runtest::tableFile(folder, "AllTypes"));
-    std::map<std::string, char> types;
-    for (std::size_t i = 0; i < allTypes.names.size(); ++i)
-        types[allTypes.names[i]] = allTypes.types[i];
+    std::map<std::string, char> types = fieldTypes("AllTypes");
     EXPECT_EQ(types["C_varcharmax"], 'M');
     EXPECT_EQ(types["C_image"], 'B');
     EXPECT_EQ(types["C_bigint"], '#');

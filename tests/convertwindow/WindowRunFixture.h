@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -58,6 +59,16 @@ protected:
     std::size_t rowsOf(const std::string& table) const
     {
         return runtest::readBack(runtest::tableFile(folder, table)).records.size();
+    }
+
+    // The type letter of each field of a written table, by field name.
+    std::map<std::string, char> fieldTypes(const std::string& table) const
+    {
+        const auto written = runtest::readBack(runtest::tableFile(folder, table));
+        std::map<std::string, char> types;
+        for (std::size_t i = 0; i < written.names.size(); ++i)
+            types[written.names[i]] = written.types[i];
+        return types;
     }
 
     int doneMessages() const

@@ -90,10 +90,7 @@ TEST_F(WindowRun, StoredTypeOptionsChooseTheColumnsAndTheCodePage)
     qputenv("QUILLMERE_SETTINGS_DIR", previousStore);
 
     EXPECT_EQ(doneMessages(), 1);
-    const auto allTypes = runtest::readBack(runtest::tableFile(folder, "AllTypes"));
-    std::map<std::string, char> types;
-    for (std::size_t i = 0; i < allTypes.names.size(); ++i)
-        types[allTypes.names[i]] = allTypes.types[i];
+    std::map<std::string, char> types = fieldTypes("AllTypes");
     EXPECT_EQ(types["C_ntext"], 'M');
     EXPECT_EQ(types["C_nvarcharmax"], 'M');
     EXPECT_EQ(types["C_nvarchar"], 'A');
