@@ -1,5 +1,6 @@
-// Start Converting: the conversion run wired to the main window, the SQL Preview window and the
-// Datatypes Conversion window.
+// Start Converting: the conversion run wired to the main window, the SQL Preview window, the
+// Datatypes Conversion window and, for the check before the run, the window "Data Paradox cannot
+// hold".
 
 #include "app/DataLossWindow.h"
 #include "app/Form1.h"
