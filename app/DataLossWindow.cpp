@@ -76,8 +76,8 @@ void DataLossWindow::buildControls()
     codePageList->setGeometry(twips(6480, 700, 2400, 400));
     for (const int page : convert::WritableCodePages())
         codePageList->addItem(QString::number(page), page);
-    replaceUnmappable = checkBox(choicesFrame, "replaceUnmappable",
-                                 "Write characters outside the code page as '?'", twips(120, 1200, 9960, 360));
+    replaceUnmappable = checkBox(choicesFrame, "replaceUnmappable", "Write characters outside the code page as '?'",
+                                 twips(120, 1200, 9960, 360));
 
     checkAgainButton = preview::pushButton(this, "checkAgainButton", "Check Again", twips(120, 6360, 3320, 405));
     convertButton = preview::pushButton(this, "convertButton", "Convert", twips(3560, 6360, 3320, 405));
@@ -100,8 +100,9 @@ void DataLossWindow::Form_Load()
     trap(100, [&] { appearance::ApplyFaceColor(*this); });
     trap(102, [&] { setWindowIcon(QApplication::windowIcon()); });
     trap(104, [&] { setWindowTitle(QStringLiteral("Data Paradox cannot hold - Quillmere")); });
-    trap.when(106, [] { return QFileInfo::exists(appearance::applicationFolder() + "/HAND-M.CUR"); },
-              [&] { trap(108, [&] { appearance::LoadHandCursor(*this); }); });
+    trap.when(
+        106, [] { return QFileInfo::exists(appearance::applicationFolder() + "/HAND-M.CUR"); },
+        [&] { trap(108, [&] { appearance::LoadHandCursor(*this); }); });
     trap(110, [&] { showOptions(run_.options()); });
     trap(112, [&] { showLosses(); });
     trap(114, [&] {
@@ -148,10 +149,11 @@ void DataLossWindow::showLosses()
         item->setTextAlignment(3, Qt::AlignRight | Qt::AlignVCenter);
         item->setToolTip(2, cells[2]);
     }
-    summaryLabel->setText(lines.empty() ? QStringLiteral("With these choices every value fits. Click Convert to write the tables.")
-                                        : QStringLiteral("Paradox cannot hold these values as chosen; the rows that hold them "
-                                                         "would not be written. Choose how to keep them and check again, "
-                                                         "or convert as chosen."));
+    summaryLabel->setText(
+        lines.empty() ? QStringLiteral("With these choices every value fits. Click Convert to write the tables.")
+                      : QStringLiteral("Paradox cannot hold these values as chosen; the rows that hold them "
+                                       "would not be written. Choose how to keep them and check again, "
+                                       "or convert as chosen."));
 }
 
 void DataLossWindow::CheckAgain_Click()

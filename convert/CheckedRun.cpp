@@ -5,7 +5,10 @@ namespace convert {
 // The ports of a check: progress goes to the run's own, the datatype records and finished tables
 // to the check; questions get the answers that make the check read every table, and messages are
 // left to the run that follows, which meets the same ones.
-class CheckedRun::CheckPorts final : public report::MessageService, public RunQuestions, public RunPreview, public RunProgress {
+class CheckedRun::CheckPorts final : public report::MessageService,
+                                     public RunQuestions,
+                                     public RunPreview,
+                                     public RunProgress {
 public:
     CheckPorts(RunPorts& run, ConversionCheck& check) : run_(run), check_(check) {}
 
@@ -58,11 +61,13 @@ std::vector<LossLine> LossLines(const std::vector<TableCheck>& tables)
             continue;
         }
         if (!table.definitionError.empty()) {
-            lines.push_back({table.table, {}, "the table cannot be made: " + table.definitionError, count(table.rows), {}});
+            lines.push_back(
+                {table.table, {}, "the table cannot be made: " + table.definitionError, count(table.rows), {}});
             continue;
         }
         if (!table.readError.empty())
-            lines.push_back({table.table, {}, "reading stopped after row " + count(table.rows) + ": " + table.readError, {}, {}});
+            lines.push_back(
+                {table.table, {}, "reading stopped after row " + count(table.rows) + ": " + table.readError, {}, {}});
         for (const ColumnProblem& p : table.problems) {
             const std::string column = p.column.empty() ? std::string() : p.column + " (" + p.paradoxType + ")";
             std::string problem = ProblemText(p.problem);

@@ -42,7 +42,8 @@ protected:
     // Acts on the window when it is shown; the window is left with the code `handler` returns.
     void onLossWindow(std::function<int(DataLossWindow&)> handler)
     {
-        dialogs.modalHandlers.push_back([handler](QDialog& window) { return handler(dynamic_cast<DataLossWindow&>(window)); });
+        dialogs.modalHandlers.push_back(
+            [handler](QDialog& window) { return handler(dynamic_cast<DataLossWindow&>(window)); });
     }
 
     static std::vector<Line> lines(const DataLossWindow& window)
@@ -213,7 +214,8 @@ TEST_F(CheckFirst, ConvertWritesWithTheChosenOptionsAndStoresThem)
     EXPECT_EQ(types["C_varcharmax"], 'M');
     EXPECT_EQ(types["C_image"], 'B');
     EXPECT_EQ(types["C_bigint"], '#');
-    EXPECT_NE(testsupport::readTable(runtest::tableFile(folder, "AllTypes")).out.find("codepage: 1250"), std::string::npos);
+    EXPECT_NE(testsupport::readTable(runtest::tableFile(folder, "AllTypes")).out.find("codepage: 1250"),
+              std::string::npos);
 
     EXPECT_EQ(settings::GetSetting("LongText", ""), "memo");
     EXPECT_EQ(settings::GetSetting("Binary", ""), "blob");
@@ -230,7 +232,8 @@ TEST_F(CheckFirst, ASettingOfZeroConvertsWithoutTheCheck)
     EXPECT_TRUE(dialogs.texts(testsupport::Shown::Modal).empty());
     EXPECT_EQ(doneMessages(), 1);
     EXPECT_GT(rowsOf("Customers"), 0u);
-    EXPECT_TRUE(std::ranges::none_of(progressTexts, [](const std::string& text) { return text.starts_with("Checking"); }));
+    EXPECT_TRUE(
+        std::ranges::none_of(progressTexts, [](const std::string& text) { return text.starts_with("Checking"); }));
 }
 
 } // namespace
