@@ -13,6 +13,7 @@
 #pragma once
 
 #include "paradox/CommitGuard.h"
+#include "paradox/FileIo.h"
 #include "paradox/Format.h"
 
 #include <cstdint>
@@ -102,6 +103,7 @@ private:
     void writePx();
     std::optional<std::filesystem::path> stagePx();
     void installPx(const std::optional<std::filesystem::path>& staged);
+    void closePx();
     void openPx(bool replaced);
     bool pxPrepareEntry();
     void pxAddEntry(const std::string& key, std::uint16_t child);
@@ -118,7 +120,7 @@ private:
     CommitGuard* guard_ = nullptr;
     CommitGuard::Commit commit_;
     Header h_;
-    int db_ = -1, px_ = -1, mb_ = -1;
+    fileio::Handle db_ = fileio::kNoHandle, px_ = fileio::kNoHandle, mb_ = fileio::kNoHandle;
     unsigned char* dbMap_ = nullptr;
     std::size_t dbMapLen_ = 0;
     unsigned char* pxMap_ = nullptr;
