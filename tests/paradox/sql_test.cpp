@@ -269,7 +269,7 @@ TEST_F(Sql, ErrorClassesKeepSqlAndFileFailuresApart)
     }
     db->execute("CREATE TABLE T (A INT)");
     std::filesystem::permissions(folder / "T.DB", std::filesystem::perms::owner_read);
-    if (::geteuid() != 0) {
+    if (testsupport::permissionsBind()) {
         try {
             db->execute("INSERT INTO T VALUES (1)");
             FAIL();
