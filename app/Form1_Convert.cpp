@@ -67,6 +67,9 @@ struct Form1::ConvertLinks final : convert::RunSettings,
     void clearDatatypes() override { Form2().form5().clearDatatypes(); }
     void appendDatatype(const convert::DatatypeRecord& record) override { Form2().form5().appendDatatype(record); }
     void show() override { Form2().showModal(); }
+    void shareRejections(convert::RunRejections& run) override { rejections = &run; }
+    // The run's, while it lasts.
+    convert::RunRejections* rejections = nullptr;
 
     // convert::RunProgress
     void setProgressText(const std::string& progressText) override
@@ -103,6 +106,14 @@ struct Form1::ConvertLinks final : convert::RunSettings,
         form.Paradox_conn->Execute(statement);
     }
     void setSQLFormOK(bool ok) override { form.SQLFormOK = ok; }
+    bool keepRejected(const std::string& statement, const std::string& reason, bool row) override
+    {
+        if (!rejections)
+            return true;
+        // A whole-run list holds every table's statements: the statement names its own.
+        std::string table = convert::StatementTable(statement);
+        return rejections->keep(table.empty() ? form.tbl : table, reason, statement, row);
+    }
 };
 
 void Form1::PushButton7_Click()
@@ -114,4 +125,5 @@ void Form1::PushButton7_Click()
     convert::RunState state{busy_, List1, List2, mssql_conn, Paradox_conn, tbl, SQLFormOK};
     convert::RunPorts ports{dialogs(), *links, *links, *links, *links};
     convert::RunConversion(state, ports);
+    links->rejections = nullptr;
 }

@@ -10,6 +10,7 @@
 #include "report/ErrorReport.h"
 #include "report/ErrorTrap.h"
 
+#include <algorithm>
 #include <chrono>
 #include <optional>
 #include <stdexcept>
@@ -43,6 +44,35 @@ std::string schemaNamesNotice(const std::vector<std::string>& names)
     return text + ".";
 }
 
+// A key value as its user reads it; text as it stands, binary as hex.
+std::string KeyValueText(const db::Value& value)
+{
+    if (const auto* whole = std::get_if<std::int64_t>(&value))
+        return std::to_string(*whole);
+    if (const auto* text = std::get_if<std::string>(&value))
+        return *text;
+    if (const auto* decimal = std::get_if<db::Decimal>(&value))
+        return DecimalText(decimal->text);
+    if (const auto* guid = std::get_if<db::Guid>(&value))
+        return guid->text;
+    if (const auto* number = std::get_if<double>(&value))
+        return NumberText(*number);
+    if (const auto* date = std::get_if<db::DateTime>(&value))
+        return DateRuleText(*date);
+    if (const auto* flag = std::get_if<bool>(&value))
+        return *flag ? "1" : "0";
+    if (const auto* bytes = std::get_if<db::Bytes>(&value)) {
+        static const char digits[] = "0123456789ABCDEF";
+        std::string hex = "0x";
+        for (const std::uint8_t byte : *bytes) {
+            hex += digits[byte >> 4];
+            hex += digits[byte & 15];
+        }
+        return hex;
+    }
+    return "NULL";
+}
+
 enum class Answer { None, Yes, No };
 
 class Run {
@@ -67,7 +97,7 @@ public:
         trap_(114, [&] { p_.questions.offerSpaceFreeCopy(); });
 
         bool usable = true;
-        trap_.when(116, [&] { return !Paradox::HasParadoxTables(p_.settings.paradoxFolder()); }, [&] {
+        trap_.when(116, [&] { return p_.settings.needsParadoxTables() && !Paradox::HasParadoxTables(p_.settings.paradoxFolder()); }, [&] {
             usable = false;
             result_.outcome = RunOutcome::NoParadoxTables;
         });
@@ -78,9 +108,9 @@ public:
             });
         if (usable)
             convert();
-        if (rejected_) {
-            result_.statementsRejected = rejected_->count();
-            result_.rejectedRowsPath = rejected_->path();
+        if (rejections_) {
+            result_.statementsRejected = rejections_->count();
+            result_.rejectedRowsPath = rejections_->path();
         }
         trap_(540, [&] { s_.busy = false; });
         result_.errorReports = trap_.reportsShown();
@@ -90,6 +120,10 @@ public:
 private:
     void convert()
     {
+        trap_(trap_.line(), [&] {
+            rejections_.emplace(p_.settings.paradoxFolder(), p_.settings.rowFailureReports());
+            p_.preview.shareRejections(*rejections_);
+        });
         trap_(120, [&] { p_.progress.setBusyPointer(true); });
         trap_(122, [&] { s_.List1.Clear(); });
         trap_(124, [&] { s_.List2.Clear(); });
@@ -146,8 +180,8 @@ private:
         trap_(532, [&] { p_.progress.setBusyPointer(false); });
         trap_(534, [&] { p_.progress.setProgressValue(0); });
         trap_(536, [&] { p_.progress.setProgressText("Progress Bar"); });
-        if (unreportedRows_ > 0)
-            trap_(trap_.line(), [&] { p_.messages.information(UnreportedRowsNotice(unreportedRows_, rejected_->path())); });
+        if (rejections_ && rejections_->unreported() > 0 && p_.settings.rowFailureReports() > 0)
+            trap_(trap_.line(), [&] { p_.messages.information(UnreportedRowsNotice(rejections_->unreported(), rejections_->path())); });
         if (stopped_)
             result_.outcome = RunOutcome::Stopped;
         else
@@ -194,24 +228,21 @@ private:
             throw;
         } catch (...) {
             const std::exception_ptr failure = std::current_exception();
-            bool kept = false;
-            if (!rejectedFileFailed_) {
+            const std::string reason = report::ErrorTrap::describe(failure);
+            bool reported = true;
+            if (rejections_) {
                 try {
-                    if (!rejected_)
-                        rejected_ = std::make_unique<RejectedRows>(p_.settings.paradoxFolder());
-                    rejected_->add(s_.tbl, report::ErrorTrap::describe(failure), statement);
-                    kept = true;
+                    reported = rejections_->keep(s_.tbl, reason, statement, row);
                 } catch (const std::runtime_error& fileFailure) {
                     // Reported once; from here on every refused row is reported on its own, as
                     // without the file it would be missing unseen.
-                    rejectedFileFailed_ = true;
                     trap_(trap_.line(), [&] { throw fileFailure; });
                 }
             }
-            if (row && kept && ++rowFailures_ > p_.settings.rowFailureReports()) {
-                ++unreportedRows_;
+            if (row)
+                p_.progress.rowRejected({s_.tbl, rowKey(), reason});
+            if (!reported)
                 return true;
-            }
             std::rethrow_exception(failure);
         }
     }
@@ -267,6 +298,14 @@ private:
             trap_(170, [&] { p_.preview.clearDatatypes(); });
         });
         trap_(182, [&] { p_.progress.setProgressText("Please wait.. Processing table " + s_.tbl); });
+        keyColumns_.clear();
+        if (!p_.settings.previewMode()) {
+            try {
+                keyColumns_ = MSSQL::PrimaryKeyColumns(existing(s_.mssql_conn), sourceTable(index));
+            } catch (const std::exception&) {
+                // Refused rows are then named by their number in the table.
+            }
+        }
         trap_(184, [&] {
             if (!source_)
                 throw db::Error("Object variable or With block variable not set");
@@ -360,7 +399,10 @@ private:
         trap_.loop(364, [&] { return moved && !stopped_ && !source_->Eof(); }, [&] {
             trap_(366, [&] { p_.progress.yield(); });
             trap_(368, [&] { ++rowCounter; });
-            trap_(370, [&] { p_.progress.setProgressValue(RowProgress(rowCounter, rowCount)); });
+            trap_(370, [&] {
+                p_.progress.setProgressValue(RowProgress(rowCounter, rowCount));
+                p_.progress.rowsDone(s_.tbl, rowCounter - 1, rowCount);
+            });
             trap_(372, [&] { builder.begin(rowNumber_); });
             const std::vector<db::Field>* fields = nullptr;
             trap_(374, [&] { fields = &source_->Fields(); });
@@ -372,6 +414,7 @@ private:
             }
             const std::string* insert = nullptr;
             trap_(470, [&] { insert = &builder.finish(); });
+            rowInTable_ = rowCounter;
             if (insert && route(472, 474, 484, *insert, true))
                 ++summary_.rowsWritten;
             else
@@ -385,6 +428,24 @@ private:
             trap_(488, [&] { ++rowNumber_; });
         });
         summary_.droppedFractions = builder.droppedFractions();
+    }
+
+    // The source row being written as its user finds it: its primary-key value, the values in
+    // parentheses for a key of several columns, where the table has one; else its number.
+    std::string rowKey() const
+    {
+        if (keyColumns_.empty() || !source_ || !source_->isOpen())
+            return std::to_string(rowInTable_);
+        const std::vector<db::Field>& fields = source_->Fields();
+        std::string key;
+        for (const std::string& column : keyColumns_) {
+            const auto field = std::ranges::find_if(
+                fields, [&](const db::Field& f) { return paradox::foldCase(f.name) == paradox::foldCase(column); });
+            if (field == fields.end())
+                return std::to_string(rowInTable_);
+            key += (key.empty() ? "" : ", ") + KeyValueText(field->value);
+        }
+        return keyColumns_.size() == 1 ? key : "(" + key + ")";
     }
 
     // Runs a step that reads the source. A failure there (a server error partway through a
@@ -426,10 +487,9 @@ private:
     bool stopped_ = false;
     std::string numericPositions_;
     std::string binaryPositions_;
-    std::unique_ptr<RejectedRows> rejected_; // opened at the run's first refused statement
-    bool rejectedFileFailed_ = false;
-    std::int64_t rowFailures_ = 0;
-    std::int64_t unreportedRows_ = 0;
+    std::optional<RunRejections> rejections_;
+    std::vector<std::string> keyColumns_; // the source table's primary key; empty when it has none
+    std::int64_t rowInTable_ = 0;         // the source row being written, 1 for the table's first
     // The key value: counts the rows of the whole run, not reset between tables.
     std::int64_t rowNumber_ = 0;
 };

@@ -7,6 +7,7 @@
 // the command line implement.
 
 #include "convert/DatatypeRecord.h"
+#include "convert/RejectedRows.h"
 #include "convert/RowTransfer.h"
 #include "db/Ado.h"
 #include "db/MSSQL.h"
@@ -37,9 +38,14 @@ public:
     virtual int readTimeoutSeconds() { return kDefaultReadTimeoutSeconds; }
     // Whether the run converts this catalog table; the window converts every one.
     virtual bool convertsTable(const MSSQL::SourceTable&) { return true; }
+    // Whether the folder must already hold a Paradox table; the command line also converts into
+    // a folder that is empty.
+    virtual bool needsParadoxTables() { return true; }
     // How many failed rows of one run are reported one by one; the rest are only written to the
     // rejected-rows file and counted in one message at the end, so that a person can finish a run
     // with thousands of them.
+    // A front end that takes none lists the failed rows its own way (RunProgress::rowRejected)
+    // and gets no closing message about them.
     virtual std::int64_t rowFailureReports() { return kRowFailureReports; }
 
     static constexpr int kDefaultReadTimeoutSeconds = 60;
@@ -66,6 +72,9 @@ public:
     // Shows the preview modally and returns when it has closed; the outcome is in
     // Globals::SQLFormNotSkipped (per table) and the run's SQLFormOK (whole run).
     virtual void show() = 0;
+    // The run's record of refused statements, for the preview's Execute pass to add to; it
+    // lives until the run ends.
+    virtual void shareRejections(RunRejections&) {}
 };
 
 // What one table cost and gave; handed over when the run leaves the table.
@@ -74,12 +83,21 @@ struct TableSummary {
     bool skipped = false;           // answered No to the overwrite question
     std::int64_t rowsWritten = 0;   // insert statements executed (or collected)
     std::int64_t rowsRejected = 0;  // rows whose statement failed
+    std::int64_t rowsVerified = -1; // rows read back and found as written; -1 when not verified
+    std::string verifyError;        // the first difference found; empty when none
     int statementsRejected = 0;     // every statement of the table that failed, inserts included
     double seconds = 0;
     std::int64_t rowsRead = 0;      // rows taken from the source
     std::int64_t sourceRows = -1;   // the source's row count before the first row; -1 when unknown
     std::string readError;          // why the source could not be read to its end; empty when it was
     std::vector<DroppedFractions> droppedFractions;
+};
+
+// A row the Paradox folder refused in direct mode.
+struct RejectedRow {
+    std::string table;
+    std::string key;    // the source row's primary-key value where its table has one, else its number (1 for the first)
+    std::string reason;
 };
 
 class RunProgress {
@@ -93,6 +111,10 @@ public:
     // Lets pending window events run.
     virtual void yield() = 0;
     virtual void tableFinished(const TableSummary& summary) = 0;
+    // Every refused row, whether or not it got a report of its own.
+    virtual void rowRejected(const RejectedRow&) {}
+    // At every row: the rows of the table done so far, and its row count (-1 when unknown).
+    virtual void rowsDone(const std::string& /*table*/, std::int64_t /*done*/, std::int64_t /*rows*/) {}
 };
 
 // The shared state the run works on: the main window's public members.

@@ -169,6 +169,35 @@ std::vector<CatalogRowCount> CatalogRowCounts(const Login& login)
     return counts;
 }
 
+std::vector<std::string> PrimaryKeyColumns(db::Connection& connection, const SourceTable& table)
+{
+    const auto literal = [](const std::string& text) {
+        std::string quoted = "N'";
+        for (const char c : text)
+            quoted += c == '\'' ? std::string("''") : std::string(1, c);
+        return quoted + "'";
+    };
+    const std::string query =
+        "SELECT col.name AS column_name FROM sys.indexes AS ix "
+        "JOIN sys.index_columns AS ic ON ic.object_id = ix.object_id AND ic.index_id = ix.index_id "
+        "JOIN sys.columns AS col ON col.object_id = ic.object_id AND col.column_id = ic.column_id "
+        "JOIN sys.tables AS tbl ON tbl.object_id = ix.object_id "
+        "JOIN sys.schemas AS sch ON sch.schema_id = tbl.schema_id "
+        "WHERE ix.is_primary_key = 1 AND tbl.name = " + literal(table.name) +
+        (table.schema.empty() ? std::string() : " AND sch.name = " + literal(table.schema)) +
+        " ORDER BY ic.key_ordinal";
+    db::Recordset rows;
+    rows.Open(query, connection);
+    std::vector<std::string> columns;
+    while (!rows.Eof()) {
+        if (const std::string* name = text(rows.Fields("column_name").value))
+            columns.push_back(*name);
+        rows.MoveNext();
+    }
+    rows.Close();
+    return columns;
+}
+
 void ConfigureSqlServerConnection(db::Connection& connection)
 {
     connection.CursorLocation = db::adUseServer;

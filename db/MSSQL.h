@@ -84,6 +84,10 @@ struct CatalogRowCount {
 // The row counts of every user table. Raises db::Error.
 std::vector<CatalogRowCount> CatalogRowCounts(const Login& login);
 
+// The columns of the table's primary key in key order (sys.indexes, sys.index_columns); none
+// when it has none. Runs on an open connection. Raises db::Error.
+std::vector<std::string> PrimaryKeyColumns(db::Connection& connection, const SourceTable& table);
+
 // The run's source connection before its Open: server-side cursor, 5000 s command and
 // connection timeouts.
 void ConfigureSqlServerConnection(db::Connection& connection);

@@ -2,6 +2,7 @@
 
 #include "paradox/Database.h"
 
+#include <algorithm>
 #include <cctype>
 
 namespace paradox::sql {
@@ -278,13 +279,8 @@ private:
                 lit.kind = Literal::Kind::Number;
                 lit.view = tok_.view;
             } else if (tok_.kind == Tok::String) {
-                lit.kind = Literal::Kind::String;
-                if (tok_.escaped) {
-                    lit.owned = std::move(tok_.unescaped);
-                    lit.unescaped = true;
-                } else {
-                    lit.view = tok_.view;
-                }
+                stringValue(lit);
+                return;
             } else if (is("NULL")) {
                 lit.kind = Literal::Kind::Null;
             } else if (is("TRUE") || is("FALSE")) {
@@ -295,6 +291,46 @@ private:
             }
             advance();
         });
+    }
+
+    // A string, or strings and Chr(code) joined with '&', so that a value with line breaks
+    // can be written on one line: 'one' & Chr(13) & Chr(10) & 'two'. Leaves the token after
+    // the value current.
+    void stringValue(Literal& lit)
+    {
+        lit.kind = Literal::Kind::String;
+        if (tok_.escaped) {
+            lit.owned = std::move(tok_.unescaped);
+            lit.unescaped = true;
+        } else {
+            lit.view = tok_.view;
+        }
+        advance();
+        if (!isPunct('&')) return;
+        if (!lit.unescaped) {
+            lit.owned.assign(lit.view);
+            lit.unescaped = true;
+        }
+        while (isPunct('&')) {
+            advance();
+            if (tok_.kind == Tok::String) {
+                lit.owned.append(tok_.text());
+                advance();
+                continue;
+            }
+            if (!is("CHR")) unexpected("a string or Chr(code) after '&'");
+            advance();
+            expectPunct('(');
+            // Codes beyond ASCII would be a byte of their own in the UTF-8 statement.
+            const std::string_view digits = tok_.view;
+            if (tok_.kind != Tok::Number || digits.empty() || digits.size() > 3 ||
+                !std::all_of(digits.begin(), digits.end(), [](char c) { return digit(static_cast<unsigned char>(c)); }) ||
+                std::stoi(std::string(digits)) > 127)
+                unexpected("a character code from 0 to 127");
+            lit.owned += static_cast<char>(std::stoi(std::string(digits)));
+            advance();
+            expectPunct(')');
+        }
     }
 
     void advance()
@@ -349,7 +385,7 @@ private:
             const std::size_t start = i_;
             while (i_ < s_.size() && wordChar(static_cast<unsigned char>(s_[i_]))) ++i_;
             tok_.view = s_.substr(start, i_ - start);
-        } else if (c == '(' || c == ')' || c == ',' || c == ';') {
+        } else if (c == '(' || c == ')' || c == ',' || c == ';' || c == '&') {
             tok_.kind = Tok::Punct;
             tok_.view = s_.substr(i_, 1);
             ++i_;

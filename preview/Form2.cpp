@@ -143,6 +143,7 @@ void Form2::discardState()
     ProgressBar1->setValue(0);
     ProgressBar1->setText(QStringLiteral("Progress Bar"));
     ErrLine = 0;
+    through_.clear();
     loaded_ = false;
 }
 
@@ -157,6 +158,7 @@ void Form2::clearStatements()
     ensureLoaded();
     model_->clear();
     ErrLine = 0;
+    through_.clear();
 }
 
 void Form2::appendStatement(std::string_view statement)
@@ -219,8 +221,13 @@ void Form2::PushButton1_Click()
     if (executing_)
         return;
     report::ErrorTrap trap(dialogs_, report::locationText("Form2", "PushButton1_Click"));
-    // A recognised SQL error ends the pass wherever it rises; every other failure is reported.
+    // A recognised SQL error of a statement that is no row ends the pass wherever it rises (the
+    // rows after it would fail with it); every other failure is reported.
     std::optional<std::string> sqlError;
+    // The first row the folder refused in this pass; the pass goes on after it, as one bad row
+    // must not cost the rest.
+    int refusedRow = 0;
+    std::string refusal;
     int row = 0;
     const auto step = [&](int line, auto&& body) {
         trap(line, [&] {
@@ -246,14 +253,15 @@ void Form2::PushButton1_Click()
     int last = 0;
     if (passed)
         passed = step(110, [&] { last = model_->rowCount(); });
-    // After a stop at a recognised error the rows before it have run; the pass resumes there.
-    const int first = ErrLine >= 1 && ErrLine <= last ? ErrLine : 1;
-    for (row = first; passed && row <= last; ++row) {
+    for (row = 1; passed && row <= last; ++row) {
         if (!step(112, [] { platform::DoEvents(); }) || !loaded_)
             break;
         if (!step(114, [&] { ProgressBar1->setValue(progressValue(row, model_->rowCount())); })
             || !step(116, [&] { ProgressBar1->setText(progressText(row, model_->rowCount())); }))
             break;
+        // A row that went through in an earlier pass is not run twice.
+        if (wentThrough(row))
+            continue;
         std::string text;
         const std::optional<bool> blank = trap.value<bool>(118, [&] {
             text = std::string(model_->text(row - 1));
@@ -262,11 +270,41 @@ void Form2::PushButton1_Click()
         if (blank && *blank)
             continue;
         const std::optional<bool> insert = trap.value<bool>(120, [&] { return isInsertStatement(text); });
-        if (insert && !step(*insert ? 132 : 134, [&] { host_.executeOnParadox(text); }))
-            break;
+        if (!insert)
+            continue;
+        const int execute = *insert ? 132 : 134;
+        std::exception_ptr failure;
+        trap(execute, [&] {
+            try {
+                host_.executeOnParadox(text);
+            } catch (...) {
+                failure = std::current_exception();
+            }
+        });
+        if (failure) {
+            const std::string description = report::ErrorTrap::describe(failure);
+            const bool recognised = isRecognisedSqlError(description);
+            bool reported = true;
+            // A rejected-rows file that cannot be written is reported at the same step.
+            trap(execute, [&] { reported = host_.keepRejected(text, description, *insert); });
+            if (recognised && !*insert) {
+                sqlError = description;
+                break;
+            }
+            if (recognised && refusedRow == 0) {
+                refusedRow = row;
+                refusal = description;
+            }
+            if (reported)
+                trap(execute, [&] { std::rethrow_exception(failure); });
+            // Other failures count as done, as the pass always had them.
+            if (recognised)
+                continue;
+        }
+        markThrough(row);
         trap(136, [] {});
     }
-    passed = !sqlError;
+    passed = !sqlError && refusedRow == 0;
     executing_ = false;
 
     if (!loaded_) {
@@ -282,6 +320,11 @@ void Form2::PushButton1_Click()
         trap(146, [&] { accept(); });
         return;
     }
+    // The row that stopped the pass, else the first refused row.
+    if (!sqlError) {
+        row = refusedRow;
+        sqlError = refusal;
+    }
     trap(152, [&] { ErrLine = row; });
     trap(154, [&] { selectRow(ErrLine); });
     trap(156, [&] { revealRow(ErrLine); });
@@ -290,6 +333,21 @@ void Form2::PushButton1_Click()
     trap(160, [&] { ProgressBar1->setValue(0); });
     trap(162, [&] { ProgressBar1->setText(QStringLiteral("Progress Bar")); });
     trap(166, [&] { dialogs_.information("Error found."); });
+}
+
+bool Form2::wentThrough(int row) const
+{
+    return static_cast<std::size_t>(row) <= through_.size() && through_[static_cast<std::size_t>(row) - 1];
+}
+
+void Form2::markThrough(int row)
+{
+    // Closed meanwhile: the rows are gone, and the next list starts afresh.
+    if (!loaded_)
+        return;
+    if (through_.size() < static_cast<std::size_t>(row))
+        through_.resize(static_cast<std::size_t>(row), false);
+    through_[static_cast<std::size_t>(row) - 1] = true;
 }
 
 void Form2::PushButton2_Click()

@@ -24,6 +24,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class QGroupBox;
 class QPlainTextEdit;
@@ -45,6 +46,13 @@ public:
     virtual void executeOnParadox(const std::string& statement) = 0;
     // Writes the main window's SQLFormOK.
     virtual void setSQLFormOK(bool ok) = 0;
+    // Keeps a statement the Paradox folder refused in the run's rejected-rows file; `row` marks
+    // an INSERT. True when the failure is still to be reported on its own: after the run's
+    // tenth row report the rest are only counted. Throws when the file cannot be written.
+    virtual bool keepRejected(const std::string& /*statement*/, const std::string& /*reason*/, bool /*row*/)
+    {
+        return true;
+    }
 };
 
 class Form2 : public QDialog {
@@ -75,8 +83,10 @@ public:
 
     // ---- Handlers: control name, underscore, event -------------------------------------------
     void Form_Load();
-    // Execute SQL. After a stop at a recognised SQL error the next pass starts at row ErrLine (the
-    // rows before it have run); a click during a pass is ignored, and closing the window ends it.
+    // Execute SQL. A refused row is reported and the pass goes on; a recognised SQL error of a
+    // statement that is no row stops it. Either way the window stays open at the row (ErrLine),
+    // and the next pass runs only the rows that have not gone through. A click during a pass is
+    // ignored, and closing the window ends it.
     void PushButton1_Click();
     void PushButton2_Click(); // Copy SQL To Clipboard
     void PushButton3_Click(); // Find and Replace
@@ -88,7 +98,8 @@ public:
     void PushButton9_Click(); // Skip Table / Do Not Execute SQL
     void ListView1_Click();
 
-    // 1-based row of the last recognised SQL error, 0 while there has been none in this list.
+    // 1-based row where the last pass stopped, or of its first refused row; 0 while there has
+    // been none in this list.
     int ErrLine = 0;
 
     // Controls; each one's object name is its member name.
@@ -119,6 +130,8 @@ private:
     void revealRow(int row);
     void buildControls();
     void discardState();
+    bool wentThrough(int row) const;
+    void markThrough(int row);
 
     platform::DialogService& dialogs_;
     Host& host_;
@@ -126,6 +139,8 @@ private:
     std::unique_ptr<Form5> form5_;
     bool loaded_ = false;
     bool executing_ = false;
+    // Per row: executed without failure (or with one that counts as done) in an earlier pass.
+    std::vector<bool> through_;
 };
 
 // The mail link of "Email Error Message": mailto:<support>?subject=Quillmere&body=<opening words>

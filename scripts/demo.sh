@@ -49,7 +49,7 @@ fi
 status=0
 "$bin/quillmere-cli" --server 127.0.0.1 --port "$port" --database Sales --user sa \
   --password-env DEMO_PASSWORD --folder "$work/Paradox" --overwrite yes || status=$?
-echo "quillmere-cli exit status $status for Sales (1: some rows hold values Paradox cannot take; see the reports)"
+echo "quillmere-cli exit status $status for Sales (1: some rows hold values Paradox cannot take; see the rejected rows above)"
 echo "Converted table Orders ($work/Paradox):"
 "$bin/pxsql" "$work/Paradox" --dump Orders
 shop=0

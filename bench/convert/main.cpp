@@ -193,7 +193,7 @@ int main(int argc, char** argv)
     ::kill(server, SIGTERM);
     ::waitpid(server, nullptr, 0);
 
-    std::printf("\nquillmere-cli exit status %d (0: every row written; 1: some rows rejected, each with its report)\n",
+    std::printf("\nquillmere-cli exit status %d (0: every row written; 1: some rows rejected, each on a line of its own)\n",
                 ours.status);
     std::fputs(readAll(work / "cli.out").c_str(), stdout);
     if (client.status != 0)

@@ -22,6 +22,7 @@
 #include <fstream>
 #include <map>
 #include <sqlite3.h>
+#include <sstream>
 #include <string>
 #include <sys/stat.h>
 #include <vector>
@@ -262,22 +263,96 @@ TEST_F(CliTest, CleanDatabaseExitsZeroWithASummaryPerTable)
     EXPECT_NE(run.out.find("Widgets: 25 rows written, 0 rejected, "), std::string::npos) << run.out;
     EXPECT_NE(run.out.find(" rows/s"), std::string::npos) << run.out;
     EXPECT_EQ(run.err.find("Application Error"), std::string::npos) << run.err;
+    EXPECT_NE(run.out.find("\ntable    read  written  rejected  verified  seconds"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("\nWidgets    25       25         0         -"),
+              std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find("\ntotal      25       25         0         -"), std::string::npos) << run.out;
     EXPECT_TRUE(fs::exists(folder / "Widgets.DB"));
     EXPECT_TRUE(fs::exists(folder / "Widgets.PX"));
 }
 
-TEST_F(CliTest, RejectedStatementsExitOneWithTheirErrorReports)
+// A refused row is one line, `<table> row <key>: <reason>` (the key is the source's primary key
+// where the table has one, else the row's number), twenty per table at most; the rest are
+// counted, every one is in rejected-rows.sql, and the table of tables ends the run. --verbose
+// prints the full report of each instead.
+TEST_F(CliTest, RejectedRowsExitOneWithALineEachOrTheirFullReports)
 {
-    testsupport::DemoServer server;
-    const fs::path folder = samplesCopy("rejected");
+    const std::string tooLong = "replace(hex(zeroblob(150)), '0', 'x')";
+    const fs::path db = makeDatabase(
+        "CliLines.sqlite",
+        filled("Notes", "NoteID int NOT NULL PRIMARY KEY, Body nvarchar(300)",
+               "i * 10, CASE WHEN i IN (1, 27) THEN 'fits' ELSE " + tooLong + " END", 27) +
+            filled("Widgets", "WidgetID int", "i", 3) +
+            "CREATE TABLE Pairs (A int NOT NULL, B nvarchar(5) NOT NULL, Body nvarchar(300), PRIMARY KEY (A, B));"
+            "INSERT INTO Pairs VALUES (7, 'x', 'fits'), (7, 'y', " + tooLong + ");" +
+            filled("Loose", "Body nvarchar(300)", "CASE WHEN i = 2 THEN " + tooLong + " ELSE 'fits' END", 3));
+    testsupport::DemoServer server({{"Shop", db}});
+    const fs::path folder = samplesCopy("rejected-lines");
 
-    const CliResult run = runCli(with(login(server, "Sales"), {"--folder", folder.string(), "--overwrite", "yes"}));
+    const CliResult run = runCli(with(login(server, "Shop"), {"--folder", folder.string(), "--overwrite", "yes"}));
 
     EXPECT_EQ(run.status, 1) << run.out << run.err;
-    EXPECT_NE(run.err.find("Application Error: "), std::string::npos) << run.err;
-    EXPECT_NE(run.err.find("error report(s); see above"), std::string::npos) << run.err;
-    // The run goes on past the rejected rows: every table gets its summary.
-    EXPECT_NE(run.out.find("Orders: "), std::string::npos) << run.out;
+    EXPECT_EQ(run.err.find("Application Error"), std::string::npos) << run.err;
+    std::vector<std::string> rowLines;
+    std::istringstream err(run.err);
+    for (std::string line; std::getline(err, line);)
+        if (line.rfind("Notes row ", 0) == 0)
+            rowLines.push_back(line);
+    ASSERT_EQ(rowLines.size(), 20u) << run.err;
+    EXPECT_EQ(rowLines.front().rfind("Notes row 20: SQL error at position ", 0), 0u) << rowLines.front();
+    EXPECT_NE(rowLines.front().find("has 300 characters, the column holds 255"), std::string::npos) << rowLines.front();
+    EXPECT_EQ(rowLines.back().rfind("Notes row 210: ", 0), 0u) << rowLines.back();
+    EXPECT_NE(run.err.find("\nPairs row (7, y): SQL error at position "), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("\nLoose row 2: SQL error at position "), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("Notes: 5 more rejected rows not shown; every rejected row is in " +
+                           (folder / "rejected-rows.sql").string()),
+              std::string::npos)
+        << run.err;
+    EXPECT_NE(run.out.find("\nNotes      27        2        25         -"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("\nWidgets     3        3         0         -"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("\ntotal      35        8        27         -"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("rejected rows: 27, written to " + (folder / "rejected-rows.sql").string()),
+              std::string::npos)
+        << run.out;
+    const std::string kept = readAll(folder / "rejected-rows.sql");
+    int remarks = 0;
+    for (std::size_t at = kept.find("-- Notes: "); at != std::string::npos; at = kept.find("-- Notes: ", at + 1))
+        ++remarks;
+    EXPECT_EQ(remarks, 25);
+
+    const CliResult verbose =
+        runCli(with(login(server, "Shop"), {"--folder", folder.string(), "--overwrite", "yes", "--verbose"}));
+    EXPECT_EQ(verbose.status, 1) << verbose.out << verbose.err;
+    int reports = 0;
+    for (std::size_t at = verbose.err.find("Application Error: "); at != std::string::npos;
+         at = verbose.err.find("Application Error: ", at + 1))
+        ++reports;
+    EXPECT_EQ(reports, 27) << verbose.err;
+    EXPECT_EQ(verbose.err.find("Notes row "), std::string::npos) << verbose.err;
+}
+
+// The command line converts into a folder it makes, or one that is empty; a folder that holds
+// other files but no table is still refused (see NothingDoneExitsTwoAndSaysWhy).
+TEST_F(CliTest, ANewOrEmptyFolderTakesTheTables)
+{
+    const fs::path db = makeCleanDatabase("CliNewFolder.sqlite", 4);
+    testsupport::DemoServer server({{"Shop", db}});
+    const fs::path root = testsupport::freshFolder("new-folder");
+    const fs::path made = root / "not" / "there";
+    fs::create_directory(root / "empty");
+
+    for (const fs::path& folder : {made, root / "empty"}) {
+        SCOPED_TRACE(folder.string());
+        const CliResult run = runCli(with(login(server, "Shop"), {"--folder", folder.string()}));
+        EXPECT_EQ(run.status, 0) << run.out << run.err;
+        EXPECT_TRUE(fs::exists(folder / "Widgets.DB"));
+        EXPECT_TRUE(fs::exists(folder / "Widgets.PX"));
+    }
+    std::ofstream(root / "blocked") << "a file where the folder would be\n";
+    const CliResult blocked = runCli(with(login(server, "Shop"), {"--folder", (root / "blocked" / "sub").string()}));
+    EXPECT_EQ(blocked.status, 2) << blocked.out << blocked.err;
+    EXPECT_NE(blocked.err.find("cannot be made"), std::string::npos) << blocked.err;
 }
 
 // Every refused statement lands in rejected-rows.sql after a remark naming its table and
@@ -316,7 +391,9 @@ TEST_F(CliTest, RejectedRowsFileNamesEveryRefusedStatementAndReplays)
     EXPECT_NE(run2.out.find("rejected rows: 1, written to "), std::string::npos) << run2.out;
     std::string rejected = readAll(mended / "rejected-rows.sql");
     EXPECT_EQ(rejected.rfind("-- Notes: ", 0), 0u) << rejected;
-    EXPECT_EQ(std::count(rejected.begin(), rejected.end(), '\n'), 3) << rejected;
+    // One line for the remark and one for the statement, its line break written as Chr(10).
+    EXPECT_EQ(std::count(rejected.begin(), rejected.end(), '\n'), 2) << rejected;
+    EXPECT_NE(rejected.find("'two' & Chr(10) & 'lines -- "), std::string::npos) << rejected;
     const std::size_t xs = rejected.find("xxxx", rejected.find("INSERT"));
     ASSERT_NE(xs, std::string::npos) << rejected;
     rejected.replace(xs, rejected.find_first_not_of('x', xs) - xs, "short");
@@ -501,6 +578,11 @@ TEST_F(CliTest, StatementFileReplaysHostileValuesAndNamesAsData)
         runCli(with(login(server, "Shop"), {"--folder", folder.string(), "--overwrite", "yes", "--sql", sql.string()}));
     ASSERT_EQ(run.status, 0) << run.out << run.err;
 
+    // Every statement takes one line, the line breaks of its values included.
+    std::istringstream lines(readAll(sql));
+    for (std::string line; std::getline(lines, line);)
+        EXPECT_TRUE(line.rfind("INSERT INTO ", 0) == 0 || line.rfind("CREATE ", 0) == 0 || line.rfind("DROP ", 0) == 0)
+            << line;
     const CliResult replay = runPxsql({folder.string(), sql.string()});
     EXPECT_EQ(replay.status, 1) << replay.err;
     EXPECT_NE(replay.err.find(R"(the table name "quote"d" holds '"', which a table name cannot hold)"), std::string::npos)

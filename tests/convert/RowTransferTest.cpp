@@ -1,6 +1,8 @@
 // Whole insert statements, one named row per case: the value rules and the mended ones.
+#include "convert/RejectedRows.h"
 #include "convert/RowTransfer.h"
 #include "convert/TableDefinition.h"
+#include "paradox/Sql.h"
 
 #include <gtest/gtest.h>
 
@@ -187,3 +189,28 @@ TEST(RowTransfer, NumberTextReadsBackAsTheSameNumber)
 }
 
 } // namespace
+
+// Written on one line, a statement keeps every value as the engine reads it back: line breaks
+// anywhere in a value, quotes beside them, empty values; a break outside values is a blank.
+TEST(OneLineStatement, ValuesReadBackWithTheirLineBreaks)
+{
+    const std::vector<std::string> written{"a\r\nb", "\nstarts", "ends\r", "it''s\n''quoted''", "\n\n", "plain", ""};
+    std::string statement = "INSERT INTO \"T\"\nVALUES (1";
+    for (const std::string& value : written)
+        statement += ", '" + value + "'";
+    statement += ");";
+
+    const std::string line = convert::OneLineStatement(statement);
+
+    EXPECT_EQ(line.find_first_of("\r\n"), std::string::npos) << line;
+    const auto original = std::get<paradox::sql::Insert>(paradox::sql::parse(statement));
+    const auto readBack = std::get<paradox::sql::Insert>(paradox::sql::parse(line));
+    ASSERT_EQ(readBack.values.size(), original.values.size()) << line;
+    for (std::size_t i = 0; i < original.values.size(); ++i)
+        EXPECT_EQ(readBack.values[i].text(), original.values[i].text()) << i << ": " << line;
+    EXPECT_EQ(convert::OneLineStatement("INSERT INTO \"T\" VALUES ('x\ny', 2)"),
+              "INSERT INTO \"T\" VALUES ('x' & Chr(10) & 'y', 2)");
+    EXPECT_EQ(convert::StatementTable("INSERT INTO \"Order Details\" VALUES (1, '\"x\"')"), "Order Details");
+    EXPECT_EQ(convert::StatementTable("insert into [T] values (1)"), "T");
+    EXPECT_EQ(convert::StatementTable("insert into T values (1)"), "");
+}

@@ -161,6 +161,13 @@ TEST_F(RunOnSmallDatabases, AfterTenRowReportsTheRestAreCountedInOneMessage)
     ASSERT_EQ(h.frontend.finished.size(), 1u);
     EXPECT_EQ(h.frontend.finished[0].rowsWritten, 2);
     EXPECT_EQ(h.frontend.finished[0].rowsRejected, 15);
+    // Every refused row reaches the front end, reported or not; the table has no key, so the
+    // rows are named by their number.
+    ASSERT_EQ(h.frontend.rejectedRows.size(), 15u);
+    EXPECT_EQ(h.frontend.rejectedRows.front().table, "Notes");
+    EXPECT_EQ(h.frontend.rejectedRows.front().key, "2");
+    EXPECT_EQ(h.frontend.rejectedRows.back().key, "16");
+    EXPECT_NE(h.frontend.rejectedRows.back().reason.find("has 300 characters, the column holds 255"), std::string::npos);
     std::ifstream in(file);
     int remarks = 0;
     for (std::string line; std::getline(in, line);)

@@ -62,6 +62,8 @@ public:
     void setProgressValue(double percent) override { progressValues.push_back(percent); }
     void setBusyPointer(bool) override {}
     void yield() override { ++yields; }
+    std::vector<convert::RejectedRow> rejectedRows;
+    void rowRejected(const convert::RejectedRow& row) override { rejectedRows.push_back(row); }
     void tableFinished(const convert::TableSummary& summary) override
     {
         finished.push_back(summary);

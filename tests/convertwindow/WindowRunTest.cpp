@@ -24,6 +24,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 
 namespace fs = std::filesystem;
@@ -266,6 +267,51 @@ TEST_F(WindowRun, TheProgressTextShowsATableNameWithPercentSignsAsItIs)
 
     EXPECT_EQ(shown, QStringLiteral("Please wait.. Processing table Rate%p of %v"));
     EXPECT_EQ(form->ProgressBar1->text(), QStringLiteral("Progress Bar"));
+}
+
+// In the preview's pass too a refused row costs only itself: the first ten of the run are
+// reported one by one, the rest are counted in one message at the end of the run, and every one
+// is in rejected-rows.sql; the window marks the first.
+TEST_F(WindowRun, ThePreviewPassKeepsEveryRefusedRowAndReportsTenOfThem)
+{
+    const fs::path file = testsupport::freshFolder("preview-refused") / "Refused.sqlite";
+    dbtest::writeSqlite(file, "CREATE TABLE Notes (ID int, Body nvarchar(300));"
+                              "INSERT INTO Notes VALUES (0, 'fits');"
+                              "INSERT INTO Notes WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 13)"
+                              " SELECT i, replace(hex(zeroblob(150)), '0', 'x') FROM n;"
+                              "INSERT INTO Notes VALUES (14, 'fits too');");
+    testsupport::DemoServer server({{"Refused", file}});
+    form->Text6->setText(QString::number(server.port()));
+    form->Text8->setText("Refused");
+    usePreview(false);
+    int errLine = 0;
+    std::size_t reportsOfThePass = 0;
+    dialogs.modalHandlers.push_back([&](QDialog& window) {
+        auto& preview = dynamic_cast<preview::Form2&>(window);
+        preview.PushButton1_Click();
+        errLine = preview.ErrLine;
+        reportsOfThePass = dialogs.errorReports().size();
+        preview.PushButton5_Click();
+        return int(QDialog::Rejected);
+    });
+    form->PushButton7_Click();
+
+    // CREATE TABLE, CREATE INDEX, the row that fits, then the first refused row.
+    EXPECT_EQ(errLine, 4);
+    EXPECT_EQ(reportsOfThePass, 10u);
+    EXPECT_EQ(dialogs.errorReports().size(), 10u);
+    const fs::path rejected = folder / "rejected-rows.sql";
+    const std::vector<std::string> informations = dialogs.informations();
+    ASSERT_EQ(informations.size(), 3u);
+    EXPECT_EQ(informations[0], "Error found.");
+    EXPECT_EQ(informations[1], convert::UnreportedRowsNotice(3, rejected.string()));
+    EXPECT_EQ(informations[2], "Done.");
+    std::ifstream in(rejected);
+    int remarks = 0;
+    for (std::string line; std::getline(in, line);)
+        remarks += line.rfind("-- Notes: SQL error at position ", 0) == 0;
+    EXPECT_EQ(remarks, 13);
+    EXPECT_EQ(rowsOf("Notes"), 2u);
 }
 
 TEST_F(WindowRun, ASecondClickDuringARunDoesNothing)

@@ -335,7 +335,32 @@ TEST(SqlParser, ShortcutForPlainInsertsReadsWhatTheFullParserReads)
              "i",
              "DROP TABLE \"T\"",
              "INSERT INTO \"T\" VALUES (1, 'x')",
+             "INSERT INTO \"T\" VALUES (1, 'a' & Chr(10) & 'b')",
+             "INSERT INTO \"T\" VALUES (1, 'a' &)",
          }) {
         EXPECT_EQ(fuzz::parsedForm(st, true), fuzz::parsedForm(st, false)) << st;
+    }
+}
+
+// A value with line breaks is written on one line as strings and character codes joined by '&'.
+TEST(SqlParser, JoinedStringsAndCharacterCodesMakeOneValue)
+{
+    const sql::Statement st = sql::parse("INSERT INTO \"T\" VALUES (1, 'it''s' & Chr(13) & chr( 10 ) & '' & 'end', 'plain')");
+    const auto& values = std::get<sql::Insert>(st).values;
+    ASSERT_EQ(values.size(), 3u);
+    EXPECT_EQ(values[1].text(), "it's\r\nend");
+    EXPECT_EQ(values[2].text(), "plain");
+    for (const auto& [statement, text] : std::vector<std::pair<std::string, std::string>>{
+             {"INSERT INTO \"T\" VALUES ('a' & Chr(128))", "SQL error at position 35: expected a character code from 0 to 127, found '128'"},
+             {"INSERT INTO \"T\" VALUES ('a' & 5)", "SQL error at position 31: expected a string or Chr(code) after '&', found '5'"},
+             {"INSERT INTO \"T\" VALUES ('a' & Chr 10)", "SQL error at position 35: expected '(', found '10'"},
+             {"INSERT INTO \"T\" VALUES (1 & 'a')", "SQL error at position 27: expected ',' or ')', found '&'"},
+         }) {
+        try {
+            sql::parse(statement);
+            ADD_FAILURE() << statement;
+        } catch (const SqlError& e) {
+            EXPECT_EQ(e.what(), text) << statement;
+        }
     }
 }

@@ -110,25 +110,31 @@ TEST_F(PreviewTest, BlankMiddleRowIsPassedOverWithItsProgressShown)
 
 class RecognisedError : public PreviewTest, public ::testing::WithParamInterface<const char*> {};
 
-TEST_P(RecognisedError, StopsAtTheFailingRowAndMarksIt)
+// One refused row must not cost the rows after it: it is reported and kept, the pass goes on,
+// and the window stays open at the first refused row.
+TEST_P(RecognisedError, ARefusedRowIsReportedAndThePassGoesOnToMarkIt)
 {
     const std::vector<std::string> rows = numbered(6);
     fill(rows);
     paradox.failures[rows[3]] = GetParam();
+    paradox.failures[rows[4]] = "SQL error: second";
     std::vector<int> progressValues;
     QObject::connect(form.ProgressBar1, &QProgressBar::valueChanged, [&](int v) { progressValues.push_back(v); });
 
     show([&] { form.PushButton1->click(); });
 
-    EXPECT_EQ(paradox.executed, (std::vector<std::string>{rows[0], rows[1], rows[2]}));
+    EXPECT_EQ(paradox.executed, (std::vector<std::string>{rows[0], rows[1], rows[2], rows[5]}));
+    EXPECT_EQ(paradox.kept, (std::vector<ScriptedParadox::Kept>{{rows[3], GetParam(), true},
+                                                                {rows[4], "SQL error: second", true}}));
     EXPECT_EQ(form.ErrLine, 4);
     EXPECT_EQ(selectedRows(), std::vector<int>{4});
     EXPECT_EQ(preview::exactText(*form.Text1).toStdString(), GetParam());
     EXPECT_EQ(form.ProgressBar1->value(), 0);
     EXPECT_EQ(form.ProgressBar1->text(), QStringLiteral("Progress Bar"));
-    EXPECT_EQ(progressValues, (std::vector<int>{17, 33, 50, 67, 0}));
+    EXPECT_EQ(progressValues, (std::vector<int>{17, 33, 50, 67, 83, 100, 0}));
     EXPECT_EQ(dialogs.informations(), std::vector<std::string>{"Error found."});
-    EXPECT_TRUE(dialogs.errorReports().empty());
+    EXPECT_EQ(dialogs.errorReports(),
+              (std::vector<std::string>{executeReport(GetParam(), 132), executeReport("SQL error: second", 132)}));
     EXPECT_FALSE(paradox.sqlFormOK.has_value());
     EXPECT_EQ(appearance::mousePointer(form), appearance::Default);
     // The window stays open with its rows.
@@ -140,6 +146,40 @@ INSTANTIATE_TEST_SUITE_P(Phrases, RecognisedError,
                          ::testing::Values("[Microsoft][ODBC Paradox Driver] SQL error: table T exists",
                                            "SQL ERROR IN STATEMENT", "java.sql.SQLEXCEPTION thrown",
                                            "unsuccessful metadata update", "Unsuccessful Metadata Update\r\nline 2"));
+
+// A refused definition stops the pass: the rows after it would all be refused with it.
+TEST_F(PreviewTest, ARefusedDefinitionStopsThePass)
+{
+    const std::vector<std::string> rows{"CREATE TABLE [T] (SBSID INT)", "INSERT INTO [T] (SBSID) VALUES (1)"};
+    fill({"DROP TABLE [T]", rows[0], rows[1]});
+    paradox.failures[rows[0]] = "SQL error: no such type";
+
+    show([&] { form.PushButton1->click(); });
+
+    EXPECT_EQ(paradox.executed, std::vector<std::string>{"DROP TABLE [T]"});
+    EXPECT_EQ(paradox.kept, (std::vector<ScriptedParadox::Kept>{{rows[0], "SQL error: no such type", false}}));
+    EXPECT_EQ(form.ErrLine, 2);
+    EXPECT_EQ(dialogs.informations(), std::vector<std::string>{"Error found."});
+    EXPECT_TRUE(dialogs.errorReports().empty());
+    EXPECT_TRUE(form.isLoaded());
+}
+
+// Once the run's row reports are used up, refused rows are only kept; the first is still marked.
+TEST_F(PreviewTest, RowsBeyondTheRunsReportsAreKeptWithoutAReport)
+{
+    const std::vector<std::string> rows = numbered(5);
+    fill(rows);
+    for (const std::string& row : rows)
+        paradox.failures[row] = "SQL error";
+    paradox.rowReports = 2;
+
+    show([&] { form.PushButton1->click(); });
+
+    EXPECT_EQ(paradox.kept.size(), 5u);
+    EXPECT_EQ(dialogs.errorReports().size(), 2u);
+    EXPECT_EQ(form.ErrLine, 1);
+    EXPECT_EQ(dialogs.informations(), std::vector<std::string>{"Error found."});
+}
 
 TEST_F(PreviewTest, OtherFailuresAreReportedAndThePassGoesOn)
 {
@@ -193,25 +233,31 @@ TEST_F(PreviewTest, EmptyListHasNoSqlToRun)
     EXPECT_EQ(appearance::mousePointer(form), appearance::Default);
 }
 
-TEST_F(PreviewTest, ExecutingAgainResumesAtTheMendedRow)
+TEST_F(PreviewTest, ExecutingAgainRunsOnlyTheRowsThatDidNotGoThrough)
 {
-    const std::vector<std::string> rows = numbered(5);
+    const std::vector<std::string> rows{"CREATE TABLE [T] (SBSID INT)", "INSERT INTO [T] (SBSID) VALUES (1)",
+                                        "INSERT INTO [T] (SBSID VALUES (2)", "CREATE INDEX [T] ON [T] (SBSID) X",
+                                        "INSERT INTO [T] (SBSID) VALUES (3)"};
     fill(rows);
-    const std::string broken = "INSERT INTO [T] (SBSID VALUES (3)";
-    form.setStatement(3, broken);
-    paradox.failures[broken] = "SQL error near VALUES";
+    paradox.failures[rows[2]] = "SQL error near VALUES";
+    paradox.failures[rows[3]] = "SQL error near X";
 
     show([&] {
         form.PushButton1->click();
+        ASSERT_EQ(form.ErrLine, 4); // the stop, not the refused row before it
+        form.setStatement(4, "CREATE INDEX [T] ON [T] (SBSID)");
+        form.PushButton1->click();
         ASSERT_EQ(form.ErrLine, 3);
-        form.setStatement(3, rows[2]);
+        form.setStatement(3, "INSERT INTO [T] (SBSID) VALUES (2)");
         form.PushButton1->click();
     });
 
-    // Every statement ran exactly once, in list order.
-    EXPECT_EQ(paradox.executed, rows);
+    // Every statement went through exactly once.
+    EXPECT_EQ(paradox.executed,
+              (std::vector<std::string>{rows[0], rows[1], "CREATE INDEX [T] ON [T] (SBSID)", rows[4],
+                                        "INSERT INTO [T] (SBSID) VALUES (2)"}));
     EXPECT_EQ(paradox.sqlFormOK, true);
-    EXPECT_EQ(dialogs.informations(), std::vector<std::string>{"Error found."});
+    EXPECT_EQ(dialogs.informations(), (std::vector<std::string>{"Error found.", "Error found."}));
 }
 
 TEST_F(PreviewTest, RefillClearsErrLineSoTheNewListStartsAtRowOne)
@@ -289,6 +335,7 @@ TEST_F(PreviewTest, JumpToErrorLineSelectsAndRevealsTheFailingRow)
         form.PushButton1->click();
         EXPECT_EQ(selectedRows(), std::vector<int>{250});
         EXPECT_TRUE(rowVisible(250));
+        EXPECT_EQ(paradox.executed.size(), 299u);
 
         form.ListView1->selectionModel()->select(form.statements().index(2, 0),
                                                  QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
@@ -298,7 +345,7 @@ TEST_F(PreviewTest, JumpToErrorLineSelectsAndRevealsTheFailingRow)
         EXPECT_EQ(selectedRows(), std::vector<int>{250});
         EXPECT_TRUE(rowVisible(250));
     });
-    EXPECT_TRUE(dialogs.errorReports().empty());
+    EXPECT_EQ(dialogs.errorReports(), std::vector<std::string>{executeReport("SQL error", 132)});
 }
 
 TEST_F(PreviewTest, JumpBeyondTheListReportsBothStepsAndSelectsNothing)

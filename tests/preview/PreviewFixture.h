@@ -34,12 +34,28 @@ public:
         executed.push_back(statement);
     }
     void setSQLFormOK(bool ok) override { sqlFormOK = ok; }
+    // Keeps what the pass hands over; rows beyond `rowReports` are kept without a report.
+    bool keepRejected(const std::string& statement, const std::string& reason, bool row) override
+    {
+        kept.push_back({statement, reason, row});
+        return !row || ++rowsKept <= rowReports;
+    }
+
+    struct Kept {
+        std::string statement;
+        std::string reason;
+        bool row = false;
+        bool operator==(const Kept&) const = default;
+    };
 
     std::vector<std::string> attempted;
     std::vector<std::string> executed;
     std::map<std::string, std::string> failures;
     std::function<void(const std::string&)> onExecute;
     std::optional<bool> sqlFormOK;
+    std::vector<Kept> kept;
+    int rowReports = 1000;
+    int rowsKept = 0;
 };
 
 class PreviewTest : public ::testing::Test {

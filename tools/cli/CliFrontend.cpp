@@ -1,6 +1,9 @@
 #include "CliFrontend.h"
 
+#include <algorithm>
 #include <cmath>
+#include <filesystem>
+#include <iomanip>
 #include <iostream>
 #include <sstream>
 #include <unistd.h>
@@ -8,8 +11,6 @@
 namespace cli {
 
 namespace {
-
-constexpr int kBarWidth = 30;
 
 // A yes/no answer typed on the controlling terminal; No when there is none.
 bool askTerminal(const std::string& prompt)
@@ -85,9 +86,16 @@ bool CliFrontend::askOverwrite(const std::string& table)
 
 void CliFrontend::appendStatement(const std::string& statement)
 {
-    *statements_ << statement << '\n';
+    // One statement a line, as a reader of the file takes it, whatever its values hold.
+    *statements_ << convert::OneLineStatement(statement) << '\n';
     if (!*statements_)
         throw std::runtime_error("Could not write the statement file " + options_.sqlFile);
+}
+
+bool CliFrontend::needsParadoxTables()
+{
+    std::error_code error;
+    return !std::filesystem::is_empty(options_.folder, error) || error;
 }
 
 void CliFrontend::setProgressText(const std::string& text)
@@ -95,48 +103,63 @@ void CliFrontend::setProgressText(const std::string& text)
     if (text == text_)
         return;
     text_ = text;
-    percent_ = 0;
-    if (terminal_) {
-        if (text.empty() || text == "Progress Bar")
-            finishLine();
-        else
-            drawBar();
-    } else if (!text.empty() && text != "Progress Bar") {
+    const bool table = !text.empty() && text != "Progress Bar";
+    if (!table)
+        finishLine();
+    else if (terminal_)
+        drawLine(text);
+    else
         std::cerr << text << '\n' << std::flush;
+}
+
+void CliFrontend::rowsDone(const std::string& table, std::int64_t done, std::int64_t rows)
+{
+    const auto now = std::chrono::steady_clock::now();
+    if (done == 0) {
+        tableStarted_ = now;
+        lastDrawn_ = {};
     }
-}
-
-void CliFrontend::setProgressValue(double percent)
-{
-    const int whole = static_cast<int>(std::floor(percent));
-    if (whole == percent_)
+    // A terminal line costs a write: it is drawn anew a few times a second at most.
+    if (!terminal_ || now - lastDrawn_ < std::chrono::milliseconds(250))
         return;
-    percent_ = whole;
-    if (terminal_ && !text_.empty() && text_ != "Progress Bar")
-        drawBar();
+    lastDrawn_ = now;
+    drawLine(progressLine(table, done, rows, std::chrono::duration<double>(now - tableStarted_).count()));
 }
 
-void CliFrontend::drawBar()
+void CliFrontend::drawLine(const std::string& text)
 {
-    const int filled = std::max(0, std::min(kBarWidth, percent_ * kBarWidth / 100));
-    std::cerr << "\r[" << std::string(static_cast<std::size_t>(filled), '#')
-              << std::string(static_cast<std::size_t>(kBarWidth - filled), '.') << "] " << percent_ << "% " << text_
-              << "\x1b[K" << std::flush;
-    barDrawn_ = true;
+    std::cerr << '\r' << text << "\x1b[K" << std::flush;
+    lineDrawn_ = true;
 }
 
 void CliFrontend::finishLine()
 {
-    if (barDrawn_) {
+    if (lineDrawn_) {
         std::cerr << '\n' << std::flush;
-        barDrawn_ = false;
+        lineDrawn_ = false;
     }
+}
+
+void CliFrontend::rowRejected(const convert::RejectedRow& row)
+{
+    // With --verbose the row's full report is printed instead.
+    if (options_.verbose || ++tableRejections_ > kRowLinesPerTable)
+        return;
+    finishLine();
+    std::cerr << convert::RejectedRows::oneLine(row.table) << " row " << row.key << ": "
+              << convert::RejectedRows::oneLine(row.reason) << '\n' << std::flush;
 }
 
 void CliFrontend::tableFinished(const convert::TableSummary& summary)
 {
     finishLine();
     std::cout << summaryLine(summary, statements_ != nullptr) << '\n' << std::flush;
+    if (tableRejections_ > kRowLinesPerTable)
+        std::cerr << summary.table << ": " << tableRejections_ - kRowLinesPerTable
+                  << " more rejected rows not shown; every rejected row is in "
+                  << (std::filesystem::path(options_.folder) / convert::kRejectedRowsFile).string() << '\n'
+                  << std::flush;
+    tableRejections_ = 0;
 }
 
 std::string summaryLine(const convert::TableSummary& summary, bool toFile)
@@ -173,6 +196,74 @@ std::string summaryLine(const convert::TableSummary& summary, bool toFile)
              << " fraction of a second (dates and times are written to the whole second), the first "
              << column.firstValue;
     return line.str();
+}
+
+std::string progressLine(const std::string& table, std::int64_t done, std::int64_t rows, double seconds)
+{
+    std::ostringstream line;
+    line << table << ": " << done;
+    if (rows >= 0)
+        line << " of " << rows;
+    line << " rows";
+    if (seconds > 0 && done > 0) {
+        const double rate = static_cast<double>(done) / seconds;
+        line << ", " << std::llround(rate) << " rows/s";
+        if (rows >= done)
+            line << ", " << std::llround(static_cast<double>(rows - done) / rate) << " s left";
+    }
+    return line.str();
+}
+
+std::string summaryTable(const std::vector<convert::TableSummary>& tables)
+{
+    const std::vector<std::string> heading{"table", "read", "written", "rejected", "verified", "seconds", "rows/s"};
+    auto fixed = [](double value, int decimals) {
+        std::ostringstream text;
+        text << std::fixed << std::setprecision(decimals) << value;
+        return text.str();
+    };
+    auto rate = [&](std::int64_t rows, double seconds) {
+        return seconds > 0 ? fixed(static_cast<double>(rows) / seconds, 0) : "-";
+    };
+    auto verified = [](std::int64_t rows) { return rows < 0 ? std::string("-") : std::to_string(rows); };
+    std::vector<std::vector<std::string>> lines{heading};
+    convert::TableSummary total;
+    total.table = "total";
+    total.rowsVerified = 0;
+    for (const convert::TableSummary& table : tables) {
+        if (table.skipped) {
+            lines.push_back({convert::RejectedRows::oneLine(table.table) + " (skipped)", "-", "-", "-", "-", "-", "-"});
+            continue;
+        }
+        lines.push_back({convert::RejectedRows::oneLine(table.table), std::to_string(table.rowsRead),
+                         std::to_string(table.rowsWritten), std::to_string(table.rowsRejected),
+                         verified(table.rowsVerified), fixed(table.seconds, 2), rate(table.rowsRead, table.seconds)});
+        total.rowsRead += table.rowsRead;
+        total.rowsWritten += table.rowsWritten;
+        total.rowsRejected += table.rowsRejected;
+        // The total counts verified rows only when every table was verified.
+        total.rowsVerified =
+            table.rowsVerified < 0 || total.rowsVerified < 0 ? -1 : total.rowsVerified + table.rowsVerified;
+        total.seconds += table.seconds;
+    }
+    if (tables.empty())
+        total.rowsVerified = -1;
+    lines.push_back({total.table, std::to_string(total.rowsRead), std::to_string(total.rowsWritten),
+                     std::to_string(total.rowsRejected), verified(total.rowsVerified), fixed(total.seconds, 2),
+                     rate(total.rowsRead, total.seconds)});
+    std::vector<std::size_t> widths(heading.size(), 0);
+    for (const auto& line : lines)
+        for (std::size_t column = 0; column < line.size(); ++column)
+            widths[column] = std::max(widths[column], line[column].size());
+    std::string text;
+    for (const auto& line : lines) {
+        // The table name to the left, the figures to the right of their columns.
+        text += line[0] + std::string(widths[0] - line[0].size(), ' ');
+        for (std::size_t column = 1; column < line.size(); ++column)
+            text += "  " + std::string(widths[column] - line[column].size(), ' ') + line[column];
+        text += '\n';
+    }
+    return text;
 }
 
 } // namespace cli

@@ -1,17 +1,20 @@
 #pragma once
-// The conversion run's interfaces on a terminal: questions on the terminal, error reports on
-// standard error, statements executed or written to a file, a progress bar on a terminal and
-// plain lines otherwise, and a summary line per table on standard output.
+// The conversion run's interfaces on a terminal: questions on the terminal, error reports and
+// one line per refused row on standard error, statements executed or written to a file, a
+// progress line on a terminal and plain lines otherwise, and a summary line per table on
+// standard output.
 
 #include "Options.h"
 #include "TableSelection.h"
 #include "convert/Run.h"
 #include "report/MessageService.h"
 
+#include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <limits>
 #include <string>
+#include <vector>
 
 namespace cli {
 
@@ -39,8 +42,13 @@ public:
     bool perTablePreview() override { return false; }
     int readTimeoutSeconds() override { return options_.timeoutSeconds; }
     bool convertsTable(const MSSQL::SourceTable& table) override { return selection_.selects(table); }
-    // Every failed row is reported on the terminal.
-    std::int64_t rowFailureReports() override { return std::numeric_limits<std::int64_t>::max(); }
+    // A refused row gets its line (rowRejected); with --verbose the full report instead.
+    std::int64_t rowFailureReports() override
+    {
+        return options_.verbose ? std::numeric_limits<std::int64_t>::max() : 0;
+    }
+    // An empty folder (one the program has just made, say) takes the tables as well.
+    bool needsParadoxTables() override;
 
     // convert::RunQuestions
     void offerSpaceFreeCopy() override;
@@ -55,28 +63,42 @@ public:
 
     // convert::RunProgress
     void setProgressText(const std::string& text) override;
-    void setProgressValue(double percent) override;
+    void setProgressValue(double) override {}
     void setBusyPointer(bool) override {}
     void yield() override {}
     void tableFinished(const convert::TableSummary& summary) override;
+    void rowRejected(const convert::RejectedRow& row) override;
+    void rowsDone(const std::string& table, std::int64_t done, std::int64_t rows) override;
 
-    // Ends a bar line that is still drawn.
+    // Ends a progress line that is still drawn.
     void finishLine();
 
+    // Refused rows of one table printed one by one; the rest are only counted.
+    static constexpr std::int64_t kRowLinesPerTable = 20;
+
 private:
-    void drawBar();
+    void drawLine(const std::string& text);
 
     const Options& options_;
     TableSelection selection_;
     std::ostream* statements_;
     bool terminal_;
     std::string text_;
-    int percent_ = -1;
-    bool barDrawn_ = false;
+    bool lineDrawn_ = false;
+    std::int64_t tableRejections_ = 0;
+    std::chrono::steady_clock::time_point tableStarted_{};
+    std::chrono::steady_clock::time_point lastDrawn_{};
 };
 
 // "Orders: 120 rows written, 0 rejected, 0.25 s, 480 rows/s", followed by a line when reading the
 // source stopped early and a line for each column whose values lost fractions of a second.
 std::string summaryLine(const convert::TableSummary& summary, bool toFile);
+
+// The table of the tables that ends a run: rows read, written, rejected and verified, seconds
+// and rows read per second, one line per table and a total.
+std::string summaryTable(const std::vector<convert::TableSummary>& tables);
+
+// "Orders: 1200 of 5000 rows, 800 rows/s, 5 s left"; without the count while it is unknown.
+std::string progressLine(const std::string& table, std::int64_t done, std::int64_t rows, double seconds);
 
 } // namespace cli

@@ -13,11 +13,14 @@ const char* usageText()
            "                     [--password-env VAR] --folder PARADOX_FOLDER\n"
            "                     [--overwrite ask|yes|no] [--sql FILE] [--timeout SECONDS]\n"
            "                     [--tables PATTERN[,PATTERN...]] [--exclude PATTERN[,PATTERN...]]\n"
+           "                     [--verbose]\n"
            "       quillmere-cli --list --server HOST ... [--tables ...] [--exclude ...]\n"
            "                     [--encrypt off|request|require] [--trust-server-certificate | --ca-file PATH]\n"
            "\n"
            "Copies every user table of a SQL Server database into Paradox tables in a folder\n"
-           "that already holds at least one Paradox table (*.db).\n"
+           "that holds at least one Paradox table (*.db), is empty or does not exist yet (it is\n"
+           "made then). A row the Paradox folder refuses is printed on one line (at most 20 per\n"
+           "table) and kept in rejected-rows.sql in the folder; a table of the tables ends the run.\n"
            "\n"
            "  --server HOST         SQL Server host name or address; HOST\\INSTANCE without\n"
            "                        --port reaches a named instance through the SQL Server\n"
@@ -33,7 +36,8 @@ const char* usageText()
            "  --overwrite ask|yes|no  an existing Paradox table of the same name: ask (default;\n"
            "                        No when there is no terminal), always replace, always keep\n"
            "  --sql FILE            write every generated statement to FILE, one a line,\n"
-           "                        instead of executing it (a value keeps its line breaks);\n"
+           "                        instead of executing it (a line break in a value is written\n"
+           "                        as Chr(13) or Chr(10) joined with &, which pxsql reads back);\n"
            "                        FILE is readable by its owner only and replaces an older\n"
            "                        one once complete; a symbolic link there is refused\n"
            "  --timeout SECONDS     the longest wait for the server while a table is read\n"
@@ -51,15 +55,16 @@ const char* usageText()
            "  --trust-server-certificate  accept the server's certificate unchecked\n"
            "  --ca-file PATH        check the server's certificate against these authorities (PEM)\n"
            "                        instead of the system's\n"
+           "  --verbose             a full error report for every refused row instead of its line\n"
            "  --help                this text\n"
            "  --version             the version\n"
            "\n"
            "Exit status: 0 every statement went through; 1 the run finished but some statements\n"
-           "were rejected (each one printed as an error report); 2 nothing was done (bad options,\n"
-           "a folder without Paradox tables, a failed SQL Server login, a table pattern that\n"
-           "matches no table), or the run stopped at a failure every later table would meet (the\n"
-           "folder gone, full or no longer writable, the server not answering); the tables written\n"
-           "before it are kept.\n";
+           "were rejected (each one is in rejected-rows.sql); 2 nothing was done (bad options,\n"
+           "a folder that holds files but no Paradox table, a failed SQL Server login, a table\n"
+           "pattern that matches no table), or the run stopped at a failure every later table\n"
+           "would meet (the folder gone, full or no longer writable, the server not answering);\n"
+           "the tables written before it are kept.\n";
 }
 
 std::optional<Options> parseOptions(int argc, char** argv, std::string& error)
@@ -126,6 +131,8 @@ std::optional<Options> parseOptions(int argc, char** argv, std::string& error)
                 into.push_back(std::move(pattern));
         } else if (arg == "--list") {
             options.list = true;
+        } else if (arg == "--verbose") {
+            options.verbose = true;
         } else if (arg == "--encrypt") {
             if (!value(encrypt))
                 return std::nullopt;

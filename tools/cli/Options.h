@@ -21,6 +21,7 @@ struct Options {
     int timeoutSeconds = 60; // the longest wait for the server during a read
     std::vector<std::string> tables;  // --tables patterns; none: every table
     std::vector<std::string> exclude; // --exclude patterns
+    bool verbose = false;             // a full error report for every refused row
     bool list = false;                // print the tables the run would convert, convert nothing
     bool help = false;
     bool version = false;

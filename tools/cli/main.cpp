@@ -10,6 +10,7 @@
 #include "db/MSSQL.h"
 
 #include <cstdlib>
+#include <filesystem>
 #include <iostream>
 #include <optional>
 #include <ranges>
@@ -135,6 +136,16 @@ int main(int argc, char** argv)
         if (const std::optional<int> status = chooseTables(*options))
             return *status;
 
+    // A folder that does not exist yet is made, and the run takes it as an empty one.
+    std::error_code folderError;
+    if (!std::filesystem::exists(options->folder, folderError) && !folderError)
+        std::filesystem::create_directories(options->folder, folderError);
+    if (folderError) {
+        std::cerr << "quillmere-cli: nothing done: the folder \"" << options->folder
+                  << "\" cannot be made: " << folderError.message() << '\n';
+        return cli::kNothingDone;
+    }
+
     std::optional<cli::StatementFile> sqlFile;
     if (!options->sqlFile.empty()) {
         try {
@@ -158,16 +169,17 @@ int main(int argc, char** argv)
 
     const convert::RunResult result = convert::RunConversion(state, ports);
     frontend.finishLine();
-    if (!result.rejectedRowsPath.empty()) {
-        std::int64_t rows = 0;
-        for (const convert::TableSummary& table : result.tables)
-            rows += table.rowsRejected;
-        std::cout << "rejected rows: " << rows << ", written to " << result.rejectedRowsPath << '\n';
-    }
+    if (!result.tables.empty())
+        std::cout << '\n' << cli::summaryTable(result.tables);
+    std::int64_t rejectedRows = 0;
+    for (const convert::TableSummary& table : result.tables)
+        rejectedRows += table.rowsRejected;
+    if (!result.rejectedRowsPath.empty())
+        std::cout << "rejected rows: " << rejectedRows << ", written to " << result.rejectedRowsPath << '\n';
     switch (result.outcome) {
     case convert::RunOutcome::NoParadoxTables:
         std::cerr << "quillmere-cli: nothing done: the folder \"" << options->folder
-                  << "\" holds no Paradox table (*.db); the target folder must already hold at least one\n";
+                  << "\" holds no Paradox table (*.db); the target folder must hold at least one, or be empty\n";
         return cli::kNothingDone;
     case convert::RunOutcome::CannotConnect:
         std::cerr << "quillmere-cli: nothing done: cannot log in to SQL Server: " << loginFailure(options->login)
@@ -191,9 +203,7 @@ int main(int argc, char** argv)
     }
     if (result.tables.empty())
         std::cout << "The database holds no user tables.\n";
-    if (result.errorReports > 0) {
+    if (result.errorReports > 0)
         std::cerr << "quillmere-cli: " << result.errorReports << " error report(s); see above\n";
-        return cli::kSomeRejected;
-    }
-    return cli::kSuccess;
+    return result.errorReports > 0 || result.statementsRejected > 0 ? cli::kSomeRejected : cli::kSuccess;
 }

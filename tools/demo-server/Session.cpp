@@ -1126,10 +1126,12 @@ private:
     // sys.schemas, sys.tables and sys.partitions as session views over the tables of the moment,
     // so that a client reads row counts from the catalog as it does on SQL Server. Each table is
     // one heap partition (index_id 0) whose row count SQLite counts when the view is read.
+    // sys.columns, sys.indexes and sys.index_columns name each table's columns and its primary
+    // key, as index 1 flagged is_primary_key, its columns in key order.
     void refreshCatalogViews()
     {
         std::map<std::string, int> schemaIds{{"dbo", 1}, {"sys", 4}};
-        std::string tables, partitions;
+        std::string tables, partitions, columns;
         int objectId = 1000;
         for (const CatalogEntry& e : catalogEntries()) {
             if (e.type != "TABLE" || e.table.empty() || lowerAscii(e.owner) == "sys")
@@ -1144,18 +1146,30 @@ private:
                       std::to_string(schema->second) + ")";
             partitions += (partitions.empty() ? "VALUES (" : ", (") + id + ", " + id + ", 0, 1, (SELECT COUNT(*) FROM " +
                           table + "))";
+            columns += std::string(columns.empty() ? "" : " UNION ALL ") + "SELECT " + id +
+                       ", cid + 1, name, pk FROM pragma_table_info(" + sqlLiteral(e.table) + ")";
         }
         std::string schemas;
         for (const auto& [name, id] : schemaIds)
             schemas += (schemas.empty() ? "VALUES (" : ", (") + std::to_string(id) + ", " + sqlLiteral(name) + ")";
         const std::string sql =
             "DROP VIEW IF EXISTS temp.\"sys.schemas\"; DROP VIEW IF EXISTS temp.\"sys.tables\";"
-            "DROP VIEW IF EXISTS temp.\"sys.partitions\";"
+            "DROP VIEW IF EXISTS temp.\"sys.partitions\"; DROP VIEW IF EXISTS temp.\"sys.columns\";"
+            "DROP VIEW IF EXISTS temp.\"sys.indexes\"; DROP VIEW IF EXISTS temp.\"sys.index_columns\";"
+            "DROP VIEW IF EXISTS temp.catalog_columns;"
             "CREATE TEMP VIEW \"sys.schemas\"(schema_id, name) AS " + schemas + ";"
             "CREATE TEMP VIEW \"sys.tables\"(object_id, name, schema_id) AS " +
             (tables.empty() ? "SELECT NULL, NULL, NULL WHERE 0" : tables) + ";"
             "CREATE TEMP VIEW \"sys.partitions\"(partition_id, object_id, index_id, partition_number, rows) AS " +
-            (partitions.empty() ? "SELECT NULL, NULL, NULL, NULL, NULL WHERE 0" : partitions) + ";";
+            (partitions.empty() ? "SELECT NULL, NULL, NULL, NULL, NULL WHERE 0" : partitions) + ";"
+            "CREATE TEMP VIEW catalog_columns(object_id, column_id, name, pk) AS " +
+            (columns.empty() ? "SELECT NULL, NULL, NULL, NULL WHERE 0" : columns) + ";"
+            "CREATE TEMP VIEW \"sys.columns\"(object_id, column_id, name) AS "
+            "SELECT object_id, column_id, name FROM catalog_columns;"
+            "CREATE TEMP VIEW \"sys.indexes\"(object_id, index_id, name, is_primary_key) AS "
+            "SELECT DISTINCT object_id, 1, 'PK', 1 FROM catalog_columns WHERE pk > 0;"
+            "CREATE TEMP VIEW \"sys.index_columns\"(object_id, index_id, column_id, key_ordinal) AS "
+            "SELECT object_id, 1, column_id, pk FROM catalog_columns WHERE pk > 0;";
         sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr);
     }
 
