@@ -217,7 +217,7 @@ std::vector<std::string> Database::tableNames()
     std::vector<std::string> names;
     std::error_code ec;
     for (const auto& entry : fs::directory_iterator(folder_, ec)) {
-        const std::string name = entry.path().filename().string();
+        const std::string name = fileio::nameOf(entry.path().filename());
         if (name.size() > 3 && foldCase(name.substr(name.size() - 3)) == ".db" && entry.is_regular_file(ec))
             names.push_back(name.substr(0, name.size() - 3));
     }
@@ -346,7 +346,7 @@ void Database::run(std::string_view statementUtf8)
         const Replacement replacement = std::move(*replacing_);
         replacing_.reset();
         try {
-            makePrimaryIndex(*Table::open(folder_ / (replacement.newStem + ".DB"), guard_.get()), *ci);
+            makePrimaryIndex(*Table::open(folder_ / fileio::pathOf(replacement.newStem + ".DB"), guard_.get()), *ci);
             replaceTable(folder_, replacement.name, replacement.newStem, guard_.get());
         } catch (...) {
             discardQuietly(folder_, replacement.newStem);

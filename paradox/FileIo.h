@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <string>
 
 namespace paradox::fileio {
 
@@ -21,6 +22,11 @@ enum class Open {
     Replace,        // for writing, made empty
     Flush,          // a file or a folder, to flush it to the disk
 };
+
+// A file name in the engine's UTF-8 as the system takes it, and a name the system gives back
+// in UTF-8: the same bytes on POSIX, UTF-16 on Windows.
+std::filesystem::path pathOf(const std::string& utf8);
+std::string nameOf(const std::filesystem::path& path);
 
 // kNoHandle when the file cannot be opened.
 Handle open(const std::filesystem::path& file, Open how);

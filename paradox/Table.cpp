@@ -22,12 +22,12 @@ namespace {
 
 [[noreturn]] void fail(const fs::path& file, std::string_view action, int err = errno)
 {
-    throw FileError("Cannot " + std::string(action) + " file '" + file.string() + "': " + std::strerror(err), err);
+    throw FileError("Cannot " + std::string(action) + " file '" + fileio::nameOf(file) + "': " + std::strerror(err), err);
 }
 
 [[noreturn]] void damaged(const fs::path& file, const std::string& what)
 {
-    throw Error("The Paradox file '" + file.string() + "' is damaged: " + what);
+    throw Error("The Paradox file '" + fileio::nameOf(file) + "' is damaged: " + what);
 }
 
 void preadAll(fileio::Handle fd, void* buf, std::size_t len, std::uint64_t at, const fs::path& file)
@@ -169,7 +169,7 @@ std::optional<fs::path> findFamilyFile(const fs::path& folder, std::string_view 
     const std::string want = foldCase(std::string(stem) + std::string(ext));
     std::error_code ec;
     for (const auto& entry : fs::directory_iterator(folder, ec))
-        if (foldCase(entry.path().filename().string()) == want) return entry.path();
+        if (foldCase(fileio::nameOf(entry.path().filename())) == want) return entry.path();
     if (ec) throw FileError("Cannot read folder '" + folder.string() + "': " + ec.message(), ec.value());
     return std::nullopt;
 }
@@ -184,7 +184,7 @@ std::vector<fs::path> companionFiles(const fs::path& folder, std::string_view st
     std::error_code ec;
     std::vector<fs::path> family;
     for (const auto& entry : fs::directory_iterator(folder, ec)) {
-        const std::string name = foldCase(entry.path().filename().string());
+        const std::string name = foldCase(fileio::nameOf(entry.path().filename()));
         if (name.size() <= folded.size() || !name.starts_with(folded)) continue;
         const std::string ext = upper(name.substr(folded.size()));
         const bool digits2 = ext.size() == 3 && std::isdigit(static_cast<unsigned char>(ext[1])) &&
@@ -234,7 +234,7 @@ void replaceTable(const fs::path& folder, std::string_view stem, std::string_vie
         const auto made = findFamilyFile(folder, newStem, ext);
         if (!made) continue;
         syncToDisk(*made);
-        moves.emplace_back(*made, findFamilyFile(folder, stem, ext).value_or(folder / (std::string(stem) + ext)));
+        moves.emplace_back(*made, findFamilyFile(folder, stem, ext).value_or(folder / fileio::pathOf(std::string(stem) + ext)));
     }
     std::vector<fs::path> leftOver;
     for (const auto& file : companionFiles(folder, stem))
@@ -279,10 +279,10 @@ void Table::create(const fs::path& folder, std::string_view stem, Header h)
     h.fileBlocks = h.firstBlock = h.lastBlock = 0;
     h.headerSize = std::uint16_t(headerBytesNeeded(h, false));
     const bool blobs = std::any_of(h.fields.begin(), h.fields.end(), [](const Field& f) { return f.isBlob(); });
-    const fs::path db = folder / (std::string(stem) + ".DB");
+    const fs::path db = folder / fileio::pathOf(std::string(stem) + ".DB");
     for (const char* ext : {".PX", ".MB"})
         if (auto stale = findFamilyFile(folder, stem, ext); stale && !fileio::remove(*stale)) fail(*stale, "delete");
-    if (blobs) replaceFile(folder / (std::string(stem) + ".MB"), encodeMbHeader());
+    if (blobs) replaceFile(folder / fileio::pathOf(std::string(stem) + ".MB"), encodeMbHeader());
     replaceFile(db, encodeHeader(h, false));
 }
 
@@ -343,7 +343,7 @@ void Table::load()
     const std::size_t headerSize = std::min<std::size_t>(getLe16(fixed + hdr::HeaderSize), std::size_t(fileSize));
     std::vector<unsigned char> head(std::max<std::size_t>(headerSize, hdr::FixedEnd));
     preadAll(db_, head.data(), head.size(), 0, dbPath_);
-    if (passwordProtected(head)) throw Error("The table '" + dbPath_.stem().string() + "' is protected by a password, which this program cannot open");
+    if (passwordProtected(head)) throw Error("The table '" + fileio::nameOf(dbPath_.stem()) + "' is protected by a password, which this program cannot open");
     try {
         h_ = decodeHeader(head.data(), head.size(), false);
     } catch (const FormatFault& f) {
@@ -555,7 +555,7 @@ void Table::writePx() { installPx(stagePx()); }
 // file on disk holds it already.
 std::optional<fs::path> Table::stagePx()
 {
-    pxPath_ = findFamilyFile(dbPath_.parent_path(), dbPath_.stem().string(), ".PX")
+    pxPath_ = findFamilyFile(dbPath_.parent_path(), fileio::nameOf(dbPath_.stem()), ".PX")
                   .value_or(fs::path(dbPath_).replace_extension(dbPath_.extension() == ".db" ? ".px" : ".PX"));
     pxAbsolute_ = guardianPath(pxPath_);
     pxTemp_ = tempName(pxAbsolute_);
@@ -701,7 +701,7 @@ void Table::writeBlobs(std::string& record, const std::vector<Blob>& blobs)
         std::memcpy(d, blob.data.data(), std::min<std::size_t>(leader, blob.data.size()));
         std::uint32_t where = 0;
         if (blob.data.size() > std::size_t(leader)) {
-            const fs::path mbPath = findFamilyFile(dbPath_.parent_path(), dbPath_.stem().string(), ".MB")
+            const fs::path mbPath = findFamilyFile(dbPath_.parent_path(), fileio::nameOf(dbPath_.stem()), ".MB")
                                         .value_or(fs::path(dbPath_).replace_extension(dbPath_.extension() == ".db" ? ".mb" : ".MB"));
             if (mb_ == fileio::kNoHandle) {
                 mb_ = fileio::open(mbPath, fileio::Open::ReadWriteNew);
@@ -846,7 +846,7 @@ void Table::checkKeyOrder(const Header& h) const
     if (binarySortOrder(h)) return;
     for (int i = 0; i < h.keyFields && i < int(h.fields.size()); ++i)
         if (h.fields[std::size_t(i)].type == FieldType::Alpha)
-            throw Error("The table '" + dbPath_.stem().string() + "' sorts its keys in the order \"" + h.sortName +
+            throw Error("The table '" + fileio::nameOf(dbPath_.stem()) + "' sorts its keys in the order \"" + h.sortName +
                         "\", which this program cannot keep; the table is not changed");
 }
 
@@ -1058,7 +1058,7 @@ std::string Table::blob(int field, const unsigned char* record) const
     const std::uint32_t where = getLe32(d + leader), len = getLe32(d + leader + 4);
     if (len == 0) return {};
     if (len <= std::uint32_t(leader)) return std::string(reinterpret_cast<const char*>(d), len);
-    const fs::path mbPath = findFamilyFile(dbPath_.parent_path(), dbPath_.stem().string(), ".MB").value_or(fs::path());
+    const fs::path mbPath = findFamilyFile(dbPath_.parent_path(), fileio::nameOf(dbPath_.stem()), ".MB").value_or(fs::path());
     if (mbPath.empty()) damaged(dbPath_, "its blob file is missing");
     const fileio::Handle fd = fileio::open(mbPath, fileio::Open::Read);
     if (fd == fileio::kNoHandle) fail(mbPath, "open");

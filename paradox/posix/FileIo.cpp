@@ -8,6 +8,10 @@
 
 namespace paradox::fileio {
 
+std::filesystem::path pathOf(const std::string& utf8) { return utf8; }
+
+std::string nameOf(const std::filesystem::path& path) { return path.string(); }
+
 Handle open(const std::filesystem::path& file, Open how)
 {
     switch (how) {

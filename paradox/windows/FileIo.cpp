@@ -59,6 +59,14 @@ bool isFolder(const std::filesystem::path& path)
 
 }  // namespace
 
+std::filesystem::path pathOf(const std::string& utf8) { return std::u8string(utf8.begin(), utf8.end()); }
+
+std::string nameOf(const std::filesystem::path& path)
+{
+    const std::u8string name = path.u8string();
+    return std::string(name.begin(), name.end());
+}
+
 Handle open(const std::filesystem::path& file, Open how)
 {
     DWORD access = GENERIC_READ | GENERIC_WRITE, disposition = OPEN_EXISTING, flags = FILE_ATTRIBUTE_NORMAL;
