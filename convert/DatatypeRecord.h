@@ -10,6 +10,7 @@ struct DatatypeRecord {
     std::string field;       // source column name
     std::string sourceType;  // the matched rule's search text ("char", "int", ...) or "OTHER TYPES"
     std::string paradoxType; // the Paradox type written into CREATE TABLE
+    int adoType = 0;         // the source column's ADO type code
 };
 
 } // namespace convert

@@ -4,6 +4,8 @@
 #include "convert/RejectedRows.h"
 #include "convert/RowTransfer.h"
 #include "convert/TableDefinition.h"
+#include "convert/WrittenRows.h"
+#include "db/AdoBackend.h"
 #include "db/MSSQL.h"
 #include "db/Paradox.h"
 #include "paradox/CaseFold.h"
@@ -12,6 +14,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <functional>
 #include <optional>
 #include <stdexcept>
 
@@ -137,8 +140,10 @@ private:
         });
         trap_(130, [&] { existing(s_.Paradox_conn).CursorLocation = db::adUseClient; });
         // A folder another program writes refuses every statement: the run ends at its one report.
+        // A check writes nothing, so it takes no writer's lock and may run beside a writer.
         trap_(132, [&] {
-            stopsTheRun([&] { existing(s_.Paradox_conn).Open(Paradox::BuildParadoxConnectionString(p_.settings.paradoxFolder())); });
+            if (!p_.settings.statementCheck())
+                stopsTheRun([&] { existing(s_.Paradox_conn).Open(Paradox::BuildParadoxConnectionString(p_.settings.paradoxFolder())); });
         });
         trap_(134, [&] { existing(s_.mssql_conn).CursorLocation = db::adUseServer; });
         // A stalled read ends after this time instead of waiting for the server for ever.
@@ -175,7 +180,10 @@ private:
         });
         trap_.when(526, [&] { return connectionsOpen_; }, [&] {
             trap_(528, [&] { existing(s_.mssql_conn).Close(); });
-            trap_(530, [&] { existing(s_.Paradox_conn).Close(); });
+            trap_(530, [&] {
+                if (!p_.settings.statementCheck())
+                    existing(s_.Paradox_conn).Close();
+            });
         });
         trap_(532, [&] { p_.progress.setBusyPointer(false); });
         trap_(534, [&] { p_.progress.setProgressValue(0); });
@@ -219,9 +227,10 @@ private:
     // to the trap unless the row reports of the run are used up. True when it failed unreported.
     bool executeOnParadox(const std::string& statement, bool row)
     {
+        if (StatementCheck* check = p_.settings.statementCheck())
+            return !check->statement(statement, row ? rowKey() : std::string());
         try {
             stopsTheRun([&] { existing(s_.Paradox_conn).Execute(statement); });
-            return false;
         } catch (const db::LastingError&) {
             // The folder itself failed (gone, full): nothing can be kept there, and the run ends
             // at this one report.
@@ -245,6 +254,17 @@ private:
                 return true;
             std::rethrow_exception(failure);
         }
+        if (row && verifying_)
+            keepChecksum();
+        return false;
+    }
+
+    void keepChecksum()
+    {
+        if (const std::optional<std::uint64_t> checksum = existing(s_.Paradox_conn).backend().lastRowChecksum())
+            written_.add(*checksum);
+        else
+            verifying_ = false;
     }
 
     // Runs `step`; a failure that every later step would meet as well ends the run after its
@@ -267,6 +287,9 @@ private:
     {
         const auto started = std::chrono::steady_clock::now();
         summary_ = TableSummary{};
+        written_.clear();
+        // A check writes no table to read back.
+        trap_(trap_.line(), [&] { verifying_ = p_.settings.verifiesTables() && !p_.settings.statementCheck(); });
         trap_(154, [&] { p_.progress.yield(); });
         trap_(156, [&] { s_.tbl = s_.List1.List(static_cast<int>(index)); });
         summary_.table = s_.tbl;
@@ -297,7 +320,9 @@ private:
             trap_(168, [&] { p_.preview.clearStatements(); });
             trap_(170, [&] { p_.preview.clearDatatypes(); });
         });
-        trap_(182, [&] { p_.progress.setProgressText("Please wait.. Processing table " + s_.tbl); });
+        trap_(182, [&] {
+            p_.progress.setProgressText((p_.settings.statementCheck() ? "Checking table " : "Please wait.. Processing table ") + s_.tbl);
+        });
         keyColumns_.clear();
         if (!p_.settings.previewMode()) {
             try {
@@ -323,8 +348,10 @@ private:
         if (source_ && source_->isOpen()) {
             trap_.when(172, [&] { return answer == Answer::Yes; },
                        [&] { route(174, 176, 178, DropTableStatement(s_.tbl)); });
-            if (define())
+            if (define()) {
                 transferRows();
+                verify();
+            }
         }
         trap_(492, [&] {
             if (!source_)
@@ -392,6 +419,8 @@ private:
         std::int64_t rowCount = -1;
         std::int64_t rowCounter = 0;
         trap_(360, [&] { summary_.sourceRows = rowCount = source_->RecordCount(); });
+        if (verifying_ && rowCount > 0)
+            trap_(trap_.line(), [&] { written_.reserve(rowCount); });
         trap_(362, [&] { rowCounter = 0; });
         RowStatementBuilder builder(s_.tbl, numericPositions_, binaryPositions_);
         // A cursor that cannot move ends the table instead of repeating its last row forever.
@@ -428,6 +457,54 @@ private:
             trap_(488, [&] { ++rowNumber_; });
         });
         summary_.droppedFractions = builder.droppedFractions();
+    }
+
+    // Reads the table back after its last row and compares it with the rows it accepted; the
+    // first difference becomes the table's error report. A run that stopped has nothing to compare.
+    void verify()
+    {
+        trap_.when(trap_.line(), [&] { return verifying_ && !stopped_ && !p_.settings.previewMode(); }, [&] {
+            trap_(trap_.line(), [&] { p_.settings.beforeVerifying(s_.tbl); });
+            trap_(trap_.line(), [&] { compareReadBack(); });
+        });
+    }
+
+    void compareReadBack()
+    {
+        const std::string table = "Table " + s_.tbl + ": ";
+        std::int64_t matched = 0;
+        std::int64_t read = 0;
+        std::string difference;
+        bool readBack = false;
+        try {
+            stopsTheRun([&] {
+                readBack = existing(s_.Paradox_conn).backend().readBack(
+                    s_.tbl, [&](std::uint64_t checksum, const std::function<std::string()>& name) {
+                        ++read;
+                        if (written_.take(checksum))
+                            ++matched;
+                        else if (difference.empty())
+                            difference = "the row with " + name() + " read back from the Paradox table differs from the rows written";
+                    });
+            });
+        } catch (const db::LastingError&) {
+            throw;
+        } catch (const std::exception& failure) {
+            summary_.rowsVerified = matched;
+            summary_.verifyError = table + "the Paradox table could not be read back to verify it: " + failure.what();
+            throw db::Error(summary_.verifyError);
+        }
+        if (!readBack)
+            return;
+        summary_.rowsVerified = matched;
+        if (difference.empty() && written_.untaken() > 0)
+            difference = std::to_string(written_.untaken()) + " of the " + std::to_string(written_.size()) +
+                         " rows written are missing when the Paradox table is read back (it holds " +
+                         std::to_string(read) + ")";
+        if (difference.empty())
+            return;
+        summary_.verifyError = table + difference;
+        throw db::Error(summary_.verifyError);
     }
 
     // The source row being written as its user finds it: its primary-key value, the values in
@@ -490,6 +567,9 @@ private:
     std::optional<RunRejections> rejections_;
     std::vector<std::string> keyColumns_; // the source table's primary key; empty when it has none
     std::int64_t rowInTable_ = 0;         // the source row being written, 1 for the table's first
+    // The checksums of the rows the table accepted, while its verification is on.
+    WrittenRows written_;
+    bool verifying_ = false;
     // The key value: counts the rows of the whole run, not reset between tables.
     std::int64_t rowNumber_ = 0;
 };

@@ -22,6 +22,15 @@
 
 namespace convert {
 
+// Judges each statement as the Paradox folder would take it, in place of executing it.
+class StatementCheck {
+public:
+    virtual ~StatementCheck() = default;
+    // False when the folder would refuse the statement. `sourceRow` names the source row of a
+    // row's statement as a refused row is named (its primary-key value, else its number).
+    virtual bool statement(const std::string& statement, const std::string& sourceRow) = 0;
+};
+
 // The fields of the main window, read at the moments the run needs them.
 class RunSettings {
 public:
@@ -47,6 +56,14 @@ public:
     // A front end that takes none lists the failed rows its own way (RunProgress::rowRejected)
     // and gets no closing message about them.
     virtual std::int64_t rowFailureReports() { return kRowFailureReports; }
+    // Outside preview mode: the check that takes the statements instead of the folder, so that
+    // the run writes nothing and reports no refusal; none for a run that converts.
+    virtual StatementCheck* statementCheck() { return nullptr; }
+    // Whether each table written in direct mode is read back after its last row and compared,
+    // row by row, with the rows it accepted; a difference is an error report.
+    virtual bool verifiesTables() { return true; }
+    // Called between a table's last row and its read-back; tests change the table's files here.
+    virtual void beforeVerifying(const std::string& /*table*/) {}
 
     static constexpr int kDefaultReadTimeoutSeconds = 60;
     static constexpr std::int64_t kRowFailureReports = 10;

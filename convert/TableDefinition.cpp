@@ -91,7 +91,7 @@ DatatypeRecord TableDefinition::addColumn(const db::Field& field)
     else if (rule.columnClass == ColumnClass::Binary)
         binaryPositions_ += position;
     ++position_;
-    return DatatypeRecord{table_, field.name, rule.sourceText, rule.paradoxType};
+    return DatatypeRecord{table_, field.name, rule.sourceText, rule.paradoxType, field.Type};
 }
 
 std::string TableDefinition::createTableStatement() const

@@ -5,7 +5,9 @@
 #include "db/Ado.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,6 +32,14 @@ public:
     // The table schema rowset: TABLE_CATALOG, TABLE_SCHEMA, TABLE_NAME, TABLE_TYPE.
     virtual std::unique_ptr<Cursor> tables() = 0;
     virtual std::unique_ptr<Cursor> query(const std::string& source) = 0;
+
+    // A checksum of the row the last statement stored, covering every value as stored; none
+    // when that statement stored no row or the backend computes none.
+    virtual std::optional<std::uint64_t> lastRowChecksum() { return std::nullopt; }
+    // Reads `table` back from what the database holds and calls `row` with the same checksum of
+    // each of its rows and a way to name the row ("SBSID 17"). False when the backend cannot.
+    using StoredRow = std::function<void(std::uint64_t checksum, const std::function<std::string()>& name)>;
+    virtual bool readBack(const std::string& /*table*/, const StoredRow& /*row*/) { return false; }
 };
 
 // ADO's own texts for misuse of its objects.

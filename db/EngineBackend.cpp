@@ -2,6 +2,8 @@
 
 #include "db/OdbcConnectionString.h"
 #include "paradox/Database.h"
+#include "paradox/RowChecksum.h"
+#include "paradox/Table.h"
 
 #include <utility>
 #include <vector>
@@ -85,6 +87,16 @@ public:
     std::unique_ptr<Cursor> query(const std::string& source) override
     {
         throw Error("The Paradox connection runs statements only and returns no rows: " + source);
+    }
+
+    std::optional<std::uint64_t> lastRowChecksum() override { return database_->lastRowChecksum(); }
+
+    // From the table's files, opened anew: what another program or the disk did to them since
+    // they were written shows.
+    bool readBack(const std::string& table, const StoredRow& row) override
+    {
+        translated([&] { paradox::readRowChecksums(database_->table(table).path(), row); });
+        return true;
     }
 
 private:

@@ -6,7 +6,9 @@
 #include "paradox/Encoding.h"
 #include "paradox/FileIo.h"
 #include "paradox/FolderLock.h"
+#include "paradox/RowChecksum.h"
 #include "paradox/Sql.h"
+#include "paradox/Statements.h"
 #include "paradox/Table.h"
 #include "paradox/Values.h"
 
@@ -21,7 +23,7 @@ namespace fs = std::filesystem;
 
 namespace paradox {
 
-namespace {
+namespace detail {
 
 constexpr std::size_t kMaxTableName = 64;
 constexpr std::size_t kMaxColumnName = 25;
@@ -32,15 +34,25 @@ constexpr std::uint32_t kLargestAutoInc = 2147483647;
 // error names the 1-based character position there.
 thread_local std::string_view executing;
 
-struct Executing {
-    explicit Executing(std::string_view statement) : previous(executing) { executing = statement; }
-    ~Executing() { executing = previous; }
-    std::string_view previous;
-};
+Executing::Executing(std::string_view statement) : previous(executing) { executing = statement; }
+Executing::~Executing() { executing = previous; }
 
-[[noreturn]] void sqlError(std::size_t offset, const std::string& what)
+std::string errorAt(std::size_t offset, const std::string& what)
 {
-    throw SqlError("SQL error at position " + std::to_string(sql::characterPosition(executing, offset)) + ": " + what);
+    return "SQL error at position " + std::to_string(sql::characterPosition(executing, offset)) + ": " + what;
+}
+
+[[noreturn]] void sqlError(std::size_t offset, const std::string& what) { throw SqlError(errorAt(offset, what)); }
+
+SqlError valueError(std::size_t offset, const std::string& what, Problem problem, const Header& h, int field)
+{
+    const Field& f = h.fields[std::size_t(field)];
+    return SqlError(errorAt(offset, what), problem, tableText(h, f.name), fieldTypeText(f));
+}
+
+[[noreturn]] void sqlError(std::size_t offset, const std::string& what, Problem problem, const Header& h, int field)
+{
+    throw valueError(offset, what, problem, h, field);
 }
 
 std::string tableRef(const sql::Name& n) { return "table \"" + n.text + "\""; }
@@ -125,12 +137,11 @@ Header definedHeader(const sql::CreateTable& ct, const std::string& cp)
     return h;
 }
 
-void makePrimaryIndex(Table& t, const sql::CreateIndex& ci)
+void checkPrimaryIndex(const Header& h, const sql::CreateIndex& ci)
 {
-    const Header& h = t.header();
     const std::string tn = ci.table.text;
     if (!ci.primary) sqlError(ci.endPos, "table \"" + tn + "\": only a primary index can be created; end the statement with WITH PRIMARY");
-    if (t.keyed()) sqlError(ci.index.pos, "table \"" + tn + "\" already has a primary index");
+    if (h.keyed()) sqlError(ci.index.pos, "table \"" + tn + "\" already has a primary index");
     if (ci.columns.size() > std::size_t(kMaxKeyFields))
         sqlError(ci.columns[kMaxKeyFields].pos, "table \"" + tn + "\": a primary index has at most 16 columns");
     for (std::size_t i = 0; i < ci.columns.size(); ++i) {
@@ -147,12 +158,118 @@ void makePrimaryIndex(Table& t, const sql::CreateIndex& ci)
     if (keyLen > h.blockSize() / 3)
         sqlError(ci.columns.front().pos, "table \"" + tn + "\": a key of " + std::to_string(keyLen) + " bytes is larger than a third of the " +
                                               std::to_string(h.blockSize()) + "-byte block");
+}
+
+void makePrimaryIndex(Table& t, const sql::CreateIndex& ci)
+{
+    checkPrimaryIndex(t.header(), ci);
+    const std::string& tn = ci.table.text;
     const auto made = t.makePrimary(int(ci.columns.size()));
     if (made == Table::Result::Duplicate)
         sqlError(ci.columns.front().pos, "table \"" + tn + "\" holds rows with the same key, so the primary index cannot be created");
     if (made == Table::Result::Full)
         sqlError(ci.columns.front().pos, "table \"" + tn + "\" holds more rows than a primary index can number: a keyed Paradox table holds at most " +
                                               std::to_string(kMaxIndexedBlocks) + " blocks of " + std::to_string(kLargestBlockCode * 1024) + " bytes");
+}
+
+std::optional<std::uint32_t> encodeRow(const sql::Insert& in, const Header& h, const std::vector<int>& offsets, std::string& record,
+                                       std::vector<Table::Blob>& blobs, std::string& scratch, std::vector<SqlError>* refusals)
+{
+    const std::string& tn = in.table.text;
+    // Raised at once, or kept with the refusals of the row's other fields.
+    const auto refuse = [&](SqlError error) {
+        if (!refusals) throw error;
+        refusals->push_back(std::move(error));
+    };
+    // Only the table's own fields are cleared: the statement runs for every row.
+    std::array<const sql::Literal*, kMaxFields> byField;
+    std::fill_n(byField.begin(), h.fields.size(), nullptr);
+    if (in.columns.empty()) {
+        if (in.values.size() != h.fields.size())
+            sqlError(in.values.size() > h.fields.size() ? in.values[h.fields.size()].pos : in.valuesPos,
+                     "table \"" + tn + "\" has " + std::to_string(h.fields.size()) + " columns, the statement gives " +
+                         std::to_string(in.values.size()) + " values");
+        for (std::size_t i = 0; i < h.fields.size(); ++i) byField[i] = &in.values[i];
+    } else {
+        if (in.values.size() != in.columns.size())
+            sqlError(in.values.size() > in.columns.size() ? in.values[in.columns.size()].pos : in.valuesPos,
+                     "table \"" + tn + "\": the statement names " + std::to_string(in.columns.size()) + " columns and gives " +
+                         std::to_string(in.values.size()) + " values");
+        for (std::size_t k = 0; k < in.columns.size(); ++k) {
+            const int col = findColumn(h, in.columns[k], tn);
+            if (byField[col]) sqlError(in.columns[k].pos, "table \"" + tn + "\": the column \"" + in.columns[k].text + "\" is named twice");
+            byField[col] = &in.values[k];
+        }
+    }
+
+    record.assign(h.recordSize, '\0');
+    blobs.clear();
+    // The header keeps the last value handed out, as Paradox does.
+    std::uint32_t lastAuto = h.autoInc;
+    bool autoChanged = false;
+    for (std::size_t i = 0; i < h.fields.size(); ++i) {
+        const Field& f = h.fields[i];
+        auto* out = reinterpret_cast<unsigned char*>(record.data()) + offsets[i];
+        const sql::Literal* v = byField[i];
+        if (f.type == FieldType::AutoIncrement && (!v || v->kind == sql::Literal::Kind::Null)) {
+            if (lastAuto >= kLargestAutoInc) {
+                refuse(valueError(in.valuesPos, "table \"" + tn + "\", column \"" + tableText(h, f.name) + "\": the autoincrement values are used up",
+                                  Problem::NumberOutOfRange, h, int(i)));
+                continue;
+            }
+            encodeInt(out, 4, ++lastAuto);
+            autoChanged = true;
+            continue;
+        }
+        if (!v) continue;
+        Problem problem = Problem::Other;
+        if (auto err = encodeLiteral(f, *v, h, out, scratch, &problem)) {
+            refuse(valueError(v->pos, "table \"" + tn + "\", column \"" + tableText(h, f.name) + "\" (" + fieldTypeText(f) + "): " + *err, problem, h, int(i)));
+            continue;
+        }
+        if (f.type == FieldType::AutoIncrement) {
+            const auto value = std::uint32_t(decodeInt(out, 4));
+            if (value > lastAuto) {
+                lastAuto = value;
+                autoChanged = true;
+            }
+        }
+        if (f.isBlob()) blobs.push_back({int(i), std::move(scratch)});
+    }
+    return autoChanged ? std::optional(lastAuto) : std::nullopt;
+}
+
+std::size_t keyPosition(const sql::Insert& in, const Header& h)
+{
+    if (in.columns.empty()) return in.values.empty() ? in.valuesPos : in.values.front().pos;
+    const std::string first = foldCase(tableText(h, h.fields.front().name));
+    for (std::size_t k = 0; k < in.columns.size() && k < in.values.size(); ++k)
+        if (foldCase(in.columns[k].text) == first) return in.values[k].pos;
+    return in.valuesPos;
+}
+
+// The key as it was stored, generated autoincrement values included.
+std::string duplicateKeyText(const std::string& table, const Header& h, const std::vector<int>& offsets, const std::string& record)
+{
+    std::string values, columns;
+    const auto* stored = reinterpret_cast<const unsigned char*>(record.data());
+    for (int k = 0; k < h.keyFields; ++k) {
+        const Field& f = h.fields[std::size_t(k)];
+        const unsigned char* bytes = stored + offsets[std::size_t(k)];
+        const std::string value = fieldText(h, f, bytes);
+        const bool quoted = f.type == FieldType::Alpha || f.type == FieldType::Date || f.type == FieldType::Time || f.type == FieldType::Timestamp;
+        values += (k ? ", " : "") + (isBlank(bytes, f.bytes()) ? std::string("NULL") : quoted ? shownText(value) : value);
+        columns += (k ? ", \"" : "\"") + tableText(h, f.name) + "\"";
+    }
+    const bool several = h.keyFields > 1;
+    return "table \"" + table + "\": a row with the key " + (several ? "(" + values + ")" : values) + (several ? " in columns " : " in column ") +
+           columns + " already exists (duplicate key)";
+}
+
+std::string tableFullText(const std::string& table, const Header& h)
+{
+    return "table \"" + table + "\" is full: a " + (h.keyed() ? "keyed " : "") + "Paradox table holds at most " + std::to_string(h.maxBlocks()) +
+           " blocks of " + std::to_string(h.blockSize()) + " bytes";
 }
 
 // Removes what is left of a replacement that did not go through; the failure that ended it
@@ -165,7 +282,9 @@ void discardQuietly(const fs::path& folder, const std::string& stem)
     }
 }
 
-}  // namespace
+}  // namespace detail
+
+using namespace detail;
 
 Database::Database(fs::path folder) : folder_(std::move(folder)), guard_(std::make_unique<CommitGuard>())
 {
@@ -292,6 +411,7 @@ void Database::createTable(const sql::CreateTable& ct, const std::string& cp)
 // after it, and are raised as FolderError, naming the folder and the cause.
 void Database::execute(std::string_view statementUtf8)
 {
+    lastRowChecksum_.reset();
     try {
         run(statementUtf8);
     } catch (const FolderError&) {
@@ -360,76 +480,14 @@ void Database::run(std::string_view statementUtf8)
     Table& t = table(in.table);
     const Header& h = t.header();
     const std::string& tn = in.table.text;
-    // Only the table's own fields are cleared: the statement runs for every row.
-    std::array<const sql::Literal*, kMaxFields> byField;
-    std::fill_n(byField.begin(), h.fields.size(), nullptr);
-    if (in.columns.empty()) {
-        if (in.values.size() != h.fields.size())
-            sqlError(in.values.size() > h.fields.size() ? in.values[h.fields.size()].pos : in.valuesPos,
-                     "table \"" + tn + "\" has " + std::to_string(h.fields.size()) + " columns, the statement gives " +
-                         std::to_string(in.values.size()) + " values");
-        for (std::size_t i = 0; i < h.fields.size(); ++i) byField[i] = &in.values[i];
-    } else {
-        if (in.values.size() != in.columns.size())
-            sqlError(in.values.size() > in.columns.size() ? in.values[in.columns.size()].pos : in.valuesPos,
-                     "table \"" + tn + "\": the statement names " + std::to_string(in.columns.size()) + " columns and gives " +
-                         std::to_string(in.values.size()) + " values");
-        for (std::size_t k = 0; k < in.columns.size(); ++k) {
-            const int col = findColumn(h, in.columns[k], tn);
-            if (byField[col]) sqlError(in.columns[k].pos, "table \"" + tn + "\": the column \"" + in.columns[k].text + "\" is named twice");
-            byField[col] = &in.values[k];
-        }
-    }
-
     std::string& record = record_;
-    record.assign(h.recordSize, '\0');
     std::vector<Table::Blob> blobs;
-    // The header keeps the last value handed out, as Paradox does.
-    std::uint32_t lastAuto = h.autoInc;
-    bool autoChanged = false;
-    for (std::size_t i = 0; i < h.fields.size(); ++i) {
-        const Field& f = h.fields[i];
-        auto* out = reinterpret_cast<unsigned char*>(record.data()) + t.fieldOffset(int(i));
-        const sql::Literal* v = byField[i];
-        if (f.type == FieldType::AutoIncrement && (!v || v->kind == sql::Literal::Kind::Null)) {
-            if (lastAuto >= kLargestAutoInc)
-                sqlError(in.valuesPos, "table \"" + tn + "\", column \"" + tableText(h, f.name) + "\": the autoincrement values are used up");
-            encodeInt(out, 4, ++lastAuto);
-            autoChanged = true;
-            continue;
-        }
-        if (!v) continue;
-        if (auto err = encodeLiteral(f, *v, h, out, scratch_))
-            sqlError(v->pos, "table \"" + tn + "\", column \"" + tableText(h, f.name) + "\" (" + fieldTypeText(f) + "): " + *err);
-        if (f.type == FieldType::AutoIncrement) {
-            const auto value = std::uint32_t(decodeInt(out, 4));
-            if (value > lastAuto) {
-                lastAuto = value;
-                autoChanged = true;
-            }
-        }
-        if (f.isBlob()) blobs.push_back({int(i), std::move(scratch_)});
-    }
-    const auto result = t.append(record, blobs, autoChanged ? std::optional(lastAuto) : std::nullopt);
-    if (result == Table::Result::Duplicate) {
-        // The key as it was stored, generated autoincrement values included.
-        std::string values, columns;
-        const auto* stored = reinterpret_cast<const unsigned char*>(record.data());
-        for (int k = 0; k < h.keyFields; ++k) {
-            const Field& f = h.fields[std::size_t(k)];
-            const std::string value = fieldText(t, k, stored);
-            const bool quoted = f.type == FieldType::Alpha || f.type == FieldType::Date || f.type == FieldType::Time || f.type == FieldType::Timestamp;
-            values += (k ? ", " : "") + (isBlank(stored + t.fieldOffset(k), f.bytes()) ? std::string("NULL") : quoted ? shownText(value) : value);
-            columns += (k ? ", \"" : "\"") + tableText(h, f.name) + "\"";
-        }
-        const sql::Literal* v = byField[0];
-        const bool several = h.keyFields > 1;
-        sqlError(v ? v->pos : in.valuesPos, "table \"" + tn + "\": a row with the key " + (several ? "(" + values + ")" : values) +
-                                                (several ? " in columns " : " in column ") + columns + " already exists (duplicate key)");
-    }
-    if (result == Table::Result::Full)
-        sqlError(in.valuesPos, "table \"" + tn + "\" is full: a " + (h.keyed() ? "keyed " : "") + "Paradox table holds at most " +
-                                   std::to_string(h.maxBlocks()) + " blocks of " + std::to_string(h.blockSize()) + " bytes");
+    const std::optional<std::uint32_t> lastAuto = encodeRow(in, h, t.fieldOffsets(), record, blobs, scratch_);
+    const auto result = t.append(record, blobs, lastAuto);
+    if (result == Table::Result::Duplicate)
+        sqlError(keyPosition(in, h), duplicateKeyText(tn, h, t.fieldOffsets(), record), Problem::DuplicateKey, h, 0);
+    if (result == Table::Result::Full) throw SqlError(errorAt(in.valuesPos, tableFullText(tn, h)), Problem::TableFull, {}, {});
+    lastRowChecksum_ = rowChecksum(t, reinterpret_cast<const unsigned char*>(record.data()), blobs);
 }
 
 }  // namespace paradox

@@ -1,6 +1,7 @@
 // Executes Paradox SQL statements against the tables of one folder.
 #pragma once
 
+#include "paradox/Problem.h"
 #include "paradox/Sql.h"
 
 #include <filesystem>
@@ -23,9 +24,25 @@ public:
 
 // A statement the engine rejects. The text always contains "SQL error" and names the
 // table, the column, the offending value or token and its 1-based character position.
+// A refused value or row also carries the kind of problem and its column, for callers
+// that count refusals.
 class SqlError : public Error {
 public:
     using Error::Error;
+    SqlError(const std::string& what, Problem problem, std::string column, std::string columnType)
+        : Error(what), problem_(problem), column_(std::move(column)), columnType_(std::move(columnType))
+    {
+    }
+    Problem problem() const { return problem_; }
+    // Empty when the problem is not one column's.
+    const std::string& column() const { return column_; }
+    // The column's type as a reason names it: "Alpha 40", "Long".
+    const std::string& columnType() const { return columnType_; }
+
+private:
+    Problem problem_ = Problem::Other;
+    std::string column_;
+    std::string columnType_;
 };
 
 // A file-system failure. The text names the file and the system's message; code() is the
@@ -67,6 +84,10 @@ public:
     // One statement in UTF-8, optionally ending in ';'. The first statement takes the
     // folder's writer lock. A failure of the folder itself is raised as FolderError.
     void execute(std::string_view statementUtf8);
+
+    // The checksum (RowChecksum.h) of the row the last statement inserted; none after any other
+    // statement and after a failed one.
+    std::optional<std::uint64_t> lastRowChecksum() const { return lastRowChecksum_; }
 
     // Takes the folder's writer lock now, held until the Database closes; FolderInUseError
     // when another writer holds it. Reading tables needs no lock.
@@ -111,6 +132,7 @@ private:
     sql::Statement parsed_;                                    // the statement being executed
     std::string record_;                                       // the record being inserted
     std::string scratch_;                                      // a value's bytes on their way into it
+    std::optional<std::uint64_t> lastRowChecksum_;
 };
 
 }  // namespace paradox

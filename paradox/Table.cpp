@@ -319,7 +319,7 @@ void Table::unmapAll()
     if (dbMap_) fileio::unmap(dbMap_, dbMapLen_);
     if (pxMap_) fileio::unmap(pxMap_, pxMapLen_);
     dbMap_ = pxMap_ = nullptr;
-    for (fileio::Handle* fd : {&db_, &px_, &mb_})
+    for (fileio::Handle* fd : {&db_, &px_, &mb_, &mbReader_})
         if (*fd != fileio::kNoHandle) {
             fileio::close(*fd);
             *fd = fileio::kNoHandle;
@@ -1058,14 +1058,16 @@ std::string Table::blob(int field, const unsigned char* record) const
     const std::uint32_t where = getLe32(d + leader), len = getLe32(d + leader + 4);
     if (len == 0) return {};
     if (len <= std::uint32_t(leader)) return std::string(reinterpret_cast<const char*>(d), len);
-    const fs::path mbPath = findFamilyFile(dbPath_.parent_path(), fileio::nameOf(dbPath_.stem()), ".MB").value_or(fs::path());
-    if (mbPath.empty()) damaged(dbPath_, "its blob file is missing");
-    const fileio::Handle fd = fileio::open(mbPath, fileio::Open::Read);
-    if (fd == fileio::kNoHandle) fail(mbPath, "open");
-    struct Closer {
-        fileio::Handle fd;
-        ~Closer() { fileio::close(fd); }
-    } closer{fd};
+    // Found and opened once: looking the file up in its folder costs more than reading a blob.
+    if (mbReader_ == fileio::kNoHandle) {
+        const fs::path found = findFamilyFile(dbPath_.parent_path(), fileio::nameOf(dbPath_.stem()), ".MB").value_or(fs::path());
+        if (found.empty()) damaged(dbPath_, "its blob file is missing");
+        mbReader_ = fileio::open(found, fileio::Open::Read);
+        if (mbReader_ == fileio::kNoHandle) fail(found, "open");
+        mbReaderPath_ = found;
+    }
+    const fileio::Handle fd = mbReader_;
+    const fs::path& mbPath = mbReaderPath_;
     std::uint64_t fileSize = 0;
     if (!fileio::size(fd, fileSize)) fail(mbPath, "examine");
     const std::uint64_t base = where & ~0xFFu, index = where & 0xFFu;

@@ -72,6 +72,7 @@ public:
     // The contents of a blob field of a record read by forEach.
     std::string blob(int field, const unsigned char* record) const;
     int fieldOffset(int field) const { return offsets_[std::size_t(field)]; }
+    const std::vector<int>& fieldOffsets() const { return offsets_; }
 
 private:
     struct BlockRef {
@@ -121,6 +122,8 @@ private:
     CommitGuard::Commit commit_;
     Header h_;
     fileio::Handle db_ = fileio::kNoHandle, px_ = fileio::kNoHandle, mb_ = fileio::kNoHandle;
+    mutable fileio::Handle mbReader_ = fileio::kNoHandle;   // the blob file as blob() reads it
+    mutable std::filesystem::path mbReaderPath_;
     unsigned char* dbMap_ = nullptr;
     std::size_t dbMapLen_ = 0;
     unsigned char* pxMap_ = nullptr;

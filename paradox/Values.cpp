@@ -444,8 +444,13 @@ std::string shownLiteral(const sql::Literal& value)
 }
 
 std::optional<std::string> encodeLiteral(const Field& f, const sql::Literal& v, const Header& table, unsigned char* out,
-                                         std::string& blob)
+                                         std::string& blob, Problem* problem)
 {
+    // The reason of a refusal whose kind a caller may count.
+    const auto refused = [problem](Problem kind, std::string reason) {
+        if (problem) *problem = kind;
+        return reason;
+    };
     using K = sql::Literal::Kind;
     if (v.kind == K::Null) {
         // A NULL blob has no contents, whatever an earlier field of the row left in the room.
@@ -457,7 +462,8 @@ std::optional<std::string> encodeLiteral(const Field& f, const sql::Literal& v, 
     const auto shown = [&] { return shownLiteral(v); };
     auto textBytes = [&](std::string& bytes) -> std::optional<std::string> {
         if (auto bad = toTableText(table, vt, bytes))
-            return "character " + std::to_string(sql::characterPosition(vt, *bad)) + " of " + shown() + " is not in " + codePageName(table);
+            return refused(Problem::NotInCodePage, "character " + std::to_string(sql::characterPosition(vt, *bad)) + " of " + shown() +
+                                                       " is not in " + codePageName(table));
         if (bytes.find('\0') != std::string::npos) return shown() + " holds a NUL character";
         return std::nullopt;
     };
@@ -472,7 +478,8 @@ std::optional<std::string> encodeLiteral(const Field& f, const sql::Literal& v, 
         std::string& bytes = blob;
         if (auto e = textBytes(bytes)) return e;
         if (bytes.size() > f.size)
-            return "the text " + shown() + " has " + std::to_string(bytes.size()) + " characters, the column holds " + std::to_string(f.size);
+            return refused(Problem::TextTooLong,
+                           "the text " + shown() + " has " + std::to_string(bytes.size()) + " characters, the column holds " + std::to_string(f.size));
         std::memcpy(out, bytes.data(), bytes.size());
         return std::nullopt;
     }
@@ -504,13 +511,15 @@ std::optional<std::string> encodeLiteral(const Field& f, const sql::Literal& v, 
     case FieldType::Timestamp: {
         if (!isText) return shown() + " is not a date; write it as 'mm/dd/yyyy' or 'mm/dd/yyyy hh:nn:ss'";
         const auto m = parseMoment(vt);
-        if (!m) return shown() + " is not a date or time ('mm/dd/yyyy', 'mm/dd/yyyy hh:nn:ss', 'yyyy-mm-dd hh:nn:ss' or 'hh:nn:ss')";
+        if (!m)
+            return refused(Problem::DateOutOfRange,
+                           shown() + " is not a date or time ('mm/dd/yyyy', 'mm/dd/yyyy hh:nn:ss', 'yyyy-mm-dd hh:nn:ss' or 'hh:nn:ss')");
         if (f.type == FieldType::Date) {
-            if (!m->hasDate) return shown() + " is a time of day, not a date";
-            if (m->ms != 0) return shown() + " has a time of day, which a Date column cannot hold";
+            if (!m->hasDate) return refused(Problem::DateOutOfRange, shown() + " is a time of day, not a date");
+            if (m->ms != 0) return refused(Problem::DateOutOfRange, shown() + " has a time of day, which a Date column cannot hold");
             encodeInt(out, 4, m->day);
         } else if (f.type == FieldType::Time) {
-            if (m->hasDate && m->day != kZeroDateDay) return shown() + " has a date, which a Time column cannot hold";
+            if (m->hasDate && m->day != kZeroDateDay) return refused(Problem::DateOutOfRange, shown() + " has a date, which a Time column cannot hold");
             encodeInt(out, 4, m->ms);
         } else {
             const std::int32_t day = m->hasDate ? m->day : kZeroDateDay;
@@ -545,7 +554,8 @@ std::optional<std::string> encodeLiteral(const Field& f, const sql::Literal& v, 
         if (plain && vt[0] == '-') plainValue = -plainValue;
     }
     if (!plain && !numericText(vt)) {
-        if (nonFiniteName(vt)) return shown() + " is not a finite number, which a " + std::string(typeName(f.type)) + " column cannot hold";
+        if (nonFiniteName(vt))
+            return refused(Problem::NumberOutOfRange, shown() + " is not a finite number, which a " + std::string(typeName(f.type)) + " column cannot hold");
         return shown() + " is not a number";
     }
     switch (f.type) {
@@ -553,16 +563,20 @@ std::optional<std::string> encodeLiteral(const Field& f, const sql::Literal& v, 
     case FieldType::Long:
     case FieldType::AutoIncrement: {
         const long long limit = f.type == FieldType::Short ? 32767 : 2147483647;
+        const auto outOfRange = [&] {
+            return refused(Problem::NumberOutOfRange, shown() + " is out of range (-" + std::to_string(limit) + " to " + std::to_string(limit) + ")");
+        };
+        const auto notPositive = [&] { return refused(Problem::NumberOutOfRange, shown() + " is not a positive number"); };
         if (plain) {
-            if (plainValue > limit || plainValue < -limit) return shown() + " is out of range (-" + std::to_string(limit) + " to " + std::to_string(limit) + ")";
-            if (f.type == FieldType::AutoIncrement && plainValue < 1) return shown() + " is not a positive number";
+            if (plainValue > limit || plainValue < -limit) return outOfRange();
+            if (f.type == FieldType::AutoIncrement && plainValue < 1) return notPositive();
             encodeInt(out, f.bytes(), plainValue);
             return std::nullopt;
         }
         const double d = parseDouble(vt).value_or(HUGE_VAL);
-        if (d != std::floor(d)) return shown() + " has a fraction, which a whole-number column cannot hold";
-        if (std::fabs(d) > double(limit)) return shown() + " is out of range (-" + std::to_string(limit) + " to " + std::to_string(limit) + ")";
-        if (f.type == FieldType::AutoIncrement && d < 1) return shown() + " is not a positive number";
+        if (d != std::floor(d)) return refused(Problem::NumberOutOfRange, shown() + " has a fraction, which a whole-number column cannot hold");
+        if (std::fabs(d) > double(limit)) return outOfRange();
+        if (f.type == FieldType::AutoIncrement && d < 1) return notPositive();
         encodeInt(out, f.bytes(), static_cast<long long>(d));
         return std::nullopt;
     }
@@ -574,15 +588,16 @@ std::optional<std::string> encodeLiteral(const Field& f, const sql::Literal& v, 
             return std::nullopt;
         }
         const auto d = parseDouble(vt);
-        if (!d) return shown() + " is out of range for a floating-point number";
+        if (!d) return refused(Problem::NumberOutOfRange, shown() + " is out of range for a floating-point number");
         if (!readsBackExactly(vt, *d))
-            return shown() + " has more digits than a " + std::string(typeName(f.type)) + " column holds exactly; it would read back as " + shortestText(*d);
+            return refused(Problem::NumberOutOfRange, shown() + " has more digits than a " + std::string(typeName(f.type)) +
+                                                          " column holds exactly; it would read back as " + shortestText(*d));
         encodeDouble(out, *d);
         return std::nullopt;
     }
     case FieldType::Bcd: {
         std::string& plainText = blob;
-        if (auto e = bcdPlainText(vt, f.size, plainText)) return shown() + *e;
+        if (auto e = bcdPlainText(vt, f.size, plainText)) return refused(Problem::BcdDigits, shown() + *e);
         const auto b = encodeBcd(plainText, f.size);
         std::memcpy(out, b->data(), b->size());
         return std::nullopt;
@@ -595,11 +610,25 @@ std::string fieldText(const Table& table, int index, const unsigned char* record
 {
     const Field& f = table.header().fields[index];
     const unsigned char* d = record + table.fieldOffset(index);
+    if (!f.isBlob() || isBlank(d, f.bytes())) return fieldText(table.header(), f, d);
+    const std::string data = table.blob(index, record);
+    if (f.type == FieldType::Memo || f.type == FieldType::FormattedMemo) return tableText(table.header(), data);
+    std::string hex;
+    char buf[4];
+    for (unsigned char ch : data) {
+        std::snprintf(buf, sizeof buf, "%02x", ch);
+        hex += buf;
+    }
+    return hex;
+}
+
+std::string fieldText(const Header& header, const Field& f, const unsigned char* d)
+{
     if (isBlank(d, f.bytes())) return {};
     switch (f.type) {
     case FieldType::Alpha: {
         const auto len = strnlen(reinterpret_cast<const char*>(d), f.size);
-        return tableText(table.header(), std::string_view(reinterpret_cast<const char*>(d), len));
+        return tableText(header, std::string_view(reinterpret_cast<const char*>(d), len));
     }
     case FieldType::Short:
     case FieldType::Long:
@@ -629,18 +658,7 @@ std::string fieldText(const Table& table, int index, const unsigned char* record
         }
         return hex;
     }
-    case FieldType::Memo:
-    case FieldType::FormattedMemo: return tableText(table.header(), table.blob(index, record));
-    default: {
-        const std::string data = table.blob(index, record);
-        std::string hex;
-        char buf[4];
-        for (unsigned char ch : data) {
-            std::snprintf(buf, sizeof buf, "%02x", ch);
-            hex += buf;
-        }
-        return hex;
-    }
+    default: return {};
     }
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "paradox/Format.h"
+#include "paradox/Problem.h"
 #include "paradox/Sql.h"
 
 #include <optional>
@@ -23,9 +24,9 @@ FieldOrError fieldForType(const sql::ColumnDef& column);
 // Encodes `value` into `out` (the field's bytes, zero on entry), text in the code page of `table`. For blob fields the
 // contents go to `blob` instead; other fields may use it as room for a conversion, so that
 // a caller that keeps it from row to row spares an allocation. Returns an error text
-// (without position) when the value does not fit the field.
+// (without position) when the value does not fit the field, and then sets `problem` when given.
 std::optional<std::string> encodeLiteral(const Field& field, const sql::Literal& value, const Header& table,
-                                         unsigned char* out, std::string& blob);
+                                         unsigned char* out, std::string& blob, Problem* problem = nullptr);
 
 // A value as a reason names it: text quoted, cut after 60 characters, control characters written
 // as \xNN; numbers as written; NULL.
@@ -35,6 +36,8 @@ std::string shownText(std::string_view text);
 // The value of field `index` of a record as text (UTF-8): dates yyyy-mm-dd, times
 // hh:mm:ss, timestamps "yyyy-mm-dd hh:mm:ss", logicals true/false, blanks empty.
 std::string fieldText(const Table& table, int index, const unsigned char* record);
+// The same from a field's own bytes, for fields that are no blob (empty for a blob).
+std::string fieldText(const Header& table, const Field& field, const unsigned char* bytes);
 // "Alpha 20", "Long", "BCD 2", "Memo 10" ...
 std::string fieldTypeText(const Field& field);
 

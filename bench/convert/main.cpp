@@ -6,7 +6,8 @@
 //   bench-convert [--rows N] [--bin DIR]     (N defaults to 1,000,000; DIR to this program's own folder)
 //
 // Prints wall time, rows per second, CPU time per row of each client (wait4 of the child, so the
-// server's own work is not counted), their ratio (target: ours at most 3x) and quillmere-cli's
+// server's own work is not counted), their ratio (target: ours at most 3x), the cost of reading
+// the tables back to verify them (a second run with --no-verify) and quillmere-cli's
 // peak resident memory, which must not grow with the number of rows (compared with a run over a
 // tenth of the rows); then the same run through the
 // real main window (bench-convert-window, offscreen), whose rows per second should be at least
@@ -169,6 +170,13 @@ int main(int argc, char** argv)
                                "Sales", "--user", "sa", "--password-env", "BENCH_PASSWORD", "--folder", folder.string(),
                                "--overwrite", "yes"},
                               work / "cli.out", work / "cli.err");
+    // The same run without reading the tables back: the difference is what verification costs.
+    const fs::path unverifiedFolder = work / "ParadoxUnverified";
+    fs::copy(bin / "Samples", unverifiedFolder, fs::copy_options::recursive);
+    const Measured unverified = run({(bin / "quillmere-cli").string(), "--server", "127.0.0.1", "--port", port,
+                                     "--database", "Sales", "--user", "sa", "--password-env", "BENCH_PASSWORD",
+                                     "--folder", unverifiedFolder.string(), "--overwrite", "yes", "--no-verify"},
+                                    work / "unverified.out", work / "unverified.err");
     const fs::path tenthFolder = work / "ParadoxTenth";
     fs::copy(bin / "Samples", tenthFolder, fs::copy_options::recursive);
     const Measured tenth = run({(bin / "quillmere-cli").string(), "--server", "127.0.0.1", "--port", port, "--database",
@@ -203,6 +211,17 @@ int main(int argc, char** argv)
     print("tsql", client, rows);
     if (client.status == 0 && client.cpuSeconds > 0)
         std::printf("CPU per row, ours / tsql: %.2fx (target at most 3x)\n", ours.cpuSeconds / client.cpuSeconds);
+    if (unverified.status == ours.status)
+        std::printf("verification (read back and compared): %.2f s wall, %.2f s CPU, %+ld KiB peak RSS: %.1f%% of the "
+                    "run's wall time, %.1f%% of its CPU time (the run with --no-verify: %.2f s wall, %.2f s CPU, peak "
+                    "RSS %ld KiB)\n",
+                    ours.wallSeconds - unverified.wallSeconds, ours.cpuSeconds - unverified.cpuSeconds,
+                    ours.peakKiB - unverified.peakKiB, 100 * (ours.wallSeconds - unverified.wallSeconds) / ours.wallSeconds,
+                    100 * (ours.cpuSeconds - unverified.cpuSeconds) / ours.cpuSeconds, unverified.wallSeconds,
+                    unverified.cpuSeconds, unverified.peakKiB);
+    else
+        std::printf("quillmere-cli --no-verify ended with status %d, the verified run with %d: %s\n", unverified.status,
+                    ours.status, readAll(work / "unverified.err").c_str());
     if (tenth.status <= 1)
         std::printf("quillmere-cli peak RSS: %ld KiB at %ld rows, %ld KiB at %ld rows (%+ld KiB for %ld more rows; "
                     "target: flat)\n",

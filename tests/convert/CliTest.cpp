@@ -264,12 +264,30 @@ TEST_F(CliTest, CleanDatabaseExitsZeroWithASummaryPerTable)
     EXPECT_NE(run.out.find(" rows/s"), std::string::npos) << run.out;
     EXPECT_EQ(run.err.find("Application Error"), std::string::npos) << run.err;
     EXPECT_NE(run.out.find("\ntable    read  written  rejected  verified  seconds"), std::string::npos) << run.out;
-    EXPECT_NE(run.out.find("\nWidgets    25       25         0         -"),
+    EXPECT_NE(run.out.find("\nWidgets    25       25         0        25"),
               std::string::npos)
         << run.out;
-    EXPECT_NE(run.out.find("\ntotal      25       25         0         -"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("\ntotal      25       25         0        25"), std::string::npos) << run.out;
     EXPECT_TRUE(fs::exists(folder / "Widgets.DB"));
     EXPECT_TRUE(fs::exists(folder / "Widgets.PX"));
+}
+
+TEST_F(CliTest, EveryTableIsReadBackAndVerifiedUnlessNoVerifyIsGiven)
+{
+    const fs::path db = makeCleanDatabase("CliVerify.sqlite", 12);
+    testsupport::DemoServer server({{"Shop", db}});
+    const fs::path folder = samplesCopy("verify");
+
+    const CliResult verified = runCli(with(login(server, "Shop"), {"--folder", folder.string(), "--overwrite", "yes"}));
+    EXPECT_EQ(verified.status, 0) << verified.out << verified.err;
+    EXPECT_NE(verified.out.find("\nWidgets: verified: 12 rows\n"), std::string::npos) << verified.out;
+
+    const CliResult unverified =
+        runCli(with(login(server, "Shop"), {"--folder", folder.string(), "--overwrite", "yes", "--no-verify"}));
+    EXPECT_EQ(unverified.status, 0) << unverified.out << unverified.err;
+    EXPECT_NE(unverified.out.find("Widgets: 12 rows written"), std::string::npos) << unverified.out;
+    EXPECT_EQ(unverified.out.find(": verified"), std::string::npos) << unverified.out;
+    EXPECT_NE(unverified.out.find("\nWidgets    12       12         0         -"), std::string::npos) << unverified.out;
 }
 
 // A refused row is one line, `<table> row <key>: <reason>` (the key is the source's primary key
@@ -309,9 +327,9 @@ TEST_F(CliTest, RejectedRowsExitOneWithALineEachOrTheirFullReports)
                            (folder / "rejected-rows.sql").string()),
               std::string::npos)
         << run.err;
-    EXPECT_NE(run.out.find("\nNotes      27        2        25         -"), std::string::npos) << run.out;
-    EXPECT_NE(run.out.find("\nWidgets     3        3         0         -"), std::string::npos) << run.out;
-    EXPECT_NE(run.out.find("\ntotal      35        8        27         -"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("\nNotes      27        2        25         2"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("\nWidgets     3        3         0         3"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("\ntotal      35        8        27         8"), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("rejected rows: 27, written to " + (folder / "rejected-rows.sql").string()),
               std::string::npos)
         << run.out;

@@ -41,16 +41,27 @@ public:
     int shows = 0;
     // Called when the run leaves a table; what happens meanwhile outside the program.
     std::function<void(ScriptedFrontend&)> onTableFinished;
+    bool verify = true;
+    // Called between a table's last row and its read-back, with the table's name.
+    std::function<void(const std::string&)> beforeReadBack;
     std::vector<std::string> progressTexts;
     std::vector<double> progressValues;
     std::vector<convert::TableSummary> finished;
     int yields = 0;
+    convert::StatementCheck* check = nullptr;
 
     std::string paradoxFolder() override { return folder; }
     MSSQL::Login login() override { return loginFields; }
     bool previewMode() override { return preview; }
     bool wholeRunPreview() override { return wholeRun; }
     bool perTablePreview() override { return perTable; }
+    convert::StatementCheck* statementCheck() override { return check; }
+    bool verifiesTables() override { return verify; }
+    void beforeVerifying(const std::string& table) override
+    {
+        if (beforeReadBack)
+            beforeReadBack(table);
+    }
     void offerSpaceFreeCopy() override {}
     bool askOverwrite(const std::string& table) override;
     void clearStatements() override { statements.clear(); }

@@ -29,6 +29,8 @@ bool askTerminal(const std::string& prompt)
 CliFrontend::CliFrontend(const Options& options, std::ostream* statements, bool terminal)
     : options_(options), selection_(options.tables, options.exclude), statements_(statements), terminal_(terminal)
 {
+    if (options.check || statements)
+        check_ = std::make_unique<convert::ConversionCheck>(options.folder);
 }
 
 void CliFrontend::information(const std::string& text, const std::string&)
@@ -68,6 +70,9 @@ void CliFrontend::offerSpaceFreeCopy() {}
 
 bool CliFrontend::askOverwrite(const std::string& table)
 {
+    // The check tells what replacing the table would lose; only "no" keeps it out.
+    if (options_.check)
+        return options_.overwrite != Overwrite::No;
     switch (options_.overwrite) {
     case Overwrite::Yes:
         return true;
@@ -86,15 +91,28 @@ bool CliFrontend::askOverwrite(const std::string& table)
 
 void CliFrontend::appendStatement(const std::string& statement)
 {
+    if (check_)
+        check_->statement(statement);
+    if (!statements_)
+        return;
     // One statement a line, as a reader of the file takes it, whatever its values hold.
     *statements_ << convert::OneLineStatement(statement) << '\n';
     if (!*statements_)
         throw std::runtime_error("Could not write the statement file " + options_.sqlFile);
 }
 
+void CliFrontend::appendDatatype(const convert::DatatypeRecord& record)
+{
+    if (check_)
+        check_->datatype(record);
+}
+
 bool CliFrontend::needsParadoxTables()
 {
     std::error_code error;
+    // A check leaves a folder that is not there unmade; the run would make it, empty.
+    if (options_.check && !std::filesystem::exists(options_.folder, error) && !error)
+        return false;
     return !std::filesystem::is_empty(options_.folder, error) || error;
 }
 
@@ -153,6 +171,10 @@ void CliFrontend::rowRejected(const convert::RejectedRow& row)
 void CliFrontend::tableFinished(const convert::TableSummary& summary)
 {
     finishLine();
+    if (options_.check) {
+        std::cout << convert::CheckLines(check_->tableFinished(summary)) << std::flush;
+        return;
+    }
     std::cout << summaryLine(summary, statements_ != nullptr) << '\n' << std::flush;
     if (tableRejections_ > kRowLinesPerTable)
         std::cerr << summary.table << ": " << tableRejections_ - kRowLinesPerTable
@@ -160,6 +182,10 @@ void CliFrontend::tableFinished(const convert::TableSummary& summary)
                   << (std::filesystem::path(options_.folder) / convert::kRejectedRowsFile).string() << '\n'
                   << std::flush;
     tableRejections_ = 0;
+    // The statement file's rows that the folder would refuse or alter, as --check tells them.
+    if (check_)
+        if (const convert::TableCheck& checked = check_->tableFinished(summary); checked.losesData())
+            std::cerr << "warning: " << convert::CheckLines(checked) << std::flush;
 }
 
 std::string summaryLine(const convert::TableSummary& summary, bool toFile)
@@ -190,6 +216,10 @@ std::string summaryLine(const convert::TableSummary& summary, bool toFile)
             line << " of " << summary.sourceRows << ", " << summary.sourceRows - summary.rowsRead << " rows not read";
         line << ": " << summary.readError;
     }
+    if (!summary.verifyError.empty())
+        line << "\nnot verified: " << summary.verifyError;
+    else if (summary.rowsVerified >= 0)
+        line << "\n" << summary.table << ": verified: " << summary.rowsVerified << " rows";
     for (const convert::DroppedFractions& column : summary.droppedFractions)
         line << "\n" << summary.table << ", column " << column.column << ": " << column.values
              << (column.values == 1 ? " value lost its" : " values lost their")

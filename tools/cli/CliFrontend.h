@@ -6,6 +6,7 @@
 
 #include "Options.h"
 #include "TableSelection.h"
+#include "convert/Check.h"
 #include "convert/Run.h"
 #include "report/MessageService.h"
 
@@ -13,6 +14,7 @@
 #include <cstdio>
 #include <fstream>
 #include <limits>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -49,6 +51,8 @@ public:
     }
     // An empty folder (one the program has just made, say) takes the tables as well.
     bool needsParadoxTables() override;
+    convert::StatementCheck* statementCheck() override { return options_.check ? check_.get() : nullptr; }
+    bool verifiesTables() override { return options_.verify; }
 
     // convert::RunQuestions
     void offerSpaceFreeCopy() override;
@@ -58,7 +62,7 @@ public:
     void clearStatements() override {}
     void appendStatement(const std::string& statement) override;
     void clearDatatypes() override {}
-    void appendDatatype(const convert::DatatypeRecord&) override {}
+    void appendDatatype(const convert::DatatypeRecord& record) override;
     void show() override {}
 
     // convert::RunProgress
@@ -72,6 +76,9 @@ public:
 
     // Ends a progress line that is still drawn.
     void finishLine();
+
+    // The check of --check and of --sql's statements; null otherwise.
+    const convert::ConversionCheck* check() const { return check_.get(); }
 
     // Refused rows of one table printed one by one; the rest are only counted.
     static constexpr std::int64_t kRowLinesPerTable = 20;
@@ -88,10 +95,12 @@ private:
     std::int64_t tableRejections_ = 0;
     std::chrono::steady_clock::time_point tableStarted_{};
     std::chrono::steady_clock::time_point lastDrawn_{};
+    std::unique_ptr<convert::ConversionCheck> check_;
 };
 
 // "Orders: 120 rows written, 0 rejected, 0.25 s, 480 rows/s", followed by a line when reading the
-// source stopped early and a line for each column whose values lost fractions of a second.
+// source stopped early, "Orders: verified: 120 rows" or the first difference the read-back found,
+// and a line for each column whose values lost fractions of a second.
 std::string summaryLine(const convert::TableSummary& summary, bool toFile);
 
 // The table of the tables that ends a run: rows read, written, rejected and verified, seconds

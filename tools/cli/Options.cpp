@@ -13,7 +13,8 @@ const char* usageText()
            "                     [--password-env VAR] --folder PARADOX_FOLDER\n"
            "                     [--overwrite ask|yes|no] [--sql FILE] [--timeout SECONDS]\n"
            "                     [--tables PATTERN[,PATTERN...]] [--exclude PATTERN[,PATTERN...]]\n"
-           "                     [--verbose]\n"
+           "                     [--verbose] [--no-verify]\n"
+           "       quillmere-cli --check --server HOST ... --folder PARADOX_FOLDER [--tables ...]\n"
            "       quillmere-cli --list --server HOST ... [--tables ...] [--exclude ...]\n"
            "                     [--encrypt off|request|require] [--trust-server-certificate | --ca-file PATH]\n"
            "\n"
@@ -40,12 +41,21 @@ const char* usageText()
            "                        as Chr(13) or Chr(10) joined with &, which pxsql reads back);\n"
            "                        FILE is readable by its owner only and replaces an older\n"
            "                        one once complete; a symbolic link there is refused\n"
+           "  --check               read every table as the run would and check each statement\n"
+           "                        as the Paradox folder would take it, writing nothing; print\n"
+           "                        per table its rows and, per column, the values that would be\n"
+           "                        refused or altered, the first such row and the option that\n"
+           "                        keeps them; an existing table counts as replaced unless\n"
+           "                        --overwrite no. --sql prints the same for its statements\n"
            "  --timeout SECONDS     the longest wait for the server while a table is read\n"
            "                        (default 60); a read that waits longer ends the run\n"
            "  --tables PATTERNS     convert only the tables that one of the comma-separated\n"
            "                        patterns matches; a pattern matches schema.table or the bare\n"
            "                        table name, * any run of characters, ? one, letter case ignored\n"
            "  --exclude PATTERNS    leave out the tables these patterns match\n"
+           "  --no-verify           do not read each table back after its last row; by default\n"
+           "                        every row is compared with the row written, and a\n"
+           "                        difference is an error report\n"
            "  --list                print the tables the run would convert, in its order, as\n"
            "                        schema, table and the row count the server's catalog keeps\n"
            "                        (tab-separated), and convert nothing; --folder is not needed\n"
@@ -60,11 +70,12 @@ const char* usageText()
            "  --version             the version\n"
            "\n"
            "Exit status: 0 every statement went through; 1 the run finished but some statements\n"
-           "were rejected (each one is in rejected-rows.sql); 2 nothing was done (bad options,\n"
-           "a folder that holds files but no Paradox table, a failed SQL Server login, a table\n"
-           "pattern that matches no table), or the run stopped at a failure every later table\n"
-           "would meet (the folder gone, full or no longer writable, the server not answering);\n"
-           "the tables written before it are kept.\n";
+           "were rejected (each one is in rejected-rows.sql) or a table read back differs from the\n"
+           "rows written; with --check: 0 all data fits, 1 some values would be lost or altered;\n"
+           "2 nothing was done or checked (bad options, a folder that holds files but no Paradox\n"
+           "table, a failed SQL Server login, a table pattern that matches no table), or the run\n"
+           "stopped at a failure every later table would meet (the folder gone, full or no longer\n"
+           "writable, the server not answering); the tables written before it are kept.\n";
 }
 
 std::optional<Options> parseOptions(int argc, char** argv, std::string& error)
@@ -131,6 +142,10 @@ std::optional<Options> parseOptions(int argc, char** argv, std::string& error)
                 into.push_back(std::move(pattern));
         } else if (arg == "--list") {
             options.list = true;
+        } else if (arg == "--check") {
+            options.check = true;
+        } else if (arg == "--no-verify") {
+            options.verify = false;
         } else if (arg == "--verbose") {
             options.verbose = true;
         } else if (arg == "--encrypt") {
@@ -177,6 +192,10 @@ std::optional<Options> parseOptions(int argc, char** argv, std::string& error)
         options.login.localConnection = true;
     if (options.login.encryption.trustServerCertificate && !options.login.encryption.caFile.empty()) {
         error = "--trust-server-certificate and --ca-file exclude each other (one skips the check the other configures)";
+        return std::nullopt;
+    }
+    if (options.check && !options.sqlFile.empty()) {
+        error = "--check writes nothing; leave out --sql";
         return std::nullopt;
     }
     if (options.login.server.empty())

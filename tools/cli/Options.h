@@ -23,6 +23,8 @@ struct Options {
     std::vector<std::string> exclude; // --exclude patterns
     bool verbose = false;             // a full error report for every refused row
     bool list = false;                // print the tables the run would convert, convert nothing
+    bool check = false;               // check what the run would write, write nothing
+    bool verify = true;               // read every table back and compare it with the rows written
     bool help = false;
     bool version = false;
 };

@@ -138,7 +138,8 @@ int main(int argc, char** argv)
 
     // A folder that does not exist yet is made, and the run takes it as an empty one.
     std::error_code folderError;
-    if (!std::filesystem::exists(options->folder, folderError) && !folderError)
+    // A check writes nothing, the folder included.
+    if (!options->check && !std::filesystem::exists(options->folder, folderError) && !folderError)
         std::filesystem::create_directories(options->folder, folderError);
     if (folderError) {
         std::cerr << "quillmere-cli: nothing done: the folder \"" << options->folder
@@ -169,7 +170,7 @@ int main(int argc, char** argv)
 
     const convert::RunResult result = convert::RunConversion(state, ports);
     frontend.finishLine();
-    if (!result.tables.empty())
+    if (!result.tables.empty() && !options->check)
         std::cout << '\n' << cli::summaryTable(result.tables);
     std::int64_t rejectedRows = 0;
     for (const convert::TableSummary& table : result.tables)
@@ -203,6 +204,11 @@ int main(int argc, char** argv)
     }
     if (result.tables.empty())
         std::cout << "The database holds no user tables.\n";
+    if (options->check) {
+        const bool loses = frontend.check()->losesData() || result.errorReports > 0;
+        std::cout << (loses ? "Some values would be lost or altered; see above.\n" : "All data fits.\n");
+        return loses ? cli::kSomeRejected : cli::kSuccess;
+    }
     if (result.errorReports > 0)
         std::cerr << "quillmere-cli: " << result.errorReports << " error report(s); see above\n";
     return result.errorReports > 0 || result.statementsRejected > 0 ? cli::kSomeRejected : cli::kSuccess;

@@ -1,0 +1,200 @@
+// The check against a real run: for every kind of value Paradox cannot take, a table of the
+// demo server whose rows the check flags are exactly the rows a real run then refuses.
+#include "RunFixture.h"
+
+#include "DemoServer.h"
+#include "SqliteScript.h"
+#include "TestPaths.h"
+#include "convert/Check.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <set>
+
+namespace fs = std::filesystem;
+using convert::CheckProblem;
+using runtest::RunHarness;
+
+namespace {
+
+std::map<std::string, std::string> contents(const fs::path& folder)
+{
+    std::map<std::string, std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+        std::ifstream in(entry.path(), std::ios::binary);
+        files[fs::relative(entry.path(), folder).string()] = std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    return files;
+}
+
+// table -> the key values of its refused rows
+using RowsByTable = std::map<std::string, std::set<std::string>>;
+
+// The rows of each table in rejected-rows.sql: INSERT INTO "T" VALUES (key, ...).
+RowsByTable rejectedRows(const fs::path& file)
+{
+    RowsByTable rows;
+    std::ifstream in(file);
+    for (std::string line; std::getline(in, line);) {
+        if (!line.starts_with("INSERT INTO \""))
+            continue;
+        const std::size_t nameEnd = line.find("\" VALUES (");
+        const std::size_t keyAt = nameEnd + 10;
+        rows[line.substr(13, nameEnd - 13)].insert(line.substr(keyAt, line.find(',', keyAt) - keyAt));
+    }
+    return rows;
+}
+
+class CheckAgainstRun : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        testsupport::registerSqlServerDriver();
+        const fs::path folder = testsupport::freshFolder("check-databases");
+        const std::string long300(300, 'x'), long256(256, 'y');
+        dbtest::writeSqlite(folder / "Problems.sqlite",
+                            "CREATE TABLE LongText (ID int NOT NULL PRIMARY KEY, Body nvarchar(400));"
+                            "INSERT INTO LongText VALUES (10, 'short'), (20, '" + long300 + "'), (30, 'fits'), (40, '" + long256 + "');"
+                            "CREATE TABLE Greek (ID int NOT NULL PRIMARY KEY, City nvarchar(40));"
+                            "INSERT INTO Greek VALUES (1, 'Athens'), (2, '\xE5\x8C\x97\xE4\xBA\xAC'), (3, 'Paris');"
+                            "CREATE TABLE Big (ID int NOT NULL PRIMARY KEY, Amount bigint);"
+                            "INSERT INTO Big VALUES (1, 1), (2, 3000000000), (3, -5), (4, -9223372036854775808);"
+                            "CREATE TABLE Ints (ID int, N int);"
+                            "INSERT INTO Ints VALUES (1, 2147483647), (2, -2147483648);"
+                            "CREATE TABLE Precise (ID int NOT NULL PRIMARY KEY, Amount decimal(38,10));"
+                            "INSERT INTO Precise VALUES (1, '12.5'), (2, CAST('1234567890.1234567891' AS BLOB));"
+                            "CREATE TABLE Pictures (ID int NOT NULL PRIMARY KEY, Picture image);"
+                            "INSERT INTO Pictures VALUES (1, X'0102'), (2, NULL);"
+                            "CREATE TABLE Mixed (ID int NOT NULL PRIMARY KEY, Body nvarchar(400), City nvarchar(40));"
+                            "INSERT INTO Mixed VALUES (1, '" + long300 + "', '\xCE\xA9'), (2, 'fits', '\xCE\xA9'), (3, 'fits', 'Rome');"
+                            "CREATE TABLE TooWide (ID int NOT NULL PRIMARY KEY, AColumnNameLongerThanParadoxTakes int);"
+                            "INSERT INTO TooWide VALUES (1, 1);"
+                            "CREATE TABLE Clean (ID int NOT NULL PRIMARY KEY, Name nvarchar(40));"
+                            "INSERT INTO Clean VALUES (1, 'a'), (2, 'b');");
+        server = new testsupport::DemoServer({{"Problems", folder / "Problems.sqlite"}});
+    }
+
+    static void TearDownTestSuite()
+    {
+        delete server;
+        server = nullptr;
+    }
+
+    static void prepare(RunHarness& h, const std::string& name)
+    {
+        h.frontend.folder = runtest::samplesCopy(name).string();
+        h.frontend.loginFields =
+            MSSQL::Login{"127.0.0.1", std::to_string(server->port()), "Problems", server->user(), server->password(), false, {}};
+    }
+
+    static testsupport::DemoServer* server;
+};
+
+testsupport::DemoServer* CheckAgainstRun::server = nullptr;
+
+TEST_F(CheckAgainstRun, TheCheckFlagsTheRowsTheRunRefusesAndWritesNothing)
+{
+    // The check: the run handing its statements to the check instead of the folder.
+    RunHarness checking;
+    prepare(checking, "check-checked");
+    const auto before = contents(checking.frontend.folder);
+    convert::ConversionCheck check(checking.frontend.folder);
+    checking.frontend.check = &check;
+    RowsByTable flagged;
+    check.onRefused = [&](const std::string& table, const std::string& key, CheckProblem) { flagged[table].insert(key); };
+    checking.frontend.onTableFinished = [&](runtest::ScriptedFrontend& f) {
+        for (const convert::DatatypeRecord& record : f.datatypes)
+            check.datatype(record);
+        f.datatypes.clear();
+        check.tableFinished(f.finished.back());
+    };
+    ASSERT_EQ(checking.run().outcome, convert::RunOutcome::Finished);
+    EXPECT_EQ(contents(checking.frontend.folder), before);
+    EXPECT_NE(std::ranges::find(checking.frontend.progressTexts, "Checking table LongText"), checking.frontend.progressTexts.end());
+    // Refusals are the check's to count: no error report.
+    EXPECT_TRUE(checking.dialogs.errorReports().empty());
+
+    // The real run into a folder of its own.
+    RunHarness running;
+    prepare(running, "check-run");
+    const convert::RunResult result = running.run();
+    ASSERT_EQ(result.outcome, convert::RunOutcome::Finished);
+    RowsByTable refused = rejectedRows(result.rejectedRowsPath);
+    EXPECT_EQ(flagged, refused);
+    EXPECT_EQ(refused.size(), 6u) << "LongText, Greek (Beijing), Big, Ints, Precise, Mixed (Omega: in code page 437)";
+
+    std::map<std::string, const convert::TableCheck*> byName;
+    for (const convert::TableCheck& table : check.tables())
+        byName[table.table] = &table;
+    ASSERT_EQ(byName.size(), 9u);
+    // table -> kind, column, rows, first row (its primary-key value; Ints has none), option
+    struct Expected {
+        CheckProblem problem;
+        std::string column;
+        std::int64_t rows;
+        std::string firstRow;
+        std::string option;
+    };
+    const std::map<std::string, std::vector<Expected>> expected{
+        {"LongText", {{CheckProblem::TextTooLong, "Body", 2, "20", "--long-text memo"}}},
+        {"Greek", {{CheckProblem::NotInCodePage, "City", 1, "2", "--unmappable replace"}}},
+        {"Big", {{CheckProblem::NumberOutOfRange, "Amount", 2, "2", "--bigint decimal"}}},
+        {"Ints", {{CheckProblem::NumberOutOfRange, "N", 1, "2", ""}}},
+        {"Precise", {{CheckProblem::NumberOutOfRange, "Amount", 1, "2", ""}}},
+        {"Pictures", {{CheckProblem::BinaryPlaceholder, "Picture", 2, "1", "--binary blob"}}},
+        {"Mixed", {{CheckProblem::TextTooLong, "Body", 1, "1", "--long-text memo"}, {CheckProblem::NotInCodePage, "City", 2, "1", "--code-page Mixed=437"}}},
+        {"TooWide", {}},
+        {"Clean", {}},
+    };
+    for (const auto& [table, problems] : expected) {
+        ASSERT_TRUE(byName.contains(table)) << table;
+        const convert::TableCheck& checked = *byName[table];
+        ASSERT_EQ(checked.problems.size(), problems.size()) << convert::CheckLines(checked);
+        for (std::size_t i = 0; i < problems.size(); ++i) {
+            const convert::ColumnProblem& p = checked.problems[i];
+            EXPECT_EQ(p.problem, problems[i].problem) << convert::CheckLines(checked);
+            EXPECT_EQ(p.column, problems[i].column) << table;
+            EXPECT_EQ(p.rows, problems[i].rows) << table << "." << p.column;
+            EXPECT_EQ(p.firstRow, problems[i].firstRow) << table << "." << p.column;
+            EXPECT_EQ(p.option, problems[i].option) << table << "." << p.column;
+        }
+        EXPECT_EQ(checked.losesData(), table != "Clean") << table;
+    }
+    EXPECT_EQ(byName["Mixed"]->rowsRefused, 2);
+    // The placeholder is written, not refused: the run's table holds it for every row.
+    for (const auto& record : runtest::readBack(runtest::tableFile(running.frontend.folder, "Pictures")).records)
+        EXPECT_EQ(record.at(2), "<OLEOBJECT>"); // after SBSID and ID
+    // A table that cannot be made: the check says why, the run writes no table and keeps its definition.
+    EXPECT_NE(byName["TooWide"]->definitionError.find("longer than 25 characters"), std::string::npos);
+    EXPECT_TRUE(runtest::tableFile(running.frontend.folder, "TooWide").empty());
+    std::ifstream rejected(result.rejectedRowsPath);
+    const std::string text(std::istreambuf_iterator<char>(rejected), {});
+    EXPECT_NE(text.find("CREATE TABLE \"TooWide\""), std::string::npos);
+}
+
+} // namespace
+
+namespace {
+
+TEST(CheckLines, ATableThatCannotBeReadOrMadeLosesItsRows)
+{
+    convert::ConversionCheck check(testsupport::freshFolder("check-lines").string());
+    convert::TableSummary unreadable;
+    unreadable.table = "Locked";
+    unreadable.readError = "permission denied";
+    const convert::TableCheck& locked = check.tableFinished(unreadable);
+    EXPECT_TRUE(locked.losesData());
+    EXPECT_EQ(convert::CheckLines(locked), "Locked: cannot be read: permission denied\n");
+
+    EXPECT_FALSE(check.statement("CREATE TABLE \"Bad\" (\"SBSID\" INT, \"A name of more than 25 letters\" INT);"));
+    convert::TableSummary bad;
+    bad.table = "Bad";
+    EXPECT_EQ(convert::CheckLines(check.tableFinished(bad)).rfind("Bad: no row would be written: the table cannot be made: SQL error", 0), 0u);
+    EXPECT_TRUE(check.losesData());
+}
+
+} // namespace

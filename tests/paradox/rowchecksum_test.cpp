@@ -1,0 +1,116 @@
+// Row checksums: taken while inserting, the same when the table is read back from its files,
+// blind to where the blob file keeps a blob, and changed by one byte altered on disk.
+#include "Helpers.h"
+
+#include "TestPaths.h"
+#include "paradox/Database.h"
+#include "paradox/RowChecksum.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+namespace fs = std::filesystem;
+using namespace paradox;
+
+namespace {
+
+std::map<std::string, std::uint64_t> readBack(const fs::path& db)
+{
+    std::map<std::string, std::uint64_t> rows;
+    readRowChecksums(db, [&](std::uint64_t checksum, const std::function<std::string()>& name) { rows[name()] = checksum; });
+    return rows;
+}
+
+// Inserts the row and returns the checksum the engine took of it.
+std::uint64_t insert(Database& db, const std::string& statement)
+{
+    db.execute(statement);
+    const auto checksum = db.lastRowChecksum();
+    EXPECT_TRUE(checksum.has_value()) << statement;
+    return checksum.value_or(0);
+}
+
+void flipByte(const fs::path& file, std::size_t at)
+{
+    std::string bytes = ptest::readFile(file);
+    ASSERT_LT(at, bytes.size());
+    bytes[at] = char(bytes[at] ^ 0x20);
+    ptest::writeFile(file, bytes);
+}
+
+// A table folder of its own for each test, named after it.
+struct Written {
+    fs::path folder = testsupport::freshFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
+    Database db{folder};
+};
+
+const std::string kShared(300, 'm');         // in a block the blob file shares
+const std::string kOwnBlock(5000, 'o');      // in a block of its own
+
+}  // namespace
+
+// Rows inserted out of key order (the table is rewritten in key order), with memos and blobs in
+// the leader, in a shared block, in a block of their own, empty and NULL: read back, each key
+// has the checksum its insert gave.
+TEST(RowChecksums, ReadBackGivesEveryRowTheChecksumOfItsInsert)
+{
+    Written t;
+    t.db.execute(R"(CREATE TABLE "T" ("K" INT, "A" CHAR(10), "M" MEMO, "B" LONGBINARY))");
+    EXPECT_FALSE(t.db.lastRowChecksum());
+    t.db.execute(R"(CREATE INDEX "T" ON "T" ("K") WITH PRIMARY)");
+    std::map<std::string, std::uint64_t> written;
+    written["K 5"] = insert(t.db, "INSERT INTO \"T\" VALUES (5, 'five', '" + kOwnBlock + "', 'b5')");
+    written["K 1"] = insert(t.db, "INSERT INTO \"T\" VALUES (1, 'one', 'short', '" + kShared + "')");
+    written["K 3"] = insert(t.db, "INSERT INTO \"T\" VALUES (3, 'three', '" + kShared + "', '" + kOwnBlock + "')");
+    written["K 2"] = insert(t.db, R"(INSERT INTO "T" VALUES (2, NULL, '', NULL))");
+    written["K 4"] = insert(t.db, R"(INSERT INTO "T" ("K") VALUES (4))");
+
+    EXPECT_THROW(t.db.execute(R"(INSERT INTO "T" VALUES (3, 'again', NULL, NULL))"), SqlError);
+    EXPECT_FALSE(t.db.lastRowChecksum()) << "a refused row has no checksum";
+
+    EXPECT_EQ(readBack(t.folder / "T.DB"), written);
+    EXPECT_EQ(written.size(), 5u);
+    EXPECT_NE(written["K 2"], written["K 4"]) << "the key alone tells these rows apart";
+}
+
+// The same values give the same checksum wherever the blob file keeps the memo; one byte more
+// or less in the memo's contents, past the leader, gives another.
+TEST(RowChecksums, ABlobCountsByItsContentsNotByItsPlace)
+{
+    Written t;
+    t.db.execute(R"(CREATE TABLE "U" ("A" CHAR(5), "M" MEMO(10)))");
+    std::string changed = kShared;
+    changed.back() = 'n';
+    const std::uint64_t first = insert(t.db, "INSERT INTO \"U\" VALUES ('x', '" + kShared + "')");
+    const std::uint64_t other = insert(t.db, "INSERT INTO \"U\" VALUES ('x', '" + changed + "')");
+    const std::uint64_t longer = insert(t.db, "INSERT INTO \"U\" VALUES ('x', '" + kShared + "m')");
+    const std::uint64_t again = insert(t.db, "INSERT INTO \"U\" VALUES ('x', '" + kShared + "')");
+
+    EXPECT_EQ(first, again);
+    EXPECT_NE(first, other);
+    EXPECT_NE(first, longer);
+    const std::map<std::string, std::uint64_t> expected{{"record 1", first}, {"record 2", other}, {"record 3", longer}, {"record 4", again}};
+    EXPECT_EQ(readBack(t.folder / "U.DB"), expected);
+}
+
+// One byte of a memo's contents changed in the .MB file after the table was written: that row,
+// and only that one, reads back with another checksum. (A byte of the .DB file: the run's test.)
+TEST(RowChecksums, OneByteOfAMemoChangedOnDiskChangesTheChecksumOfItsRowOnly)
+{
+    Written t;
+    t.db.execute(R"(CREATE TABLE "T" ("K" INT, "M" MEMO))");
+    t.db.execute(R"(CREATE INDEX "T" ON "T" ("K") WITH PRIMARY)");
+    std::map<std::string, std::uint64_t> written;
+    written["K 1"] = insert(t.db, "INSERT INTO \"T\" VALUES (1, '" + kShared + "')");
+    written["K 2"] = insert(t.db, "INSERT INTO \"T\" VALUES (2, 'x" + kShared + "')");
+
+    const fs::path blobs = t.folder / "T.MB";
+    const std::size_t memo = ptest::readFile(blobs).find('x' + kShared);
+    ASSERT_NE(memo, std::string::npos);
+    flipByte(blobs, memo + 200);
+    auto read = readBack(t.folder / "T.DB");
+    EXPECT_NE(read["K 2"], written["K 2"]);
+    read["K 2"] = written["K 2"];
+    EXPECT_EQ(read, written);
+}
