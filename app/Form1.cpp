@@ -2,7 +2,7 @@
 
 #include "app/Settings.h"
 #include "app/ShellTexts.h"
-#include "appearance/Appearance.h"
+#include "platform/qt/Appearance.h"
 #include "db/Ado.h"
 #include "preview/Widgets.h"
 #include "report/ErrorReport.h"

@@ -4,8 +4,8 @@
 // the moment it changes. The handlers of the commands live in one file per command
 // (Form1_SqlServer.cpp, Form1_ParadoxFolder.cpp, Form1_Convert.cpp, Form1.cpp for the rest).
 
-#include "platform/DialogService.h"
-#include "platform/ListBox.h"
+#include "convert/Run.h"
+#include "platform/qt/DialogService.h"
 
 #include <QWidget>
 
@@ -21,10 +21,6 @@ class QLineEdit;
 class QPushButton;
 class QRadioButton;
 
-namespace db {
-class Connection;
-}
-
 namespace preview {
 class ProgressBar;
 }
@@ -38,8 +34,8 @@ public:
 
     platform::DialogService& dialogs() { return dialogs_; }
 
-    bool busy() const { return busy_; }
-    void setBusy(bool busy) { busy_ = busy; }
+    bool busy() const { return conversion.state().busy; }
+    void setBusy(bool busy) { conversion.state().busy = busy; }
 
     // What ends the program when the window closes; tests replace it to stay alive.
     void setQuitFunction(std::function<void()> quit) { quit_ = std::move(quit); }
@@ -106,17 +102,10 @@ public:
     QPushButton* PushButton7 = nullptr;
     preview::ProgressBar* ProgressBar1 = nullptr;
 
-    // Hidden lists: source table names, and the tables already in the Paradox folder.
-    platform::ListBox List1;
-    platform::ListBox List2;
-
-    // The source and target connections of the current or last conversion run.
-    std::unique_ptr<db::Connection> mssql_conn;
-    std::unique_ptr<db::Connection> Paradox_conn;
-    // The table being processed.
-    std::string tbl;
-    // Outcome of the whole-run preview.
-    bool SQLFormOK = false;
+    // The conversion run, with the hidden lists List1 and List2, the connections mssql_conn and
+    // Paradox_conn, the table being processed (tbl) and the preview's outcome (SQLFormOK) of the
+    // current or last run.
+    convert::Conversion conversion;
 
     // ---- Members added by the command handlers of the other files ------------------------
     // The SQL Preview window and the conversion run's links to this window, made at the first
@@ -134,7 +123,6 @@ private:
     void connectHandlers();
 
     platform::DialogService& dialogs_;
-    bool busy_ = false;
     std::function<void()> quit_;
     std::string spaceFreeDriveRoot_;
     // A text field entered with the mouse keeps the whole-text selection its focus handler made.

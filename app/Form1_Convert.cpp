@@ -4,13 +4,14 @@
 #include "app/Form1.h"
 #include "app/Settings.h"
 
-#include "appearance/Appearance.h"
 #include "convert/Run.h"
 #include "db/Ado.h"
-#include "platform/Yield.h"
+#include "platform/qt/Appearance.h"
+#include "platform/qt/Yield.h"
 #include "preview/Form2.h"
 #include "preview/Form5.h"
 #include "preview/Widgets.h"
+#include "report/ErrorReport.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
@@ -20,8 +21,7 @@
 #include <chrono>
 #include <cmath>
 
-struct Form1::ConvertLinks final : convert::RunSettings,
-                                   convert::RunQuestions,
+struct Form1::ConvertLinks final : convert::RunQuestions,
                                    convert::RunPreview,
                                    convert::RunProgress,
                                    preview::Host {
@@ -40,22 +40,30 @@ struct Form1::ConvertLinks final : convert::RunSettings,
 
     static std::string text(const QLineEdit* edit) { return edit->text().toStdString(); }
 
-    // convert::RunSettings
-    std::string paradoxFolder() override { return text(form.Text1); }
-    MSSQL::Login login() override
-    {
-        return MSSQL::Login{text(form.Text5), text(form.Text6), text(form.Text8),
-                            text(form.Text3), text(form.Text4), inStateOne(form.Check4),
-                            settings::StoredEncryption()};
-    }
     // A greyed box counts as checked for Qt; the run asks for the checked state only.
     static bool inStateOne(const QCheckBox* box) { return box->checkState() == Qt::Checked; }
-    bool previewMode() override { return inStateOne(form.Check1); }
-    bool wholeRunPreview() override { return form.Option1->isChecked(); }
-    bool perTablePreview() override { return form.Option2->isChecked(); }
+
+    // The run's settings: the window's fields as they are at the click.
+    convert::RunSettings settings() const
+    {
+        convert::RunSettings fields;
+        fields.paradoxFolder = text(form.Text1);
+        fields.login = MSSQL::Login{text(form.Text5), text(form.Text6), text(form.Text8),
+                                    text(form.Text3), text(form.Text4), inStateOne(form.Check4),
+                                    settings::StoredEncryption()};
+        fields.previewMode = inStateOne(form.Check1);
+        fields.wholeRunPreview = form.Option1->isChecked();
+        fields.perTablePreview = form.Option2->isChecked();
+        fields.typeOptions = settings::StoredTypeOptions();
+        return fields;
+    }
 
     // convert::RunQuestions
-    void offerSpaceFreeCopy() override { form.offerSpaceFreeCopy(false); }
+    std::string offerSpaceFreeCopy(const std::string&) override
+    {
+        form.offerSpaceFreeCopy(false);
+        return text(form.Text1);
+    }
     bool askOverwrite(const std::string& table) override
     {
         return form.dialogs().question("Would you like to overwrite " + table + "?", "Overwrite?");
@@ -66,7 +74,14 @@ struct Form1::ConvertLinks final : convert::RunSettings,
     void appendStatement(const std::string& statement) override { Form2().appendStatement(statement); }
     void clearDatatypes() override { Form2().form5().clearDatatypes(); }
     void appendDatatype(const convert::DatatypeRecord& record) override { Form2().form5().appendDatatype(record); }
-    void show() override { Form2().showModal(); }
+    convert::PreviewOutcome show() override
+    {
+        outcome = {};
+        Form2().showModal();
+        return outcome;
+    }
+    // What the preview's buttons decided while it was shown.
+    convert::PreviewOutcome outcome;
     void shareRejections(convert::RunRejections& run) override { rejections = &run; }
     // The run's, while it lasts.
     convert::RunRejections* rejections = nullptr;
@@ -101,18 +116,20 @@ struct Form1::ConvertLinks final : convert::RunSettings,
     // preview::Host
     void executeOnParadox(const std::string& statement) override
     {
-        if (!form.Paradox_conn)
+        const std::unique_ptr<db::Connection>& paradox = form.conversion.state().Paradox_conn;
+        if (!paradox)
             throw db::Error("Object variable or With block variable not set");
-        form.Paradox_conn->Execute(statement);
+        paradox->Execute(statement);
     }
-    void setSQLFormOK(bool ok) override { form.SQLFormOK = ok; }
+    void setSQLFormOK(bool ok) override { outcome.executed = ok; }
+    void skipTable() override { outcome.skipped = true; }
     bool keepRejected(const std::string& statement, const std::string& reason, bool row) override
     {
         if (!rejections)
             return true;
         // A whole-run list holds every table's statements: the statement names its own.
         std::string table = convert::StatementTable(statement);
-        return rejections->keep(table.empty() ? form.tbl : table, reason, statement, row);
+        return rejections->keep(table.empty() ? form.conversion.state().tbl : table, reason, statement, row);
     }
 };
 
@@ -122,8 +139,7 @@ void Form1::PushButton7_Click()
         convertLinks_ = std::make_shared<ConvertLinks>(*this);
     // Held for the run: a click meanwhile (through the yields) finds the busy flag and returns.
     const std::shared_ptr<ConvertLinks> links = convertLinks_;
-    convert::RunState state{busy_, List1, List2, mssql_conn, Paradox_conn, tbl, SQLFormOK};
-    convert::RunPorts ports{dialogs(), *links, *links, *links, *links};
-    convert::RunConversion(state, ports);
+    convert::RunPorts ports{dialogs(), *links, *links, *links};
+    conversion.run(links->settings(), ports, report::locationText("Form1", "PushButton7_Click"));
     links->rejections = nullptr;
 }

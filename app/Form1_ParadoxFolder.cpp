@@ -4,9 +4,9 @@
 #include "app/Form1.h"
 
 #include "app/Settings.h"
-#include "appearance/Appearance.h"
+#include "platform/qt/Appearance.h"
 #include "db/Paradox.h"
-#include "platform/FolderPicker.h"
+#include "platform/qt/FolderPicker.h"
 #include "report/ErrorReport.h"
 #include "report/ErrorTrap.h"
 

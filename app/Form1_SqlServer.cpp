@@ -3,7 +3,7 @@
 #include "app/Form1.h"
 #include "app/Settings.h"
 
-#include "appearance/Appearance.h"
+#include "platform/qt/Appearance.h"
 #include "db/Ado.h"
 #include "db/MSSQL.h"
 

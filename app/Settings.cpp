@@ -73,4 +73,29 @@ MSSQL::Encryption StoredEncryption()
     return encryption;
 }
 
+convert::TypeOptions StoredTypeOptions()
+{
+    convert::TypeOptions options;
+    auto stored = [](const char* key) { return QString::fromStdString(GetSetting(key, "")).trimmed().toStdString(); };
+    options.longText = convert::ParseLongText(stored("LongText")).value_or(options.longText);
+    options.binary = convert::ParseBinary(stored("Binary")).value_or(options.binary);
+    options.bigInt = convert::ParseBigInt(stored("BigInt")).value_or(options.bigInt);
+    options.unmappable = convert::ParseUnmappable(stored("Unmappable")).value_or(options.unmappable);
+    for (const QString& choice : QString::fromStdString(GetSetting("CodePage", "")).split(',', Qt::SkipEmptyParts))
+        convert::AddCodePage(options, choice.trimmed().toStdString());
+    return options;
+}
+
+void SaveTypeOptions(const convert::TypeOptions& options)
+{
+    SaveSetting("LongText", options.longText == convert::LongText::Memo ? "memo" : "text");
+    SaveSetting("Binary", options.binary == convert::BinaryColumns::Blob ? "blob" : "placeholder");
+    SaveSetting("BigInt", options.bigInt == convert::BigIntegers::Decimal ? "decimal" : "int");
+    SaveSetting("Unmappable", options.unmappable == convert::Unmappable::Replace ? "replace" : "reject");
+    std::string codePages = options.codePage ? std::to_string(options.codePage) : std::string();
+    for (const convert::TableCodePage& table : options.tableCodePages)
+        codePages += (codePages.empty() ? "" : ",") + table.table + "=" + std::to_string(table.codePage);
+    SaveSetting("CodePage", codePages);
+}
+
 } // namespace settings

@@ -4,6 +4,7 @@
 // user's configuration folder. The store holds the SQL Server password, so its file is readable
 // and writable by its owner only, from its first write on.
 
+#include "convert/TypeOptions.h"
 #include "db/MSSQL.h"
 
 #include <string>
@@ -18,6 +19,12 @@ void SaveSetting(const std::string& key, const std::string& value);
 // or yes) and CaFile. An Encrypt value that is none of the three counts as require: whoever wrote
 // it wanted more than the default.
 MSSQL::Encryption StoredEncryption();
+// The column types and code pages of a run, under LongText (text or memo), Binary (placeholder or
+// blob), BigInt (int or decimal), Unmappable (reject or replace) and CodePage: a code page for
+// every table and TABLE=N for single ones, separated by commas ("1250,Orders=1251"). A value that
+// is none of its choices, or a code page tables cannot be written in, counts as the default.
+convert::TypeOptions StoredTypeOptions();
+void SaveTypeOptions(const convert::TypeOptions& options);
 // The file that holds the store.
 std::string storeFile();
 

@@ -98,15 +98,21 @@ bool parseIsoDateTime(const std::string& text, db::DateTime& out)
     return true;
 }
 
-std::string hexText(const db::Bytes& bytes)
+void appendHex(std::string& out, const unsigned char* bytes, std::size_t size)
 {
     static constexpr char kDigits[] = "0123456789ABCDEF";
-    std::string text;
-    text.reserve(bytes.size() * 2);
-    for (std::uint8_t b : bytes) {
-        text += kDigits[b >> 4];
-        text += kDigits[b & 0x0F];
+    const std::size_t at = out.size();
+    out.resize(at + size * 2);
+    for (std::size_t i = 0; i < size; ++i) {
+        out[at + 2 * i] = kDigits[bytes[i] >> 4];
+        out[at + 2 * i + 1] = kDigits[bytes[i] & 0x0F];
     }
+}
+
+std::string hexText(const db::Bytes& bytes)
+{
+    std::string text;
+    appendHex(text, bytes.data(), bytes.size());
     return text;
 }
 
@@ -279,10 +285,11 @@ double RowProgress(std::int64_t rowCounter, std::int64_t rowCount)
 }
 
 RowStatementBuilder::RowStatementBuilder(const std::string& table, const std::string& numericPositions,
-                                         const std::string& binaryPositions)
+                                         const std::string& binaryPositions, BinaryColumns binaryValues)
     : quotedTable_(QuotedName(table)),
       numeric_(ParsePositionList(numericPositions, ", ")),
-      binary_(ParsePositionList(binaryPositions, ","))
+      binary_(ParsePositionList(binaryPositions, ",")),
+      binaryValues_(binaryValues)
 {
 }
 
@@ -350,10 +357,31 @@ void RowStatementBuilder::appendQuoted(std::string_view text)
     statement_ += "', ";
 }
 
+// The bytes as a binary literal; a value that arrived as anything else is written as the bytes
+// of its text.
+void RowStatementBuilder::appendBinary(const db::Field& field)
+{
+    if (db::isNull(field.value)) {
+        appendNull();
+        return;
+    }
+    statement_ += "X'";
+    if (const auto* bytes = std::get_if<db::Bytes>(&field.value)) {
+        appendHex(statement_, bytes->data(), bytes->size());
+    } else {
+        const std::string text = textForm(field.value, field.Type);
+        appendHex(statement_, reinterpret_cast<const unsigned char*>(text.data()), text.size());
+    }
+    statement_ += "', ";
+}
+
 void RowStatementBuilder::addValue(std::size_t position, const db::Field& field)
 {
     if (isBinary(position)) {
-        statement_ += "'<OLEOBJECT>', ";
+        if (binaryValues_ == BinaryColumns::Blob)
+            appendBinary(field);
+        else
+            statement_ += "'<OLEOBJECT>', ";
         return;
     }
     const db::Value& value = field.value;

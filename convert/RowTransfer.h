@@ -8,6 +8,7 @@
 // columns get the date rule, only numeric columns the comma-to-period change. NaN and the
 // infinities, which no number literal names, are written quoted for the engine to refuse.
 
+#include "convert/TypeOptions.h"
 #include "db/Ado.h"
 
 #include <cstddef>
@@ -48,7 +49,10 @@ struct DroppedFractions {
 
 class RowStatementBuilder {
 public:
-    RowStatementBuilder(const std::string& table, const std::string& numericPositions, const std::string& binaryPositions);
+    // With BinaryColumns::Blob a binary column's value is written whole as a binary literal
+    // (X'0A1B'), NULL as NULL; otherwise as the placeholder '<OLEOBJECT>', whatever it holds.
+    RowStatementBuilder(const std::string& table, const std::string& numericPositions, const std::string& binaryPositions,
+                        BinaryColumns binaryValues = BinaryColumns::Placeholder);
 
     // Starts the statement of the row with this key value.
     void begin(std::int64_t rowNumber);
@@ -68,12 +72,14 @@ private:
     bool isBinary(std::size_t position) const;
     void appendNull();
     void appendQuoted(std::string_view text);
+    void appendBinary(const db::Field& field);
     bool isDateColumn(std::size_t position, int adoType);
     void noteDroppedFraction(const db::Field& field, const db::DateTime& value);
 
     std::string quotedTable_;
     std::vector<std::size_t> numeric_;
     std::vector<std::size_t> binary_;
+    BinaryColumns binaryValues_;
     std::string statement_;
     enum DateColumn : unsigned char { Unknown, No, Yes };
     std::vector<DateColumn> dateColumn_;

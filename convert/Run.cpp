@@ -1,6 +1,5 @@
 #include "convert/Run.h"
 
-#include "convert/Globals.h"
 #include "convert/RejectedRows.h"
 #include "convert/RowTransfer.h"
 #include "convert/TableDefinition.h"
@@ -9,7 +8,6 @@
 #include "db/MSSQL.h"
 #include "db/Paradox.h"
 #include "paradox/CaseFold.h"
-#include "report/ErrorReport.h"
 #include "report/ErrorTrap.h"
 
 #include <algorithm>
@@ -80,8 +78,8 @@ enum class Answer { None, Yes, No };
 
 class Run {
 public:
-    Run(RunState& state, RunPorts& ports)
-        : s_(state), p_(ports), trap_(ports.messages, RunLocation())
+    Run(RunState& state, RunSettings settings, RunPorts& ports, const std::string& errorLocation)
+        : s_(state), settings_(std::move(settings)), p_(ports), trap_(ports.messages, errorLocation)
     {
     }
 
@@ -97,15 +95,15 @@ public:
         trap_(104, [&] { s_.mssql_conn = std::make_unique<db::Connection>(); });
         trap_(106, [&] { source_ = std::make_unique<db::Recordset>(); });
         trap_(108, [&] { s_.Paradox_conn = std::make_unique<db::Connection>(); });
-        trap_(114, [&] { p_.questions.offerSpaceFreeCopy(); });
+        trap_(114, [&] { settings_.paradoxFolder = p_.questions.offerSpaceFreeCopy(settings_.paradoxFolder); });
 
         bool usable = true;
-        trap_.when(116, [&] { return p_.settings.needsParadoxTables() && !Paradox::HasParadoxTables(p_.settings.paradoxFolder()); }, [&] {
+        trap_.when(116, [&] { return settings_.needsParadoxTables && !Paradox::HasParadoxTables(settings_.paradoxFolder); }, [&] {
             usable = false;
             result_.outcome = RunOutcome::NoParadoxTables;
         });
         if (usable)
-            trap_.when(118, [&] { return !MSSQL::CanConnectSqlServer(p_.settings.login()); }, [&] {
+            trap_.when(118, [&] { return !MSSQL::CanConnectSqlServer(settings_.login); }, [&] {
                 usable = false;
                 result_.outcome = RunOutcome::CannotConnect;
             });
@@ -124,37 +122,41 @@ private:
     void convert()
     {
         trap_(trap_.line(), [&] {
-            rejections_.emplace(p_.settings.paradoxFolder(), p_.settings.rowFailureReports());
+            rejections_.emplace(settings_.paradoxFolder, settings_.rowFailureReports);
             p_.preview.shareRejections(*rejections_);
         });
         trap_(120, [&] { p_.progress.setBusyPointer(true); });
         trap_(122, [&] { s_.List1.Clear(); });
         trap_(124, [&] { s_.List2.Clear(); });
-        trap_(126, [&] { sources_ = MSSQL::ListSqlServerTables(p_.settings.login(), s_.List1); });
+        trap_(126, [&] { sources_ = MSSQL::ListSqlServerTables(settings_.login, s_.List1, [&] { p_.progress.yield(); }); });
         trap_(trap_.line(), [&] { keepSelectedTables(); });
         if (const std::vector<std::string> renamed = MSSQL::SchemaQualifiedNames(sources_); !renamed.empty())
             trap_(trap_.line(), [&] { p_.messages.information(schemaNamesNotice(renamed)); });
         trap_(128, [&] {
-            Paradox::ListParadoxTables(p_.settings.paradoxFolder(), s_.List2, p_.messages);
-            Paradox::ListOwnParadoxTables(p_.settings.paradoxFolder(), ownTables_);
+            Paradox::ListParadoxTables(settings_.paradoxFolder, s_.List2, p_.messages);
+            Paradox::ListOwnParadoxTables(settings_.paradoxFolder, ownTables_);
         });
         trap_(130, [&] { existing(s_.Paradox_conn).CursorLocation = db::adUseClient; });
+        trap_(trap_.line(), [&] {
+            options_ = settings_.typeOptions;
+            existing(s_.Paradox_conn).Text = ParadoxTextFor(options_);
+        });
         // A folder another program writes refuses every statement: the run ends at its one report.
         // A check writes nothing, so it takes no writer's lock and may run beside a writer.
         trap_(132, [&] {
-            if (!p_.settings.statementCheck())
-                stopsTheRun([&] { existing(s_.Paradox_conn).Open(Paradox::BuildParadoxConnectionString(p_.settings.paradoxFolder())); });
+            if (!p_.statementCheck)
+                stopsTheRun([&] { existing(s_.Paradox_conn).Open(Paradox::BuildParadoxConnectionString(settings_.paradoxFolder)); });
         });
         trap_(134, [&] { existing(s_.mssql_conn).CursorLocation = db::adUseServer; });
         // A stalled read ends after this time instead of waiting for the server for ever.
-        trap_(136, [&] { existing(s_.mssql_conn).CommandTimeout = p_.settings.readTimeoutSeconds(); });
+        trap_(136, [&] { existing(s_.mssql_conn).CommandTimeout = settings_.readTimeoutSeconds; });
         trap_(138, [&] { existing(s_.mssql_conn).ConnectionTimeout = 5000; });
         trap_(140, [&] { connectionsOpen_ = true; });
         // Both strings come from the one builder, which leaves the port out for a local login.
         trap_.when(
-            142, [&] { return p_.settings.login().localConnection; },
-            [&] { trap_(144, [&] { existing(s_.mssql_conn).Open(MSSQL::BuildSqlServerConnectionString(p_.settings.login())); }); },
-            [&] { trap_(146, [&] { existing(s_.mssql_conn).Open(MSSQL::BuildSqlServerConnectionString(p_.settings.login())); }); });
+            142, [&] { return settings_.login.localConnection; },
+            [&] { trap_(144, [&] { existing(s_.mssql_conn).Open(MSSQL::BuildSqlServerConnectionString(settings_.login)); }); },
+            [&] { trap_(146, [&] { existing(s_.mssql_conn).Open(MSSQL::BuildSqlServerConnectionString(settings_.login)); }); });
         trap_(trap_.line(), [&] {
             p_.preview.clearStatements();
             p_.preview.clearDatatypes();
@@ -166,10 +168,10 @@ private:
         for (std::int64_t index = count.value_or(0) - 1; index >= 0 && !leaveTables_ && !stopped_; --index)
             table(index);
 
-        trap_.when(508, [&] { return p_.settings.previewMode(); }, [&] {
-            trap_.when(510, [&] { return p_.settings.wholeRunPreview(); }, [&] {
+        trap_.when(508, [&] { return settings_.previewMode; }, [&] {
+            trap_.when(510, [&] { return settings_.wholeRunPreview; }, [&] {
                 trap_(512, [&] { s_.SQLFormOK = false; });
-                trap_(514, [&] { p_.preview.show(); });
+                trap_(514, [&] { s_.SQLFormOK = p_.preview.show().executed; });
                 trap_.when(516, [&] { return !s_.SQLFormOK; }, [&] {
                     trap_(518, [&] { existing(s_.Paradox_conn).Close(); });
                     trap_(520, [&] { existing(s_.mssql_conn).Close(); });
@@ -181,15 +183,19 @@ private:
         trap_.when(526, [&] { return connectionsOpen_; }, [&] {
             trap_(528, [&] { existing(s_.mssql_conn).Close(); });
             trap_(530, [&] {
-                if (!p_.settings.statementCheck())
+                if (!p_.statementCheck)
                     existing(s_.Paradox_conn).Close();
             });
         });
         trap_(532, [&] { p_.progress.setBusyPointer(false); });
         trap_(534, [&] { p_.progress.setProgressValue(0); });
         trap_(536, [&] { p_.progress.setProgressText("Progress Bar"); });
-        if (rejections_ && rejections_->unreported() > 0 && p_.settings.rowFailureReports() > 0)
+        if (rejections_ && rejections_->unreported() > 0 && settings_.rowFailureReports > 0)
             trap_(trap_.line(), [&] { p_.messages.information(UnreportedRowsNotice(rejections_->unreported(), rejections_->path())); });
+        // A character written as '?' is never altered silently.
+        result_.valuesAltered = alteredSoFar();
+        if (result_.valuesAltered > 0)
+            trap_(trap_.line(), [&] { p_.messages.information(AlteredValuesNotice(result_.valuesAltered)); });
         if (stopped_)
             result_.outcome = RunOutcome::Stopped;
         else
@@ -200,7 +206,8 @@ private:
     // order and their Paradox names.
     void keepSelectedTables()
     {
-        if (std::erase_if(sources_, [&](const MSSQL::SourceTable& table) { return !p_.settings.convertsTable(table); }) == 0)
+        if (!settings_.convertsTable ||
+            std::erase_if(sources_, [&](const MSSQL::SourceTable& table) { return !settings_.convertsTable(table); }) == 0)
             return;
         s_.List1.Clear();
         for (const MSSQL::SourceTable& table : sources_)
@@ -214,7 +221,7 @@ private:
         const int before = trap_.reportsShown();
         bool unreported = false;
         trap_.when(
-            decide, [&] { return p_.settings.previewMode(); },
+            decide, [&] { return settings_.previewMode; },
             [&] { trap_(append, [&] { p_.preview.appendStatement(statement); }); },
             [&] { trap_(execute, [&] { unreported = executeOnParadox(statement, row); }); });
         const bool through = trap_.reportsShown() == before && !unreported;
@@ -227,7 +234,7 @@ private:
     // to the trap unless the row reports of the run are used up. True when it failed unreported.
     bool executeOnParadox(const std::string& statement, bool row)
     {
-        if (StatementCheck* check = p_.settings.statementCheck())
+        if (StatementCheck* check = p_.statementCheck)
             return !check->statement(statement, row ? rowKey() : std::string());
         try {
             stopsTheRun([&] { existing(s_.Paradox_conn).Execute(statement); });
@@ -283,13 +290,17 @@ private:
         }
     }
 
+    // Values the Paradox connection wrote with '?' so far; kept after it closed.
+    std::int64_t alteredSoFar() const { return s_.Paradox_conn ? s_.Paradox_conn->AlteredValues() : 0; }
+
     void table(std::int64_t index)
     {
         const auto started = std::chrono::steady_clock::now();
+        const std::int64_t alteredBefore = alteredSoFar();
         summary_ = TableSummary{};
         written_.clear();
         // A check writes no table to read back.
-        trap_(trap_.line(), [&] { verifying_ = p_.settings.verifiesTables() && !p_.settings.statementCheck(); });
+        trap_(trap_.line(), [&] { verifying_ = settings_.verifiesTables && !p_.statementCheck; });
         trap_(154, [&] { p_.progress.yield(); });
         trap_(156, [&] { s_.tbl = s_.List1.List(static_cast<int>(index)); });
         summary_.table = s_.tbl;
@@ -308,6 +319,7 @@ private:
             transferTable(index, answer);
         }
         summary_.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        summary_.valuesAltered = alteredSoFar() - alteredBefore;
         result_.tables.push_back(summary_);
         p_.progress.tableFinished(summary_);
         if (!leaveTables_)
@@ -316,15 +328,15 @@ private:
 
     void transferTable(std::int64_t index, Answer answer)
     {
-        trap_.when(166, [&] { return p_.settings.perTablePreview(); }, [&] {
+        trap_.when(166, [&] { return settings_.perTablePreview; }, [&] {
             trap_(168, [&] { p_.preview.clearStatements(); });
             trap_(170, [&] { p_.preview.clearDatatypes(); });
         });
         trap_(182, [&] {
-            p_.progress.setProgressText((p_.settings.statementCheck() ? "Checking table " : "Please wait.. Processing table ") + s_.tbl);
+            p_.progress.setProgressText((p_.statementCheck ? "Checking table " : "Please wait.. Processing table ") + s_.tbl);
         });
         keyColumns_.clear();
-        if (!p_.settings.previewMode()) {
+        if (!settings_.previewMode) {
             try {
                 keyColumns_ = MSSQL::PrimaryKeyColumns(existing(s_.mssql_conn), sourceTable(index));
             } catch (const std::exception&) {
@@ -359,13 +371,17 @@ private:
             source_->Close();
         });
 
-        trap_(494, [&] { Globals::SQLFormNotSkipped = true; });
-        trap_.when(496, [&] { return p_.settings.previewMode(); }, [&] {
-            trap_.when(498, [&] { return p_.settings.perTablePreview(); }, [&] {
+        trap_(494, [&] { s_.SQLFormNotSkipped = true; });
+        trap_.when(496, [&] { return settings_.previewMode; }, [&] {
+            trap_.when(498, [&] { return settings_.perTablePreview; }, [&] {
                 // A complete "Execute SQL" sets SQLFormOK; like a skip it leads on to the next table.
                 s_.SQLFormOK = false;
-                trap_(500, [&] { p_.preview.show(); });
-                trap_.when(502, [&] { return Globals::SQLFormNotSkipped && !s_.SQLFormOK; },
+                trap_(500, [&] {
+                    const PreviewOutcome outcome = p_.preview.show();
+                    s_.SQLFormOK = outcome.executed;
+                    s_.SQLFormNotSkipped = !outcome.skipped;
+                });
+                trap_.when(502, [&] { return s_.SQLFormNotSkipped && !s_.SQLFormOK; },
                            [&] { leaveTables_ = true; });
             });
         });
@@ -385,7 +401,7 @@ private:
     bool define()
     {
         std::optional<TableDefinition> definition;
-        trap_(186, [&] { definition.emplace(s_.tbl); });
+        trap_(186, [&] { definition.emplace(s_.tbl, options_); });
         const std::vector<db::Field>* fields = nullptr;
         trap_(188, [&] { fields = &source_->Fields(); });
         if (definition && fields) {
@@ -422,7 +438,7 @@ private:
         if (verifying_ && rowCount > 0)
             trap_(trap_.line(), [&] { written_.reserve(rowCount); });
         trap_(362, [&] { rowCounter = 0; });
-        RowStatementBuilder builder(s_.tbl, numericPositions_, binaryPositions_);
+        RowStatementBuilder builder(s_.tbl, numericPositions_, binaryPositions_, options_.binary);
         // A cursor that cannot move ends the table instead of repeating its last row forever.
         bool moved = true;
         trap_.loop(364, [&] { return moved && !stopped_ && !source_->Eof(); }, [&] {
@@ -463,8 +479,8 @@ private:
     // first difference becomes the table's error report. A run that stopped has nothing to compare.
     void verify()
     {
-        trap_.when(trap_.line(), [&] { return verifying_ && !stopped_ && !p_.settings.previewMode(); }, [&] {
-            trap_(trap_.line(), [&] { p_.settings.beforeVerifying(s_.tbl); });
+        trap_.when(trap_.line(), [&] { return verifying_ && !stopped_ && !settings_.previewMode; }, [&] {
+            trap_(trap_.line(), [&] { p_.progress.beforeVerifying(s_.tbl); });
             trap_(trap_.line(), [&] { compareReadBack(); });
         });
     }
@@ -550,6 +566,7 @@ private:
     }
 
     RunState& s_;
+    RunSettings settings_;
     RunPorts& p_;
     report::ErrorTrap trap_;
     RunResult result_;
@@ -559,6 +576,7 @@ private:
     // its sub-folders, which a table written into the folder leaves alone.
     platform::ListBox ownTables_;
     std::vector<MSSQL::SourceTable> sources_;
+    TypeOptions options_;
     bool connectionsOpen_ = false;
     bool leaveTables_ = false;
     bool stopped_ = false;
@@ -576,14 +594,21 @@ private:
 
 } // namespace
 
-std::string RunLocation() { return report::locationText("Form1", "PushButton7_Click"); }
-
 std::string UnreportedRowsNotice(std::int64_t count, const std::string& path)
 {
     return std::to_string(count) + " more rows were rejected without a report of their own; every rejected statement is in " +
            path + ".";
 }
 
-RunResult RunConversion(RunState& state, RunPorts& ports) { return Run(state, ports)(); }
+std::string AlteredValuesNotice(std::int64_t count)
+{
+    return std::to_string(count) + (count == 1 ? " value held" : " values held") +
+           " characters that their table's code page lacks; each such character was written as '?'.";
+}
+
+RunResult Conversion::run(RunSettings settings, RunPorts& ports, const std::string& errorLocation)
+{
+    return Run(state_, std::move(settings), ports, errorLocation)();
+}
 
 } // namespace convert

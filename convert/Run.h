@@ -9,6 +9,7 @@
 #include "convert/DatatypeRecord.h"
 #include "convert/RejectedRows.h"
 #include "convert/RowTransfer.h"
+#include "convert/TypeOptions.h"
 #include "db/Ado.h"
 #include "db/MSSQL.h"
 #include "platform/ListBox.h"
@@ -31,39 +32,35 @@ public:
     virtual bool statement(const std::string& statement, const std::string& sourceRow) = 0;
 };
 
-// The fields of the main window, read at the moments the run needs them.
-class RunSettings {
-public:
-    virtual ~RunSettings() = default;
-    virtual std::string paradoxFolder() = 0;
-    virtual MSSQL::Login login() = 0;
+// What the run is asked to do, read once when it starts: the main window's fields or the
+// command line's options.
+struct RunSettings {
+    std::string paradoxFolder;
+    MSSQL::Login login;
     // Check1 in state 1: statements are collected for the preview instead of executed.
-    virtual bool previewMode() = 0;
+    bool previewMode = false;
     // Option1: one preview after the last table.
-    virtual bool wholeRunPreview() = 0;
+    bool wholeRunPreview = false;
     // Option2: one preview after every table.
-    virtual bool perTablePreview() = 0;
+    bool perTablePreview = false;
     // How long a read of the source may wait for the server, in seconds.
-    virtual int readTimeoutSeconds() { return kDefaultReadTimeoutSeconds; }
-    // Whether the run converts this catalog table; the window converts every one.
-    virtual bool convertsTable(const MSSQL::SourceTable&) { return true; }
+    int readTimeoutSeconds = kDefaultReadTimeoutSeconds;
+    // Whether the run converts this catalog table; without one (the window) it converts every one.
+    std::function<bool(const MSSQL::SourceTable&)> convertsTable;
     // Whether the folder must already hold a Paradox table; the command line also converts into
     // a folder that is empty.
-    virtual bool needsParadoxTables() { return true; }
+    bool needsParadoxTables = true;
     // How many failed rows of one run are reported one by one; the rest are only written to the
     // rejected-rows file and counted in one message at the end, so that a person can finish a run
     // with thousands of them.
     // A front end that takes none lists the failed rows its own way (RunProgress::rowRejected)
     // and gets no closing message about them.
-    virtual std::int64_t rowFailureReports() { return kRowFailureReports; }
-    // Outside preview mode: the check that takes the statements instead of the folder, so that
-    // the run writes nothing and reports no refusal; none for a run that converts.
-    virtual StatementCheck* statementCheck() { return nullptr; }
+    std::int64_t rowFailureReports = kRowFailureReports;
+    // The column types and code pages chosen for the run.
+    TypeOptions typeOptions;
     // Whether each table written in direct mode is read back after its last row and compared,
     // row by row, with the rows it accepted; a difference is an error report.
-    virtual bool verifiesTables() { return true; }
-    // Called between a table's last row and its read-back; tests change the table's files here.
-    virtual void beforeVerifying(const std::string& /*table*/) {}
+    bool verifiesTables = true;
 
     static constexpr int kDefaultReadTimeoutSeconds = 60;
     static constexpr std::int64_t kRowFailureReports = 10;
@@ -72,10 +69,16 @@ public:
 class RunQuestions {
 public:
     virtual ~RunQuestions() = default;
-    // Offers a space-free copy of a folder whose path has a blank; may change the folder.
-    virtual void offerSpaceFreeCopy() = 0;
+    // Offers a space-free copy of a folder whose path has a blank; returns the folder to use.
+    virtual std::string offerSpaceFreeCopy(const std::string& folder) = 0;
     // "Would you like to overwrite <table>?"; true for Yes.
     virtual bool askOverwrite(const std::string& table) = 0;
+};
+
+// What the user did in the preview window before it closed.
+struct PreviewOutcome {
+    bool executed = false; // "Execute SQL" went through every statement
+    bool skipped = false;  // "Skip Table / Do Not Execute SQL"
 };
 
 // The statement list and the datatype list of the preview.
@@ -86,9 +89,8 @@ public:
     virtual void appendStatement(const std::string& statement) = 0;
     virtual void clearDatatypes() = 0;
     virtual void appendDatatype(const DatatypeRecord& record) = 0;
-    // Shows the preview modally and returns when it has closed; the outcome is in
-    // Globals::SQLFormNotSkipped (per table) and the run's SQLFormOK (whole run).
-    virtual void show() = 0;
+    // Shows the preview modally and returns what the user did once it has closed.
+    virtual PreviewOutcome show() = 0;
     // The run's record of refused statements, for the preview's Execute pass to add to; it
     // lives until the run ends.
     virtual void shareRejections(RunRejections&) {}
@@ -108,6 +110,7 @@ struct TableSummary {
     std::int64_t sourceRows = -1;   // the source's row count before the first row; -1 when unknown
     std::string readError;          // why the source could not be read to its end; empty when it was
     std::vector<DroppedFractions> droppedFractions;
+    std::int64_t valuesAltered = 0; // values written with '?' for characters the code page lacks
 };
 
 // A row the Paradox folder refused in direct mode.
@@ -130,27 +133,34 @@ public:
     virtual void tableFinished(const TableSummary& summary) = 0;
     // Every refused row, whether or not it got a report of its own.
     virtual void rowRejected(const RejectedRow&) {}
+    // Called between a table's last row and its read-back; tests change the table's files here.
+    virtual void beforeVerifying(const std::string& /*table*/) {}
     // At every row: the rows of the table done so far, and its row count (-1 when unknown).
     virtual void rowsDone(const std::string& /*table*/, std::int64_t /*done*/, std::int64_t /*rows*/) {}
 };
 
-// The shared state the run works on: the main window's public members.
+// The state the run works on, under the main window's names for it: the hidden lists, the two
+// connections, the table being processed and what the preview decided. Kept by a Conversion from
+// one run to the next.
 struct RunState {
-    bool& busy;
-    platform::ListBox& List1;
-    platform::ListBox& List2;
-    std::unique_ptr<db::Connection>& mssql_conn;
-    std::unique_ptr<db::Connection>& Paradox_conn;
-    std::string& tbl;
-    bool& SQLFormOK;
+    bool busy = false;
+    platform::ListBox List1; // the source tables, by their Paradox names
+    platform::ListBox List2; // the tables of the Paradox folder and its sub-folders
+    std::unique_ptr<db::Connection> mssql_conn;
+    std::unique_ptr<db::Connection> Paradox_conn;
+    std::string tbl;
+    bool SQLFormOK = false;        // the preview executed its statements
+    bool SQLFormNotSkipped = true; // the last per-table preview was not skipped
 };
 
 struct RunPorts {
     report::MessageService& messages; // error reports and "Done."
-    RunSettings& settings;
     RunQuestions& questions;
     RunPreview& preview;
     RunProgress& progress;
+    // Outside preview mode: the check that takes the statements instead of the folder, so that
+    // the run writes nothing and reports no refusal; none for a run that converts.
+    StatementCheck* statementCheck = nullptr;
 };
 
 enum class RunOutcome {
@@ -167,14 +177,28 @@ struct RunResult {
     int errorReports = 0; // common error reports shown during the run
     std::int64_t statementsRejected = 0; // statements written to the rejected-rows file
     std::string rejectedRowsPath;        // that file
+    std::int64_t valuesAltered = 0;      // values written with '?' for characters the code page lacks
 };
+
+// "<count> values held characters that their table's code page lacks; each such character was written as '?'."
+std::string AlteredValuesNotice(std::int64_t count);
 
 // "<count> more rows were rejected without a report of their own; every rejected statement is in <path>."
 std::string UnreportedRowsNotice(std::int64_t count, const std::string& path);
 
-// Location of the run's error reports.
-std::string RunLocation();
+// The Start Converting run and the state it leaves for the next one. A run started while
+// another is in progress (a click that arrives through the event pass) returns Busy at once.
+class Conversion {
+public:
+    // `errorLocation` is what the run's error reports name as their location: the caller's own
+    // handler (report::locationText).
+    RunResult run(RunSettings settings, RunPorts& ports, const std::string& errorLocation);
 
-RunResult RunConversion(RunState& state, RunPorts& ports);
+    RunState& state() { return state_; }
+    const RunState& state() const { return state_; }
+
+private:
+    RunState state_;
+};
 
 } // namespace convert

@@ -35,6 +35,13 @@ constexpr std::array<RuleRow, 11> kRules{{
 
 constexpr TypeRule kOtherTypes{" VARCHAR, ", ColumnClass::Text, "OTHER TYPES", "VARCHAR"};
 
+// What the options put in place of a rule; the record keeps the rule's own search text.
+constexpr TypeRule kMemo{" MEMO, ", ColumnClass::Text, "char", "MEMO"};
+constexpr TypeRule kBlob{" BLOB, ", ColumnClass::Binary, "adlongvarbinary", "BLOB"};
+constexpr TypeRule kBigDecimal{" DECIMAL, ", ColumnClass::Numeric, "int", "DECIMAL"};
+// Alpha's width: a text column declared wider is long text.
+constexpr std::int64_t kAlphaWidth = 255;
+
 } // namespace
 
 std::string TypeCategory(int adoType)
@@ -58,6 +65,20 @@ const TypeRule& TypeRuleFor(const std::string& category)
 
 const TypeRule& TypeRuleForType(int adoType) { return TypeRuleFor(TypeCategory(adoType)); }
 
+const TypeRule& TypeRuleForField(const db::Field& field, const TypeOptions& options)
+{
+    const TypeRule& rule = TypeRuleForType(field.Type);
+    const std::string_view paradoxType = rule.paradoxType;
+    if (paradoxType == "TEXT" && options.longText == LongText::Memo &&
+        (field.Type == db::adLongVarChar || field.Type == db::adLongVarWChar || field.definedSize > kAlphaWidth))
+        return kMemo;
+    if (rule.columnClass == ColumnClass::Binary && options.binary == BinaryColumns::Blob)
+        return kBlob;
+    if ((field.Type == db::adBigInt || field.Type == db::adUnsignedBigInt) && options.bigInt == BigIntegers::Decimal)
+        return kBigDecimal;
+    return rule;
+}
+
 std::string QuotedName(const std::string& name)
 {
     std::string out = "\"";
@@ -76,14 +97,16 @@ std::string CreateIndexStatement(const std::string& table)
     return "CREATE INDEX " + QuotedName(table) + " ON " + QuotedName(table) + " (" + QuotedName(kKeyColumn) + ") with primary";
 }
 
-TableDefinition::TableDefinition(std::string table)
-    : table_(std::move(table)), statement_("CREATE TABLE " + QuotedName(table_) + " (" + QuotedName(kKeyColumn) + " INT, ")
+TableDefinition::TableDefinition(std::string table, TypeOptions options)
+    : table_(std::move(table)),
+      statement_("CREATE TABLE " + QuotedName(table_) + " (" + QuotedName(kKeyColumn) + " INT, "),
+      options_(std::move(options))
 {
 }
 
 DatatypeRecord TableDefinition::addColumn(const db::Field& field)
 {
-    const TypeRule& rule = TypeRuleForType(field.Type);
+    const TypeRule& rule = TypeRuleForField(field, options_);
     statement_ += QuotedName(field.name) + rule.columnText;
     const std::string position = std::to_string(position_) + ", ";
     if (rule.columnClass == ColumnClass::Numeric)
@@ -105,9 +128,9 @@ std::string TableDefinition::createTableStatement() const
     return text + ");";
 }
 
-DefinedTable DefineTable(const std::string& table, const std::vector<db::Field>& fields)
+DefinedTable DefineTable(const std::string& table, const std::vector<db::Field>& fields, const TypeOptions& options)
 {
-    TableDefinition definition(table);
+    TableDefinition definition(table, options);
     DefinedTable result;
     for (const db::Field& field : fields)
         result.datatypes.push_back(definition.addColumn(field));

@@ -3,6 +3,7 @@
 // definition tells the row transfer: the column classes as two position lists.
 
 #include "convert/DatatypeRecord.h"
+#include "convert/TypeOptions.h"
 #include "db/Ado.h"
 
 #include <cstddef>
@@ -31,6 +32,9 @@ std::string TypeCategory(int adoType);
 const TypeRule& TypeRuleFor(const std::string& category);
 // The rule for a field's type code.
 const TypeRule& TypeRuleForType(int adoType);
+// The rule for a field under the run's options: the fixed rule, or the memo, blob or BCD column
+// an option puts in its place.
+const TypeRule& TypeRuleForField(const db::Field& field, const TypeOptions& options);
 
 // A table or column name between double quotes, a double quote inside written twice, so that
 // any name stays one name; the engine then says which names it cannot take.
@@ -42,7 +46,7 @@ std::string CreateIndexStatement(const std::string& table);
 // Builds the create-table statement column by column, as the run walks the source fields.
 class TableDefinition {
 public:
-    explicit TableDefinition(std::string table);
+    explicit TableDefinition(std::string table, TypeOptions options = {});
 
     // Appends one source column and returns its datatype record.
     DatatypeRecord addColumn(const db::Field& field);
@@ -60,6 +64,7 @@ private:
     std::string numericPositions_;
     std::string binaryPositions_;
     std::size_t position_ = 0;
+    TypeOptions options_;
 };
 
 // The whole definition of a table from its fields, for callers without a window to update.
@@ -70,6 +75,6 @@ struct DefinedTable {
     std::string binaryPositions;
     std::vector<DatatypeRecord> datatypes;
 };
-DefinedTable DefineTable(const std::string& table, const std::vector<db::Field>& fields);
+DefinedTable DefineTable(const std::string& table, const std::vector<db::Field>& fields, const TypeOptions& options = {});
 
 } // namespace convert

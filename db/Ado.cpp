@@ -11,7 +11,7 @@ std::unique_ptr<Backend> openBackend(const std::string& connectionString, const 
 {
     const std::optional<std::string> driver = attributeValue(parseConnectionString(connectionString), "Driver");
     if (driver && isParadoxDriver(*driver))
-        return openEngineBackend(connectionString);
+        return openEngineBackend(connectionString, settings.Text);
     return openOdbcBackend(connectionString, settings);
 }
 
@@ -23,6 +23,7 @@ void Connection::Open(const std::string& connectionString)
     if (backend_)
         throw Error(kObjectOpen);
     backend_ = openBackend(connectionString, *this);
+    alteredValues_ = 0;
 }
 
 void Connection::Execute(const std::string& statement) { backend().execute(statement); }
@@ -38,10 +39,13 @@ void Connection::Close()
 {
     if (!backend_)
         throw Error(kObjectClosed);
+    alteredValues_ = backend_->alteredValues();
     backend_.reset();
 }
 
 bool Connection::isOpen() const { return backend_ != nullptr; }
+
+std::int64_t Connection::AlteredValues() const { return backend_ ? backend_->alteredValues() : alteredValues_; }
 
 Backend& Connection::backend()
 {

@@ -10,6 +10,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace db {
@@ -84,6 +85,15 @@ struct Field {
 class Backend;
 class Cursor;
 
+// How the Paradox engine writes text: the code page of the tables it creates (0: its own,
+// 1252), of single tables by name, and whether a character the code page lacks is written
+// as '?' instead of refusing the value. Other drivers ignore it.
+struct ParadoxText {
+    int codePage = 0;
+    std::vector<std::pair<std::string, int>> tableCodePages;
+    bool replaceUnmappable = false;
+};
+
 class Connection {
 public:
     Connection();
@@ -95,6 +105,7 @@ public:
     int CursorLocation = adUseServer;
     int CommandTimeout = 30;     // seconds
     int ConnectionTimeout = 15;  // seconds
+    ParadoxText Text;
 
     void Open(const std::string& connectionString);
     // Runs one complete statement.
@@ -105,11 +116,15 @@ public:
     // Closing a connection that is not open raises db::Error.
     void Close();
     bool isOpen() const;
+    // Values written with '?' for characters their table's code page lacks, since the
+    // connection was last opened; kept after Close.
+    std::int64_t AlteredValues() const;
 
     Backend& backend();
 
 private:
     std::unique_ptr<Backend> backend_;
+    std::int64_t alteredValues_ = 0;
 };
 
 class Recordset {

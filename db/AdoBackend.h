@@ -32,6 +32,8 @@ public:
     // The table schema rowset: TABLE_CATALOG, TABLE_SCHEMA, TABLE_NAME, TABLE_TYPE.
     virtual std::unique_ptr<Cursor> tables() = 0;
     virtual std::unique_ptr<Cursor> query(const std::string& source) = 0;
+    // Values written with '?' for characters the code page lacks (see ParadoxText).
+    virtual std::int64_t alteredValues() const { return 0; }
 
     // A checksum of the row the last statement stored, covering every value as stored; none
     // when that statement stored no row or the backend computes none.

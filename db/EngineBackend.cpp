@@ -54,18 +54,32 @@ auto translated(F&& f)
     }
 }
 
+paradox::TextOptions textOptions(const ParadoxText& text)
+{
+    paradox::TextOptions options;
+    if (text.codePage != 0)
+        options.codePage = static_cast<std::uint16_t>(text.codePage);
+    for (const auto& [table, codePage] : text.tableCodePages)
+        options.tables[table] = static_cast<std::uint16_t>(codePage);
+    options.replaceUnmappable = text.replaceUnmappable;
+    return options;
+}
+
 class EngineBackend final : public Backend {
 public:
-    explicit EngineBackend(const std::filesystem::path& folder)
+    EngineBackend(const std::filesystem::path& folder, const ParadoxText& text)
         : database_(translated([&] {
               // The connection is there to write: a second writer of the folder is refused
               // here, before it changes anything.
               auto database = std::make_unique<paradox::Database>(folder);
+              database->setTextOptions(textOptions(text));
               database->lockForWriting();
               return database;
           }))
     {
     }
+
+    std::int64_t alteredValues() const override { return static_cast<std::int64_t>(database_->alteredValues()); }
 
     void execute(const std::string& statement) override
     {
@@ -120,9 +134,9 @@ std::filesystem::path paradoxFolder(const std::string& connectionString)
     return std::filesystem::path(*folder);
 }
 
-std::unique_ptr<Backend> openEngineBackend(const std::string& connectionString)
+std::unique_ptr<Backend> openEngineBackend(const std::string& connectionString, const ParadoxText& text)
 {
-    return std::make_unique<EngineBackend>(paradoxFolder(connectionString));
+    return std::make_unique<EngineBackend>(paradoxFolder(connectionString), text);
 }
 
 } // namespace db

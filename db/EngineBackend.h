@@ -19,6 +19,6 @@ bool isParadoxDriver(const std::string& driverName);
 // separator the string puts after the folder dropped. db::Error when neither is given.
 std::filesystem::path paradoxFolder(const std::string& connectionString);
 
-std::unique_ptr<Backend> openEngineBackend(const std::string& connectionString);
+std::unique_ptr<Backend> openEngineBackend(const std::string& connectionString, const ParadoxText& text = {});
 
 } // namespace db

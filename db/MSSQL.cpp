@@ -2,7 +2,6 @@
 
 #include "db/OdbcConnectionString.h"
 #include "paradox/CaseFold.h"
-#include "platform/Yield.h"
 
 #include <algorithm>
 #include <cctype>
@@ -94,7 +93,8 @@ std::string SourceQuery(const SourceTable& table)
     return "SELECT * FROM " + (table.schema.empty() ? "" : Bracketed(table.schema) + ".") + Bracketed(table.name);
 }
 
-std::vector<SourceTable> ListSqlServerTables(const Login& login, platform::ListBox& list)
+std::vector<SourceTable> ListSqlServerTables(const Login& login, platform::ListBox& list,
+                                             const std::function<void()>& letEventsRun)
 {
     db::Connection connection;
     connection.Open(BuildSqlServerConnectionString(login));
@@ -104,7 +104,8 @@ std::vector<SourceTable> ListSqlServerTables(const Login& login, platform::ListB
     while (!rows.Eof()) {
         const std::string* type = text(rows.Fields("TABLE_TYPE").value);
         if (type && *type == "TABLE") {
-            platform::DoEvents();
+            if (letEventsRun)
+                letEventsRun();
             const std::string* name = text(rows.Fields("TABLE_NAME").value);
             const std::string* schema = text(rows.Fields("TABLE_SCHEMA").value);
             if (name && !containsSys(*name) && !(schema && systemSchema(*schema)))
@@ -196,13 +197,6 @@ std::vector<std::string> PrimaryKeyColumns(db::Connection& connection, const Sou
     }
     rows.Close();
     return columns;
-}
-
-void ConfigureSqlServerConnection(db::Connection& connection)
-{
-    connection.CursorLocation = db::adUseServer;
-    connection.CommandTimeout = 5000;
-    connection.ConnectionTimeout = 5000;
 }
 
 } // namespace MSSQL

@@ -6,6 +6,7 @@
 #include "platform/ListBox.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -66,9 +67,11 @@ std::string SourceQuery(const SourceTable& table);
 // Clears the list and fills it with the Paradox names of the database's user tables: catalog rows
 // of type "TABLE" whose names do not contain "SYS" in any letter case, in the driver's order;
 // tables of the schemas sys and INFORMATION_SCHEMA are never listed. Returns the same tables with
-// their schemas, in the list's order. Lets window events run once per table row. Raises
-// db::Error; a failure before the catalog is read leaves the list as it was.
-std::vector<SourceTable> ListSqlServerTables(const Login& login, platform::ListBox& list);
+// their schemas, in the list's order. Calls `letEventsRun` (when given) once per table row, so a
+// window stays responsive over a long catalog. Raises db::Error; a failure before the catalog is
+// read leaves the list as it was.
+std::vector<SourceTable> ListSqlServerTables(const Login& login, platform::ListBox& list,
+                                             const std::function<void()>& letEventsRun = {});
 
 // The Paradox names given as schema_name because two schemas hold a table of that name.
 std::vector<std::string> SchemaQualifiedNames(const std::vector<SourceTable>& tables);
@@ -87,9 +90,5 @@ std::vector<CatalogRowCount> CatalogRowCounts(const Login& login);
 // The columns of the table's primary key in key order (sys.indexes, sys.index_columns); none
 // when it has none. Runs on an open connection. Raises db::Error.
 std::vector<std::string> PrimaryKeyColumns(db::Connection& connection, const SourceTable& table);
-
-// The run's source connection before its Open: server-side cursor, 5000 s command and
-// connection timeouts.
-void ConfigureSqlServerConnection(db::Connection& connection);
 
 } // namespace MSSQL

@@ -1,11 +1,10 @@
 #include "db/Paradox.h"
 
 #include "db/OdbcConnectionString.h"
+#include "paradox/CaseFold.h"
 #include "platform/FileSystem.h"
 #include "report/ErrorReport.h"
 #include "report/ErrorTrap.h"
-
-#include <QString>
 
 #include <algorithm>
 #include <cerrno>
@@ -27,16 +26,6 @@ const std::string kTablePattern = "*.db";
 std::string withoutLast(const std::string& text)
 {
     return text.empty() ? text : text.substr(0, text.size() - 1);
-}
-
-// One character to one (ß stays ß, where the full mapping makes SS), so that an entry folds to
-// the same text as the file name it comes from.
-std::string upperCase(const std::string& utf8)
-{
-    std::u32string text = QString::fromStdString(utf8).toStdU32String();
-    for (char32_t& c : text)
-        c = QChar::toUpper(c);
-    return QString::fromStdU32String(text).toStdString();
 }
 
 // Every occurrence, left to right, without looking again at what the removal joins together.
@@ -102,7 +91,7 @@ void addTablesOf(const std::string& path, platform::ListBox& list)
         if (name.front() == '~')
             continue;
         const std::string file = platform::FileNameOfPath(path + platform::kPathSeparator + name);
-        list.AddItem(removeAll(upperCase(file), ".DB"));
+        list.AddItem(removeAll(paradox::upperCase(file), ".DB"));
     }
 }
 

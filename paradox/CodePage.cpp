@@ -10,10 +10,15 @@ namespace paradox {
 
 namespace {
 
+constexpr SortOrder kBinaryDos{0x00, "ascii"};
+constexpr SortOrder kBinaryWindows{kSortBinary1252, kSortNameBinary1252};
+
 constexpr std::array kWrittenPairs{
-    std::pair<std::uint16_t, SortOrder>{437, SortOrder{0x00, "ascii"}},
-    std::pair<std::uint16_t, SortOrder>{850, SortOrder{0x00, "ascii"}},
-    std::pair<std::uint16_t, SortOrder>{kCodePage1252, SortOrder{kSortBinary1252, kSortNameBinary1252}},
+    std::pair<std::uint16_t, SortOrder>{437, kBinaryDos},           std::pair<std::uint16_t, SortOrder>{850, kBinaryDos},
+    std::pair<std::uint16_t, SortOrder>{852, kBinaryDos},           std::pair<std::uint16_t, SortOrder>{866, kBinaryDos},
+    std::pair<std::uint16_t, SortOrder>{1250, kBinaryWindows},      std::pair<std::uint16_t, SortOrder>{1251, kBinaryWindows},
+    std::pair<std::uint16_t, SortOrder>{kCodePage1252, kBinaryWindows}, std::pair<std::uint16_t, SortOrder>{1253, kBinaryWindows},
+    std::pair<std::uint16_t, SortOrder>{1254, kBinaryWindows},      std::pair<std::uint16_t, SortOrder>{1257, kBinaryWindows},
 };
 
 constexpr std::string_view kRoman8SortName = "BLROM800";
@@ -88,15 +93,18 @@ std::string tableText(const Header& h, std::string_view bytes)
     return out;
 }
 
-std::optional<std::size_t> toTableText(const Header& h, std::string_view s, std::string& out)
+std::optional<std::size_t> toTableText(const Header& h, std::string_view s, std::string& out, std::size_t* replaced)
 {
-    if (h.codePage == kCodePage1252) return utf8ToCp1252(s, out);
+    if (h.codePage == kCodePage1252) return utf8ToCp1252(s, out, replaced);
     const CodePageTable* table = codePageOf(h);
-    return utf8ToBytes(s, out, [table](char32_t c) {
-        for (int k = 0x80; table && k < 0x100; ++k)
-            if (table->decode[k] == c) return k;
-        return -1;
-    });
+    return utf8ToBytes(
+        s, out,
+        [table](char32_t c) {
+            for (int k = 0x80; table && k < 0x100; ++k)
+                if (table->decode[k] == c) return k;
+            return -1;
+        },
+        replaced);
 }
 
 }  // namespace paradox

@@ -21,9 +21,12 @@
 // The BDE documents its English-language drivers as binary collations, which sort by the
 // code page's numeric values; 'ascii' and its ANSI counterpart 'ascii' ANSI (DBWINUS0) are
 // those, the others are dictionary orders. The engine keeps keys in the order of their
-// encoded bytes, so it writes only binary orders: 437 and 850 with "ascii", 1252 with
-// "DBWINUS0". Its keys, Alpha ones included, are then in the order the declared driver
-// sorts them.
+// encoded bytes, so it writes only binary orders: the DOS code pages (437, 850, 852, 866)
+// with "ascii", as the 850 tables above pair it with a DOS code page other than its own,
+// and the Windows code pages (1250-1254, 1257) with "DBWINUS0", the binary order of the ANSI
+// tables. Its keys, Alpha ones included, are then in the order the declared driver sorts
+// them; the code page word says how the bytes decode. No table of the eastern code pages
+// written by Paradox itself was at hand, so their pairing rests on this reasoning alone.
 #pragma once
 
 #include <cstddef>
@@ -73,7 +76,10 @@ const CodePageTable* codePageOf(const Header& header);
 std::string tableText(const Header& header, std::string_view bytes);
 // UTF-8 as a table's text. Returns the offset (in bytes of the UTF-8 text) of the first
 // character the table's code page lacks or of malformed UTF-8, else nothing, with `out` filled.
-std::optional<std::size_t> toTableText(const Header& header, std::string_view utf8, std::string& out);
+// With `replaced`, a character the code page lacks is written as '?' and counted there; only
+// malformed UTF-8 is then refused.
+std::optional<std::size_t> toTableText(const Header& header, std::string_view utf8, std::string& out,
+                                       std::size_t* replaced = nullptr);
 // "code page 437", or "HP Roman-8", for messages.
 std::string codePageName(const Header& header);
 

@@ -79,7 +79,8 @@ sqlError(n.textPos + i, what + "holds '" + std::string(1, char(c)) + "', which a
     return cp;
 }
 
-std::string checkColumnName(const sql::Name& n, const std::string& table)
+// The name in the code page of the table `h`.
+std::string checkColumnName(const sql::Name& n, const std::string& table, const Header& h)
 {
     const std::string what = "table \"" + table + "\": the column name \"" + n.text + "\" ";
     if (n.text.empty()) sqlError(n.pos, "table \"" + table + "\": a column name is empty");
@@ -88,7 +89,7 @@ std::string checkColumnName(const sql::Name& n, const std::string& table)
         if (c < 0x20 || c == 0x7F) sqlError(n.pos, what + "holds a control character");
     if (n.text.front() == ' ') sqlError(n.pos, what + "begins with a blank");
     std::string cp;
-    if (auto bad = utf8ToCp1252(n.text, cp)) sqlError(n.textPos + *bad, what + "holds a character that code page 1252 lacks");
+    if (auto bad = toTableText(h, n.text, cp)) sqlError(n.textPos + *bad, what + "holds a character that " + codePageName(h) + " lacks");
     return cp;
 }
 
@@ -101,17 +102,22 @@ int findColumn(const Header& h, const sql::Name& n, const std::string& table)
 }
 
 // The header of the table a CREATE TABLE defines; SqlError when the definition cannot be made.
-Header definedHeader(const sql::CreateTable& ct, const std::string& cp)
+Header definedHeader(const sql::CreateTable& ct, const std::string& cp, std::uint16_t codePage)
 {
     if (ct.columns.size() > std::size_t(kMaxFields))
         sqlError(ct.columns[kMaxFields].name.pos, tableRef(ct.table) + " would have more than 255 columns");
     Header h;
     h.tableName = cp;
+    if (codePage != h.codePage) {
+        setCodePage(h, codePage);
+        if (auto bad = toTableText(h, ct.table.text, h.tableName))
+            sqlError(ct.table.textPos + *bad, "the table name \"" + ct.table.text + "\" holds a character that " + codePageName(h) + " lacks");
+    }
     std::set<std::string> seen;
     int recordSize = 0;
     for (const sql::ColumnDef& c : ct.columns) {
         Field f;
-        const std::string name = checkColumnName(c.name, ct.table.text);
+        const std::string name = checkColumnName(c.name, ct.table.text, h);
         auto made = fieldForType(c);
         if (!made.field) sqlError(c.type.pos, tableRef(ct.table) + ", column \"" + c.name.text + "\": " + made.error);
         f = *made.field;
@@ -173,7 +179,8 @@ void makePrimaryIndex(Table& t, const sql::CreateIndex& ci)
 }
 
 std::optional<std::uint32_t> encodeRow(const sql::Insert& in, const Header& h, const std::vector<int>& offsets, std::string& record,
-                                       std::vector<Table::Blob>& blobs, std::string& scratch, std::vector<SqlError>* refusals)
+                                       std::vector<Table::Blob>& blobs, std::string& scratch, std::vector<SqlError>* refusals,
+                                       Unmappable* unmappable)
 {
     const std::string& tn = in.table.text;
     // Raised at once, or kept with the refusals of the row's other fields.
@@ -223,7 +230,7 @@ std::optional<std::uint32_t> encodeRow(const sql::Insert& in, const Header& h, c
         }
         if (!v) continue;
         Problem problem = Problem::Other;
-        if (auto err = encodeLiteral(f, *v, h, out, scratch, &problem)) {
+        if (auto err = encodeLiteral(f, *v, h, out, scratch, &problem, unmappable)) {
             refuse(valueError(v->pos, "table \"" + tn + "\", column \"" + tableText(h, f.name) + "\" (" + fieldTypeText(f) + "): " + *err, problem, h, int(i)));
             continue;
         }
@@ -383,12 +390,29 @@ void Database::settle()
         replaceTable(folder_, replacement.name, replacement.newStem, guard_.get());
 }
 
+void Database::setTextOptions(TextOptions options)
+{
+    auto check = [](std::uint16_t codePage) {
+        if (!sortOrderFor(codePage)) throw Error("The engine writes no tables in code page " + std::to_string(codePage));
+    };
+    check(options.codePage);
+    std::map<std::string, std::uint16_t> tables;
+    for (const auto& [name, codePage] : options.tables) {
+        check(codePage);
+        tables[foldCase(name)] = codePage;
+    }
+    options.tables = std::move(tables);
+    text_ = std::move(options);
+}
+
 void Database::createTable(const sql::CreateTable& ct, const std::string& cp)
 {
+    const auto own = text_.tables.find(foldCase(ct.table.text));
+    const std::uint16_t codePage = own == text_.tables.end() ? text_.codePage : own->second;
     if (!replacing_ || !replacing_->newStem.empty() || replacing_->folded != foldCase(ct.table.text)) {
         settle();
         if (findFamilyFile(folder_, ct.table.text, ".DB")) sqlError(ct.table.pos, tableRef(ct.table) + " already exists");
-        const Header h = definedHeader(ct, cp);
+        const Header h = definedHeader(ct, cp, codePage);
         forget(ct.table.text);
         Table::create(folder_, ct.table.text, h);
         return;
@@ -397,7 +421,7 @@ void Database::createTable(const sql::CreateTable& ct, const std::string& cp)
     // table being replaced as it was.
     const std::string newStem = "~" + ct.table.text + ".new";
     try {
-        Table::create(folder_, newStem, definedHeader(ct, cp));
+        Table::create(folder_, newStem, definedHeader(ct, cp, codePage));
     } catch (...) {
         replacing_.reset();
         discardQuietly(folder_, newStem);
@@ -482,11 +506,13 @@ void Database::run(std::string_view statementUtf8)
     const std::string& tn = in.table.text;
     std::string& record = record_;
     std::vector<Table::Blob> blobs;
-    const std::optional<std::uint32_t> lastAuto = encodeRow(in, h, t.fieldOffsets(), record, blobs, scratch_);
+    Unmappable unmappable{text_.replaceUnmappable, 0};
+    const std::optional<std::uint32_t> lastAuto = encodeRow(in, h, t.fieldOffsets(), record, blobs, scratch_, nullptr, &unmappable);
     const auto result = t.append(record, blobs, lastAuto);
     if (result == Table::Result::Duplicate)
         sqlError(keyPosition(in, h), duplicateKeyText(tn, h, t.fieldOffsets(), record), Problem::DuplicateKey, h, 0);
     if (result == Table::Result::Full) throw SqlError(errorAt(in.valuesPos, tableFullText(tn, h)), Problem::TableFull, {}, {});
+    alteredValues_ += unmappable.altered;
     lastRowChecksum_ = rowChecksum(t, reinterpret_cast<const unsigned char*>(record.data()), blobs);
 }
 

@@ -70,6 +70,14 @@ public:
     using FileError::FileError;
 };
 
+// How the tables a Database creates hold their text, and what becomes of a character their
+// code page lacks.
+struct TextOptions {
+    std::uint16_t codePage = 1252;                   // of every table created
+    std::map<std::string, std::uint16_t> tables;     // of single tables, by case-folded name
+    bool replaceUnmappable = false;                  // write '?' for it instead of refusing the value
+};
+
 class Table;
 class CommitGuard;
 class FolderLock;
@@ -101,6 +109,11 @@ public:
     // Opens a table for reading (found without regard to letter case); SqlError when absent.
     Table& table(std::string_view nameUtf8);
 
+    // For the statements from here on; Error for a code page the engine writes no tables in.
+    void setTextOptions(TextOptions options);
+    // Values written with '?' for characters their table's code page lacks, so far.
+    std::uint64_t alteredValues() const { return alteredValues_; }
+
 private:
     // A dropped table whose files are still in place: the DROP TABLE waits for the statement
     // after it. A CREATE TABLE of the same name builds the new table under a temporary name
@@ -129,6 +142,8 @@ private:
     std::optional<Replacement> replacing_;
     std::uint64_t folderDevice_ = 0, folderInode_ = 0;
     std::uint32_t insertsUnchecked_ = 0;                       // since the folder was last looked at
+    TextOptions text_;
+    std::uint64_t alteredValues_ = 0;
     sql::Statement parsed_;                                    // the statement being executed
     std::string record_;                                       // the record being inserted
     std::string scratch_;                                      // a value's bytes on their way into it

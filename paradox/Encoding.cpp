@@ -104,16 +104,19 @@ std::string decodeBcd(const unsigned char* in, int decimals)
 {
     const bool negative = !(in[0] & 0x80);
     std::string digits;
+    bool noise = false;
     for (int d = 0; d < kBcdDigits; ++d) {
         int nibble = d % 2 ? in[1 + d / 2] & 0xF : in[1 + d / 2] >> 4;
         if (negative) nibble ^= 0xF;
+        noise = noise || nibble > 9;
         digits += char('0' + (nibble > 9 ? 9 : nibble));
     }
     // Paradox writes a value's first 18 significant digits and leaves noise in the nibbles
-    // after them; those are not part of the value.
+    // after them, which holds nibbles no digit has; those are not part of the value. A value
+    // of decimal digits alone is whole, however many digits it has (a bigint has 19).
     const auto firstSignificant = digits.find_first_not_of('0');
     std::size_t held = kBcdDigits;
-    if (firstSignificant != std::string::npos && firstSignificant + kBcdSignificant < std::size_t(kBcdDigits)) {
+    if (noise && firstSignificant != std::string::npos && firstSignificant + kBcdSignificant < std::size_t(kBcdDigits)) {
         held = firstSignificant + kBcdSignificant;
         std::fill(digits.begin() + std::ptrdiff_t(held), digits.end(), '0');
     }
@@ -194,14 +197,17 @@ void appendUtf8(std::string& out, char32_t c)
     }
 }
 
-std::optional<std::size_t> utf8ToCp1252(std::string_view s, std::string& out)
+std::optional<std::size_t> utf8ToCp1252(std::string_view s, std::string& out, std::size_t* replaced)
 {
-    return utf8ToBytes(s, out, [](char32_t c) {
-        if (c >= 0xA0 && c <= 0xFF) return int(c);
-        for (int k = 0; k < 32; ++k)
-            if (kHigh[k] == c && c) return 0x80 + k;
-        return -1;
-    });
+    return utf8ToBytes(
+        s, out,
+        [](char32_t c) {
+            if (c >= 0xA0 && c <= 0xFF) return int(c);
+            for (int k = 0; k < 32; ++k)
+                if (kHigh[k] == c && c) return 0x80 + k;
+            return -1;
+        },
+        replaced);
 }
 
 std::string cp1252ToUtf8(std::string_view bytes)

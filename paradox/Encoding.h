@@ -49,8 +49,9 @@ bool isBlank(const unsigned char* in, int bytes);
 // BCD of 17 bytes from a decimal text (optional sign, digits, optional fraction),
 // rounded half away from zero to `decimals` digits. Empty when the integer part does not fit.
 std::optional<std::string> encodeBcd(std::string_view decimalText, int decimals);
-// The value's text with `decimals` digits after the point, of its first 18 significant digits
-// (fewer decimals where those end sooner).
+// The value's text with `decimals` digits after the point. Where nibbles beyond 9 show the
+// noise Paradox leaves after a value's first 18 significant digits, of those digits alone
+// (fewer decimals where they end sooner).
 std::string decodeBcd(const unsigned char* in, int decimals);
 
 // Proleptic Gregorian day numbers, 0001-01-01 = 1.
@@ -61,9 +62,9 @@ bool validDate(int year, int month, int day);
 // UTF-8 to a single-byte code page: `byteOf(code point)` gives the byte of each character
 // beyond ASCII, or -1 where the code page has none. Returns the offset (in bytes of the UTF-8
 // text) of the first character without a byte or of malformed UTF-8, else nothing, with
-// `out` filled.
+// `out` filled. With `replaced`, a character without a byte becomes '?' and is counted there.
 template <class ByteOf>
-std::optional<std::size_t> utf8ToBytes(std::string_view s, std::string& out, ByteOf byteOf)
+std::optional<std::size_t> utf8ToBytes(std::string_view s, std::string& out, ByteOf byteOf, std::size_t* replaced = nullptr)
 {
     out.clear();
     out.reserve(s.size());
@@ -83,8 +84,9 @@ std::optional<std::size_t> utf8ToBytes(std::string_view s, std::string& out, Byt
             c = (c << 6) | (cb & 0x3F);
         }
         const int byte = byteOf(c);
-        if (byte < 0) return i;
-        out += char(byte);
+        if (byte < 0 && !replaced) return i;
+        if (byte < 0) ++*replaced;
+        out += byte < 0 ? '?' : char(byte);
         i += std::size_t(extra) + 1;
     }
     return std::nullopt;
@@ -92,7 +94,7 @@ std::optional<std::size_t> utf8ToBytes(std::string_view s, std::string& out, Byt
 
 // UTF-8 to code page 1252. Returns the offset (in bytes of the UTF-8 text) of the first
 // character the code page lacks or of malformed UTF-8, else nothing, with `out` filled.
-std::optional<std::size_t> utf8ToCp1252(std::string_view utf8, std::string& out);
+std::optional<std::size_t> utf8ToCp1252(std::string_view utf8, std::string& out, std::size_t* replaced = nullptr);
 std::string cp1252ToUtf8(std::string_view bytes);
 // One code point as UTF-8.
 void appendUtf8(std::string& out, char32_t c);

@@ -122,6 +122,8 @@ constexpr int kMaxIndexedBlocks = 32767;
 constexpr std::uint8_t kLargestBlockCode = 32;   // 32 KB, level 7 only
 constexpr int kMbUnit = 4096;
 constexpr std::size_t kMbSharedMax = 2048;   // larger blobs get a block of their own
+// The largest blob: its block counts its 4 KB units in 16 bits, 9 bytes of them its header.
+constexpr std::size_t kMbLargestBlob = std::size_t(0xFFFF) * kMbUnit - 9;
 constexpr int kMbSharedSlots = 64, kMbSharedData = 0x150, kMbChunk = 16;
 constexpr std::uint16_t kCodePage1252 = 1252;
 constexpr std::uint8_t kSortBinary1252 = 0x4C;     // "DBWINUS0", see CodePage.h

@@ -17,7 +17,7 @@ std::size_t characterPosition(std::string_view text, std::size_t byteOffset)
 
 namespace {
 
-enum class Tok { Word, Quoted, String, Number, Punct, End };
+enum class Tok { Word, Quoted, String, Number, Punct, End, Binary };
 
 // Tokens point into the statement; only a string with a doubled quote needs a copy of its
 // own, so a statement of plain values is read without allocating.
@@ -278,6 +278,9 @@ private:
             if (tok_.kind == Tok::Number) {
                 lit.kind = Literal::Kind::Number;
                 lit.view = tok_.view;
+            } else if (tok_.kind == Tok::Binary) {
+                lit.kind = Literal::Kind::Binary;
+                lit.view = tok_.view;
             } else if (tok_.kind == Tok::String) {
                 stringValue(lit);
                 return;
@@ -291,6 +294,21 @@ private:
             }
             advance();
         });
+    }
+
+    // X'0A1B': hex digits, two a byte, between quotes.
+    void binaryLiteral()
+    {
+        tok_.kind = Tok::Binary;
+        ++i_;
+        bool escaped = false;
+        if (!scanString(s_, i_, tok_.view, escaped)) error(tok_.offset, "the binary value that starts here has no closing quote");
+        const std::size_t bad = tok_.view.find_first_not_of("0123456789ABCDEFabcdef");
+        if (bad != std::string_view::npos)
+            error(tok_.offset + 2 + bad, "a binary value holds hex digits only (X'0A1B'), not '" + std::string(1, tok_.view[bad]) + "'");
+        if (tok_.view.size() % 2)
+            error(tok_.offset, "a binary value has two hex digits a byte; X'" + std::string(tok_.view.substr(0, 20)) +
+                                   (tok_.view.size() > 20 ? "..." : "") + "' has an odd number");
     }
 
     // A string, or strings and Chr(code) joined with '&', so that a value with line breaks
@@ -342,7 +360,9 @@ private:
         tok_.offset = i_;
         if (i_ >= s_.size()) return;
         const auto c = static_cast<unsigned char>(s_[i_]);
-        if (c == '\'') {
+        if ((c == 'X' || c == 'x') && i_ + 1 < s_.size() && s_[i_ + 1] == '\'') {
+            binaryLiteral();
+        } else if (c == '\'') {
             tok_.kind = Tok::String;
             if (!scanString(s_, i_, tok_.view, tok_.escaped)) error(tok_.offset, "the string that starts here has no closing quote");
             if (tok_.escaped) unescape(tok_.view, '\'', tok_.unescaped);

@@ -8,6 +8,9 @@
 // holds its quote written twice ('O''Brien'). There is no other escape: a literal or a quoted
 // name holds line breaks and every other character as they are, and a statement file keeps
 // them so, so a script is split into statements only outside literals and quoted names.
+// A binary literal is X (or x) and an even number of hex digits between quotes, two a byte:
+// X'0A1B' holds the bytes 0x0A 0x1B, X'' none. It goes into the binary columns (BLOB, BYTES,
+// ...) as those bytes, with no code page in between.
 #pragma once
 
 #include <cstddef>
@@ -31,10 +34,10 @@ struct ColumnDef {
 };
 
 struct Literal {
-    enum class Kind { Null, Number, String, True, False };
+    enum class Kind { Null, Number, String, True, False, Binary };
     Kind kind = Kind::Null;
     std::size_t pos = 0;
-    // Numbers as written, strings without quotes, UTF-8. Points into the statement text
+    // Numbers as written, strings without quotes, UTF-8, binary values as their hex digits. Points into the statement text
     // unless a doubled quote had to be undone.
     std::string_view text() const { return unescaped ? std::string_view(owned) : view; }
 

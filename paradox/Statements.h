@@ -7,6 +7,7 @@
 #include "paradox/Problem.h"
 #include "paradox/Sql.h"
 #include "paradox/Table.h"
+#include "paradox/Values.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -31,17 +32,18 @@ std::string errorAt(std::size_t offset, const std::string& what);
 
 // The table name as the header stores it (code page 1252); SqlError when no table can have it.
 std::string checkTableName(const sql::Name& name);
-// The header of the table a CREATE TABLE defines.
-Header definedHeader(const sql::CreateTable& statement, const std::string& nameCp1252);
+// The header of the table a CREATE TABLE defines, its text in `codePage`.
+Header definedHeader(const sql::CreateTable& statement, const std::string& nameCp1252, std::uint16_t codePage = kCodePage1252);
 // Everything a primary index needs of the table's definition (not of its rows).
 void checkPrimaryIndex(const Header& table, const sql::CreateIndex& statement);
 // Fills `record` (and `blobs`) with the row an INSERT makes in a table of this header, whose
 // fields begin at `offsets`. Returns the table's autoincrement value after the row when the
 // row moved it on. A value a field cannot take is raised as SqlError, or, when `refusals` is
 // given, added to it (in field order) and the other fields encoded; the row is then refused.
+// `unmappable` says what becomes of characters the table's code page lacks.
 std::optional<std::uint32_t> encodeRow(const sql::Insert& statement, const Header& table, const std::vector<int>& offsets,
                                        std::string& record, std::vector<Table::Blob>& blobs, std::string& scratch,
-                                       std::vector<SqlError>* refusals = nullptr);
+                                       std::vector<SqlError>* refusals = nullptr, Unmappable* unmappable = nullptr);
 // Where a duplicate-key error points: the value given for the first key field.
 std::size_t keyPosition(const sql::Insert& statement, const Header& table);
 // Why a row with this record cannot go in: its key is there already.

@@ -55,8 +55,9 @@ constexpr std::array kTypeRules{
     TypeRule{"AUTOINCREMENT", FieldType::AutoIncrement, Sizing::None},
     TypeRule{"MEMO", FieldType::Memo, Sizing::Leader},        TypeRule{"LONGTEXT", FieldType::Memo, Sizing::Leader},
     TypeRule{"LONGCHAR", FieldType::Memo, Sizing::Leader},    TypeRule{"NOTE", FieldType::Memo, Sizing::Leader},
-    TypeRule{"LONGBINARY", FieldType::Blob, Sizing::None},    TypeRule{"OLEOBJECT", FieldType::Blob, Sizing::None},
-    TypeRule{"GENERAL", FieldType::Blob, Sizing::None},       TypeRule{"IMAGE", FieldType::Blob, Sizing::None},
+    TypeRule{"BLOB", FieldType::Blob, Sizing::None},          TypeRule{"LONGBINARY", FieldType::Blob, Sizing::None},
+    TypeRule{"OLEOBJECT", FieldType::Blob, Sizing::None},     TypeRule{"GENERAL", FieldType::Blob, Sizing::None},
+    TypeRule{"IMAGE", FieldType::Blob, Sizing::None},
     TypeRule{"BINARY", FieldType::Bytes, Sizing::Width},      TypeRule{"VARBINARY", FieldType::Bytes, Sizing::Width},
     TypeRule{"BYTES", FieldType::Bytes, Sizing::Width},
 };
@@ -349,7 +350,22 @@ std::string timeText(std::int64_t ms)
     return out;
 }
 
+// Hex digits, two a byte, as bytes; the parser let only such text through.
+void bytesOfHex(std::string_view hex, std::string& out)
+{
+    auto nibble = [](char c) { return c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10; };
+    out.resize(hex.size() / 2);
+    for (std::size_t i = 0; i < out.size(); ++i) out[i] = char(nibble(hex[2 * i]) << 4 | nibble(hex[2 * i + 1]));
+}
+
 }  // namespace
+
+std::string binaryLiteralText(std::string_view hex, std::size_t maxBytes)
+{
+    std::string out = "X'";
+    for (std::size_t i = 0; i < hex.size() && i < 2 * maxBytes; ++i) out += char(std::toupper(static_cast<unsigned char>(hex[i])));
+    return out + (hex.size() > 2 * maxBytes ? "...'" : "'");
+}
 
 // A text value as a reason shows it: quoted, cut after 60 characters, with control characters
 // (C0, DEL, C1) and bytes that begin no UTF-8 character written as \xNN, so that a report shows
@@ -439,12 +455,13 @@ std::string shownLiteral(const sql::Literal& value)
     switch (value.kind) {
     case sql::Literal::Kind::String: return shownText(value.text());
     case sql::Literal::Kind::Null: return "NULL";
+    case sql::Literal::Kind::Binary: return binaryLiteralText(value.text(), 60);
     default: return std::string(value.text());
     }
 }
 
 std::optional<std::string> encodeLiteral(const Field& f, const sql::Literal& v, const Header& table, unsigned char* out,
-                                         std::string& blob, Problem* problem)
+                                         std::string& blob, Problem* problem, Unmappable* unmappable)
 {
     // The reason of a refusal whose kind a caller may count.
     const auto refused = [problem](Problem kind, std::string reason) {
@@ -460,8 +477,21 @@ std::optional<std::string> encodeLiteral(const Field& f, const sql::Literal& v, 
     const bool isText = v.kind == K::String;
     const std::string_view vt = v.text();
     const auto shown = [&] { return shownLiteral(v); };
+    const bool holdsBytes = f.type == FieldType::Bytes || (f.isBlob() && f.type != FieldType::Memo && f.type != FieldType::FormattedMemo);
+    if (v.kind == K::Binary && !holdsBytes)
+        return shown() + " is a binary value, which " + (f.type == FieldType::Alpha ? "an " : "a ") + std::string(typeName(f.type)) +
+               " column cannot hold";
     auto textBytes = [&](std::string& bytes) -> std::optional<std::string> {
-        if (auto bad = toTableText(table, vt, bytes))
+        if (v.kind == K::Binary) {
+            bytesOfHex(vt, bytes);
+            return std::nullopt;
+        }
+        if (unmappable && unmappable->replace) {
+            std::size_t replaced = 0;
+            if (auto bad = toTableText(table, vt, bytes, &replaced))
+                return "character " + std::to_string(sql::characterPosition(vt, *bad)) + " of " + shown() + " is malformed UTF-8";
+            unmappable->altered += replaced > 0;
+        } else if (auto bad = toTableText(table, vt, bytes))
             return refused(Problem::NotInCodePage, "character " + std::to_string(sql::characterPosition(vt, *bad)) + " of " + shown() +
                                                        " is not in " + codePageName(table));
         if (bytes.find('\0') != std::string::npos) return shown() + " holds a NUL character";
@@ -471,7 +501,7 @@ std::optional<std::string> encodeLiteral(const Field& f, const sql::Literal& v, 
     case FieldType::Alpha:
     case FieldType::Bytes: {
         // Plain ASCII without NUL is the same in every code page: copied as it stands.
-        if (vt.size() <= f.size && std::all_of(vt.begin(), vt.end(), [](char ch) { return static_cast<unsigned char>(ch) - 1u < 0x7Fu; })) {
+        if (v.kind != K::Binary && vt.size() <= f.size && std::all_of(vt.begin(), vt.end(), [](char ch) { return static_cast<unsigned char>(ch) - 1u < 0x7Fu; })) {
             std::memcpy(out, vt.data(), vt.size());
             return std::nullopt;
         }
@@ -490,6 +520,9 @@ std::optional<std::string> encodeLiteral(const Field& f, const sql::Literal& v, 
     case FieldType::Graphic: {
         std::string bytes;
         if (auto e = textBytes(bytes)) return e;
+        // The .MB file names a blob's place and length in 32 bits and its size in 16-bit counts of 4 KB.
+        if (bytes.size() > kMbLargestBlob)
+            return "a value of " + std::to_string(bytes.size()) + " bytes is larger than a Paradox blob holds (" + std::to_string(kMbLargestBlob) + " bytes)";
         blob = std::move(bytes);
         return std::nullopt;
     }
@@ -613,13 +646,13 @@ std::string fieldText(const Table& table, int index, const unsigned char* record
     if (!f.isBlob() || isBlank(d, f.bytes())) return fieldText(table.header(), f, d);
     const std::string data = table.blob(index, record);
     if (f.type == FieldType::Memo || f.type == FieldType::FormattedMemo) return tableText(table.header(), data);
-    std::string hex;
+    std::string hex = "X'";
     char buf[4];
     for (unsigned char ch : data) {
-        std::snprintf(buf, sizeof buf, "%02x", ch);
+        std::snprintf(buf, sizeof buf, "%02X", ch);
         hex += buf;
     }
-    return hex;
+    return hex + "'";
 }
 
 std::string fieldText(const Header& header, const Field& f, const unsigned char* d)

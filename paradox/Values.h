@@ -6,6 +6,7 @@
 #include "paradox/Problem.h"
 #include "paradox/Sql.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -25,13 +26,23 @@ FieldOrError fieldForType(const sql::ColumnDef& column);
 // contents go to `blob` instead; other fields may use it as room for a conversion, so that
 // a caller that keeps it from row to row spares an allocation. Returns an error text
 // (without position) when the value does not fit the field, and then sets `problem` when given.
+// What becomes of a character of a text value that the table's code page lacks: without
+// `replace` the value is refused; with it the character is written as '?' and the value counted
+// in `altered`.
+struct Unmappable {
+    bool replace = false;
+    std::uint64_t altered = 0;
+};
 std::optional<std::string> encodeLiteral(const Field& field, const sql::Literal& value, const Header& table,
-                                         unsigned char* out, std::string& blob, Problem* problem = nullptr);
+                                         unsigned char* out, std::string& blob, Problem* problem = nullptr,
+                                         Unmappable* unmappable = nullptr);
 
 // A value as a reason names it: text quoted, cut after 60 characters, control characters written
 // as \xNN; numbers as written; NULL.
 std::string shownLiteral(const sql::Literal& value);
 std::string shownText(std::string_view text);
+// Hex digits as a binary literal, X'0A1B', upper case, cut after `maxBytes` bytes.
+std::string binaryLiteralText(std::string_view hex, std::size_t maxBytes);
 
 // The value of field `index` of a record as text (UTF-8): dates yyyy-mm-dd, times
 // hh:mm:ss, timestamps "yyyy-mm-dd hh:mm:ss", logicals true/false, blanks empty.

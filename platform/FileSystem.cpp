@@ -2,10 +2,8 @@
 #include "platform/Wildcard.h"
 
 #include "paradox/CaseFold.h"
-#include "platform/Yield.h"
 #include "report/ErrorReport.h"
 #include "report/ErrorTrap.h"
-
 
 #include <algorithm>
 #include <cerrno>
@@ -274,7 +272,7 @@ void GetSubDirectories2016(std::vector<std::string>& folders, bool recurse, repo
         // A mount point is never a link, so the exclusion below never leaves out a drive root.
         const std::optional<bool> excluded = trap.value<bool>(112, [&] { return isExcludedFolder(folder); });
         // The one yield per folder visited: what keeps the window alive during a walk over a drive.
-        trap(114, [] { DoEvents(); });
+        trap(114, [&] { messages.letEventsRun(); });
         if (!excluded || *excluded)
             continue;
 
@@ -284,7 +282,7 @@ void GetSubDirectories2016(std::vector<std::string>& folders, bool recurse, repo
             if (name == "." || name == "..")
                 continue;
             // A folder may hold many thousands of sub-folders: one yield for each.
-            DoEvents();
+            messages.letEventsRun();
             if (HasUnsafeCharacters(name))
                 continue;
             found.push_back(folder + name + kPathSeparator);
@@ -302,7 +300,7 @@ void GetSubDirectories2016(std::vector<std::string>& folders, bool recurse, repo
     for (const std::string& folder : found) {
         if (!IsFolder(folder))
             continue;
-        trap(156, [] { DoEvents(); });
+        trap(156, [&] { messages.letEventsRun(); });
         trap.when(158, [&] { return !isExcludedFolder(folder); }, [&] { folders.push_back(folder); });
     }
 }

@@ -60,7 +60,7 @@ std::vector<std::string> ListFiles(const std::string& folder, const std::string&
 // recursive call per level. A folder that cannot be listed because of missing permission or
 // because it vanished is removed from the list, seeded ones included. Symbolic links to folders and
 // names that HasUnsafeCharacters refuses are neither returned nor walked into. Lets pending window
-// events run once per folder visited, once per sub-folder name read and once per folder before it
+// events run (through `messages`) once per folder visited, once per sub-folder name read and once per folder before it
 // is appended to `folders`. Runs under its own error trap, whose reports go to
 // `messages` with the location "in Marrowdale2021/08/31.AddFolder.GetSubDirectories2016 ".
 void GetSubDirectories2016(std::vector<std::string>& folders, bool recurse, report::MessageService& messages);

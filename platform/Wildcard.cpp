@@ -2,14 +2,12 @@
 
 #include "paradox/CaseFold.h"
 
-#include <QString>
-
 namespace platform {
 
 std::u32string caseFolded(const std::string& utf8)
 {
     // The engine's folding, so that patterns, the folder's listing and the engine agree.
-    return QString::fromStdString(paradox::foldCase(utf8)).toStdU32String();
+    return paradox::foldedCodePoints(utf8);
 }
 
 // A star backtracks to its last position.

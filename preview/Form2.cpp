@@ -1,9 +1,8 @@
 #include "preview/Form2.h"
 
-#include "appearance/Appearance.h"
-#include "convert/Globals.h"
-#include "platform/Clipboard.h"
-#include "platform/Yield.h"
+#include "platform/qt/Appearance.h"
+#include "platform/qt/Clipboard.h"
+#include "platform/qt/Yield.h"
 #include "preview/Execution.h"
 #include "preview/Form3.h"
 #include "preview/Form4.h"
@@ -419,7 +418,7 @@ void Form2::PushButton8_Click()
 void Form2::PushButton9_Click()
 {
     report::ErrorTrap trap(dialogs_, report::locationText("Form2", "PushButton9_Click"));
-    trap(100, [] { Globals::SQLFormNotSkipped = false; });
+    trap(100, [&] { host_.skipTable(); });
     trap(102, [&] { reject(); });
 }
 

@@ -8,8 +8,8 @@
 //     form2.form5().clearDatatypes();
 //     form2.form5().appendDatatype(record); // once per source column
 //     form2.appendStatement(sql);           // once per statement, in generation order
-//     SQLFormOK = false;                    // or Globals::SQLFormNotSkipped = true
-//     form2.showModal();                    // returns when the window has closed
+//     form2.showModal();                    // returns when the window has closed; the host
+//                                           // heard of a complete "Execute SQL" or a skip
 //
 // The window object is "created" at its first access: every public call below first runs the load
 // step (Form_Load) when the window is not loaded. Closing the window (any way) discards its rows,
@@ -17,7 +17,7 @@
 // one column and no rows. Form5, the datatype viewer, is created at the first call of form5() and
 // keeps its rows until the run clears them.
 
-#include "platform/DialogService.h"
+#include "platform/qt/DialogService.h"
 
 #include <QDialog>
 
@@ -41,11 +41,13 @@ class StatementListModel;
 class Host {
 public:
     virtual ~Host() = default;
-    // Runs one statement on the main window's Paradox_conn (db::Connection::Execute); a failure
-    // raises an exception whose what() is the driver's description.
+    // Runs one statement on the run's Paradox_conn (db::Connection::Execute); a failure raises an
+    // exception whose what() is the driver's description.
     virtual void executeOnParadox(const std::string& statement) = 0;
-    // Writes the main window's SQLFormOK.
+    // The run's SQLFormOK: "Execute SQL" went through every statement.
     virtual void setSQLFormOK(bool ok) = 0;
+    // "Skip Table / Do Not Execute SQL": the run goes on to its next table.
+    virtual void skipTable() = 0;
     // Keeps a statement the Paradox folder refused in the run's rejected-rows file; `row` marks
     // an INSERT. True when the failure is still to be reported on its own: after the run's
     // tenth row report the rest are only counted. Throws when the file cannot be written.

@@ -1,7 +1,7 @@
 #include "preview/Form3.h"
 
-#include "appearance/Appearance.h"
-#include "platform/Yield.h"
+#include "platform/qt/Appearance.h"
+#include "platform/qt/Yield.h"
 #include "preview/Execution.h"
 #include "preview/Form2.h"
 #include "preview/ListModels.h"

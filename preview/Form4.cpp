@@ -1,6 +1,6 @@
 #include "preview/Form4.h"
 
-#include "appearance/Appearance.h"
+#include "platform/qt/Appearance.h"
 #include "preview/Form2.h"
 #include "preview/Widgets.h"
 #include "report/ErrorReport.h"

@@ -1,6 +1,6 @@
 #include "preview/Form5.h"
 
-#include "appearance/Appearance.h"
+#include "platform/qt/Appearance.h"
 #include "preview/ListModels.h"
 #include "preview/Widgets.h"
 #include "report/ErrorReport.h"

@@ -4,7 +4,7 @@
 // outlive the closing of the window until the run clears them.
 
 #include "convert/DatatypeRecord.h"
-#include "platform/DialogService.h"
+#include "platform/qt/DialogService.h"
 
 #include <QDialog>
 

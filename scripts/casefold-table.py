@@ -1,9 +1,12 @@
 #!/usr/bin/env python3
-"""Prints the runs of paradox/CaseFold.cpp: Unicode simple case folding (the one-character
-foldings, as file systems that ignore case use them) from Python's Unicode database.
+"""Prints the runs of paradox/CaseFold.cpp from Python's Unicode database: by default Unicode
+simple case folding (the one-character foldings, as file systems that ignore case use them),
+with --upper the simple upper-case mapping.
 
-    python3 scripts/casefold-table.py > /tmp/runs.inc   # then paste over the table
+    python3 scripts/casefold-table.py > /tmp/runs.inc           # then paste over kRuns
+    python3 scripts/casefold-table.py --upper > /tmp/upper.inc  # then paste over kUpperRuns
 """
+import sys
 import unicodedata
 
 
@@ -15,13 +18,23 @@ def simple_fold(c):
     return lower if len(lower) == 1 else c
 
 
+def simple_upper(c):
+    # Where the full mapping makes two characters (the Greek letters with iota subscript), the
+    # simple one is the title-case letter; ß and the ligatures have none and stay as they are.
+    for mapped in (c.upper(), c.title()):
+        if len(mapped) == 1:
+            return mapped
+    return c
+
+
 def main():
+    mapping = simple_upper if "--upper" in sys.argv[1:] else simple_fold
     pairs = []
     for cp in range(0x110000):
         c = chr(cp)
         if unicodedata.category(c) == "Cs":
             continue
-        f = simple_fold(c)
+        f = mapping(c)
         if f != c:
             pairs.append((cp, ord(f)))
     # Runs of code points a fixed stride apart (1, or 2 for alternating upper and lower case)

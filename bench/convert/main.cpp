@@ -11,7 +11,9 @@
 // peak resident memory, which must not grow with the number of rows (compared with a run over a
 // tenth of the rows); then the same run through the
 // real main window (bench-convert-window, offscreen), whose rows per second should be at least
-// half of quillmere-cli's.
+// half of quillmere-cli's. Last, a table of a 2 KB ntext and a 20 KB image column (a row for
+// every 200 orders) converted with --long-text memo --binary blob, its rows per second and
+// megabytes per second (of the Paradox files written) beside those of the plain run.
 
 #include <algorithm>
 #include <chrono>
@@ -22,6 +24,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <random>
+#include <sqlite3.h>
 #include <string>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -91,6 +95,59 @@ void print(const char* who, const Measured& m, long rows)
                 m.wallSeconds, rows / m.wallSeconds, m.cpuSeconds, m.cpuSeconds * 1e6 / rows, m.peakKiB);
 }
 
+// A table Media (ID int, Note ntext, Picture image) of `rows` rows: 2 KB of text and 20 KB of
+// bytes in each. False after saying why not.
+bool writeMediaDatabase(const fs::path& file, long rows)
+{
+    sqlite3* db = nullptr;
+    if (sqlite3_open(file.c_str(), &db) != SQLITE_OK) {
+        std::cerr << "bench-convert: cannot create " << file << '\n';
+        sqlite3_close(db);
+        return false;
+    }
+    sqlite3_exec(db, "CREATE TABLE Media (ID int, Note ntext, Picture image); BEGIN", nullptr, nullptr, nullptr);
+    sqlite3_stmt* insert = nullptr;
+    sqlite3_prepare_v2(db, "INSERT INTO Media VALUES (?, ?, ?)", -1, &insert, nullptr);
+    std::mt19937 random(2026);
+    std::string note(2048, ' ');
+    std::string picture(20 * 1024, '\0');
+    for (long row = 0; row < rows; ++row) {
+        for (char& c : note)
+            c = static_cast<char>('a' + random() % 26);
+        for (char& b : picture)
+            b = static_cast<char>(random());
+        sqlite3_bind_int64(insert, 1, row + 1);
+        sqlite3_bind_text(insert, 2, note.data(), static_cast<int>(note.size()), SQLITE_STATIC);
+        sqlite3_bind_blob(insert, 3, picture.data(), static_cast<int>(picture.size()), SQLITE_STATIC);
+        sqlite3_step(insert);
+        sqlite3_reset(insert);
+    }
+    sqlite3_finalize(insert);
+    const bool done = sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
+    sqlite3_close(db);
+    if (!done)
+        std::cerr << "bench-convert: cannot write " << file << '\n';
+    return done;
+}
+
+// Megabytes of the files of a Paradox table (.DB, .PX, .MB) in a folder, its name in any case:
+// a replaced sample table keeps the case of its old files.
+double tableMegabytes(const fs::path& folder, const std::string& table)
+{
+    auto lower = [](std::string text) {
+        std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        return text;
+    };
+    double bytes = 0;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
+        const std::string name = lower(entry.path().filename().string());
+        for (const char* extension : {".db", ".px", ".mb"})
+            if (name == lower(table) + extension)
+                bytes += static_cast<double>(entry.file_size());
+    }
+    return bytes / 1e6;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -131,6 +188,11 @@ int main(int argc, char** argv)
             .status != 0)
         return fail("quillmere-make-sales failed: " + readAll(work / "make.err"));
 
+    const long mediaRows = std::max(1L, rows / 200);
+    const fs::path mediaDatabase = work / "Media.sqlite";
+    if (!writeMediaDatabase(mediaDatabase, mediaRows))
+        return 1;
+
     int portPipe[2];
     if (::pipe(portPipe) != 0)
         return fail("pipe");
@@ -142,8 +204,9 @@ int main(int argc, char** argv)
         const std::string program = (bin / "quillmere-demo-server").string();
         const std::string db = "Sales=" + database.string();
         const std::string tenth = "Tenth=" + tenthDatabase.string();
+        const std::string media = "Media=" + mediaDatabase.string();
         ::execl(program.c_str(), program.c_str(), "--port", "0", "--user", "sa", "--password", kPassword, "--database",
-                db.c_str(), "--database", tenth.c_str(), static_cast<char*>(nullptr));
+                db.c_str(), "--database", tenth.c_str(), "--database", media.c_str(), static_cast<char*>(nullptr));
         ::_exit(127);
     }
     ::close(portPipe[1]);
@@ -198,6 +261,12 @@ int main(int argc, char** argv)
                      work / "window.out", work / "window.err");
         std::sscanf(readAll(work / "window.out").c_str(), "%lf %ld", &windowSeconds, &windowReports);
     }
+    const fs::path mediaFolder = work / "ParadoxMedia";
+    fs::copy(bin / "Samples", mediaFolder, fs::copy_options::recursive);
+    const Measured media = run({(bin / "quillmere-cli").string(), "--server", "127.0.0.1", "--port", port, "--database",
+                                "Media", "--user", "sa", "--password-env", "BENCH_PASSWORD", "--folder",
+                                mediaFolder.string(), "--overwrite", "yes", "--long-text", "memo", "--binary", "blob"},
+                               work / "media.out", work / "media.err");
     ::kill(server, SIGTERM);
     ::waitpid(server, nullptr, 0);
 
@@ -240,6 +309,20 @@ int main(int argc, char** argv)
         std::printf("window run failed (status %d): %s\n", window.status, readAll(work / "window.err").c_str());
     } else {
         std::printf("window run skipped: bench-convert-window is not built\n");
+    }
+
+    if (media.status == 0) {
+        const double plainMegabytes = tableMegabytes(folder, "Orders");
+        const double mediaMegabytes = tableMegabytes(mediaFolder, "Media");
+        std::printf("\nMemos and blobs (--long-text memo --binary blob), %ld rows of a 2 KB ntext and a 20 KB image:\n",
+                    mediaRows);
+        std::printf("plain run      %10.0f rows/s  %8.1f MB/s  (Orders, %.1f MB of Paradox files)\n",
+                    rows / ours.wallSeconds, plainMegabytes / ours.wallSeconds, plainMegabytes);
+        std::printf("memo + blob    %10.0f rows/s  %8.1f MB/s  (Media, %.1f MB of Paradox files, %.2f s)\n",
+                    mediaRows / media.wallSeconds, mediaMegabytes / media.wallSeconds, mediaMegabytes,
+                    media.wallSeconds);
+    } else {
+        std::printf("memo and blob run failed (status %d): %s\n", media.status, readAll(work / "media.err").c_str());
     }
 
     std::error_code ignored;

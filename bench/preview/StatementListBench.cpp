@@ -32,6 +32,7 @@ class NoTarget : public preview::Host {
 public:
     void executeOnParadox(const std::string&) override {}
     void setSQLFormOK(bool) override {}
+    void skipTable() override {}
 };
 
 long residentKilobytes()

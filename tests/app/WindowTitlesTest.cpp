@@ -112,6 +112,7 @@ TEST_F(WindowTitles, MainWindowAndWorkbenchWindowsCarryExactlyTheirCaptions)
     struct NoParadox : preview::Host {
         void executeOnParadox(const std::string&) override {}
         void setSQLFormOK(bool) override {}
+        void skipTable() override {}
     } host;
     preview::Form2 form2(form.get(), dialogs, host);
     form2.Form_Load();

@@ -6,7 +6,7 @@
 #include "TestPaths.h"
 
 #include "app/Form1.h"
-#include "appearance/Appearance.h"
+#include "platform/qt/Appearance.h"
 #include "preview/Form2.h"
 #include "preview/Form3.h"
 #include "preview/Form4.h"
@@ -119,6 +119,7 @@ TEST_F(Form1Appearance, TheWorkbenchWindowsAreRenderedInTheFaceColourWithoutSkin
     struct NoParadox : preview::Host {
         void executeOnParadox(const std::string&) override {}
         void setSQLFormOK(bool) override {}
+        void skipTable() override {}
     } host;
     preview::Form2 form2(nullptr, dialogs, host);
     form2.Form_Load();

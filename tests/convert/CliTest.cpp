@@ -17,6 +17,7 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <thread>
+#include <tuple>
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -347,6 +348,9 @@ TEST_F(CliTest, RejectedRowsExitOneWithALineEachOrTheirFullReports)
          at = verbose.err.find("Application Error: ", at + 1))
         ++reports;
     EXPECT_EQ(reports, 27) << verbose.err;
+    // A report names where the command line was, not a window's handler.
+    EXPECT_NE(verbose.err.find(".quillmere-cli.main at line "), std::string::npos) << verbose.err;
+    EXPECT_EQ(verbose.err.find("Form1"), std::string::npos) << verbose.err;
     EXPECT_EQ(verbose.err.find("Notes row "), std::string::npos) << verbose.err;
 }
 
@@ -897,6 +901,64 @@ TEST_F(CliTest, EncryptionOptionsAreChecked)
     const CliResult both = runCli(with(base, {"--trust-server-certificate", "--ca-file", "/ca.pem"}));
     EXPECT_EQ(both.status, 2);
     EXPECT_NE(both.err.find("exclude each other"), std::string::npos) << both.err;
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(CliTest, TypeOptionsAreCheckedAndPassedOnAndBlobsReplayFromTheStatementFile)
+{
+    const fs::path folder = samplesCopy("type-options");
+    const std::vector<std::string> base{"--server", "h", "--database", "d", "--folder", folder.string()};
+    for (const auto& [option, value, reason] : std::vector<std::tuple<std::string, std::string, std::string>>{
+             {"--long-text", "Memo", "--long-text takes text or memo, not \"Memo\""},
+             {"--binary", "bytes", "--binary takes placeholder or blob, not \"bytes\""},
+             {"--bigint", "long", "--bigint takes int or decimal, not \"long\""},
+             {"--unmappable", "skip", "--unmappable takes reject or replace, not \"skip\""},
+             {"--code-page", "Orders=936", "--code-page: a code page is one of 437, 850, 852, 866, 1250, 1251, 1252, "
+                                           "1253, 1254, 1257, written N or TABLE=N, not \"Orders=936\""}}) {
+        const CliResult wrong = runCli(with(base, {option, value}));
+        EXPECT_EQ(wrong.status, 2) << option;
+        EXPECT_NE(wrong.err.find(reason), std::string::npos) << wrong.err;
+    }
+
+    const fs::path db = makeDatabase("CliTypes.sqlite",
+                                     "CREATE TABLE Media (ID int, Name nvarchar(40), Pic image, Big bigint);"
+                                     "INSERT INTO Media VALUES (1, 'Ελλάδα', x'000A0D27FF', 9223372036854775807),"
+                                     "(2, 'Москва', NULL, -9223372036854775808);"
+                                     "CREATE TABLE Pics (ID int, Pic image);"
+                                     "INSERT INTO Pics VALUES (1, x'000A0D27FF'), (2, NULL);");
+    testsupport::DemoServer server({{"Shop", db}});
+    const std::vector<std::string> options{"--binary", "blob", "--bigint", "decimal", "--code-page", "1251",
+                                           "--unmappable", "replace"};
+    const CliResult run =
+        runCli(with(login(server, "Shop"), with({"--folder", folder.string(), "--overwrite", "yes", "--tables", "Media"}, options)));
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_NE(run.out.find("Media: 1 value altered: characters the code page lacks were written as '?'"), std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find("1 value held characters that their table's code page lacks"), std::string::npos) << run.out;
+    const std::string direct = runPxsql({folder.string(), "--dump", "Media"}).out;
+    EXPECT_NE(direct.find(",1,??????,X'000A0D27FF',9223372036854775807.000000\n"), std::string::npos) << direct;
+    EXPECT_NE(direct.find(",2,Москва,,-9223372036854775808.000000\n"), std::string::npos) << direct;
+
+    // The statement file carries the bytes in the binary literal; pxsql replays them exactly, and
+    // a dumped value written again gives the same bytes.
+    const fs::path sql = testsupport::freshFolder("type-options-sql") / "statements.sql";
+    const CliResult toFile = runCli(with(login(server, "Shop"), {"--folder", folder.string(), "--overwrite", "yes", "--sql",
+                                                                 sql.string(), "--tables", "Pics", "--binary", "blob"}));
+    ASSERT_EQ(toFile.status, 0) << toFile.out << toFile.err;
+    EXPECT_NE(readAll(sql).find(",1, X'000A0D27FF');"), std::string::npos) << readAll(sql);
+    const CliResult replay = runPxsql({folder.string(), sql.string()});
+    EXPECT_EQ(replay.status, 0) << replay.err;
+    const std::string pictures = runPxsql({folder.string(), "--dump", "Pics"}).out;
+    EXPECT_NE(pictures.find(",1,X'000A0D27FF'\n"), std::string::npos) << pictures;
+    EXPECT_NE(pictures.find(",2,\n"), std::string::npos) << pictures;
+    const std::string dumpedValue = pictures.substr(pictures.find("X'"), 14);
+    const fs::path again = testsupport::freshFolder("type-options-again") / "again.sql";
+    std::ofstream(again) << "INSERT INTO \"Pics\" VALUES (100, 3, " << dumpedValue << ");\n";
+    EXPECT_EQ(runPxsql({folder.string(), again.string()}).status, 0);
+    EXPECT_NE(runPxsql({folder.string(), "--dump", "Pics"}).out.find("100,3,X'000A0D27FF'\n"), std::string::npos);
 }
 
 } // namespace

@@ -127,7 +127,7 @@ TEST(RealTypes, ShopSampleConvertsEveryTableWhole)
     const convert::RunResult result = convertDatabase(h, server, "Shop");
     ASSERT_EQ(result.outcome, convert::RunOutcome::Finished);
     EXPECT_TRUE(h.dialogs.errorReports().empty()) << h.dialogs.errorReports().front();
-    EXPECT_EQ(h.List1.items(), (std::vector<std::string>{"dbo_Orders", "Addresses", "Categories", "Customers",
+    EXPECT_EQ(h.state().List1.items(), (std::vector<std::string>{"dbo_Orders", "Addresses", "Categories", "Customers",
                                                          "OrderLines", "Shop_Orders", "Products"}));
     const runtest::ReadBack lines = runtest::readBack(runtest::tableFile(h.frontend.folder, "OrderLines"));
     ASSERT_EQ(lines.records.size(), 4u);

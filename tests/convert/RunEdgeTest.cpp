@@ -69,9 +69,9 @@ TEST(RunEdges, AnEmptyFolderFieldDoesNothingVisible)
     EXPECT_EQ(h.run().outcome, convert::RunOutcome::NoParadoxTables);
     EXPECT_TRUE(h.dialogs.shown.empty());
     EXPECT_TRUE(h.frontend.progressTexts.empty());
-    EXPECT_FALSE(h.busy);
-    EXPECT_FALSE(h.mssql_conn->isOpen());
-    EXPECT_FALSE(h.Paradox_conn->isOpen());
+    EXPECT_FALSE(h.state().busy);
+    EXPECT_FALSE(h.state().mssql_conn->isOpen());
+    EXPECT_FALSE(h.state().Paradox_conn->isOpen());
 }
 
 class RunOnSmallDatabases : public ::testing::Test {
@@ -133,8 +133,8 @@ TEST_F(RunOnSmallDatabases, ADatabaseWithoutUserTablesOpensAndClosesTheConnectio
     // Closing a connection that never opened would have cost a report.
     EXPECT_EQ(h.dialogs.errorReports(), std::vector<std::string>{});
     EXPECT_EQ(h.dialogs.informations(), std::vector<std::string>{"Done."});
-    EXPECT_FALSE(h.mssql_conn->isOpen());
-    EXPECT_FALSE(h.Paradox_conn->isOpen());
+    EXPECT_FALSE(h.state().mssql_conn->isOpen());
+    EXPECT_FALSE(h.state().Paradox_conn->isOpen());
     EXPECT_EQ(contents(h.frontend.folder), before);
 }
 

@@ -4,6 +4,8 @@
 #include "TableReader.h"
 #include "TestPaths.h"
 
+#include "report/ErrorReport.h"
+
 #include <QString>
 
 #include <stdexcept>
@@ -19,18 +21,32 @@ bool ScriptedFrontend::askOverwrite(const std::string& table)
     return false;
 }
 
-void ScriptedFrontend::show()
+convert::RunSettings ScriptedFrontend::settings() const
+{
+    convert::RunSettings settings;
+    settings.paradoxFolder = folder;
+    settings.login = loginFields;
+    settings.previewMode = preview;
+    settings.wholeRunPreview = wholeRun;
+    settings.perTablePreview = perTable;
+    settings.verifiesTables = verify;
+    settings.typeOptions = types;
+    return settings;
+}
+
+convert::PreviewOutcome ScriptedFrontend::show()
 {
     ++shows;
+    outcome = {};
     if (onShow)
         onShow(*this);
+    return outcome;
 }
 
 convert::RunResult RunHarness::run()
 {
-    convert::RunState state{busy, List1, List2, mssql_conn, Paradox_conn, tbl, SQLFormOK};
-    convert::RunPorts ports{dialogs, frontend, frontend, frontend, frontend};
-    return convert::RunConversion(state, ports);
+    convert::RunPorts ports{dialogs, frontend, frontend, frontend, frontend.check};
+    return conversion.run(frontend.settings(), ports, report::locationText("Form1", "PushButton7_Click"));
 }
 
 testsupport::DemoServer& salesServer()

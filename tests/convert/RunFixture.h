@@ -21,8 +21,7 @@ class DemoServer;
 namespace runtest {
 
 // The window's side of the run without a window: fields, answers and the preview scripted.
-class ScriptedFrontend : public convert::RunSettings,
-                         public convert::RunQuestions,
+class ScriptedFrontend : public convert::RunQuestions,
                          public convert::RunPreview,
                          public convert::RunProgress {
 public:
@@ -31,13 +30,16 @@ public:
     bool preview = false;
     bool wholeRun = false;
     bool perTable = false;
+    convert::TypeOptions types;
     // Tables (any case) answered Yes; every other question is answered No.
     std::set<std::string> overwrite;
     std::vector<std::string> asked;
     std::vector<std::string> statements;
     std::vector<convert::DatatypeRecord> datatypes;
-    // Called at every show() with the statements of the preview; what a user does in the window.
+    // Called at every show() with the statements of the preview; what a user does in the window,
+    // told to the run through `outcome`.
     std::function<void(ScriptedFrontend&)> onShow;
+    convert::PreviewOutcome outcome;
     int shows = 0;
     // Called when the run leaves a table; what happens meanwhile outside the program.
     std::function<void(ScriptedFrontend&)> onTableFinished;
@@ -50,29 +52,23 @@ public:
     int yields = 0;
     convert::StatementCheck* check = nullptr;
 
-    std::string paradoxFolder() override { return folder; }
-    MSSQL::Login login() override { return loginFields; }
-    bool previewMode() override { return preview; }
-    bool wholeRunPreview() override { return wholeRun; }
-    bool perTablePreview() override { return perTable; }
-    convert::StatementCheck* statementCheck() override { return check; }
-    bool verifiesTables() override { return verify; }
-    void beforeVerifying(const std::string& table) override
-    {
-        if (beforeReadBack)
-            beforeReadBack(table);
-    }
-    void offerSpaceFreeCopy() override {}
+    convert::RunSettings settings() const;
+    std::string offerSpaceFreeCopy(const std::string& current) override { return current; }
     bool askOverwrite(const std::string& table) override;
     void clearStatements() override { statements.clear(); }
     void appendStatement(const std::string& statement) override { statements.push_back(statement); }
     void clearDatatypes() override { datatypes.clear(); }
     void appendDatatype(const convert::DatatypeRecord& record) override { datatypes.push_back(record); }
-    void show() override;
+    convert::PreviewOutcome show() override;
     void setProgressText(const std::string& text) override { progressTexts.push_back(text); }
     void setProgressValue(double percent) override { progressValues.push_back(percent); }
     void setBusyPointer(bool) override {}
     void yield() override { ++yields; }
+    void beforeVerifying(const std::string& table) override
+    {
+        if (beforeReadBack)
+            beforeReadBack(table);
+    }
     std::vector<convert::RejectedRow> rejectedRows;
     void rowRejected(const convert::RejectedRow& row) override { rejectedRows.push_back(row); }
     void tableFinished(const convert::TableSummary& summary) override
@@ -83,18 +79,13 @@ public:
     }
 };
 
-// The main window's members the run works on, and one run over them.
+// The run with the window's side scripted; its reports name the window's handler.
 struct RunHarness {
-    bool busy = false;
-    platform::ListBox List1;
-    platform::ListBox List2;
-    std::unique_ptr<db::Connection> mssql_conn;
-    std::unique_ptr<db::Connection> Paradox_conn;
-    std::string tbl;
-    bool SQLFormOK = false;
+    convert::Conversion conversion;
     testsupport::RecordingDialogs dialogs;
     ScriptedFrontend frontend;
 
+    convert::RunState& state() { return conversion.state(); }
     convert::RunResult run();
 };
 

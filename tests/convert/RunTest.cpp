@@ -3,7 +3,6 @@
 // the Samples folder already holds ORDERS.
 #include "RunFixture.h"
 #include "TestPaths.h"
-#include "convert/Globals.h"
 
 #include <gtest/gtest.h>
 
@@ -50,7 +49,7 @@ void executeAll(RunHarness& h, runtest::ScriptedFrontend& f)
     // As the preview's Execute SQL: a rejected row is the window's to report, the rest go on.
     for (const std::string& statement : f.statements) {
         try {
-            h.Paradox_conn->Execute(statement);
+            h.state().Paradox_conn->Execute(statement);
         } catch (const db::Error&) {
         }
     }
@@ -67,8 +66,8 @@ TEST(Run, DirectModeWalksTheTablesLastFirstAndKeysRunOnAcrossTables)
     EXPECT_EQ(tableNames(result.tables), kLastFirst);
     EXPECT_EQ(h.frontend.asked, std::vector<std::string>{"Orders"});
     EXPECT_EQ(h.dialogs.informations(), std::vector<std::string>{"Done."});
-    EXPECT_FALSE(h.busy);
-    EXPECT_EQ(h.tbl, "AllTypes");
+    EXPECT_FALSE(h.state().busy);
+    EXPECT_EQ(h.state().tbl, "AllTypes");
 
     // Products: three of its four rows hold values no Paradox column can take. Each costs one
     // report at the execute step; the other row is written and the keys still advance per row.
@@ -103,8 +102,8 @@ TEST(Run, DirectModeWalksTheTablesLastFirstAndKeysRunOnAcrossTables)
     EXPECT_EQ(h.frontend.progressValues.back(), 0.0);
     EXPECT_EQ(h.frontend.progressTexts.front(), "Please wait.. Processing table Products");
     EXPECT_EQ(h.frontend.progressTexts.back(), "Progress Bar");
-    EXPECT_FALSE(h.mssql_conn->isOpen());
-    EXPECT_FALSE(h.Paradox_conn->isOpen());
+    EXPECT_FALSE(h.state().mssql_conn->isOpen());
+    EXPECT_FALSE(h.state().Paradox_conn->isOpen());
 }
 
 TEST(Run, OverwriteQuestionConcernsTheFolderItselfInAnyCaseAndNoSkipsTheTable)
@@ -124,7 +123,7 @@ TEST(Run, OverwriteQuestionConcernsTheFolderItselfInAnyCaseAndNoSkipsTheTable)
 
     EXPECT_EQ(h.frontend.asked, std::vector<std::string>{"Orders"});
     EXPECT_EQ(fileBytes(folder / "ORDERS.DB"), samplesOrders);
-    const auto& listed = h.List2.items();
+    const auto& listed = h.state().List2.items();
     EXPECT_NE(std::find(listed.begin(), listed.end(), "CUSTOMERS"), listed.end());
     EXPECT_EQ(fileBytes(folder / "old" / "deeper" / "customers.db"), oldCustomers);
     ASSERT_EQ(result.tables.size(), 6u);
@@ -157,9 +156,9 @@ TEST(Run, AFolderGoneMidRunEndsTheRunAfterOneReport)
         gone += text.find("The folder '" + h.frontend.folder + "' is gone") != std::string::npos;
     EXPECT_EQ(gone, 1);
     EXPECT_TRUE(h.dialogs.informations().empty());
-    EXPECT_FALSE(h.busy);
-    EXPECT_FALSE(h.mssql_conn->isOpen());
-    EXPECT_FALSE(h.Paradox_conn->isOpen());
+    EXPECT_FALSE(h.state().busy);
+    EXPECT_FALSE(h.state().mssql_conn->isOpen());
+    EXPECT_FALSE(h.state().Paradox_conn->isOpen());
     EXPECT_EQ(h.frontend.progressTexts.back(), "Progress Bar");
 }
 
@@ -190,7 +189,7 @@ TEST(Run, WholeRunPreviewCollectsEveryTableAndExecutesOnlyAfterExecuteSql)
             shown = f.statements;
             if (execute) {
                 executeAll(h, f);
-                h.SQLFormOK = true;
+                f.outcome.executed = true;
             }
         };
         const convert::RunResult result = h.run();
@@ -207,8 +206,8 @@ TEST(Run, WholeRunPreviewCollectsEveryTableAndExecutesOnlyAfterExecuteSql)
         EXPECT_EQ(result.errorReports, 0);
         EXPECT_EQ(runtest::tableFile(h.frontend.folder, "Products").empty(), !execute);
         EXPECT_EQ(h.dialogs.informations(), std::vector<std::string>{"Done."});
-        EXPECT_FALSE(h.mssql_conn->isOpen());
-        EXPECT_FALSE(h.Paradox_conn->isOpen());
+        EXPECT_FALSE(h.state().mssql_conn->isOpen());
+        EXPECT_FALSE(h.state().Paradox_conn->isOpen());
     }
 }
 
@@ -223,10 +222,10 @@ TEST(Run, PerTablePreviewGoesOnAfterSkipAndAfterExecuteAndEndsOnBack)
     h.frontend.onShow = [&](runtest::ScriptedFrontend& f) {
         shown.push_back(f.statements);
         if (shown.size() == 1) {
-            Globals::SQLFormNotSkipped = false; // Skip Table / Do Not Execute SQL
+            f.outcome.skipped = true;           // Skip Table / Do Not Execute SQL
         } else if (shown.size() == 2) {
             executeAll(h, f);                   // Execute SQL went through every row
-            h.SQLFormOK = true;
+            f.outcome.executed = true;
         }                                       // the third: < Back
     };
     const convert::RunResult result = h.run();
@@ -243,7 +242,7 @@ TEST(Run, PerTablePreviewGoesOnAfterSkipAndAfterExecuteAndEndsOnBack)
     EXPECT_TRUE(runtest::tableFile(h.frontend.folder, "Order Details").empty());
     EXPECT_TRUE(runtest::tableFile(h.frontend.folder, "Ledger").empty());
     EXPECT_EQ(h.dialogs.informations(), std::vector<std::string>{"Done."});
-    EXPECT_FALSE(h.Paradox_conn->isOpen());
+    EXPECT_FALSE(h.state().Paradox_conn->isOpen());
 }
 
 TEST(Run, NothingHappensWithoutTablesWithoutLoginOrWhileBusy)
@@ -254,7 +253,7 @@ TEST(Run, NothingHappensWithoutTablesWithoutLoginOrWhileBusy)
         h.frontend.loginFields = runtest::salesLogin();
         EXPECT_EQ(h.run().outcome, convert::RunOutcome::NoParadoxTables);
         EXPECT_TRUE(h.dialogs.shown.empty());
-        EXPECT_FALSE(h.busy);
+        EXPECT_FALSE(h.state().busy);
     }
     {
         RunHarness h;
@@ -267,11 +266,11 @@ TEST(Run, NothingHappensWithoutTablesWithoutLoginOrWhileBusy)
     {
         RunHarness h;
         prepare(h, "busy");
-        h.busy = true;
+        h.state().busy = true;
         EXPECT_EQ(h.run().outcome, convert::RunOutcome::Busy);
         EXPECT_TRUE(h.dialogs.shown.empty());
-        EXPECT_TRUE(h.busy);
-        EXPECT_FALSE(h.mssql_conn);
+        EXPECT_TRUE(h.state().busy);
+        EXPECT_FALSE(h.state().mssql_conn);
     }
 }
 

@@ -131,7 +131,7 @@ TEST(SourceNames, TablesOfOtherSchemasAreReadQualifiedAndSharedNamesGetTheirSche
     EXPECT_TRUE(h.dialogs.errorReports().empty()) << h.dialogs.errorReports().front();
 
     // sys and INFORMATION_SCHEMA are never listed; the catalog's order is type, schema, name.
-    EXPECT_EQ(h.List1.items(), (std::vector<std::string>{"dbo_Customers", "Ledger", "Shop_CUSTOMERS", "Products"}));
+    EXPECT_EQ(h.state().List1.items(), (std::vector<std::string>{"dbo_Customers", "Ledger", "Shop_CUSTOMERS", "Products"}));
     EXPECT_EQ(h.dialogs.informations(),
               (std::vector<std::string>{"Tables of the same name in several schemas are named schema_table in the "
                                         "Paradox folder: dbo_Customers, Shop_CUSTOMERS.",
@@ -166,7 +166,7 @@ TEST(SourceNames, OddNamesInAnotherSchemaAreRead)
     h.frontend.wholeRun = true;
     h.run();
     EXPECT_TRUE(h.dialogs.errorReports().empty()) << h.dialogs.errorReports().front();
-    EXPECT_EQ(h.List1.items(), (std::vector<std::string>{"Sa]les_Weird ]. name", "Shop_Weird ]. name"}));
+    EXPECT_EQ(h.state().List1.items(), (std::vector<std::string>{"Sa]les_Weird ]. name", "Shop_Weird ]. name"}));
     EXPECT_TRUE(anyStatementHolds(h.frontend.statements, "INSERT INTO \"Sa]les_Weird ]. name\""));
     EXPECT_TRUE(anyStatementHolds(h.frontend.statements, "'weird row'"));
     EXPECT_TRUE(anyStatementHolds(h.frontend.statements, "'other row'"));

@@ -172,6 +172,73 @@ TEST(TableDefinition, QuotesInsideNamesAreWrittenTwice)
     EXPECT_EQ(builder.build(0, {value}), R"(INSERT INTO "T""; DROP TABLE ""CUSTOMER" VALUES (0,5);)");
 }
 
+// Each option changes only the type texts and records of the columns it names; the statement's
+// shape, the other columns and the position lists stay as the fixed rules make them.
+TEST(TableDefinition, OptionsPutMemoBlobAndDecimalColumnsInPlace)
+{
+    db::Field wide = field("wide", db::adVarWChar);
+    wide.definedSize = 256;
+    db::Field narrow = field("narrow", db::adVarChar);
+    narrow.definedSize = 255;
+    const std::vector<db::Field> fields{field("nt", db::adLongVarWChar), field("t", db::adLongVarChar), wide, narrow,
+                                        field("img", db::adLongVarBinary), field("vb", db::adVarBinary),
+                                        field("b", db::adBigInt), field("ub", db::adUnsignedBigInt), field("i", db::adInteger)};
+    const convert::DefinedTable plain = convert::DefineTable("T", fields);
+    EXPECT_EQ(plain.createTable, "CREATE TABLE \"T\" (\"SBSID\" INT, \"nt\" TEXT, \"t\" TEXT, \"wide\" TEXT, \"narrow\" TEXT, "
+                                 "\"img\" VARCHAR, \"vb\" VARCHAR, \"b\" INT, \"ub\" INT, \"i\" INT);");
+
+    convert::TypeOptions options;
+    options.longText = convert::LongText::Memo;
+    options.binary = convert::BinaryColumns::Blob;
+    options.bigInt = convert::BigIntegers::Decimal;
+    const convert::DefinedTable kept = convert::DefineTable("T", fields, options);
+    EXPECT_EQ(kept.createTable, "CREATE TABLE \"T\" (\"SBSID\" INT, \"nt\" MEMO, \"t\" MEMO, \"wide\" MEMO, \"narrow\" TEXT, "
+                                "\"img\" BLOB, \"vb\" VARCHAR, \"b\" DECIMAL, \"ub\" DECIMAL, \"i\" INT);");
+    EXPECT_EQ(kept.createIndex, plain.createIndex);
+    EXPECT_EQ(kept.numericPositions, plain.numericPositions);
+    EXPECT_EQ(kept.binaryPositions, "4, ");
+    std::vector<std::string> records;
+    for (const DatatypeRecord& r : kept.datatypes)
+        records.push_back(r.sourceType + " " + r.paradoxType);
+    EXPECT_EQ(records, (std::vector<std::string>{"char MEMO", "char MEMO", "char MEMO", "char TEXT", "adlongvarbinary BLOB",
+                                                 "OTHER TYPES VARCHAR", "int DECIMAL", "int DECIMAL", "int INT"}));
+    // The code page and the replacement are the Paradox connection's, not the statements'.
+    options.codePage = 1251;
+    options.unmappable = convert::Unmappable::Replace;
+    EXPECT_EQ(convert::DefineTable("T", fields, options).createTable, kept.createTable);
+}
+
+// With blobs, a binary column's bytes are written whole as a binary literal and NULL stays NULL;
+// without, every value is the placeholder.
+TEST(TableDefinition, BinaryValuesAreLiteralsOnlyWithBlobs)
+{
+    db::Field bytes = field("img", db::adLongVarBinary);
+    bytes.value = db::Bytes{0x00, 0x0A, 0xFF};
+    db::Field empty = field("img", db::adLongVarBinary);
+    empty.value = db::Bytes{};
+    db::Field null = field("img", db::adLongVarBinary);
+    convert::RowStatementBuilder blobs("T", "", "0, ", convert::BinaryColumns::Blob);
+    EXPECT_EQ(blobs.build(4, {bytes}), "INSERT INTO \"T\" VALUES (4,X'000AFF');");
+    EXPECT_EQ(blobs.build(5, {empty}), "INSERT INTO \"T\" VALUES (5,X'');");
+    EXPECT_EQ(blobs.build(6, {null}), "INSERT INTO \"T\" VALUES (6,NULL);");
+    convert::RowStatementBuilder placeholders("T", "", "0, ");
+    EXPECT_EQ(placeholders.build(6, {null}), "INSERT INTO \"T\" VALUES (6,'<OLEOBJECT>');");
+}
+
+TEST(TableDefinition, CodePageChoices)
+{
+    EXPECT_EQ(convert::WritableCodePages(), (std::vector<int>{437, 850, 852, 866, 1250, 1251, 1252, 1253, 1254, 1257}));
+    convert::TypeOptions options;
+    EXPECT_FALSE(convert::AddCodePage(options, "1250"));
+    EXPECT_FALSE(convert::AddCodePage(options, "Order=Lines=1251"));
+    EXPECT_EQ(options.codePage, 1250);
+    EXPECT_EQ(options.tableCodePages, (std::vector<convert::TableCodePage>{{"Order=Lines", 1251}}));
+    for (const char* wrong : {"936", "12x", "", "=1251", "Orders="})
+        EXPECT_TRUE(convert::AddCodePage(options, wrong)) << wrong;
+    EXPECT_EQ(*convert::AddCodePage(options, "936"),
+              "a code page is one of 437, 850, 852, 866, 1250, 1251, 1252, 1253, 1254, 1257, written N or TABLE=N, not \"936\"");
+}
+
 TEST(TableDefinition, TypeCodeIsTakenAtSixteenBits)
 {
     // 65536 + 3 wraps to adInteger, as the conversion to a 16-bit code does.

@@ -6,6 +6,7 @@
 #include "DemoServer.h"
 #include "RecordingDialogs.h"
 #include "SqliteScript.h"
+#include "TableReader.h"
 #include "TestPaths.h"
 
 #include "TestPaths.h"
@@ -25,6 +26,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <memory>
 
 namespace fs = std::filesystem;
@@ -105,6 +107,50 @@ TEST_F(WindowRun, TestConnectionFollowsTheStoredEncryption)
                                         "Connection successful."}));
 }
 
+// The window converts with the column types and code page of its settings store, and the
+// Datatypes Conversion window shows the types created.
+TEST_F(WindowRun, StoredTypeOptionsChooseTheColumnsAndTheCodePage)
+{
+    const QByteArray previousStore = qgetenv("QUILLMERE_SETTINGS_DIR");
+    qputenv("QUILLMERE_SETTINGS_DIR", QByteArray::fromStdString(testsupport::freshFolder("type-settings").string()));
+    convert::TypeOptions chosen;
+    chosen.longText = convert::LongText::Memo;
+    chosen.binary = convert::BinaryColumns::Blob;
+    chosen.bigInt = convert::BigIntegers::Decimal;
+    chosen.unmappable = convert::Unmappable::Replace;
+    chosen.codePage = 1250;
+    chosen.tableCodePages = {{"Customers", 1252}};
+    settings::SaveTypeOptions(chosen);
+    EXPECT_EQ(settings::StoredTypeOptions(), chosen);
+    EXPECT_EQ(settings::GetSetting("CodePage", ""), "1250,Customers=1252");
+
+    form->Check1->setChecked(false);
+    form->PushButton7_Click();
+    // A value none of its choices counts as the default.
+    settings::SaveSetting("LongText", "huge");
+    settings::SaveSetting("CodePage", "936,Orders=1251");
+    const convert::TypeOptions fallback = settings::StoredTypeOptions();
+    qputenv("QUILLMERE_SETTINGS_DIR", previousStore);
+
+    EXPECT_EQ(doneMessages(), 1);
+    const auto allTypes = runtest::readBack(runtest::tableFile(folder, "AllTypes"));
+    std::map<std::string, char> types;
+    for (std::size_t i = 0; i < allTypes.names.size(); ++i)
+        types[allTypes.names[i]] = allTypes.types[i];
+    EXPECT_EQ(types["C_ntext"], 'M');
+    EXPECT_EQ(types["C_nvarcharmax"], 'M');
+    EXPECT_EQ(types["C_nvarchar"], 'A');
+    EXPECT_EQ(types["C_image"], 'B');
+    EXPECT_EQ(types["C_varbinarymax"], 'B');
+    EXPECT_EQ(types["C_bigint"], '#');
+    EXPECT_NE(testsupport::readTable(runtest::tableFile(folder, "AllTypes")).out.find("codepage: 1250"), std::string::npos);
+    EXPECT_NE(testsupport::readTable(runtest::tableFile(folder, "Customers")).out.find("codepage: 1252"), std::string::npos);
+
+    EXPECT_EQ(fallback.longText, convert::LongText::Text);
+    EXPECT_EQ(fallback.codePage, 0);
+    EXPECT_EQ(fallback.tableCodePages, (std::vector<convert::TableCodePage>{{"Orders", 1251}}));
+}
+
 TEST_F(WindowRun, DirectModeWritesEveryTableAndEndsWithDone)
 {
     form->Check1->setChecked(false);
@@ -138,7 +184,7 @@ TEST_F(WindowRun, WholeRunPreviewExecutesTheListOnceAfterTheLastTable)
         // the row and the next pass goes on from there.
         for (int guard = 0; guard < 50; ++guard) {
             preview.PushButton1_Click();
-            if (form->SQLFormOK || preview.ErrLine == 0)
+            if (!preview.isLoaded() || preview.ErrLine == 0) // a complete pass closes the window
                 break;
             ++stops;
             preview.setStatement(preview.ErrLine, "");
@@ -150,7 +196,7 @@ TEST_F(WindowRun, WholeRunPreviewExecutesTheListOnceAfterTheLastTable)
     EXPECT_GT(listed, 0);
     EXPECT_GT(datatypes, 0);
     EXPECT_GT(stops, 0);
-    EXPECT_TRUE(form->SQLFormOK);
+    EXPECT_TRUE(form->conversion.state().SQLFormOK);
     EXPECT_TRUE(dialogs.modalHandlers.empty());
     EXPECT_EQ(doneMessages(), 1);
     EXPECT_GT(rowsOf("Customers"), 0u);
@@ -166,7 +212,7 @@ TEST_F(WindowRun, WholeRunPreviewLeftWithBackWritesNothing)
     });
     form->PushButton7_Click();
 
-    EXPECT_FALSE(form->SQLFormOK);
+    EXPECT_FALSE(form->conversion.state().SQLFormOK);
     EXPECT_FALSE(hasTable("Customers") && rowsOf("Customers") > 0);
     EXPECT_EQ(fs::last_write_time(runtest::tableFile(folder, "CUSTOMER")), before);
 }
@@ -219,11 +265,11 @@ TEST_F(WindowRun, SkipTableInTheWholeRunPreviewActsAsBack)
     form->PushButton7_Click();
 
     EXPECT_EQ(dialogs.texts(testsupport::Shown::Modal).size(), 1u);
-    EXPECT_FALSE(form->SQLFormOK);
+    EXPECT_FALSE(form->conversion.state().SQLFormOK);
     EXPECT_FALSE(hasTable("Customers"));
     EXPECT_EQ(fs::last_write_time(runtest::tableFile(folder, "ORDERS")), before);
-    EXPECT_FALSE(form->Paradox_conn->isOpen());
-    EXPECT_FALSE(form->mssql_conn->isOpen());
+    EXPECT_FALSE(form->conversion.state().Paradox_conn->isOpen());
+    EXPECT_FALSE(form->conversion.state().mssql_conn->isOpen());
     EXPECT_EQ(doneMessages(), 1);
 }
 

@@ -4,7 +4,7 @@
 #include "RecordingDialogs.h"
 
 #include "app/Form1.h"
-#include "appearance/Appearance.h"
+#include "platform/qt/Appearance.h"
 
 #include <QCheckBox>
 #include <QLineEdit>

@@ -6,7 +6,7 @@
 
 #include "app/Form1.h"
 #include "app/Settings.h"
-#include "appearance/Appearance.h"
+#include "platform/qt/Appearance.h"
 #include "platform/FileSystem.h"
 #include "report/ErrorReport.h"
 

@@ -78,7 +78,7 @@ TEST_F(Compat, TablesOfCodePage1252DeclareTheBinarySortOrderAndKeepAlphaKeysInBy
 // Every pair the engine writes, and the word at 0x6E pointing at the name whatever its length.
 TEST(CompatHeader, TheSortOrderNameIsWhereTheHeaderSays)
 {
-    for (const std::uint16_t codePage : {437, 850, 1252}) {
+    for (const std::uint16_t codePage : {437, 850, 852, 866, 1250, 1251, 1252, 1253, 1254, 1257}) {
         Header h;
         ASSERT_TRUE(setCodePage(h, codePage));
         Field f;
@@ -100,7 +100,9 @@ TEST(CompatHeader, TheSortOrderNameIsWhereTheHeaderSays)
     EXPECT_EQ(sortOrderFor(437)->name, "ascii");
     EXPECT_EQ(sortOrderFor(1252)->name, "DBWINUS0");
     Header h;
-    EXPECT_FALSE(setCodePage(h, 866));   // no binary order of 866 is known; the table is left as it was
+    EXPECT_EQ(sortOrderFor(866)->name, "ascii");
+    EXPECT_EQ(sortOrderFor(1251)->name, "DBWINUS0");
+    EXPECT_FALSE(setCodePage(h, 936));   // no binary order of 936 is known; the table is left as it was
     EXPECT_EQ(h.codePage, 1252);
 }
 
@@ -279,6 +281,9 @@ TEST(CompatValues, BcdShowsTheDigitsParadoxWroteWithoutTheNoiseAfterThem)
     EXPECT_EQ(decodeBcd(bytes(twoDecimals), 2), "1.23");
     const auto zero = encodeBcd("0", 32);
     EXPECT_EQ(decodeBcd(bytes(*zero), 32), "0." + std::string(32, '0'));
+    // Digits alone, as the engine writes them, are the value, beyond 18 digits too.
+    const auto biggest = encodeBcd("-9223372036854775808", 6);
+    EXPECT_EQ(decodeBcd(bytes(*biggest), 6), "-9223372036854775808.000000");
 }
 
 // The name fields hold the file names, and the index repeats the table's change count.

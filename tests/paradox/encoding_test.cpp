@@ -270,6 +270,18 @@ TEST(Encoding, CaseFoldingTakesWholeCharactersAndKeepsBrokenBytes)
     EXPECT_FALSE(isReservedDeviceName("com\xC2\xB9x"));
 }
 
+TEST(Encoding, UpperCaseTakesOneCharacterToOneAndCodePointsShowBrokenBytes)
+{
+    // ß has no one-letter upper case and stays; ς becomes Σ; a text upper-cased folds as before.
+    EXPECT_EQ(upperCase("stra\xC3\x9F" "e \xC3\xA4rger \xC5\x93uvre \xCF\x82"),
+              "STRA\xC3\x9F" "E \xC3\x84RGER \xC5\x92UVRE \xCE\xA3");
+    EXPECT_EQ(upperCase("\xE1\xBE\x80"), "\xE1\xBE\x88");                          // the title-case letter
+    EXPECT_EQ(upperCase("\xC7\x86 \xC7\x85"), "\xC7\x84 \xC7\x84");               // dz, Dz: DZ
+    EXPECT_EQ(upperCase("a\xC3" "b\xC0\x80"), "A\xC3" "B\xC0\x80");
+    EXPECT_EQ(foldCase(upperCase("\xC3\xA4rger")), "\xC3\xA4rger");
+    EXPECT_EQ(foldedCodePoints("\xC3\x84" "B\xFF"), (std::u32string{U'\u00E4', U'b', U'\uFFFD'}));
+}
+
 // A whole small table: CREATE TABLE "G" ("ID" INT, "Name" CHAR(3)), one primary key,
 // one row (1, 'ab').
 TEST(Encoding, GoldenBytesOfASmallKeyedTable)

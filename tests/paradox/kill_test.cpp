@@ -40,9 +40,25 @@ fs::path createOrders(const std::string& name)
     EXPECT_EQ(prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
     const auto folder = testsupport::freshFolder(name);
     Database db(folder);
-    db.execute(R"(CREATE TABLE "Orders" ("SBSID" INT, "Customer" VARCHAR(40), "Amount" FLOAT, "Placed" TIMESTAMP, "Notes" MEMO, "Id" AUTOINCREMENT);)");
+    db.execute(R"(CREATE TABLE "Orders" ("SBSID" INT, "Customer" VARCHAR(40), "Amount" FLOAT, "Placed" TIMESTAMP, "Notes" MEMO, "Id" AUTOINCREMENT, "Scan" BLOB);)");
     db.execute(R"(CREATE INDEX "Orders" ON "Orders" ("SBSID") with primary)");
     return folder;
+}
+
+// Row i's blob as the literal that writes it: NULL in most rows, so that the kills still
+// land in commits, else small ones, which share .MB blocks, and large ones of a block of their own.
+std::string scanLiteral(std::uint32_t i)
+{
+    if (i % 13) return "NULL";
+    static const char digits[] = "0123456789ABCDEF";
+    const std::size_t bytes = i % 26 ? 30 : 2100;
+    std::string hex = "X'";
+    for (std::size_t k = 0; k < bytes; ++k) {
+        const unsigned char b = static_cast<unsigned char>(i + k);
+        hex += digits[b >> 4];
+        hex += digits[b & 15];
+    }
+    return hex + "'";
 }
 
 // Inserts from row `first` on, writing the count of rows after each INSERT to `ackFd`;
@@ -52,9 +68,9 @@ fs::path createOrders(const std::string& name)
     try {
         Database db(folder);
         for (std::uint32_t i = first;; ++i) {
-            db.execute("INSERT INTO \"Orders\" (\"SBSID\", \"Customer\", \"Amount\", \"Placed\", \"Notes\") VALUES (" +
+            db.execute("INSERT INTO \"Orders\" (\"SBSID\", \"Customer\", \"Amount\", \"Placed\", \"Notes\", \"Scan\") VALUES (" +
                        std::to_string(i) + ",'customer " + std::to_string(i) + "'," + std::to_string(i % 1000) +
-                       ".25,'08/31/2021 10:15:00','" + std::string(i % 7 ? 5 : 300, 'm') + "');");
+                       ".25,'08/31/2021 10:15:00','" + std::string(i % 7 ? 5 : 300, 'm') + "'," + scanLiteral(i) + ");");
             const std::uint32_t done = i + 1;
             if (write(ackFd, &done, sizeof done) != sizeof done) _exit(3);
             if (done == stopAt) raise(SIGSTOP);
@@ -115,6 +131,8 @@ std::uint32_t checkOrders(const fs::path& folder, std::uint32_t acked)
     t.forEach([&](const unsigned char* r) {
         EXPECT_EQ(fieldText(t, 0, r), std::to_string(expect));
         EXPECT_EQ(fieldText(t, 4, r), std::string(expect % 7 ? 5 : 300, 'm'));
+        const std::string scan = scanLiteral(expect);
+        EXPECT_EQ(fieldText(t, 6, r), scan == "NULL" ? "" : scan);
         ++expect;
     });
     // The last auto-increment value handed out is stored in the commit of the row that used it.
@@ -219,7 +237,7 @@ TEST(Kill, EveryReturnedInsertSurvivesSigkill)
     std::cout << finished << " of " << kKills << " kills fell inside a commit\n";
 
     Database db(folder);
-    db.execute("INSERT INTO \"Orders\" VALUES (" + std::to_string(rows) + ", 'last', 1, '01/01/2000', 'm', NULL)");
+    db.execute("INSERT INTO \"Orders\" VALUES (" + std::to_string(rows) + ", 'last', 1, '01/01/2000', 'm', NULL, X'0A0B')");
     EXPECT_EQ(ptest::pxcheck(folder / "Orders.DB").status, 0);
     EXPECT_EQ(ptest::pxcheckIndex(folder / "Orders.PX").status, 0);
 }

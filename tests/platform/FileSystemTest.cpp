@@ -4,7 +4,7 @@
 #include "TestPaths.h"
 
 #include "platform/FileSystem.h"
-#include "platform/FolderPicker.h"
+#include "platform/qt/FolderPicker.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The clipboard helpers: the aligned text of a list's checked rows and the retry rule.
 
-#include "platform/Clipboard.h"
+#include "platform/qt/Clipboard.h"
 
 #include <QClipboard>
 #include <QGuiApplication>

@@ -2,8 +2,7 @@
 
 #include "PreviewFixture.h"
 
-#include "appearance/Appearance.h"
-#include "convert/Globals.h"
+#include "platform/qt/Appearance.h"
 #include "preview/Form4.h"
 #include "preview/Widgets.h"
 #include "report/ErrorReport.h"
@@ -90,8 +89,6 @@ TEST_F(PreviewTest, BlankMiddleRowIsPassedOverWithItsProgressShown)
     std::vector<QString> progress;
     QObject::connect(form.ProgressBar1, &preview::ProgressBar::textChanged,
                      [&](const QString& text) { progress.push_back(text); });
-    Globals::SQLFormNotSkipped = true;
-
     show([&] { form.PushButton1->click(); });
 
     EXPECT_EQ(paradox.executed,
@@ -100,7 +97,7 @@ TEST_F(PreviewTest, BlankMiddleRowIsPassedOverWithItsProgressShown)
                                               "Please wait.. Processing row: 2 of 3",
                                               "Please wait.. Processing row: 3 of 3", "Progress Bar"}));
     EXPECT_EQ(paradox.sqlFormOK, true);
-    EXPECT_TRUE(Globals::SQLFormNotSkipped);
+    EXPECT_FALSE(paradox.skipped);
     EXPECT_TRUE(dialogs.shown.size() == 1) << "only the window itself was shown";
     // The complete pass closed the window and discarded its rows.
     EXPECT_FALSE(form.isLoaded());
@@ -291,9 +288,9 @@ TEST_F(PreviewTest, EachWayOfLeavingSetsItsFlagAndDiscardsTheRows)
     for (const Way& way : ways) {
         fill(numbered(4));
         preview::setExactText(*form.Text1, QStringLiteral("some error"));
-        Globals::SQLFormNotSkipped = true;
+        paradox.skipped = false;
         show([&] { way.leave(form); });
-        EXPECT_EQ(Globals::SQLFormNotSkipped, way.notSkippedAfter) << way.name;
+        EXPECT_EQ(!paradox.skipped, way.notSkippedAfter) << way.name;
         EXPECT_FALSE(paradox.sqlFormOK.has_value()) << way.name;
         EXPECT_FALSE(form.isLoaded()) << way.name;
         EXPECT_TRUE(paradox.attempted.empty()) << way.name;

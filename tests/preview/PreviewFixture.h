@@ -34,6 +34,7 @@ public:
         executed.push_back(statement);
     }
     void setSQLFormOK(bool ok) override { sqlFormOK = ok; }
+    void skipTable() override { skipped = true; }
     // Keeps what the pass hands over; rows beyond `rowReports` are kept without a report.
     bool keepRejected(const std::string& statement, const std::string& reason, bool row) override
     {
@@ -53,6 +54,7 @@ public:
     std::map<std::string, std::string> failures;
     std::function<void(const std::string&)> onExecute;
     std::optional<bool> sqlFormOK;
+    bool skipped = false;
     std::vector<Kept> kept;
     int rowReports = 1000;
     int rowsKept = 0;

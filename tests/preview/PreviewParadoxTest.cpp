@@ -31,6 +31,7 @@ public:
     }
     void executeOnParadox(const std::string& statement) override { connection.Execute(statement); }
     void setSQLFormOK(bool ok) override { sqlFormOK = ok; }
+    void skipTable() override {}
 
     // The records of a table as pxread prints them, one CSV line each; "problem:" lines too.
     std::vector<std::string> records(const std::string& table) const

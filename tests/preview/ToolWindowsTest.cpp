@@ -2,7 +2,7 @@
 
 #include "PreviewFixture.h"
 
-#include "appearance/Appearance.h"
+#include "platform/qt/Appearance.h"
 #include "preview/Form3.h"
 #include "preview/Form4.h"
 #include "preview/Form5.h"

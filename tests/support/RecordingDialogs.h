@@ -2,7 +2,7 @@
 // Test double of the dialog service: records every message, answers questions from a script,
 // and lets a test act on a modal window while it is "shown" instead of blocking in exec().
 
-#include "platform/DialogService.h"
+#include "platform/qt/DialogService.h"
 
 #include <QDialog>
 

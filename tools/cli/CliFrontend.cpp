@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <iomanip>
 #include <iostream>
+#include <limits>
 #include <sstream>
 #include <unistd.h>
 
@@ -66,7 +67,24 @@ bool CliFrontend::startCommandLine(const std::string&) { return false; }
 bool CliFrontend::openUrl(const std::string&) { return false; }
 
 // The engine has no trouble with blanks in a path; the folder is used as given.
-void CliFrontend::offerSpaceFreeCopy() {}
+convert::RunSettings CliFrontend::settings() const
+{
+    convert::RunSettings settings;
+    settings.paradoxFolder = options_.folder;
+    settings.login = options_.login;
+    settings.previewMode = statements_ != nullptr;
+    settings.readTimeoutSeconds = options_.timeoutSeconds;
+    settings.convertsTable = [this](const MSSQL::SourceTable& table) { return selection_.selects(table); };
+    settings.rowFailureReports = options_.verbose ? std::numeric_limits<std::int64_t>::max() : 0;
+    std::error_code error;
+    // A check leaves a folder that is not there unmade; the run would make it, empty.
+    settings.needsParadoxTables = options_.check && !std::filesystem::exists(options_.folder, error) && !error
+                                      ? false
+                                      : !std::filesystem::is_empty(options_.folder, error) || error;
+    settings.verifiesTables = options_.verify;
+    settings.typeOptions = options_.types;
+    return settings;
+}
 
 bool CliFrontend::askOverwrite(const std::string& table)
 {
@@ -105,15 +123,6 @@ void CliFrontend::appendDatatype(const convert::DatatypeRecord& record)
 {
     if (check_)
         check_->datatype(record);
-}
-
-bool CliFrontend::needsParadoxTables()
-{
-    std::error_code error;
-    // A check leaves a folder that is not there unmade; the run would make it, empty.
-    if (options_.check && !std::filesystem::exists(options_.folder, error) && !error)
-        return false;
-    return !std::filesystem::is_empty(options_.folder, error) || error;
 }
 
 void CliFrontend::setProgressText(const std::string& text)
@@ -216,6 +225,10 @@ std::string summaryLine(const convert::TableSummary& summary, bool toFile)
             line << " of " << summary.sourceRows << ", " << summary.sourceRows - summary.rowsRead << " rows not read";
         line << ": " << summary.readError;
     }
+    if (summary.valuesAltered > 0)
+        line << "\n" << summary.table << ": " << summary.valuesAltered
+             << (summary.valuesAltered == 1 ? " value" : " values")
+             << " altered: characters the code page lacks were written as '?'";
     if (!summary.verifyError.empty())
         line << "\nnot verified: " << summary.verifyError;
     else if (summary.rowsVerified >= 0)

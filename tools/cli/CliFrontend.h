@@ -13,7 +13,6 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
-#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -21,7 +20,6 @@
 namespace cli {
 
 class CliFrontend : public report::MessageService,
-                    public convert::RunSettings,
                     public convert::RunQuestions,
                     public convert::RunPreview,
                     public convert::RunProgress {
@@ -36,26 +34,15 @@ public:
     bool startCommandLine(const std::string& commandLine) override;
     bool openUrl(const std::string& url) override;
 
-    // convert::RunSettings
-    std::string paradoxFolder() override { return options_.folder; }
-    MSSQL::Login login() override { return options_.login; }
-    bool previewMode() override { return statements_ != nullptr; }
-    bool wholeRunPreview() override { return false; }
-    bool perTablePreview() override { return false; }
-    int readTimeoutSeconds() override { return options_.timeoutSeconds; }
-    bool convertsTable(const MSSQL::SourceTable& table) override { return selection_.selects(table); }
-    // A refused row gets its line (rowRejected); with --verbose the full report instead.
-    std::int64_t rowFailureReports() override
-    {
-        return options_.verbose ? std::numeric_limits<std::int64_t>::max() : 0;
-    }
-    // An empty folder (one the program has just made, say) takes the tables as well.
-    bool needsParadoxTables() override;
-    convert::StatementCheck* statementCheck() override { return options_.check ? check_.get() : nullptr; }
-    bool verifiesTables() override { return options_.verify; }
+    // The run's settings: the options, the statements collected when they go to a file; a
+    // refused row gets its line (rowRejected), with --verbose the full report instead; an empty
+    // folder (one the program has just made, say) takes the tables as well.
+    convert::RunSettings settings() const;
+    // The statement check of --check; none for a run that converts.
+    convert::StatementCheck* statementCheck() { return options_.check ? check_.get() : nullptr; }
 
     // convert::RunQuestions
-    void offerSpaceFreeCopy() override;
+    std::string offerSpaceFreeCopy(const std::string& folder) override { return folder; }
     bool askOverwrite(const std::string& table) override;
 
     // convert::RunPreview: the statement file
@@ -63,7 +50,7 @@ public:
     void appendStatement(const std::string& statement) override;
     void clearDatatypes() override {}
     void appendDatatype(const convert::DatatypeRecord& record) override;
-    void show() override {}
+    convert::PreviewOutcome show() override { return {}; }
 
     // convert::RunProgress
     void setProgressText(const std::string& text) override;

@@ -17,6 +17,8 @@ const char* usageText()
            "       quillmere-cli --check --server HOST ... --folder PARADOX_FOLDER [--tables ...]\n"
            "       quillmere-cli --list --server HOST ... [--tables ...] [--exclude ...]\n"
            "                     [--encrypt off|request|require] [--trust-server-certificate | --ca-file PATH]\n"
+           "                     [--long-text text|memo] [--binary placeholder|blob] [--bigint int|decimal]\n"
+           "                     [--code-page N] [--code-page TABLE=N ...] [--unmappable reject|replace]\n"
            "\n"
            "Copies every user table of a SQL Server database into Paradox tables in a folder\n"
            "that holds at least one Paradox table (*.db), is empty or does not exist yet (it is\n"
@@ -65,6 +67,20 @@ const char* usageText()
            "  --trust-server-certificate  accept the server's certificate unchecked\n"
            "  --ca-file PATH        check the server's certificate against these authorities (PEM)\n"
            "                        instead of the system's\n"
+           "  --long-text text|memo  text (default): every text column becomes Alpha 255 and a\n"
+           "                        longer value is refused; memo: long text (text, ntext,\n"
+           "                        varchar(max), nvarchar(max), xml) and text columns declared\n"
+           "                        wider than 255 become memos and keep their values whole\n"
+           "  --binary placeholder|blob  placeholder (default): long binary columns (image,\n"
+           "                        varbinary(max), ...) hold the text <OLEOBJECT>; blob: they\n"
+           "                        become binary blobs holding the bytes, NULL kept\n"
+           "  --bigint int|decimal  int (default): bigint columns become Long, and values beyond\n"
+           "                        +-2147483647 are refused; decimal: BCD numbers holding every value\n"
+           "  --code-page N         the code page of every table's text (default 1252): 437, 850,\n"
+           "                        852, 866, 1250, 1251, 1252, 1253, 1254 or 1257\n"
+           "  --code-page TABLE=N   the code page of one Paradox table; may repeat\n"
+           "  --unmappable reject|replace  a character the code page lacks: reject (default)\n"
+           "                        refuses the row; replace writes '?' and counts the value\n"
            "  --verbose             a full error report for every refused row instead of its line\n"
            "  --help                this text\n"
            "  --version             the version\n"
@@ -77,6 +93,41 @@ const char* usageText()
            "stopped at a failure every later table would meet (the folder gone, full or no longer\n"
            "writable, the server not answering); the tables written before it are kept.\n";
 }
+
+namespace {
+
+template <class Choice>
+bool assign(Choice& into, const std::optional<Choice>& parsed)
+{
+    if (parsed)
+        into = *parsed;
+    return parsed.has_value();
+}
+
+// Sets the choice of one of the type options; false when it names none of its choices.
+bool typeOption(convert::TypeOptions& types, std::string_view option, const std::string& choice)
+{
+    if (option == "--long-text")
+        return assign(types.longText, convert::ParseLongText(choice));
+    if (option == "--binary")
+        return assign(types.binary, convert::ParseBinary(choice));
+    if (option == "--bigint")
+        return assign(types.bigInt, convert::ParseBigInt(choice));
+    return assign(types.unmappable, convert::ParseUnmappable(choice));
+}
+
+const char* typeOptionChoices(std::string_view option)
+{
+    if (option == "--long-text")
+        return "text or memo";
+    if (option == "--binary")
+        return "placeholder or blob";
+    if (option == "--bigint")
+        return "int or decimal";
+    return "reject or replace";
+}
+
+} // namespace
 
 std::optional<Options> parseOptions(int argc, char** argv, std::string& error)
 {
@@ -162,6 +213,22 @@ std::optional<Options> parseOptions(int argc, char** argv, std::string& error)
         } else if (arg == "--ca-file") {
             if (!value(options.login.encryption.caFile))
                 return std::nullopt;
+        } else if (arg == "--long-text" || arg == "--binary" || arg == "--bigint" || arg == "--unmappable") {
+            std::string choice;
+            if (!value(choice))
+                return std::nullopt;
+            if (!typeOption(options.types, arg, choice)) {
+                error = std::string(arg) + " takes " + typeOptionChoices(arg) + ", not \"" + choice + "\"";
+                return std::nullopt;
+            }
+        } else if (arg == "--code-page") {
+            std::string choice;
+            if (!value(choice))
+                return std::nullopt;
+            if (const std::optional<std::string> wrong = convert::AddCodePage(options.types, choice)) {
+                error = "--code-page: " + *wrong;
+                return std::nullopt;
+            }
         } else if (arg == "--overwrite") {
             if (!value(overwrite))
                 return std::nullopt;

@@ -2,6 +2,7 @@
 // Command-line options of quillmere-cli: one for every field of the main window, plus the
 // overwrite answer, the statement file and the choice of tables.
 
+#include "convert/TypeOptions.h"
 #include "db/MSSQL.h"
 
 #include <optional>
@@ -23,6 +24,7 @@ struct Options {
     std::vector<std::string> exclude; // --exclude patterns
     bool verbose = false;             // a full error report for every refused row
     bool list = false;                // print the tables the run would convert, convert nothing
+    convert::TypeOptions types;       // --long-text, --binary, --code-page, --unmappable, --bigint
     bool check = false;               // check what the run would write, write nothing
     bool verify = true;               // read every table back and compare it with the rows written
     bool help = false;

@@ -8,6 +8,7 @@
 #include "convert/Run.h"
 #include "db/Ado.h"
 #include "db/MSSQL.h"
+#include "report/ErrorReport.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -158,17 +159,10 @@ int main(int argc, char** argv)
     }
 
     cli::CliFrontend frontend(*options, sqlFile ? &sqlFile->stream() : nullptr, isatty(STDERR_FILENO) != 0);
-    bool busy = false;
-    platform::ListBox List1;
-    platform::ListBox List2;
-    std::unique_ptr<db::Connection> mssql_conn;
-    std::unique_ptr<db::Connection> Paradox_conn;
-    std::string tbl;
-    bool SQLFormOK = false;
-    convert::RunState state{busy, List1, List2, mssql_conn, Paradox_conn, tbl, SQLFormOK};
-    convert::RunPorts ports{frontend, frontend, frontend, frontend, frontend};
-
-    const convert::RunResult result = convert::RunConversion(state, ports);
+    convert::Conversion conversion;
+    convert::RunPorts ports{frontend, frontend, frontend, frontend, frontend.statementCheck()};
+    const convert::RunResult result =
+        conversion.run(frontend.settings(), ports, report::locationText("quillmere-cli", "main"));
     frontend.finishLine();
     if (!result.tables.empty() && !options->check)
         std::cout << '\n' << cli::summaryTable(result.tables);

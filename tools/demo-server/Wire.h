@@ -119,7 +119,6 @@ public:
     void finish();
     // True once the client has asked to cancel; checked after each sent packet.
     bool cancelled() const { return cancelled_; }
-    void setPacketSize(size_t size) { packetSize_ = size; }
 
 private:
     void send(bool last);

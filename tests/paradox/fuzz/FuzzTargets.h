@@ -17,7 +17,8 @@ void statement(const std::uint8_t* data, std::size_t size);
 // `shortcut` false reads it with the full parser alone. The parse with the shortcut goes
 // into one statement reused from call to call, as the executor does.
 std::string parsedForm(std::string_view statement, bool shortcut);
-// Writes the bytes as a .DB file in `folder`, opens, reads and appends to it.
+// Writes the bytes as a .DB file in `folder`, opens, reads and appends to it, memos and blobs
+// included.
 void tableFile(const std::filesystem::path& folder, const std::uint8_t* data, std::size_t size);
 
 }  // namespace fuzz

@@ -1,6 +1,6 @@
-#include "platform/Clipboard.h"
+#include "platform/qt/Clipboard.h"
 
-#include "platform/Yield.h"
+#include "platform/qt/Yield.h"
 
 #include <QAbstractItemModel>
 #include <QClipboard>

@@ -1,7 +1,8 @@
 #pragma once
-// The one way commands reach the user: message boxes, questions, the error report and the
-// desktop's shell. Windows get a Qt implementation; tests get a recording double that answers
-// questions from a script. Texts are UTF-8.
+// The one way commands reach the user: message boxes, questions, the error report, the
+// desktop's shell and the pass of the event loop that keeps windows alive during long loops.
+// Windows get a Qt implementation; the command line one on the terminal; tests a recording double
+// that answers questions from a script. Texts are UTF-8.
 
 #include <string>
 
@@ -22,6 +23,9 @@ public:
     virtual bool startCommandLine(const std::string& commandLine) = 0;
     // Hands a URL (mailto:, file:, http:) to the desktop's opener unchanged.
     virtual bool openUrl(const std::string& url) = 0;
+    // Lets pending window events run once, so that a long loop keeps the windows responsive.
+    // Nothing to do where there is no window.
+    virtual void letEventsRun() {}
 
     // The caption of every message box that names none of its own.
     void setApplicationTitle(std::string title) { applicationTitle_ = std::move(title); }

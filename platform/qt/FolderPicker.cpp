@@ -1,6 +1,6 @@
-#include "platform/FolderPicker.h"
+#include "platform/qt/FolderPicker.h"
 
-#include "platform/DialogService.h"
+#include "platform/qt/DialogService.h"
 
 namespace platform {
 

@@ -1,4 +1,6 @@
-#include "platform/DialogService.h"
+#include "platform/qt/DialogService.h"
+
+#include "platform/qt/Yield.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -23,6 +25,8 @@ QWidget* activeOwner()
 }
 
 } // namespace
+
+void DialogService::letEventsRun() { DoEvents(); }
 
 void QtDialogService::information(const std::string& text, const std::string& caption)
 {

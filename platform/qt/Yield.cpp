@@ -1,4 +1,4 @@
-#include "platform/Yield.h"
+#include "platform/qt/Yield.h"
 
 #include <QCoreApplication>
 

@@ -1,4 +1,4 @@
-#include "appearance/Appearance.h"
+#include "platform/qt/Appearance.h"
 
 #include "platform/FileSystem.h"
 

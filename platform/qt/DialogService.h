@@ -13,6 +13,8 @@ namespace platform {
 
 class DialogService : public report::MessageService {
 public:
+    // One pass of Qt's event loop (DoEvents).
+    void letEventsRun() override;
     // Shows a window modally over its parent and returns when it is closed (QDialog::exec()).
     virtual int execModal(QDialog& dialog) = 0;
     // The system's folder dialog, owned by `owner`, with `prompt` as its title, opening on

@@ -1,7 +1,0 @@
-#include "convert/Globals.h"
-
-namespace Globals {
-
-bool SQLFormNotSkipped = true;
-
-} // namespace Globals
