@@ -3,6 +3,7 @@
 #include "paradox/CodePage.h"
 #include "paradox/Database.h"
 #include "paradox/Format.h"
+#include "paradox/Utf8.h"
 #include "paradox/Validator.h"
 
 #include <algorithm>
@@ -102,20 +103,9 @@ bool holds(std::uint16_t codePage, const std::set<char32_t>& characters)
     if (!paradox::setCodePage(header, codePage))
         return false;
     std::string text, out;
-    for (const char32_t c : characters) {
-        if (c < 0x800) {
-            text += char(0xC0 | (c >> 6));
-        } else if (c < 0x10000) {
-            text += char(0xE0 | (c >> 12));
-            text += char(0x80 | ((c >> 6) & 0x3F));
-        } else {
-            text += char(0xF0 | (c >> 18));
-            text += char(0x80 | ((c >> 12) & 0x3F));
-            text += char(0x80 | ((c >> 6) & 0x3F));
-        }
-        text += char(0x80 | (c & 0x3F));
-    }
-    return !paradox::toTableText(header, text, out);
+    for (const char32_t c : characters)
+        paradox::appendUtf8(text, c);
+    return !paradox::CodePage::of(header).fromUtf8(text, out);
 }
 
 } // namespace

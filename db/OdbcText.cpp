@@ -1,5 +1,7 @@
 #include "db/OdbcText.h"
 
+#include "paradox/Utf8.h"
+
 namespace db {
 
 namespace {
@@ -14,23 +16,14 @@ std::u16string utf8ToUtf16(std::string_view text)
     out.reserve(text.size());
     std::size_t i = 0;
     while (i < text.size()) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        int length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : (lead >> 3) == 0x1E ? 4 : 0;
-        char32_t c = length == 1 ? lead : length == 2 ? lead & 0x1F : length == 3 ? lead & 0x0F : lead & 0x07;
-        bool valid = length != 0 && i + static_cast<std::size_t>(length) <= text.size();
-        for (int k = 1; valid && k < length; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]);
-            valid = (next & 0xC0) == 0x80;
-            c = (c << 6) | (next & 0x3F);
-        }
-        static constexpr char32_t smallest[] = {0, 0, 0x80, 0x800, 0x10000};
-        valid = valid && c >= smallest[length] && c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF);
-        if (!valid) {
+        const paradox::Utf8Char decoded = paradox::decodeUtf8(text, i);
+        char32_t c = decoded.codePoint;
+        if (decoded.length == 0) {
             out += static_cast<char16_t>(kReplacement);
             ++i;
             continue;
         }
-        i += static_cast<std::size_t>(length);
+        i += decoded.length;
         if (c >= 0x10000) {
             c -= 0x10000;
             out += static_cast<char16_t>(0xD800 + (c >> 10));

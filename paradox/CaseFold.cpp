@@ -1,6 +1,6 @@
 #include "paradox/CaseFold.h"
 
-#include "paradox/Encoding.h"
+#include "paradox/Utf8.h"
 
 #include <algorithm>
 #include <array>
@@ -441,27 +441,6 @@ char32_t mapCodePoint(const FoldRun (&runs)[N], char32_t c)
 
 char32_t foldCodePoint(char32_t c) { return mapCodePoint(kRuns, c); }
 
-// The code point at `i` and its length in bytes; length 0 for a byte that does not begin
-// well-formed UTF-8.
-char32_t decode(std::string_view s, std::size_t i, std::size_t& length)
-{
-    const auto b = static_cast<unsigned char>(s[i]);
-    length = 0;
-    const std::size_t extra = b >= 0xF0 && b < 0xF5 ? 3 : b >= 0xE0 ? 2 : b >= 0xC2 ? 1 : 0;
-    if (b >= 0x80 && (extra == 0 || b >= 0xF5)) return 0;
-    if (i + extra >= s.size()) return 0;
-    char32_t c = extra == 0 ? b : b & (0x3F >> extra);
-    for (std::size_t k = 1; k <= extra; ++k) {
-        const auto next = static_cast<unsigned char>(s[i + k]);
-        if ((next & 0xC0) != 0x80) return 0;
-        c = (c << 6) | (next & 0x3F);
-    }
-    constexpr std::array<char32_t, 4> kSmallest{0, 0x80, 0x800, 0x10000};
-    if (c < kSmallest[extra] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return 0;
-    length = extra + 1;
-    return c;
-}
-
 // Every well-formed character of the text through `map`; other bytes stay as they are.
 template <class Map>
 std::string mapText(std::string_view utf8, Map map)
@@ -475,15 +454,14 @@ std::string mapText(std::string_view utf8, Map map)
             ++i;
             continue;
         }
-        std::size_t length = 0;
-        const char32_t c = decode(utf8, i, length);
-        if (length == 0) {
+        const Utf8Char c = decodeUtf8(utf8, i);
+        if (c.length == 0) {
             out += char(b);
             ++i;
             continue;
         }
-        appendUtf8(out, map(c));
-        i += length;
+        appendUtf8(out, map(c.codePoint));
+        i += c.length;
     }
     return out;
 }
@@ -509,10 +487,9 @@ std::u32string foldedCodePoints(std::string_view utf8)
     std::u32string out;
     out.reserve(utf8.size());
     for (std::size_t i = 0; i < utf8.size();) {
-        std::size_t length = 0;
-        const char32_t c = decode(utf8, i, length);
-        out += length == 0 ? U'\uFFFD' : foldCodePoint(c);
-        i += length == 0 ? 1 : length;
+        const Utf8Char c = decodeUtf8(utf8, i);
+        out += c.length == 0 ? U'\uFFFD' : foldCodePoint(c.codePoint);
+        i += c.length == 0 ? 1 : c.length;
     }
     return out;
 }

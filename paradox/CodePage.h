@@ -65,22 +65,44 @@ bool setCodePage(Header& header, std::uint16_t codePage);
 // keys in.
 bool binarySortOrder(const Header& header);
 
-// The decoding table of a table's text, found by its code page word or, where that is 0, by
-// its sort order; nullptr when the code page is not known.
-const CodePageTable* codePageOf(const Header& header);
+// A single-byte code page of tables' text, as a value that converts text both ways. A code
+// page the program has no decoding table for converts plain ASCII only, which every code
+// page of Paradox tables shares.
+class CodePage {
+public:
+    // The code page a table names: its code page word, or where that is 0 its sort order.
+    static CodePage of(const Header& header);
+    // The code page of that number (as stored in a header).
+    static CodePage numbered(std::uint16_t number);
 
-// A table's text (Alpha values, memos, field names) as UTF-8. Bytes the code page leaves
-// unassigned become U+FFFD. Text of a table whose code page is unknown is read as far as it
-// is plain ASCII, which every code page of Paradox tables shares; a byte beyond it throws
-// an Error naming the code page.
+    std::uint16_t number() const { return number_; }
+    bool known() const { return table_ != nullptr; }
+    // "code page 437", or "HP Roman-8", for messages.
+    const std::string& name() const { return name_; }
+
+    // UTF-8 as text of this code page. Returns the offset (in bytes of the UTF-8 text) of the
+    // first character the code page lacks or of malformed UTF-8, else nothing, with `out` filled.
+    // With `replaced`, a character the code page lacks is written as '?' and counted there; only
+    // malformed UTF-8 is then refused.
+    std::optional<std::size_t> fromUtf8(std::string_view utf8, std::string& out, std::size_t* replaced = nullptr) const;
+    // Text of this code page as UTF-8; bytes the code page leaves unassigned, NUL among them,
+    // become U+FFFD. False, with `out` undefined, when a byte is beyond ASCII and the code
+    // page is not known.
+    bool toUtf8(std::string_view bytes, std::string& out) const;
+
+private:
+    struct Encoder;
+    CodePage(const CodePageTable* table, std::uint16_t number, std::string name);
+
+    const CodePageTable* table_ = nullptr;
+    const Encoder* encoder_ = nullptr;
+    std::uint16_t number_ = 0;
+    std::string name_;
+};
+
+// A table's text (Alpha values, memos, field names) as UTF-8, in the table's code page.
+// Text of a table whose code page is unknown is read as far as it is plain ASCII; a byte
+// beyond it throws an Error naming the code page.
 std::string tableText(const Header& header, std::string_view bytes);
-// UTF-8 as a table's text. Returns the offset (in bytes of the UTF-8 text) of the first
-// character the table's code page lacks or of malformed UTF-8, else nothing, with `out` filled.
-// With `replaced`, a character the code page lacks is written as '?' and counted there; only
-// malformed UTF-8 is then refused.
-std::optional<std::size_t> toTableText(const Header& header, std::string_view utf8, std::string& out,
-                                       std::size_t* replaced = nullptr);
-// "code page 437", or "HP Roman-8", for messages.
-std::string codePageName(const Header& header);
 
 }  // namespace paradox

@@ -34,11 +34,15 @@ bool CommitGuard::arm(const Commit& commit)
     for (int f = 0; f < commit.files(); ++f) {
         const std::filesystem::path& p = commit.path(f);
         const std::size_t length = p.native().size();
-        if (length >= std::size_t(kPathBytes) || !p.is_absolute()) return false;
-        // Mostly the paths of the commit before, so compared rather than copied.
+        if (length >= std::size_t(kPathBytes)) return false;
+        // Mostly the paths of the commit before, so compared rather than copied; a path in
+        // the journal was found absolute when it was copied there.
         std::filesystem::path::value_type* slot = journal_->paths[f];
         const std::size_t bytes = (length + 1) * sizeof *slot;
-        if (std::memcmp(slot, p.c_str(), bytes) != 0) std::memcpy(slot, p.c_str(), bytes);
+        if (std::memcmp(slot, p.c_str(), bytes) != 0) {
+            if (!p.is_absolute()) return false;
+            std::memcpy(slot, p.c_str(), bytes);
+        }
     }
     std::memcpy(journal_->steps, steps.data(), steps.size() * sizeof(Step));
     std::atomic_ref<std::uint32_t>(journal_->armed).store(std::uint32_t(steps.size()), std::memory_order_release);

@@ -60,7 +60,7 @@ std::string tableRef(const sql::Name& n) { return "table \"" + n.text + "\""; }
 std::size_t characters(std::string_view utf8) { return sql::characterPosition(utf8, utf8.size()) - 1; }
 
 // A table name becomes a file name, so it must stay a plain name inside the folder.
-std::string checkTableName(const sql::Name& n)
+std::string checkTableName(const sql::Name& n, const CodePage& codePage)
 {
     const std::string& t = n.text;
     const std::string what = "the table name \"" + t + "\" ";
@@ -74,22 +74,21 @@ sqlError(n.textPos + i, what + "holds '" + std::string(1, char(c)) + "', which a
     }
     if (t.front() == ' ' || t.back() == ' ') sqlError(n.pos, what + "begins or ends with a blank");
     std::string cp;
-    if (auto bad = utf8ToCp1252(t, cp)) sqlError(n.textPos + *bad, what + "holds a character that code page 1252 lacks");
+    if (auto bad = codePage.fromUtf8(t, cp)) sqlError(n.textPos + *bad, what + "holds a character that " + codePage.name() + " lacks");
     if (isReservedDeviceName(t)) sqlError(n.pos, what + "is a reserved device name");
     return cp;
 }
 
-// The name in the code page of the table `h`.
-std::string checkColumnName(const sql::Name& n, const std::string& table, const Header& h)
+std::string checkColumnName(const sql::Name& n, const std::string& table, const CodePage& codePage)
 {
     const std::string what = "table \"" + table + "\": the column name \"" + n.text + "\" ";
     if (n.text.empty()) sqlError(n.pos, "table \"" + table + "\": a column name is empty");
     if (characters(n.text) > kMaxColumnName) sqlError(n.pos, what + "is longer than " + std::to_string(kMaxColumnName) + " characters");
-    for (unsigned char c : n.text)
-        if (c < 0x20 || c == 0x7F) sqlError(n.pos, what + "holds a control character");
+    for (char ch : n.text)
+        if (const auto c = static_cast<unsigned char>(ch); c < 0x20 || c == 0x7F) sqlError(n.pos, what + "holds a control character");
     if (n.text.front() == ' ') sqlError(n.pos, what + "begins with a blank");
     std::string cp;
-    if (auto bad = toTableText(h, n.text, cp)) sqlError(n.textPos + *bad, what + "holds a character that " + codePageName(h) + " lacks");
+    if (auto bad = codePage.fromUtf8(n.text, cp)) sqlError(n.textPos + *bad, what + "holds a character that " + codePage.name() + " lacks");
     return cp;
 }
 
@@ -102,22 +101,23 @@ int findColumn(const Header& h, const sql::Name& n, const std::string& table)
 }
 
 // The header of the table a CREATE TABLE defines; SqlError when the definition cannot be made.
-Header definedHeader(const sql::CreateTable& ct, const std::string& cp, std::uint16_t codePage)
+Header definedHeader(const sql::CreateTable& ct, const std::string& cp, const CodePage& codePage)
 {
     if (ct.columns.size() > std::size_t(kMaxFields))
         sqlError(ct.columns[kMaxFields].name.pos, tableRef(ct.table) + " would have more than 255 columns");
     Header h;
     h.tableName = cp;
-    if (codePage != h.codePage) {
-        setCodePage(h, codePage);
-        if (auto bad = toTableText(h, ct.table.text, h.tableName))
-            sqlError(ct.table.textPos + *bad, "the table name \"" + ct.table.text + "\" holds a character that " + codePageName(h) + " lacks");
+    // The name came checked in the code page of names; a table of another code page holds it in its own.
+    if (codePage.number() != h.codePage) {
+        setCodePage(h, codePage.number());
+        if (auto bad = codePage.fromUtf8(ct.table.text, h.tableName))
+            sqlError(ct.table.textPos + *bad, "the table name \"" + ct.table.text + "\" holds a character that " + codePage.name() + " lacks");
     }
     std::set<std::string> seen;
     int recordSize = 0;
     for (const sql::ColumnDef& c : ct.columns) {
         Field f;
-        const std::string name = checkColumnName(c.name, ct.table.text, h);
+        const std::string name = checkColumnName(c.name, ct.table.text, codePage);
         auto made = fieldForType(c);
         if (!made.field) sqlError(c.type.pos, tableRef(ct.table) + ", column \"" + c.name.text + "\": " + made.error);
         f = *made.field;
@@ -178,8 +178,33 @@ void makePrimaryIndex(Table& t, const sql::CreateIndex& ci)
                                               std::to_string(kMaxIndexedBlocks) + " blocks of " + std::to_string(kLargestBlockCode * 1024) + " bytes");
 }
 
-std::optional<std::uint32_t> encodeRow(const sql::Insert& in, const Header& h, const std::vector<int>& offsets, std::string& record,
-                                       std::vector<Table::Blob>& blobs, std::string& scratch, std::vector<SqlError>* refusals,
+// Which literal of the statement each field of the table takes; nullptr where none.
+void valuesByField(const Header& h, const sql::Insert& in, FieldValues& byField)
+{
+    const std::string& tn = in.table.text;
+    // Only the table's own fields are cleared: the statement runs for every row.
+    std::fill_n(byField.begin(), h.fields.size(), nullptr);
+    if (in.columns.empty()) {
+        if (in.values.size() != h.fields.size())
+            sqlError(in.values.size() > h.fields.size() ? in.values[h.fields.size()].pos : in.valuesPos,
+                     "table \"" + tn + "\" has " + std::to_string(h.fields.size()) + " columns, the statement gives " +
+                         std::to_string(in.values.size()) + " values");
+        for (std::size_t i = 0; i < h.fields.size(); ++i) byField[i] = &in.values[i];
+        return;
+    }
+    if (in.values.size() != in.columns.size())
+        sqlError(in.values.size() > in.columns.size() ? in.values[in.columns.size()].pos : in.valuesPos,
+                 "table \"" + tn + "\": the statement names " + std::to_string(in.columns.size()) + " columns and gives " +
+                     std::to_string(in.values.size()) + " values");
+    for (std::size_t k = 0; k < in.columns.size(); ++k) {
+        const int col = findColumn(h, in.columns[k], tn);
+        if (byField[std::size_t(col)]) sqlError(in.columns[k].pos, "table \"" + tn + "\": the column \"" + in.columns[k].text + "\" is named twice");
+        byField[std::size_t(col)] = &in.values[k];
+    }
+}
+
+std::optional<std::uint32_t> encodeRow(const sql::Insert& in, const Header& h, const CodePage& codePage, const std::vector<int>& offsets,
+                                       std::string& record, std::vector<Table::Blob>& blobs, std::string& scratch, std::vector<SqlError>* refusals,
                                        Unmappable* unmappable)
 {
     const std::string& tn = in.table.text;
@@ -188,29 +213,11 @@ std::optional<std::uint32_t> encodeRow(const sql::Insert& in, const Header& h, c
         if (!refusals) throw error;
         refusals->push_back(std::move(error));
     };
-    // Only the table's own fields are cleared: the statement runs for every row.
-    std::array<const sql::Literal*, kMaxFields> byField;
-    std::fill_n(byField.begin(), h.fields.size(), nullptr);
-    if (in.columns.empty()) {
-        if (in.values.size() != h.fields.size())
-            sqlError(in.values.size() > h.fields.size() ? in.values[h.fields.size()].pos : in.valuesPos,
-                     "table \"" + tn + "\" has " + std::to_string(h.fields.size()) + " columns, the statement gives " +
-                         std::to_string(in.values.size()) + " values");
-        for (std::size_t i = 0; i < h.fields.size(); ++i) byField[i] = &in.values[i];
-    } else {
-        if (in.values.size() != in.columns.size())
-            sqlError(in.values.size() > in.columns.size() ? in.values[in.columns.size()].pos : in.valuesPos,
-                     "table \"" + tn + "\": the statement names " + std::to_string(in.columns.size()) + " columns and gives " +
-                         std::to_string(in.values.size()) + " values");
-        for (std::size_t k = 0; k < in.columns.size(); ++k) {
-            const int col = findColumn(h, in.columns[k], tn);
-            if (byField[col]) sqlError(in.columns[k].pos, "table \"" + tn + "\": the column \"" + in.columns[k].text + "\" is named twice");
-            byField[col] = &in.values[k];
-        }
-    }
-
+    FieldValues byField;
+    valuesByField(h, in, byField);
     record.assign(h.recordSize, '\0');
-    blobs.clear();
+    // The blobs' rooms are kept from row to row.
+    std::size_t blobCount = 0;
     // The header keeps the last value handed out, as Paradox does.
     std::uint32_t lastAuto = h.autoInc;
     bool autoChanged = false;
@@ -229,9 +236,19 @@ std::optional<std::uint32_t> encodeRow(const sql::Insert& in, const Header& h, c
             continue;
         }
         if (!v) continue;
+        std::optional<std::string> error;
         Problem problem = Problem::Other;
-        if (auto err = encodeLiteral(f, *v, h, out, scratch, &problem, unmappable)) {
-            refuse(valueError(v->pos, "table \"" + tn + "\", column \"" + tableText(h, f.name) + "\" (" + fieldTypeText(f) + "): " + *err, problem, h, int(i)));
+        if (f.isBlob()) {
+            if (blobCount == blobs.size()) blobs.emplace_back();
+            Table::Blob& blob = blobs[blobCount++];
+            blob.field = int(i);
+            error = blobContents(f, *v, codePage, blob.data, &problem, unmappable);
+        } else {
+            error = encodeLiteral(f, *v, codePage, out, scratch, &problem, unmappable);
+        }
+        if (error) {
+            refuse(valueError(v->pos, "table \"" + tn + "\", column \"" + tableText(h, f.name) + "\" (" + fieldTypeText(f) + "): " + *error, problem, h,
+                              int(i)));
             continue;
         }
         if (f.type == FieldType::AutoIncrement) {
@@ -241,8 +258,8 @@ std::optional<std::uint32_t> encodeRow(const sql::Insert& in, const Header& h, c
                 autoChanged = true;
             }
         }
-        if (f.isBlob()) blobs.push_back({int(i), std::move(scratch)});
     }
+    blobs.resize(blobCount);
     return autoChanged ? std::optional(lastAuto) : std::nullopt;
 }
 
@@ -362,7 +379,7 @@ Table& Database::table(std::string_view nameUtf8)
 Table& Database::table(const sql::Name& n)
 {
     if (auto it = byText_.find(n.text); it != byText_.end() && it->second->intact()) return *it->second;
-    checkTableName(n);
+    checkTableName(n, codePage_);
     const std::string key = foldCase(n.text);
     if (auto it = open_.find(key); it != open_.end()) {
         if (it->second->intact()) return *it->second;
@@ -408,7 +425,7 @@ void Database::setTextOptions(TextOptions options)
 void Database::createTable(const sql::CreateTable& ct, const std::string& cp)
 {
     const auto own = text_.tables.find(foldCase(ct.table.text));
-    const std::uint16_t codePage = own == text_.tables.end() ? text_.codePage : own->second;
+    const CodePage codePage = CodePage::numbered(own == text_.tables.end() ? text_.codePage : own->second);
     if (!replacing_ || !replacing_->newStem.empty() || replacing_->folded != foldCase(ct.table.text)) {
         settle();
         if (findFamilyFile(folder_, ct.table.text, ".DB")) sqlError(ct.table.pos, tableRef(ct.table) + " already exists");
@@ -454,66 +471,72 @@ void Database::execute(std::string_view statementUtf8)
 void Database::run(std::string_view statementUtf8)
 {
     const Executing statement(statementUtf8);
-    sql::Statement& st = parsed_;
-    sql::parse(statementUtf8, st);
+    sql::parse(statementUtf8, parsed_);
     if (!lock_) lockForWriting();
+    lookAtFolder(std::holds_alternative<sql::Insert>(parsed_));
+    std::visit([this](const auto& st) { perform(st); }, parsed_);
+}
 
-    // Tables open for writing go on taking rows after their folder was removed, into files
-    // nobody can reach; so the folder is looked at now and then.
+// Tables open for writing go on taking rows after their folder was removed, into files
+// nobody can reach; so the folder is looked at before every other statement and every
+// so many inserts.
+void Database::lookAtFolder(bool inserting)
+{
     constexpr std::uint32_t kInsertsBetweenChecks = 1024;
-    if (!std::holds_alternative<sql::Insert>(st) || ++insertsUnchecked_ == kInsertsBetweenChecks) {
+    if (!inserting || ++insertsUnchecked_ == kInsertsBetweenChecks) {
         insertsUnchecked_ = 0;
         checkFolder();
     }
+}
 
-    if (const auto* drop = std::get_if<sql::DropTable>(&st)) {
-        checkTableName(drop->table);
-        settle();
-        forget(drop->table.text);
-        if (!findFamilyFile(folder_, drop->table.text, ".DB")) sqlError(drop->table.pos, tableRef(drop->table) + " does not exist");
-        replacing_ = Replacement{drop->table.text, foldCase(drop->table.text), {}};
-        return;
-    }
-
-    if (const auto* ct = std::get_if<sql::CreateTable>(&st)) {
-        createTable(*ct, checkTableName(ct->table));
-        return;
-    }
-
-    if (const auto* ci = std::get_if<sql::CreateIndex>(&st)) {
-        checkTableName(ci->table);
-        if (!replacing_ || replacing_->newStem.empty() || replacing_->folded != foldCase(ci->table.text)) {
-            settle();
-            makePrimaryIndex(table(ci->table), *ci);
-            return;
-        }
-        const Replacement replacement = std::move(*replacing_);
-        replacing_.reset();
-        try {
-            makePrimaryIndex(*Table::open(folder_ / fileio::pathOf(replacement.newStem + ".DB"), guard_.get()), *ci);
-            replaceTable(folder_, replacement.name, replacement.newStem, guard_.get());
-        } catch (...) {
-            discardQuietly(folder_, replacement.newStem);
-            throw;
-        }
-        return;
-    }
-
+void Database::perform(const sql::DropTable& drop)
+{
+    checkTableName(drop.table, codePage_);
     settle();
-    const auto& in = std::get<sql::Insert>(st);
+    forget(drop.table.text);
+    if (!findFamilyFile(folder_, drop.table.text, ".DB")) sqlError(drop.table.pos, tableRef(drop.table) + " does not exist");
+    replacing_ = Replacement{drop.table.text, foldCase(drop.table.text), {}};
+}
+
+void Database::perform(const sql::CreateTable& create) { createTable(create, checkTableName(create.table, codePage_)); }
+
+void Database::perform(const sql::CreateIndex& ci)
+{
+    checkTableName(ci.table, codePage_);
+    if (!replacing_ || replacing_->newStem.empty() || replacing_->folded != foldCase(ci.table.text)) {
+        settle();
+        makePrimaryIndex(table(ci.table), ci);
+        return;
+    }
+    const Replacement replacement = std::move(*replacing_);
+    replacing_.reset();
+    try {
+        makePrimaryIndex(*Table::open(folder_ / fileio::pathOf(replacement.newStem + ".DB"), guard_.get()), ci);
+        replaceTable(folder_, replacement.name, replacement.newStem, guard_.get());
+    } catch (...) {
+        discardQuietly(folder_, replacement.newStem);
+        throw;
+    }
+}
+
+void Database::perform(const sql::Insert& in)
+{
+    settle();
+    insert(in);
+}
+
+void Database::insert(const sql::Insert& in)
+{
     Table& t = table(in.table);
     const Header& h = t.header();
-    const std::string& tn = in.table.text;
-    std::string& record = record_;
-    std::vector<Table::Blob> blobs;
     Unmappable unmappable{text_.replaceUnmappable, 0};
-    const std::optional<std::uint32_t> lastAuto = encodeRow(in, h, t.fieldOffsets(), record, blobs, scratch_, nullptr, &unmappable);
-    const auto result = t.append(record, blobs, lastAuto);
+    const std::optional<std::uint32_t> lastAutoInc = encodeRow(in, h, t.codePage(), t.fieldOffsets(), record_, blobs_, scratch_, nullptr, &unmappable);
+    const auto result = t.append(record_, blobs_, lastAutoInc);
     if (result == Table::Result::Duplicate)
-        sqlError(keyPosition(in, h), duplicateKeyText(tn, h, t.fieldOffsets(), record), Problem::DuplicateKey, h, 0);
-    if (result == Table::Result::Full) throw SqlError(errorAt(in.valuesPos, tableFullText(tn, h)), Problem::TableFull, {}, {});
+        sqlError(keyPosition(in, h), duplicateKeyText(in.table.text, h, t.fieldOffsets(), record_), Problem::DuplicateKey, h, 0);
+    if (result == Table::Result::Full) throw SqlError(errorAt(in.valuesPos, tableFullText(in.table.text, h)), Problem::TableFull, {}, {});
     alteredValues_ += unmappable.altered;
-    lastRowChecksum_ = rowChecksum(t, reinterpret_cast<const unsigned char*>(record.data()), blobs);
+    lastRowChecksum_ = rowChecksum(t, reinterpret_cast<const unsigned char*>(record_.data()), blobs_);
 }
 
 }  // namespace paradox

@@ -1,9 +1,13 @@
 // Executes Paradox SQL statements against the tables of one folder.
 #pragma once
 
+#include "paradox/CodePage.h"
+#include "paradox/Format.h"
 #include "paradox/Problem.h"
 #include "paradox/Sql.h"
+#include "paradox/Table.h"
 
+#include <array>
 #include <filesystem>
 #include <cstdint>
 #include <map>
@@ -78,7 +82,6 @@ struct TextOptions {
     bool replaceUnmappable = false;                  // write '?' for it instead of refusing the value
 };
 
-class Table;
 class CommitGuard;
 class FolderLock;
 
@@ -126,13 +129,20 @@ private:
     };
 
     void run(std::string_view statementUtf8);
+    void lookAtFolder(bool inserting);
+    // One statement of each kind.
+    void perform(const sql::DropTable& statement);
+    void perform(const sql::CreateTable& statement);
+    void perform(const sql::CreateIndex& statement);
+    void perform(const sql::Insert& statement);
     // Raises FolderError when the folder is no longer the one this Database opened.
     void checkFolder() const;
     Table& table(const sql::Name& name);
     void forget(std::string_view nameUtf8);
     // Makes a waiting DROP take effect: the table goes, or its replacement takes its place.
     void settle();
-    void createTable(const sql::CreateTable& statement, const std::string& nameCp1252);
+    void createTable(const sql::CreateTable& statement, const std::string& nameInCodePage);
+    void insert(const sql::Insert& statement);
 
     std::filesystem::path folder_;
     std::unique_ptr<FolderLock> lock_;                         // released after the guardian ended
@@ -145,7 +155,9 @@ private:
     TextOptions text_;
     std::uint64_t alteredValues_ = 0;
     sql::Statement parsed_;                                    // the statement being executed
+    CodePage codePage_ = CodePage::of(Header{});               // of the table names it checks
     std::string record_;                                       // the record being inserted
+    std::vector<Table::Blob> blobs_;                           // and the contents of its blob fields
     std::string scratch_;                                      // a value's bytes on their way into it
     std::optional<std::uint64_t> lastRowChecksum_;
 };

@@ -6,38 +6,6 @@
 
 namespace paradox {
 
-void encodeInt(unsigned char* out, int bytes, std::int64_t value)
-{
-    auto u = static_cast<std::uint64_t>(value);
-    for (int i = bytes - 1; i >= 0; --i) {
-        out[i] = u & 0xFF;
-        u >>= 8;
-    }
-    out[0] ^= 0x80;
-}
-
-std::int64_t decodeInt(const unsigned char* in, int bytes)
-{
-    std::uint64_t u = in[0] ^ 0x80u;
-    for (int i = 1; i < bytes; ++i) u = (u << 8) | in[i];
-    const int shift = 64 - 8 * bytes;
-    return static_cast<std::int64_t>(u << shift) >> shift;
-}
-
-void encodeDouble(unsigned char* out, double value)
-{
-    if (value == 0.0) value = 0.0;   // -0.0 is stored as 0.0
-    auto u = std::bit_cast<std::uint64_t>(value);
-    if (value >= 0)
-        u |= 0x8000'0000'0000'0000ull;
-    else
-        u = ~u;
-    for (int i = 7; i >= 0; --i) {
-        out[i] = u & 0xFF;
-        u >>= 8;
-    }
-}
-
 double decodeDouble(const unsigned char* in)
 {
     std::uint64_t u = 0;
@@ -74,16 +42,16 @@ std::optional<std::string> encodeBcd(std::string_view text, int decimals)
         while (i < text.size() && text[i] >= '0' && text[i] <= '9') fracPart += text[i++];
     }
     if (i != text.size() || (intPart.empty() && fracPart.empty())) return std::nullopt;
-    const bool roundUp = fracPart.size() > std::size_t(decimals) && fracPart[decimals] >= '5';
-    fracPart.resize(decimals, '0');
+    const bool roundUp = fracPart.size() > std::size_t(decimals) && fracPart[std::size_t(decimals)] >= '5';
+    fracPart.resize(std::size_t(decimals), '0');
     std::string digits = intPart + fracPart;
     if (roundUp) {
         int k = int(digits.size()) - 1;
-        while (k >= 0 && digits[k] == '9') digits[k--] = '0';
+        while (k >= 0 && digits[std::size_t(k)] == '9') digits[std::size_t(k--)] = '0';
         if (k < 0)
             digits.insert(digits.begin(), '1');
         else
-            ++digits[k];
+            ++digits[std::size_t(k)];
     }
     const auto first = digits.find_first_not_of('0');
     digits = first == std::string::npos ? std::string() : digits.substr(first);
@@ -93,9 +61,9 @@ std::optional<std::string> encodeBcd(std::string_view text, int decimals)
     std::string out(kBcdBytes, '\0');
     out[0] = char((negative ? 0x00 : 0x80) | 0x40 | decimals);
     for (int d = 0; d < kBcdDigits; ++d) {
-        int nibble = digits[d] - '0';
+        int nibble = digits[std::size_t(d)] - '0';
         if (negative) nibble ^= 0xF;
-        out[1 + d / 2] = char(static_cast<unsigned char>(out[1 + d / 2]) | (d % 2 ? nibble : nibble << 4));
+        out[std::size_t(1 + d / 2)] = char(static_cast<unsigned char>(out[std::size_t(1 + d / 2)]) | (d % 2 ? nibble : nibble << 4));
     }
     return out;
 }
@@ -161,64 +129,7 @@ bool validDate(int y, int m, int d)
     static constexpr std::array<int, 12> lengths{31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     if (y < 1 || y > 9999 || m < 1 || m > 12 || d < 1) return false;
     const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
-    return d <= lengths[m - 1] + (m == 2 && leap);
-}
-
-namespace {
-// Code points of 0x80..0x9F in code page 1252; 0 where the code page has no character.
-constexpr std::array<char32_t, 32> kHigh{
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
-
-char32_t codePoint(unsigned char b)
-{
-    return b >= 0x80 && b < 0xA0 ? kHigh[b - 0x80] : char32_t(b);
-}
-
-}  // namespace
-
-void appendUtf8(std::string& out, char32_t c)
-{
-    if (c < 0x80) {
-        out += char(c);
-    } else if (c < 0x800) {
-        out += char(0xC0 | (c >> 6));
-        out += char(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += char(0xE0 | (c >> 12));
-        out += char(0x80 | ((c >> 6) & 0x3F));
-        out += char(0x80 | (c & 0x3F));
-    } else {
-        out += char(0xF0 | (c >> 18));
-        out += char(0x80 | ((c >> 12) & 0x3F));
-        out += char(0x80 | ((c >> 6) & 0x3F));
-        out += char(0x80 | (c & 0x3F));
-    }
-}
-
-std::optional<std::size_t> utf8ToCp1252(std::string_view s, std::string& out, std::size_t* replaced)
-{
-    return utf8ToBytes(
-        s, out,
-        [](char32_t c) {
-            if (c >= 0xA0 && c <= 0xFF) return int(c);
-            for (int k = 0; k < 32; ++k)
-                if (kHigh[k] == c && c) return 0x80 + k;
-            return -1;
-        },
-        replaced);
-}
-
-std::string cp1252ToUtf8(std::string_view bytes)
-{
-    std::string out;
-    out.reserve(bytes.size());
-    for (char ch : bytes) {
-        const char32_t c = codePoint(static_cast<unsigned char>(ch));
-        appendUtf8(out, c ? c : 0xFFFD);
-    }
-    return out;
+    return d <= lengths[std::size_t(m - 1)] + (m == 2 && leap);
 }
 
 }  // namespace paradox

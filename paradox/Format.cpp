@@ -31,12 +31,6 @@ int Field::bytes() const
     return size;
 }
 
-bool Field::isBlob() const
-{
-    return type == FieldType::Memo || type == FieldType::Blob || type == FieldType::FormattedMemo ||
-           type == FieldType::Ole || type == FieldType::Graphic;
-}
-
 std::string_view typeName(FieldType type)
 {
     switch (type) {
@@ -69,7 +63,7 @@ bool knownType(std::uint8_t c)
 int Header::keyLength() const
 {
     int len = 0;
-    for (int i = 0; i < keyFields && i < int(fields.size()); ++i) len += fields[i].bytes();
+    for (int i = 0; i < keyFields && i < int(fields.size()); ++i) len += fields[std::size_t(i)].bytes();
     return len;
 }
 
@@ -144,7 +138,7 @@ std::vector<unsigned char> encodeHeader(const Header& h, bool index)
     }
     at += 4;                                  // table-name pointer
     if (!index) at += 4 * n;                  // field-name pointers
-    std::memcpy(p + at, h.tableName.data(), std::min<std::size_t>(h.tableName.size(), h.nameFieldLength() - 1));
+    std::memcpy(p + at, h.tableName.data(), std::min(h.tableName.size(), std::size_t(h.nameFieldLength() - 1)));
     at += h.nameFieldLength();
     if (!index) {
         for (const Field& f : h.fields) {
@@ -206,7 +200,7 @@ Header decodeHeader(const unsigned char* p, std::size_t size, bool index)
         throw FormatFault{"record size " + std::to_string(h.recordSize) + " does not fit a block"};
 
     const std::size_t limit = h.headerSize;
-    std::size_t at = variableStart(h, index);
+    std::size_t at = std::size_t(variableStart(h, index));
     auto need = [&](std::size_t bytes) {
         if (at + bytes > limit) throw FormatFault{"the header is cut short"};
     };
@@ -234,9 +228,9 @@ Header decodeHeader(const unsigned char* p, std::size_t size, bool index)
         need(4 * std::size_t(n));
         at += 4 * std::size_t(n);
     }
-    need(h.nameFieldLength());
-    h.tableName.assign(reinterpret_cast<const char*>(p + at), strnlen(reinterpret_cast<const char*>(p + at), h.nameFieldLength()));
-    at += h.nameFieldLength();
+    need(std::size_t(h.nameFieldLength()));
+    h.tableName.assign(reinterpret_cast<const char*>(p + at), strnlen(reinterpret_cast<const char*>(p + at), std::size_t(h.nameFieldLength())));
+    at += std::size_t(h.nameFieldLength());
     if (!index) {
         for (Field& f : h.fields) {
             const auto len = strnlen(reinterpret_cast<const char*>(p + at), limit - at);

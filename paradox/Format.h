@@ -89,7 +89,11 @@ struct Field {
     FieldType type = FieldType::Alpha;
     std::uint8_t size = 0;     // the descriptor's size byte (BCD: decimals)
     int bytes() const;         // space in the record
-    bool isBlob() const;
+    bool isBlob() const
+    {
+        return type == FieldType::Memo || type == FieldType::Blob || type == FieldType::FormattedMemo || type == FieldType::Ole ||
+               type == FieldType::Graphic;
+    }
     int leader() const { return bytes() - 10; }
 };
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 
 namespace paradox::sql {
 
@@ -76,16 +77,19 @@ bool scanString(std::string_view s, std::size_t& i, std::string_view& text, bool
 
 void unescape(std::string_view written, char close, std::string& out)
 {
-    out.clear();
-    for (std::size_t from = 0;;) {
-        const std::size_t quote = written.find(close, from);
-        if (quote == std::string_view::npos) {
-            out.append(written.substr(from));
-            return;
-        }
-        out.append(written.substr(from, quote + 1 - from));
-        from = quote + 2;
+    out.resize(written.size());
+    char* to = out.data();
+    const char* from = written.data();
+    const char* const end = from + written.size();
+    while (from != end) {
+        const auto* quote = static_cast<const char*>(std::memchr(from, close, std::size_t(end - from)));
+        const char* upTo = quote ? quote + 1 : end;
+        std::memcpy(to, from, std::size_t(upTo - from));
+        to += upTo - from;
+        // The quote's second copy is left out.
+        from = quote ? std::min(quote + 2, end) : end;
     }
+    out.resize(std::size_t(to - out.data()));
 }
 
 class Parser {
@@ -425,7 +429,7 @@ private:
 // error) it declines, and the parser reads the statement from the start.
 class PlainInsert {
 public:
-    explicit PlainInsert(std::string_view s) : s_(s) {}
+    explicit PlainInsert(std::string_view s) : begin_(s.data()), p_(s.data()), end_(s.data() + s.size()) {}
 
     bool read(Insert& in)
     {
@@ -433,11 +437,11 @@ public:
         skip();
         if (!name(in.table)) return false;
         skip();
-        in.valuesPos = i_;
+        in.valuesPos = offset();
         if (!keyword("VALUES")) return false;
         skip();
         if (!at('(')) return false;
-        ++i_;
+        ++p_;
         in.columns.clear();
         // The values of the row before are overwritten, not destroyed and made anew.
         std::size_t count = 0;
@@ -448,83 +452,107 @@ public:
             skip();
             if (at(')')) break;
             if (!at(',')) return false;
-            ++i_;
+            ++p_;
         }
         in.values.resize(count);
-        ++i_;
+        ++p_;
         skip();
         if (at(';')) {
-            ++i_;
+            ++p_;
             skip();
         }
-        return i_ == s_.size();
+        return p_ == end_;
     }
 
 private:
+    static unsigned char byte(char c) { return static_cast<unsigned char>(c); }
+    std::size_t offset() const { return std::size_t(p_ - begin_); }
     void skip()
     {
-        while (i_ < s_.size() && space(static_cast<unsigned char>(s_[i_]))) ++i_;
+        while (p_ != end_ && space(byte(*p_))) ++p_;
     }
-    bool at(char c) const { return i_ < s_.size() && s_[i_] == c; }
-    bool wordCharAt(std::size_t i) const { return i < s_.size() && wordChar(static_cast<unsigned char>(s_[i])); }
+    bool at(char c) const { return p_ != end_ && *p_ == c; }
+    bool wordCharAt(const char* q) const { return q != end_ && wordChar(byte(*q)); }
+    const char* digitsFrom(const char* q) const
+    {
+        while (q != end_ && digit(byte(*q))) ++q;
+        return q;
+    }
 
     // The whole word `k`, in any letter case.
     bool keyword(std::string_view k)
     {
         skip();
-        if (s_.size() - i_ < k.size()) return false;
+        if (std::size_t(end_ - p_) < k.size()) return false;
         for (std::size_t j = 0; j < k.size(); ++j)
-            if (upperAscii(static_cast<unsigned char>(s_[i_ + j])) != k[j]) return false;
-        if (wordCharAt(i_ + k.size())) return false;
-        i_ += k.size();
+            if (upperAscii(byte(p_[j])) != k[j]) return false;
+        if (wordCharAt(p_ + k.size())) return false;
+        p_ += k.size();
         return true;
     }
 
     bool name(Name& n)
     {
-        const std::size_t at = i_;
+        const std::size_t at = offset();
         if (this->at('"')) {
-            const std::size_t end = s_.find('"', i_ + 1);
+            const auto* end = static_cast<const char*>(std::memchr(p_ + 1, '"', std::size_t(end_ - p_ - 1)));
             // A doubled quote inside, or an open one: the parser reads and reports it.
-            if (end == std::string_view::npos || (end + 1 < s_.size() && s_[end + 1] == '"')) return false;
-            n.text.assign(s_.substr(i_ + 1, end - i_ - 1));
+            if (!end || (end + 1 != end_ && end[1] == '"')) return false;
+            // Mostly the name of the statement before, which keeps its room.
+            if (n.text != std::string_view(p_ + 1, std::size_t(end - p_ - 1))) n.text.assign(p_ + 1, end);
             n.pos = at;
             n.textPos = at + 1;
-            i_ = end + 1;
+            p_ = end + 1;
             return true;
         }
-        if (i_ >= s_.size() || !wordStart(static_cast<unsigned char>(s_[i_]))) return false;
-        while (wordCharAt(i_)) ++i_;
-        n.text.assign(s_.substr(at, i_ - at));
+        if (p_ == end_ || !wordStart(byte(*p_))) return false;
+        const char* start = p_;
+        while (wordCharAt(p_)) ++p_;
+        if (n.text != std::string_view(start, std::size_t(p_ - start))) n.text.assign(start, p_);
         n.pos = n.textPos = at;
+        return true;
+    }
+
+    // A string literal from its opening quote on, its doubled quotes undone in `owned`.
+    bool string(Literal& lit)
+    {
+        const char* start = p_ + 1;
+        const char* q = start;
+        bool escaped = false;
+        for (;;) {
+            q = static_cast<const char*>(std::memchr(q, '\'', std::size_t(end_ - q)));
+            if (!q) return false;
+            if (q + 1 == end_ || q[1] != '\'') break;
+            escaped = true;
+            q += 2;
+        }
+        lit.kind = Literal::Kind::String;
+        lit.view = std::string_view(start, std::size_t(q - start));
+        p_ = q + 1;
+        if (escaped) {
+            unescape(lit.view, '\'', lit.owned);
+            lit.unescaped = true;
+        }
         return true;
     }
 
     bool value(Literal& lit)
     {
-        if (i_ >= s_.size()) return false;
-        lit.pos = i_;
+        if (p_ == end_) return false;
+        lit.pos = offset();
         lit.view = {};
         lit.unescaped = false;
-        const auto c = static_cast<unsigned char>(s_[i_]);
-        if (c == '\'') {
-            lit.kind = Literal::Kind::String;
-            if (!scanString(s_, i_, lit.view, lit.unescaped)) return false;
-            if (lit.unescaped) unescape(lit.view, '\'', lit.owned);
-            return true;
-        }
-        if (digit(c) || ((c == '-' || c == '+') && i_ + 1 < s_.size() && digit(static_cast<unsigned char>(s_[i_ + 1])))) {
-            const std::size_t start = i_;
-            if (!digit(c)) ++i_;
-            while (i_ < s_.size() && digit(static_cast<unsigned char>(s_[i_]))) ++i_;
-            if (at('.')) {
-                ++i_;
-                while (i_ < s_.size() && digit(static_cast<unsigned char>(s_[i_]))) ++i_;
-            }
+        const auto c = byte(*p_);
+        if (c == '\'') return string(lit);
+        if (digit(c) || ((c == '-' || c == '+') && p_ + 1 != end_ && digit(byte(p_[1])))) {
+            const char* start = p_;
+            const char* q = digitsFrom(digit(c) ? p_ : p_ + 1);
+            if (q != end_ && *q == '.') q = digitsFrom(q + 1);
             // An exponent, or what the parser reports as not a number.
-            if (wordCharAt(i_) || at('.')) return false;
+            if (wordCharAt(q) || (q != end_ && *q == '.')) return false;
             lit.kind = Literal::Kind::Number;
-            lit.view = s_.substr(start, i_ - start);
+            lit.view = std::string_view(start, std::size_t(q - start));
+            p_ = q;
             return true;
         }
         if (keyword("NULL")) {
@@ -541,8 +569,9 @@ private:
         return true;
     }
 
-    std::string_view s_;
-    std::size_t i_ = 0;
+    const char* begin_;
+    const char* p_;
+    const char* end_;
 };
 
 bool startsWithInsert(std::string_view s)

@@ -2,6 +2,7 @@
 // must meet, raised as SqlError with the position in the statement being executed.
 #pragma once
 
+#include "paradox/CodePage.h"
 #include "paradox/Database.h"
 #include "paradox/Format.h"
 #include "paradox/Problem.h"
@@ -9,6 +10,7 @@
 #include "paradox/Table.h"
 #include "paradox/Values.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -30,18 +32,22 @@ struct Executing {
 // "SQL error at position N: <what>".
 std::string errorAt(std::size_t offset, const std::string& what);
 
-// The table name as the header stores it (code page 1252); SqlError when no table can have it.
-std::string checkTableName(const sql::Name& name);
-// The header of the table a CREATE TABLE defines, its text in `codePage`.
-Header definedHeader(const sql::CreateTable& statement, const std::string& nameCp1252, std::uint16_t codePage = kCodePage1252);
+// The table name as the header stores it, in `codePage`; SqlError when no table can have it.
+std::string checkTableName(const sql::Name& name, const CodePage& codePage);
+// The header of the table a CREATE TABLE defines, its names and text in `codePage`; the table
+// name comes as `checkTableName` made it.
+Header definedHeader(const sql::CreateTable& statement, const std::string& nameInCodePage, const CodePage& codePage);
 // Everything a primary index needs of the table's definition (not of its rows).
 void checkPrimaryIndex(const Header& table, const sql::CreateIndex& statement);
+// The literal of an INSERT that each field of its table takes; nullptr where none.
+using FieldValues = std::array<const sql::Literal*, kMaxFields>;
+void valuesByField(const Header& table, const sql::Insert& statement, FieldValues& byField);
 // Fills `record` (and `blobs`) with the row an INSERT makes in a table of this header, whose
-// fields begin at `offsets`. Returns the table's autoincrement value after the row when the
+// fields begin at `offsets`, its text in `codePage`. The blobs' rooms are reused. Returns the table's autoincrement value after the row when the
 // row moved it on. A value a field cannot take is raised as SqlError, or, when `refusals` is
 // given, added to it (in field order) and the other fields encoded; the row is then refused.
 // `unmappable` says what becomes of characters the table's code page lacks.
-std::optional<std::uint32_t> encodeRow(const sql::Insert& statement, const Header& table, const std::vector<int>& offsets,
+std::optional<std::uint32_t> encodeRow(const sql::Insert& statement, const Header& table, const CodePage& codePage, const std::vector<int>& offsets,
                                        std::string& record, std::vector<Table::Blob>& blobs, std::string& scratch,
                                        std::vector<SqlError>* refusals = nullptr, Unmappable* unmappable = nullptr);
 // Where a duplicate-key error points: the value given for the first key field.

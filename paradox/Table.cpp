@@ -37,7 +37,7 @@ void preadAll(fileio::Handle fd, void* buf, std::size_t len, std::uint64_t at, c
         const std::int64_t n = fileio::readAt(fd, p, len, at);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) fail(file, "read");
-        if (n == 0) damaged(file, "it ends before offset " + std::to_string(at + len));
+        if (n == 0) damaged(file, "it ends before offset " + std::to_string(std::uint64_t(at) + len));
         p += n;
         len -= std::size_t(n);
         at += std::uint64_t(n);
@@ -349,13 +349,16 @@ void Table::load()
     } catch (const FormatFault& f) {
         damaged(dbPath_, f.what);
     }
-    const std::uint64_t need = h_.headerSize + std::uint64_t(h_.fileBlocks) * h_.blockSize();
+    const std::uint64_t need = h_.headerSize + std::uint64_t(h_.fileBlocks) * std::uint64_t(h_.blockSize());
     // Paradox may end a file right after the records of its last block.
     if (fileSize < need && fileSize < lastBlockEnd(fileSize))
         damaged(dbPath_, "it has " + std::to_string(fileSize) + " bytes, its " + std::to_string(h_.fileBlocks) +
                              " blocks need " + std::to_string(need));
+    codePage_ = CodePage::of(h_);
+    keyLength_ = h_.keyLength();
+    keyOrderKept_ = binarySortOrder(h_);
     offsets_.clear();
-    for (int i = 0, off = 0; i < int(h_.fields.size()); off += h_.fields[i++].bytes()) offsets_.push_back(off);
+    for (int i = 0, off = 0; i < int(h_.fields.size()); off += h_.fields[std::size_t(i++)].bytes()) offsets_.push_back(off);
     if (h_.fileType == kKeyedDb && h_.keyFields == 0) h_.fileType = kUnkeyedDb;
     if (h_.fileType == kUnkeyedDb) h_.keyFields = 0;
 
@@ -367,7 +370,7 @@ void Table::load()
     while (b != 0) {
         if (b > h_.fileBlocks) damaged(dbPath_, "the block chain reaches block " + std::to_string(b) + ", beyond the file");
         if (blocks_.size() >= h_.fileBlocks) damaged(dbPath_, "the block chain runs in a circle");
-        const std::uint64_t at = h_.headerSize + std::uint64_t(b - 1) * h_.blockSize();
+        const std::uint64_t at = h_.headerSize + std::uint64_t(b - 1) * std::uint64_t(h_.blockSize());
         const std::size_t have = std::size_t(std::min<std::uint64_t>(buf.size(), fileSize > at ? fileSize - at : 0));
         std::fill(buf.begin(), buf.end(), 0);
         preadAll(db_, buf.data(), std::max<std::size_t>(have, kBlockHeader), at, dbPath_);
@@ -377,7 +380,7 @@ void Table::load()
         if (last < -h_.recordSize || last % h_.recordSize != 0 || last > h_.blockSize() - kBlockHeader - h_.recordSize)
             damaged(dbPath_, "block " + std::to_string(b) + " has a last-record offset of " + std::to_string(last));
         const int count = last / h_.recordSize + 1;
-        blocks_.push_back({std::uint16_t(b), count, std::string(reinterpret_cast<char*>(buf.data()) + kBlockHeader, keyLen)});
+        blocks_.push_back({std::uint16_t(b), count, std::string(reinterpret_cast<char*>(buf.data()) + kBlockHeader, std::size_t(keyLen))});
         total += std::uint32_t(count);
         prev = b;
         b = next;
@@ -387,9 +390,9 @@ void Table::load()
     lastKey_.clear();
     if (keyed() && total > 0) {
         const BlockRef& lastRef = blocks_.back();
-        lastKey_.resize(keyLen);
-        preadAll(db_, lastKey_.data(), keyLen,
-                 h_.headerSize + std::uint64_t(lastRef.number - 1) * h_.blockSize() + kBlockHeader +
+        lastKey_.resize(std::size_t(keyLen));
+        preadAll(db_, lastKey_.data(), std::size_t(keyLen),
+                 h_.headerSize + std::uint64_t(lastRef.number - 1) * std::uint64_t(h_.blockSize()) + kBlockHeader +
                      std::uint64_t(lastRef.count - 1) * h_.recordSize,
                  dbPath_);
     }
@@ -403,17 +406,17 @@ std::uint32_t Table::recordCount() const { return h_.numRecords; }
 std::uint64_t Table::lastBlockEnd(std::uint64_t fileSize) const
 {
     if (h_.fileBlocks == 0) return h_.headerSize;
-    const std::uint64_t start = h_.headerSize + std::uint64_t(h_.fileBlocks - 1) * h_.blockSize();
+    const std::uint64_t start = h_.headerSize + std::uint64_t(h_.fileBlocks - 1) * std::uint64_t(h_.blockSize());
     if (fileSize < start + kBlockHeader) return start + kBlockHeader;
     unsigned char head[kBlockHeader];
     preadAll(db_, head, sizeof head, start, dbPath_);
     const int last = std::int16_t(getLe16(head + 4));
-    if (last < -h_.recordSize || last > h_.blockSize() - kBlockHeader - h_.recordSize) return start + h_.blockSize();
+    if (last < -h_.recordSize || last > h_.blockSize() - kBlockHeader - h_.recordSize) return start + std::uint64_t(h_.blockSize());
     return start + kBlockHeader + std::uint64_t(last + h_.recordSize);
 }
 
 
-std::size_t Table::blockOffset(int number) const { return h_.headerSize + std::size_t(number - 1) * h_.blockSize(); }
+std::size_t Table::blockOffset(int number) const { return h_.headerSize + std::size_t(number - 1) * std::size_t(h_.blockSize()); }
 
 unsigned char* Table::block(int number) const { return dbMap_ + blockOffset(number); }
 
@@ -447,10 +450,10 @@ void Table::beginWriting()
     // A file that ends after the records of its last block gets the rest of the block,
     // where the next records go.
     std::uint64_t fileSize = 0;
-    const std::uint64_t full = h_.headerSize + std::uint64_t(h_.fileBlocks) * h_.blockSize();
+    const std::uint64_t full = h_.headerSize + std::uint64_t(h_.fileBlocks) * std::uint64_t(h_.blockSize());
     if (!fileio::size(db_, fileSize)) fail(dbPath_, "examine");
     if (fileSize < full && !fileio::resize(db_, full)) fail(dbPath_, "extend");
-    dbMapLen_ = h_.headerSize + std::size_t(kMaxBlocks) * h_.blockSize();
+    dbMapLen_ = h_.headerSize + std::size_t(kMaxBlocks) * std::size_t(h_.blockSize());
     dbMap_ = fileio::map(db_, dbMapLen_);
     if (!dbMap_) fail(dbPath_, "map");
     writing_ = true;
@@ -459,7 +462,7 @@ void Table::beginWriting()
     if (getLe32(dbMap_ + hdr::NumRecords) != h_.numRecords) putLe32(dbMap_ + hdr::NumRecords, h_.numRecords);
     if (getLe16(dbMap_ + hdr::LastBlock) != h_.lastBlock) putLe16(dbMap_ + hdr::LastBlock, h_.lastBlock);
     if (keyed()) writePx();
-    released_ = h_.headerSize + (blocks_.empty() ? 0 : std::size_t(h_.lastBlock - 1) * h_.blockSize());
+    released_ = h_.headerSize + (blocks_.empty() ? 0 : std::size_t(h_.lastBlock - 1) * std::size_t(h_.blockSize()));
     released_ = released_ / pageSize() * pageSize();
     const std::size_t headerPages = (h_.headerSize + pageSize() - 1) / pageSize() * pageSize();
     if (released_ > headerPages) fileio::release(dbMap_ + headerPages, released_ - headerPages);
@@ -495,11 +498,11 @@ std::vector<unsigned char> Table::pxImage(std::vector<PxLevel>& levels) const
         entries = blocks;
     }
     const int numLevels = int(perLevel.size());
-    std::vector<int> firstOfLevel(numLevels);
+    std::vector<int> firstOfLevel(static_cast<std::size_t>(numLevels));
     int next = 1;
     for (int l = numLevels - 1; l >= 0; --l) {
-        firstOfLevel[l] = next;
-        next += perLevel[l];
+        firstOfLevel[std::size_t(l)] = next;
+        next += perLevel[std::size_t(l)];
     }
     const int totalBlocks = next - 1;
     p.numRecords = totalEntries;
@@ -509,7 +512,7 @@ std::vector<unsigned char> Table::pxImage(std::vector<PxLevel>& levels) const
     p.indexRoot = totalBlocks ? 1 : 0;
     p.indexLevels = std::uint8_t(numLevels);
     std::vector<unsigned char> out = encodeHeader(p, true);
-    out.resize(p.headerSize + std::size_t(totalBlocks) * bs, 0);
+    out.resize(p.headerSize + std::size_t(totalBlocks) * std::size_t(bs), 0);
 
     struct Entry {
         std::string key;
@@ -518,22 +521,22 @@ std::vector<unsigned char> Table::pxImage(std::vector<PxLevel>& levels) const
     };
     std::vector<Entry> level;
     for (const BlockRef& r : blocks_) level.push_back({r.firstKey, r.number, r.count});
-    levels.assign(numLevels, PxLevel{0, 0});
+    levels.assign(std::size_t(numLevels), PxLevel{0, 0});
     for (int l = 0; l < numLevels; ++l) {
         std::vector<Entry> up;
         const int perBlock = l == 0 ? perFirst : per;
-        for (int k = 0; k < perLevel[l]; ++k) {
-            const int number = firstOfLevel[l] + k;
-            unsigned char* b = out.data() + p.headerSize + std::size_t(number - 1) * bs;
+        for (int k = 0; k < perLevel[std::size_t(l)]; ++k) {
+            const int number = firstOfLevel[std::size_t(l)] + k;
+            unsigned char* b = out.data() + p.headerSize + std::size_t(number - 1) * std::size_t(bs);
             const int from = k * perBlock, to = std::min(int(level.size()), from + perBlock);
             int sum = 0;
             for (int i = from; i < to; ++i) {
-                encodeEntry(b + kBlockHeader + (i - from) * p.recordSize, level[i].key, level[i].child, level[i].count);
-                sum += level[i].count;
+                encodeEntry(b + kBlockHeader + (i - from) * p.recordSize, level[std::size_t(i)].key, level[std::size_t(i)].child, level[std::size_t(i)].count);
+                sum += level[std::size_t(i)].count;
             }
             encodeBlockHeader(b, number == totalBlocks ? 0 : number + 1, number - 1, (to - from - 1) * p.recordSize);
-            up.push_back({level[from].key, number, sum});
-            levels[l] = {std::uint16_t(number), to - from};
+            up.push_back({level[std::size_t(from)].key, number, sum});
+            levels[std::size_t(l)] = {std::uint16_t(number), to - from};
         }
         level = std::move(up);
     }
@@ -602,7 +605,7 @@ void Table::openPx(bool replaced)
     if (!pxMap_) {
         unsigned char head[hdr::FixedEnd];
         preadAll(px_, head, sizeof head, 0, pxPath_);
-        pxMapLen_ = getLe16(head + hdr::HeaderSize) + std::size_t(kMaxBlocks) * h_.blockSize();
+        pxMapLen_ = getLe16(head + hdr::HeaderSize) + std::size_t(kMaxBlocks) * std::size_t(h_.blockSize());
         pxMap_ = fileio::map(px_, pxMapLen_);
         if (!pxMap_) fail(pxPath_, "map");
     }
@@ -611,12 +614,12 @@ void Table::openPx(bool replaced)
 // Adds to the commit the stores of one more record under the last entry of every level.
 void Table::pxCountUp()
 {
-    const int entry = h_.keyLength() + 6;
+    const int entry = keyLength_ + 6;
     const int headerSize = getLe16(pxMap_ + hdr::HeaderSize);
     const int px = commit_.file(pxAbsolute_);
     for (const PxLevel& l : pxLevels_) {
-        const std::size_t at = headerSize + std::size_t(l.lastBlock - 1) * h_.blockSize() + kBlockHeader +
-                               std::size_t(l.entriesInLast - 1) * entry + entry - 4;
+        const std::size_t at = std::size_t(headerSize) + std::size_t(l.lastBlock - 1) * std::size_t(h_.blockSize()) + kBlockHeader +
+                               std::size_t(l.entriesInLast - 1) * std::size_t(entry) + std::size_t(entry) - 4;
         const auto count = decodeInt(pxMap_ + at, 2);
         if (count >= 32767) continue;
         unsigned char bytes[2];
@@ -629,7 +632,7 @@ void Table::pxCountUp()
 // index file when the entry needs a new level-1 block. False: the index must be rebuilt.
 bool Table::pxPrepareEntry()
 {
-    const int entry = h_.keyLength() + 6;
+    const int entry = keyLength_ + 6;
     const int per = (h_.blockSize() - kBlockHeader) / entry;
     if (pxLevels_.empty()) return false;
     if (pxLevels_[0].entriesInLast < level1EntriesPerBlock()) return true;
@@ -639,8 +642,9 @@ bool Table::pxPrepareEntry()
     const int headerSize = getLe16(pxMap_ + hdr::HeaderSize);
     // Taken on disk now: the block is written through the mapping, where a full disk would
     // end the process instead of failing the statement.
-    const std::uint64_t end = std::uint64_t(headerSize) + std::uint64_t(fileBlocks) * h_.blockSize();
-    if (!fileio::allocate(px_, end, h_.blockSize()) && (errno != EOPNOTSUPP || !fileio::resize(px_, end + h_.blockSize())))
+    const std::uint64_t blockSize = std::uint64_t(h_.blockSize());
+    const std::uint64_t end = std::uint64_t(headerSize) + std::uint64_t(fileBlocks) * blockSize;
+    if (!fileio::allocate(px_, end, blockSize) && (errno != EOPNOTSUPP || !fileio::resize(px_, end + blockSize)))
         fail(dbPath_, "extend the index of");
     pxMap_ = fileio::remap(px_, pxMap_, pxMapLen_);
     if (!pxMap_) fail(pxPath_, "map");
@@ -652,13 +656,13 @@ bool Table::pxPrepareEntry()
 // stores that make it part of the index.
 void Table::pxAddEntry(const std::string& key, std::uint16_t child)
 {
-    const int entry = h_.keyLength() + 6;
+    const int entry = keyLength_ + 6;
     const int headerSize = getLe16(pxMap_ + hdr::HeaderSize);
     const int px = commit_.file(pxAbsolute_);
-    auto offsetOf = [&](int number) { return headerSize + std::size_t(number - 1) * h_.blockSize(); };
+    auto offsetOf = [&](int number) { return std::size_t(headerSize) + std::size_t(number - 1) * std::size_t(h_.blockSize()); };
     auto countUpFrom = [&](std::size_t level) {
         for (std::size_t l = level; l < pxLevels_.size(); ++l) {
-            const std::size_t at = offsetOf(pxLevels_[l].lastBlock) + kBlockHeader + (pxLevels_[l].entriesInLast - 1) * entry + entry - 4;
+            const std::size_t at = offsetOf(pxLevels_[l].lastBlock) + kBlockHeader + std::size_t((pxLevels_[l].entriesInLast - 1) * entry + entry - 4);
             const auto count = decodeInt(pxMap_ + at, 2);
             if (count >= 32767) continue;
             unsigned char bytes[2];
@@ -694,15 +698,18 @@ void Table::pxAddEntry(const std::string& key, std::uint16_t child)
 void Table::writeBlobs(std::string& record, const std::vector<Blob>& blobs)
 {
     for (const Blob& blob : blobs) {
-        const Field& f = h_.fields[blob.field];
+        const Field& f = h_.fields[std::size_t(blob.field)];
         auto* d = reinterpret_cast<unsigned char*>(record.data()) + fieldOffset(blob.field);
         const int leader = f.leader();
         if (blob.data.empty()) continue;
-        std::memcpy(d, blob.data.data(), std::min<std::size_t>(leader, blob.data.size()));
+        std::memcpy(d, blob.data.data(), std::min(std::size_t(leader), blob.data.size()));
         std::uint32_t where = 0;
         if (blob.data.size() > std::size_t(leader)) {
-            const fs::path mbPath = findFamilyFile(dbPath_.parent_path(), fileio::nameOf(dbPath_.stem()), ".MB")
-                                        .value_or(fs::path(dbPath_).replace_extension(dbPath_.extension() == ".db" ? ".mb" : ".MB"));
+            // Looked up once, when the file is opened: the folder is not read again for every blob.
+            if (mb_ == fileio::kNoHandle)
+                mbPath_ = findFamilyFile(dbPath_.parent_path(), fileio::nameOf(dbPath_.stem()), ".MB")
+                              .value_or(fs::path(dbPath_).replace_extension(dbPath_.extension() == ".db" ? ".mb" : ".MB"));
+            const fs::path& mbPath = mbPath_;
             if (mb_ == fileio::kNoHandle) {
                 mb_ = fileio::open(mbPath, fileio::Open::ReadWriteNew);
                 if (mb_ == fileio::kNoHandle) fail(mbPath, "open for writing");
@@ -741,17 +748,23 @@ std::uint32_t Table::writeSharedBlob(const std::string& data, const fs::path& mb
     const int chunks = int((data.size() + kMbChunk - 1) / kMbChunk);
     if (sharedSlot_ < 0 || sharedChunk_ + chunks > kMbUnit / kMbChunk) {
         if (mbSize_ + kMbUnit > 0xFFFFFF00ull) throw FileError("Cannot extend file '" + mbPath.string() + "': " + std::strerror(EFBIG));
-        const auto empty = encodeMbSharedBlock();
-        pwriteAll(mb_, empty.data(), empty.size(), mbSize_, mbPath);
+        // A fresh block keeps the header of the one before and clears its slots and data.
+        if (sharedImage_.empty())
+            sharedImage_ = encodeMbSharedBlock();
+        else
+            std::fill(sharedImage_.begin() + 12, sharedImage_.end(), 0);
         sharedBlock_ = mbSize_;
-        mbSize_ += empty.size();
+        mbSize_ += sharedImage_.size();
         sharedSlot_ = kMbSharedSlots - 1;
         sharedChunk_ = kMbSharedData / kMbChunk;
     }
     const unsigned char slot[5] = {std::uint8_t(sharedChunk_), std::uint8_t(chunks), 1, 0,
                                    std::uint8_t(data.size() - std::size_t(chunks - 1) * kMbChunk)};
-    pwriteAll(mb_, data.data(), data.size(), sharedBlock_ + std::uint64_t(sharedChunk_) * kMbChunk, mbPath);
-    pwriteAll(mb_, slot, sizeof slot, sharedBlock_ + 12 + 5 * std::uint64_t(sharedSlot_), mbPath);
+    // The block is kept as it is on disk and written whole, one system call for each blob;
+    // what it held before is written again unchanged.
+    std::memcpy(sharedImage_.data() + std::size_t(sharedChunk_) * kMbChunk, data.data(), data.size());
+    std::memcpy(sharedImage_.data() + 12 + 5 * std::size_t(sharedSlot_), slot, sizeof slot);
+    pwriteAll(mb_, sharedImage_.data(), sharedImage_.size(), sharedBlock_, mbPath);
     const std::uint32_t where = std::uint32_t(sharedBlock_) | std::uint32_t(sharedSlot_);
     --sharedSlot_;
     sharedChunk_ += chunks;
@@ -770,7 +783,7 @@ void Table::touchForCommit(int blockNumber)
     if (pxMap_) {
         const int headerSize = getLe16(pxMap_ + hdr::HeaderSize);
         rewrite(pxMap_ + hdr::NumRecords);
-        for (const PxLevel& l : pxLevels_) rewrite(pxMap_ + headerSize + std::size_t(l.lastBlock - 1) * h_.blockSize() + h_.blockSize() - 1);
+        for (const PxLevel& l : pxLevels_) rewrite(pxMap_ + headerSize + std::size_t(l.lastBlock) * std::size_t(h_.blockSize()) - 1);
     }
 }
 
@@ -783,7 +796,7 @@ void Table::appendInPlace(const std::string& record, std::optional<std::uint32_t
         BlockRef& last = blocks_.back();
         touchForCommit(last.number);
         // Past the block's last record, where no reader looks until the offset moves.
-        std::memcpy(block(last.number) + kBlockHeader + std::size_t(last.count) * rs, record.data(), rs);
+        std::memcpy(block(last.number) + kBlockHeader + std::size_t(last.count) * std::size_t(rs), record.data(), std::size_t(rs));
         commit_.store16(db, blockOffset(last.number) + 4, std::uint16_t(last.count * rs));
         commit_.store32(db, hdr::NumRecords, h_.numRecords + 1);
         if (lastAutoInc) commit_.store32(db, hdr::AutoInc, *lastAutoInc);
@@ -792,7 +805,7 @@ void Table::appendInPlace(const std::string& record, std::optional<std::uint32_t
         ++h_.numRecords;
         if (lastAutoInc) h_.autoInc = *lastAutoInc;
         ++last.count;
-        if (last.count == 1) last.firstKey = record.substr(0, h_.keyLength());
+        if (last.count == 1) last.firstKey = record.substr(0, std::size_t(keyLength_));
         return;
     }
     const int number = h_.fileBlocks + 1;
@@ -802,12 +815,12 @@ void Table::appendInPlace(const std::string& record, std::optional<std::uint32_t
     // Past the block header and the first record the buffer stays zero from block to block.
     if (newBlock_.size() != std::size_t(bs)) newBlock_.assign(std::size_t(bs), 0);
     encodeBlockHeader(newBlock_.data(), 0, h_.lastBlock, 0);
-    std::memcpy(newBlock_.data() + kBlockHeader, record.data(), rs);
+    std::memcpy(newBlock_.data() + kBlockHeader, record.data(), std::size_t(rs));
     pwriteAll(db_, newBlock_.data(), newBlock_.size(), h_.headerSize + std::uint64_t(number - 1) * std::uint64_t(bs), dbPath_);
     dbMap_ = fileio::remap(db_, dbMap_, dbMapLen_);
     if (!dbMap_) fail(dbPath_, "map");
     const bool pxReady = keyed() && pxPrepareEntry();
-    blocks_.push_back({std::uint16_t(number), 1, record.substr(0, h_.keyLength())});
+    blocks_.push_back({std::uint16_t(number), 1, record.substr(0, std::size_t(keyLength_))});
     // An index that needs another level is written in full before the block joins the
     // chain and renamed into place by the commit's last step: a kill while it is being
     // written leaves the old table and index.
@@ -832,7 +845,7 @@ void Table::appendInPlace(const std::string& record, std::optional<std::uint32_t
     ++h_.numRecords;
     if (lastAutoInc) h_.autoInc = *lastAutoInc;
     // Blocks behind the last one are not touched again by appends; the header page stays.
-    const std::size_t keep = (h_.headerSize + std::size_t(number - 1) * bs) / pageSize() * pageSize();
+    const std::size_t keep = (h_.headerSize + std::size_t(number - 1) * std::size_t(bs)) / pageSize() * pageSize();
     if (keep > released_ + (std::size_t(1) << 20)) {
         fileio::release(dbMap_ + released_, keep - released_);
         released_ = keep;
@@ -854,7 +867,7 @@ Table::Result Table::append(std::string& record, const std::vector<Blob>& blobs,
 {
     if (stale_) load();
     const StaleOnThrow staleOnThrow(*this);
-    if (keyed()) checkKeyOrder(h_);
+    if (keyed() && !keyOrderKept_) checkKeyOrder(h_);
     beginWriting();
     // Another writer of the same file (another Database on the folder) moves the header
     // on; the shared mapping shows it, and the table is read again before writing.
@@ -862,20 +875,20 @@ Table::Result Table::append(std::string& record, const std::vector<Blob>& blobs,
         load();
         beginWriting();
     }
-    const int keyLen = h_.keyLength();
-    const bool inOrder = !keyed() || h_.numRecords == 0 || std::memcmp(record.data(), lastKey_.data(), keyLen) > 0;
+    const int keyLen = keyLength_;
+    const bool inOrder = !keyed() || h_.numRecords == 0 || std::memcmp(record.data(), lastKey_.data(), std::size_t(keyLen)) > 0;
     if (!inOrder) {
         std::vector<std::string> records;
         records.reserve(h_.numRecords + 1);
         bool duplicate = false;
         forEach([&](const unsigned char* r) {
-            if (std::memcmp(r, record.data(), keyLen) == 0) duplicate = true;
+            if (std::memcmp(r, record.data(), std::size_t(keyLen)) == 0) duplicate = true;
             records.emplace_back(reinterpret_cast<const char*>(r), h_.recordSize);
         });
         if (duplicate) return Result::Duplicate;
         writeBlobs(record, blobs);
         const auto at = std::lower_bound(records.begin(), records.end(), record, [&](const std::string& a, const std::string& b) {
-            return std::memcmp(a.data(), b.data(), keyLen) < 0;
+            return std::memcmp(a.data(), b.data(), std::size_t(keyLen)) < 0;
         });
         records.insert(at, record);
         std::optional<Header> h = laidOutFor(h_, records.size());
@@ -892,7 +905,10 @@ Table::Result Table::append(std::string& record, const std::vector<Blob>& blobs,
     }
     writeBlobs(record, blobs);
     appendInPlace(record, lastAutoInc);
-    if (keyed()) lastKey_.assign(record, 0, std::size_t(keyLen));
+    if (keyed()) {
+        lastKey_.resize(std::size_t(keyLen));
+        std::memcpy(lastKey_.data(), record.data(), std::size_t(keyLen));
+    }
     return Result::Ok;
 }
 
@@ -911,7 +927,8 @@ Header Table::raisedToLargestBlocks(Header h)
 std::optional<Header> Table::laidOutFor(Header h, std::size_t count)
 {
     auto fits = [&](const Header& candidate) {
-        return (count + candidate.recordsPerBlock() - 1) / candidate.recordsPerBlock() <= std::size_t(candidate.maxBlocks());
+        const auto per = std::size_t(candidate.recordsPerBlock());
+        return (count + per - 1) / per <= std::size_t(candidate.maxBlocks());
     };
     if (!fits(h) && h.blockCode < kLargestBlockCode) h = raisedToLargestBlocks(h);
     if (!fits(h)) return std::nullopt;
@@ -922,7 +939,7 @@ std::optional<Header> Table::laidOutFor(Header h, std::size_t count)
 static int layOut(Header& h, std::size_t count)
 {
     const int per = h.recordsPerBlock();
-    const int nBlocks = int((count + per - 1) / per);
+    const int nBlocks = int((count + std::size_t(per) - 1) / std::size_t(per));
     h.numRecords = std::uint32_t(count);
     h.fileBlocks = std::uint16_t(nBlocks);
     h.firstBlock = nBlocks ? 1 : 0;
@@ -941,7 +958,7 @@ void Table::growBlocks()
     std::vector<unsigned char> buffer = encodeHeader(h, false);
     buffer.resize(std::max<std::size_t>(h.headerSize, std::size_t(bs)), 0);
     const fs::path temp = tempName(dbPath_);
-    const fileio::Handle fd = createTemp(temp, std::size_t(h.headerSize) + std::size_t(nBlocks) * bs);
+    const fileio::Handle fd = createTemp(temp, std::size_t(h.headerSize) + std::size_t(nBlocks) * std::size_t(bs));
     std::vector<BlockRef> grown;
     try {
         pwriteAll(fd, buffer.data(), h.headerSize, 0, temp);
@@ -957,7 +974,7 @@ void Table::growBlocks()
             inBlock = 0;
         };
         forEach([&](const unsigned char* r) {
-            std::memcpy(buffer.data() + kBlockHeader + std::size_t(inBlock) * rs, r, std::size_t(rs));
+            std::memcpy(buffer.data() + kBlockHeader + std::size_t(inBlock) * std::size_t(rs), r, std::size_t(rs));
             if (++inBlock == per) flush();
         });
         if (inBlock) flush();
@@ -997,14 +1014,14 @@ void Table::rebuild(std::vector<std::string> records, Header h)
     const int per = h.recordsPerBlock();
     const int nBlocks = layOut(h, records.size());
     std::vector<unsigned char> image = encodeHeader(h, false);
-    image.resize(h.headerSize + std::size_t(nBlocks) * bs, 0);
+    image.resize(h.headerSize + std::size_t(nBlocks) * std::size_t(bs), 0);
     blocks_.clear();
     for (int k = 0; k < nBlocks; ++k) {
-        unsigned char* b = image.data() + h.headerSize + std::size_t(k) * bs;
+        unsigned char* b = image.data() + h.headerSize + std::size_t(k) * std::size_t(bs);
         const int from = k * per, to = std::min<int>(int(records.size()), from + per);
-        for (int i = from; i < to; ++i) std::memcpy(b + kBlockHeader + (i - from) * rs, records[i].data(), rs);
+        for (int i = from; i < to; ++i) std::memcpy(b + kBlockHeader + (i - from) * rs, records[std::size_t(i)].data(), std::size_t(rs));
         encodeBlockHeader(b, k + 1 == nBlocks ? 0 : k + 2, k, (to - from - 1) * rs);
-        blocks_.push_back({std::uint16_t(k + 1), to - from, records[from].substr(0, h.keyLength())});
+        blocks_.push_back({std::uint16_t(k + 1), to - from, records[std::size_t(from)].substr(0, std::size_t(h.keyLength()))});
     }
     h_ = h;
     const bool stagedPx = keyed() && stagePx();
@@ -1029,10 +1046,10 @@ Table::Result Table::makePrimary(int keyFields)
     std::vector<std::string> records;
     forEach([&](const unsigned char* r) { records.emplace_back(reinterpret_cast<const char*>(r), h_.recordSize); });
     std::stable_sort(records.begin(), records.end(), [&](const std::string& a, const std::string& b) {
-        return std::memcmp(a.data(), b.data(), keyLen) < 0;
+        return std::memcmp(a.data(), b.data(), std::size_t(keyLen)) < 0;
     });
     for (std::size_t i = 1; i < records.size(); ++i)
-        if (std::memcmp(records[i - 1].data(), records[i].data(), keyLen) == 0) return Result::Duplicate;
+        if (std::memcmp(records[i - 1].data(), records[i].data(), std::size_t(keyLen)) == 0) return Result::Duplicate;
     const std::optional<Header> laidOut = laidOutFor(h, records.size());
     if (!laidOut) return Result::Full;
     beginWriting();
@@ -1042,17 +1059,17 @@ Table::Result Table::makePrimary(int keyFields)
 
 void Table::forEach(const std::function<void(const unsigned char*)>& fn) const
 {
-    std::vector<unsigned char> buf(h_.blockSize());
+    std::vector<unsigned char> buf(std::size_t(h_.blockSize()));
     for (const BlockRef& r : blocks_) {
         preadAll(db_, buf.data(), kBlockHeader + std::size_t(r.count) * h_.recordSize,
-                 h_.headerSize + std::uint64_t(r.number - 1) * h_.blockSize(), dbPath_);
+                 h_.headerSize + std::uint64_t(r.number - 1) * std::uint64_t(h_.blockSize()), dbPath_);
         for (int i = 0; i < r.count; ++i) fn(buf.data() + kBlockHeader + std::size_t(i) * h_.recordSize);
     }
 }
 
 std::string Table::blob(int field, const unsigned char* record) const
 {
-    const Field& f = h_.fields[field];
+    const Field& f = h_.fields[std::size_t(field)];
     const unsigned char* d = record + fieldOffset(field);
     const int leader = f.leader();
     const std::uint32_t where = getLe32(d + leader), len = getLe32(d + leader + 4);

@@ -12,6 +12,7 @@
 // name and renamed into place, the index and the table as one commit.
 #pragma once
 
+#include "paradox/CodePage.h"
 #include "paradox/CommitGuard.h"
 #include "paradox/FileIo.h"
 #include "paradox/Format.h"
@@ -52,6 +53,8 @@ public:
     ~Table();
 
     const Header& header() const { return h_; }
+    // The code page of the table's text.
+    const CodePage& codePage() const { return codePage_; }
     const std::filesystem::path& path() const { return dbPath_; }
     bool keyed() const { return h_.keyed(); }
     std::uint32_t recordCount() const;
@@ -121,6 +124,9 @@ private:
     CommitGuard* guard_ = nullptr;
     CommitGuard::Commit commit_;
     Header h_;
+    CodePage codePage_ = CodePage::of(h_);
+    int keyLength_ = 0;                 // of h_, as loaded
+    bool keyOrderKept_ = false;         // h_'s sort order is the order of the keys' bytes
     fileio::Handle db_ = fileio::kNoHandle, px_ = fileio::kNoHandle, mb_ = fileio::kNoHandle;
     mutable fileio::Handle mbReader_ = fileio::kNoHandle;   // the blob file as blob() reads it
     mutable std::filesystem::path mbReaderPath_;
@@ -138,6 +144,8 @@ private:
     std::uint64_t sharedBlock_ = 0;     // the shared (type 3) .MB block being filled
     int sharedSlot_ = -1;               // its next free slot, -1 when there is none
     int sharedChunk_ = 0;               // its next free 16-byte chunk
+    std::vector<unsigned char> sharedImage_;  // its bytes, as on disk
+    std::filesystem::path mbPath_;      // of the open blob file
     std::vector<unsigned char> newBlock_;  // reused buffer of a block being added
     bool writing_ = false;
     bool stale_ = true;

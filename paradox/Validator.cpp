@@ -65,6 +65,7 @@ Validator::Model Validator::modelOf(const Header& header)
 {
     Model m;
     m.header = header;
+    m.codePage = CodePage::of(header);
     for (int off = 0; const Field& f : header.fields) {
         m.offsets.push_back(off);
         off += f.bytes();
@@ -84,7 +85,7 @@ bool Validator::exists(const std::string& nameUtf8)
 
 Validator::Model& Validator::table(const sql::Name& name)
 {
-    checkTableName(name);
+    checkTableName(name, codePage_);
     const std::string folded = foldCase(name.text);
     if (auto it = tables_.find(folded); it != tables_.end()) return it->second;
     if (!exists(name.text)) refused(name.pos, "table \"" + name.text + "\" does not exist");
@@ -113,20 +114,20 @@ void Validator::settle()
     }
 }
 
-void Validator::createTable(const sql::CreateTable& ct, const std::string& nameCp1252)
+void Validator::createTable(const sql::CreateTable& ct, const std::string& nameInCodePage)
 {
     const std::string folded = foldCase(ct.table.text);
     if (!replacing_ || replacing_->next || replacing_->folded != folded) {
         settle();
         if (exists(ct.table.text)) refused(ct.table.pos, "table \"" + ct.table.text + "\" already exists");
-        Model m = modelOf(definedHeader(ct, nameCp1252));
+        Model m = modelOf(definedHeader(ct, nameInCodePage, codePage_));
         gone_.erase(folded);
         tables_.insert_or_assign(folded, std::move(m));
         return;
     }
     // A failed definition leaves the table being replaced as it was.
     try {
-        replacing_->next = modelOf(definedHeader(ct, nameCp1252));
+        replacing_->next = modelOf(definedHeader(ct, nameInCodePage, codePage_));
     } catch (...) {
         replacing_.reset();
         throw;
@@ -177,7 +178,7 @@ void Validator::insert(const sql::Insert& in, std::vector<SqlError>* otherValues
     settle();
     Model& m = table(in.table);
     refusals_.clear();
-    const std::optional<std::uint32_t> lastAuto = encodeRow(in, m.header, m.offsets, record_, blobs_, scratch_, &refusals_);
+    const std::optional<std::uint32_t> lastAuto = encodeRow(in, m.header, m.codePage, m.offsets, record_, blobs_, scratch_, &refusals_);
     if (!refusals_.empty()) {
         // The first is the one executing the row meets.
         if (otherValues) otherValues->assign(refusals_.begin() + 1, refusals_.end());
@@ -204,14 +205,14 @@ void Validator::validate(std::string_view statementUtf8, std::vector<SqlError>* 
     const Executing statement(statementUtf8);
     sql::parse(statementUtf8, parsed_);
     if (const auto* drop = std::get_if<sql::DropTable>(&parsed_)) {
-        checkTableName(drop->table);
+        checkTableName(drop->table, codePage_);
         settle();
         if (!exists(drop->table.text)) refused(drop->table.pos, "table \"" + drop->table.text + "\" does not exist");
         replacing_ = Replacement{foldCase(drop->table.text), std::nullopt};
     } else if (const auto* ct = std::get_if<sql::CreateTable>(&parsed_)) {
-        createTable(*ct, checkTableName(ct->table));
+        createTable(*ct, checkTableName(ct->table, codePage_));
     } else if (const auto* ci = std::get_if<sql::CreateIndex>(&parsed_)) {
-        checkTableName(ci->table);
+        checkTableName(ci->table, codePage_);
         createIndex(*ci);
     } else {
         insert(std::get<sql::Insert>(parsed_), otherValues);

@@ -5,6 +5,7 @@
 // run that executes the same statements in the same order.
 #pragma once
 
+#include "paradox/CodePage.h"
 #include "paradox/Database.h"
 #include "paradox/Format.h"
 #include "paradox/Table.h"
@@ -53,6 +54,7 @@ private:
 
     struct Model {
         Header header;
+        CodePage codePage = CodePage::of(header);
         std::vector<int> offsets;
         std::uint64_t rows = 0;
         std::optional<Keys> keys;
@@ -67,7 +69,7 @@ private:
     Model& table(const sql::Name& name);
     bool exists(const std::string& nameUtf8);
     void settle();
-    void createTable(const sql::CreateTable& statement, const std::string& nameCp1252);
+    void createTable(const sql::CreateTable& statement, const std::string& nameInCodePage);
     void createIndex(const sql::CreateIndex& statement);
     void insert(const sql::Insert& statement, std::vector<SqlError>* otherValues);
     static Model modelOf(const Header& header);
@@ -79,6 +81,7 @@ private:
     std::set<std::string> gone_;                   // folded names of the folder's tables dropped
     std::optional<Replacement> replacing_;
     sql::Statement parsed_;
+    CodePage codePage_ = CodePage::of(Header{});  // of the tables it creates and the names it checks, as in Database
     std::string record_, scratch_;
     std::vector<Table::Blob> blobs_;
     std::vector<SqlError> refusals_;

@@ -3,6 +3,7 @@
 #include "paradox/CodePage.h"
 #include "paradox/Encoding.h"
 #include "paradox/Table.h"
+#include "paradox/Utf8.h"
 
 #include <algorithm>
 #include <array>
@@ -62,26 +63,6 @@ constexpr std::array kTypeRules{
     TypeRule{"BYTES", FieldType::Bytes, Sizing::Width},
 };
 
-// The code point at s[i] and its length in bytes; length 0 when no well-formed UTF-8
-// character begins there.
-std::pair<char32_t, std::size_t> codePointAt(std::string_view s, std::size_t i)
-{
-    const auto b = static_cast<unsigned char>(s[i]);
-    if (b < 0x80) return {b, 1};
-    const std::size_t length = b >= 0xF5 ? 0 : b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC2 ? 2 : 0;
-    if (length == 0 || i + length > s.size()) return {0, 0};
-    char32_t c = b & (0x7F >> length);
-    for (std::size_t k = 1; k < length; ++k) {
-        const auto cb = static_cast<unsigned char>(s[i + k]);
-        if ((cb & 0xC0) != 0x80) return {0, 0};
-        c = (c << 6) | (cb & 0x3F);
-    }
-    constexpr char32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (c < kSmallest[length] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return {0, 0};
-    return {c, length};
-}
-
-
 struct Moment {
     bool hasDate = false, hasTime = false;
     std::int32_t day = 0;
@@ -99,9 +80,37 @@ bool digitsAt(std::string_view s, std::size_t& i, int minDigits, int maxDigits, 
     return n >= minDigits;
 }
 
+// 'mm/dd/yyyy' and 'mm/dd/yyyy hh:nn:ss' with every number at full width, the way most
+// values are written, read by position. False when `s` has another shape; else `moment` is
+// what the general reading gives.
+bool fixedWidthMoment(std::string_view s, std::optional<Moment>& moment)
+{
+    constexpr std::string_view kShape = "00/00/0000 00:00:00";   // 0: a digit
+    if (s.size() != 10 && s.size() != kShape.size()) return false;
+    const auto at = [&](std::size_t i) { return static_cast<unsigned char>(s[i] - '0'); };
+    const auto two = [&](std::size_t i) { return at(i) * 10 + at(i + 1); };
+    for (std::size_t i = 0; i < s.size(); ++i)
+        if (kShape[i] == '0' ? at(i) > 9 : s[i] != kShape[i]) return false;
+    const int month = two(0), day = two(3), year = two(6) * 100 + two(8);
+    moment.reset();
+    if (!validDate(year, month, day)) return true;
+    Moment m;
+    m.hasDate = true;
+    m.day = dayNumber(year, month, day);
+    if (s.size() == kShape.size()) {
+        const int h = two(11), mi = two(14), sec = two(17);
+        if (h > 23 || mi > 59 || sec > 59) return true;
+        m.hasTime = true;
+        m.ms = ((h * 60 + mi) * 60 + sec) * 1000LL;
+    }
+    moment = m;
+    return true;
+}
+
 // mm/dd/yyyy, yyyy-mm-dd, either followed by hh:nn[:ss[.fff]], or hh:nn[:ss[.fff]] alone.
 std::optional<Moment> parseMoment(std::string_view s)
 {
+    if (std::optional<Moment> fixed; fixedWidthMoment(s, fixed)) return fixed;
     Moment m;
     std::size_t i = 0;
     int a = 0, b = 0, c = 0;
@@ -169,20 +178,19 @@ std::optional<double> shortDecimal(std::string_view s)
     const bool negative = !s.empty() && s[0] == '-';
     std::int64_t digits = 0;
     int count = 0, decimals = -1;
-    std::size_t i = negative;
-    for (; i < s.size() && count <= 15; ++i) {
-        const char c = s[i];
-        if (c >= '0' && c <= '9') {
-            digits = digits * 10 + (c - '0');
-            ++count;
+    for (std::size_t i = negative; i < s.size(); ++i) {
+        const auto d = static_cast<unsigned char>(s[i] - '0');
+        if (d <= 9) {
+            if (++count > 15) return std::nullopt;
+            digits = digits * 10 + d;
             if (decimals >= 0) ++decimals;
-        } else if (c == '.' && decimals < 0) {
+        } else if (s[i] == '.' && decimals < 0) {
             decimals = 0;
         } else {
-            break;
+            return std::nullopt;
         }
     }
-    if (i != s.size() || count == 0 || count > 15) return std::nullopt;
+    if (count == 0) return std::nullopt;
     const double d = double(digits) / kPowers[std::max(decimals, 0)];
     return negative ? -d : d;
 }
@@ -380,7 +388,7 @@ std::string shownText(std::string_view text)
             out += "...";
             break;
         }
-        const auto [c, length] = codePointAt(text, i);
+        const auto [c, length] = decodeUtf8(text, i);
         if (length != 0 && c >= 0x20 && (c < 0x7F || c > 0x9F)) {
             out.append(text.substr(i, length));
             i += length;
@@ -460,196 +468,257 @@ std::string shownLiteral(const sql::Literal& value)
     }
 }
 
-std::optional<std::string> encodeLiteral(const Field& f, const sql::Literal& v, const Header& table, unsigned char* out,
-                                         std::string& blob, Problem* problem, Unmappable* unmappable)
+namespace {
+
+using Reason = std::optional<std::string>;
+
+// The reason of a refusal whose kind a caller may count, the kind going to `problem` when given.
+std::string refused(Problem* problem, Problem kind, std::string reason)
 {
-    // The reason of a refusal whose kind a caller may count.
-    const auto refused = [problem](Problem kind, std::string reason) {
-        if (problem) *problem = kind;
-        return reason;
-    };
-    using K = sql::Literal::Kind;
-    if (v.kind == K::Null) {
-        // A NULL blob has no contents, whatever an earlier field of the row left in the room.
-        blob.clear();
+    if (problem) *problem = kind;
+    return reason;
+}
+
+bool plainAsciiWithoutNul(std::string_view s)
+{
+    for (char ch : s)
+        if (static_cast<unsigned char>(ch) - 1u >= 0x7Fu) return false;
+    return true;
+}
+
+// Whether the field holds bytes as they are, which a binary literal gives.
+bool holdsBytes(const Field& f)
+{
+    return f.type == FieldType::Bytes || (f.isBlob() && f.type != FieldType::Memo && f.type != FieldType::FormattedMemo);
+}
+
+Reason notBinary(const Field& f, const sql::Literal& v)
+{
+    return shownLiteral(v) + " is a binary value, which " + (f.type == FieldType::Alpha ? "an " : "a ") + std::string(typeName(f.type)) +
+           " column cannot hold";
+}
+
+// The value's bytes into `bytes`: a binary value's as they are, text in the code page.
+// With `unmappable` replacing, a character the code page lacks becomes '?' and the value is counted.
+Reason textInCodePage(const sql::Literal& v, const CodePage& codePage, std::string& bytes, Problem* problem, Unmappable* unmappable)
+{
+    const std::string_view vt = v.text();
+    if (v.kind == sql::Literal::Kind::Binary) {
+        bytesOfHex(vt, bytes);
         return std::nullopt;
     }
-    const bool isText = v.kind == K::String;
+    if (unmappable && unmappable->replace) {
+        std::size_t replaced = 0;
+        if (auto bad = codePage.fromUtf8(vt, bytes, &replaced))
+            return "character " + std::to_string(sql::characterPosition(vt, *bad)) + " of " + shownLiteral(v) + " is malformed UTF-8";
+        unmappable->altered += replaced > 0;
+    } else if (auto bad = codePage.fromUtf8(vt, bytes)) {
+        return refused(problem, Problem::NotInCodePage,
+                       "character " + std::to_string(sql::characterPosition(vt, *bad)) + " of " + shownLiteral(v) + " is not in " + codePage.name());
+    }
+    if (bytes.find('\0') != std::string::npos) return shownLiteral(v) + " holds a NUL character";
+    return std::nullopt;
+}
+
+Reason encodeText(const Field& f, const sql::Literal& v, const CodePage& codePage, unsigned char* out, std::string& scratch, Problem* problem,
+                  Unmappable* unmappable)
+{
     const std::string_view vt = v.text();
-    const auto shown = [&] { return shownLiteral(v); };
-    const bool holdsBytes = f.type == FieldType::Bytes || (f.isBlob() && f.type != FieldType::Memo && f.type != FieldType::FormattedMemo);
-    if (v.kind == K::Binary && !holdsBytes)
-        return shown() + " is a binary value, which " + (f.type == FieldType::Alpha ? "an " : "a ") + std::string(typeName(f.type)) +
-               " column cannot hold";
-    auto textBytes = [&](std::string& bytes) -> std::optional<std::string> {
-        if (v.kind == K::Binary) {
-            bytesOfHex(vt, bytes);
-            return std::nullopt;
-        }
-        if (unmappable && unmappable->replace) {
-            std::size_t replaced = 0;
-            if (auto bad = toTableText(table, vt, bytes, &replaced))
-                return "character " + std::to_string(sql::characterPosition(vt, *bad)) + " of " + shown() + " is malformed UTF-8";
-            unmappable->altered += replaced > 0;
-        } else if (auto bad = toTableText(table, vt, bytes))
-            return refused(Problem::NotInCodePage, "character " + std::to_string(sql::characterPosition(vt, *bad)) + " of " + shown() +
-                                                       " is not in " + codePageName(table));
-        if (bytes.find('\0') != std::string::npos) return shown() + " holds a NUL character";
+    // Plain ASCII without NUL is the same in every code page: copied as it stands.
+    if (v.kind != sql::Literal::Kind::Binary && vt.size() <= f.size && plainAsciiWithoutNul(vt)) {
+        std::memcpy(out, vt.data(), vt.size());
         return std::nullopt;
-    };
+    }
+    if (auto e = textInCodePage(v, codePage, scratch, problem, unmappable)) return e;
+    if (scratch.size() > f.size)
+        return refused(problem, Problem::TextTooLong,
+                       "the text " + shownLiteral(v) + " has " + std::to_string(scratch.size()) + " characters, the column holds " + std::to_string(f.size));
+    std::memcpy(out, scratch.data(), scratch.size());
+    return std::nullopt;
+}
+
+Reason encodeLogical(const sql::Literal& v, unsigned char* out)
+{
+    using K = sql::Literal::Kind;
+    std::string t(v.text());
+    for (char& ch : t) ch = char(std::tolower(static_cast<unsigned char>(ch)));
+    const bool isText = v.kind == K::String;
+    if (v.kind == K::True || t == "1" || (isText && t == "true")) {
+        out[0] = 0x81;
+        return std::nullopt;
+    }
+    if (v.kind == K::False || t == "0" || (isText && t == "false")) {
+        out[0] = 0x80;
+        return std::nullopt;
+    }
+    return shownLiteral(v) + " is not a logical value (0, 1, TRUE or FALSE)";
+}
+
+Reason encodeMoment(const Field& f, const sql::Literal& v, unsigned char* out, Problem* problem)
+{
+    if (v.kind != sql::Literal::Kind::String) return shownLiteral(v) + " is not a date; write it as 'mm/dd/yyyy' or 'mm/dd/yyyy hh:nn:ss'";
+    const auto m = parseMoment(v.text());
+    if (!m)
+        return refused(problem, Problem::DateOutOfRange,
+                       shownLiteral(v) + " is not a date or time ('mm/dd/yyyy', 'mm/dd/yyyy hh:nn:ss', 'yyyy-mm-dd hh:nn:ss' or 'hh:nn:ss')");
+    if (f.type == FieldType::Date) {
+        if (!m->hasDate) return refused(problem, Problem::DateOutOfRange, shownLiteral(v) + " is a time of day, not a date");
+        if (m->ms != 0) return refused(problem, Problem::DateOutOfRange, shownLiteral(v) + " has a time of day, which a Date column cannot hold");
+        encodeInt(out, 4, m->day);
+    } else if (f.type == FieldType::Time) {
+        if (m->hasDate && m->day != kZeroDateDay)
+            return refused(problem, Problem::DateOutOfRange, shownLiteral(v) + " has a date, which a Time column cannot hold");
+        encodeInt(out, 4, m->ms);
+    } else {
+        const std::int32_t day = m->hasDate ? m->day : kZeroDateDay;
+        encodeDouble(out, double(day) * double(kMillisPerDay) + double(m->ms));
+    }
+    return std::nullopt;
+}
+
+// TRUE and FALSE in a numeric column are 1 and 0.
+void encodeTruth(const Field& f, bool truth, unsigned char* out)
+{
+    if (f.type == FieldType::Bcd) {
+        const auto b = encodeBcd(truth ? "1" : "0", f.size);
+        std::memcpy(out, b->data(), b->size());
+    } else if (f.type == FieldType::Number || f.type == FieldType::Money) {
+        encodeDouble(out, truth ? 1.0 : 0.0);
+    } else {
+        encodeInt(out, f.bytes(), truth ? 1 : 0);
+    }
+}
+
+Reason notANumber(const Field& f, const sql::Literal& v, Problem* problem)
+{
+    if (nonFiniteName(v.text()))
+        return refused(problem, Problem::NumberOutOfRange,
+                       shownLiteral(v) + " is not a finite number, which a " + std::string(typeName(f.type)) + " column cannot hold");
+    return shownLiteral(v) + " is not a number";
+}
+
+Reason outOfRange(const sql::Literal& v, long long limit, Problem* problem)
+{
+    return refused(problem, Problem::NumberOutOfRange, shownLiteral(v) + " is out of range (-" + std::to_string(limit) + " to " + std::to_string(limit) + ")");
+}
+
+Reason encodeWholeNumber(const Field& f, const sql::Literal& v, unsigned char* out, Problem* problem)
+{
+    const std::string_view vt = v.text();
+    const long long limit = f.type == FieldType::Short ? 32767 : 2147483647;
+    // Digits alone, with a sign at most: the usual value needs no other check.
+    const std::size_t signs = !vt.empty() && (vt[0] == '-' || vt[0] == '+');
+    long long plainValue = 0;
+    std::size_t i = signs;
+    for (; i < vt.size() && i - signs < 10 && vt[i] >= '0' && vt[i] <= '9'; ++i) plainValue = plainValue * 10 + (vt[i] - '0');
+    if (i == vt.size() && i > signs) {
+        if (vt[0] == '-') plainValue = -plainValue;
+        if (plainValue > limit || plainValue < -limit) return outOfRange(v, limit, problem);
+        if (f.type == FieldType::AutoIncrement && plainValue < 1) return refused(problem, Problem::NumberOutOfRange, shownLiteral(v) + " is not a positive number");
+        encodeInt(out, f.bytes(), plainValue);
+        return std::nullopt;
+    }
+    if (!numericText(vt)) return notANumber(f, v, problem);
+    const double d = parseDouble(vt).value_or(HUGE_VAL);
+    if (d != std::floor(d)) return refused(problem, Problem::NumberOutOfRange, shownLiteral(v) + " has a fraction, which a whole-number column cannot hold");
+    if (std::fabs(d) > double(limit)) return outOfRange(v, limit, problem);
+    if (f.type == FieldType::AutoIncrement && d < 1) return refused(problem, Problem::NumberOutOfRange, shownLiteral(v) + " is not a positive number");
+    encodeInt(out, f.bytes(), static_cast<long long>(d));
+    return std::nullopt;
+}
+
+Reason encodeFloat(const Field& f, const sql::Literal& v, unsigned char* out, Problem* problem)
+{
+    const std::string_view vt = v.text();
+    // Up to 15 digits without an exponent, the usual amount, always reads back the same.
+    if (const auto d = shortDecimal(vt)) {
+        encodeDouble(out, *d);
+        return std::nullopt;
+    }
+    if (!numericText(vt)) return notANumber(f, v, problem);
+    const auto d = parseDouble(vt);
+    if (!d) return refused(problem, Problem::NumberOutOfRange, shownLiteral(v) + " is out of range for a floating-point number");
+    if (!readsBackExactly(vt, *d))
+        return refused(problem, Problem::NumberOutOfRange, shownLiteral(v) + " has more digits than a " + std::string(typeName(f.type)) +
+                                                               " column holds exactly; it would read back as " + shortestText(*d));
+    encodeDouble(out, *d);
+    return std::nullopt;
+}
+
+Reason encodeDecimal(const Field& f, const sql::Literal& v, unsigned char* out, std::string& scratch, Problem* problem)
+{
+    const std::string_view vt = v.text();
+    if (!numericText(vt)) return notANumber(f, v, problem);
+    if (auto e = bcdPlainText(vt, f.size, scratch)) return refused(problem, Problem::BcdDigits, shownLiteral(v) + *e);
+    const auto b = encodeBcd(scratch, f.size);
+    std::memcpy(out, b->data(), b->size());
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<std::string> blobContents(const Field& f, const sql::Literal& v, const CodePage& codePage, std::string& contents, Problem* problem,
+                                        Unmappable* unmappable)
+{
+    // A NULL blob has no contents.
+    contents.clear();
+    if (!f.isBlob()) return "column type " + std::string(typeName(f.type)) + " holds no blob";
+    if (v.kind == sql::Literal::Kind::Null) return std::nullopt;
+    if (v.kind == sql::Literal::Kind::Binary && !holdsBytes(f)) return notBinary(f, v);
+    if (auto e = textInCodePage(v, codePage, contents, problem, unmappable)) return e;
+    // The .MB file names a blob's place and length in 32 bits and its size in 16-bit counts of 4 KB.
+    if (contents.size() > kMbLargestBlob)
+        return "a value of " + std::to_string(contents.size()) + " bytes is larger than a Paradox blob holds (" + std::to_string(kMbLargestBlob) +
+               " bytes)";
+    return std::nullopt;
+}
+
+std::optional<std::string> encodeLiteral(const Field& f, const sql::Literal& v, const CodePage& codePage, unsigned char* out,
+                                         std::string& scratch, Problem* problem, Unmappable* unmappable)
+{
+    using K = sql::Literal::Kind;
+    if (v.kind == K::Null) return std::nullopt;
+    if (v.kind == K::Binary && !holdsBytes(f)) return notBinary(f, v);
     switch (f.type) {
     case FieldType::Alpha:
-    case FieldType::Bytes: {
-        // Plain ASCII without NUL is the same in every code page: copied as it stands.
-        if (v.kind != K::Binary && vt.size() <= f.size && std::all_of(vt.begin(), vt.end(), [](char ch) { return static_cast<unsigned char>(ch) - 1u < 0x7Fu; })) {
-            std::memcpy(out, vt.data(), vt.size());
-            return std::nullopt;
-        }
-        std::string& bytes = blob;
-        if (auto e = textBytes(bytes)) return e;
-        if (bytes.size() > f.size)
-            return refused(Problem::TextTooLong,
-                           "the text " + shown() + " has " + std::to_string(bytes.size()) + " characters, the column holds " + std::to_string(f.size));
-        std::memcpy(out, bytes.data(), bytes.size());
-        return std::nullopt;
-    }
+    case FieldType::Bytes: return encodeText(f, v, codePage, out, scratch, problem, unmappable);
     case FieldType::Memo:
     case FieldType::FormattedMemo:
     case FieldType::Blob:
     case FieldType::Ole:
-    case FieldType::Graphic: {
-        std::string bytes;
-        if (auto e = textBytes(bytes)) return e;
-        // The .MB file names a blob's place and length in 32 bits and its size in 16-bit counts of 4 KB.
-        if (bytes.size() > kMbLargestBlob)
-            return "a value of " + std::to_string(bytes.size()) + " bytes is larger than a Paradox blob holds (" + std::to_string(kMbLargestBlob) + " bytes)";
-        blob = std::move(bytes);
-        return std::nullopt;
-    }
-    case FieldType::Logical: {
-        std::string t(vt);
-        for (char& ch : t) ch = char(std::tolower(static_cast<unsigned char>(ch)));
-        if (v.kind == K::True || t == "1" || (isText && t == "true")) {
-            out[0] = 0x81;
-            return std::nullopt;
-        }
-        if (v.kind == K::False || t == "0" || (isText && t == "false")) {
-            out[0] = 0x80;
-            return std::nullopt;
-        }
-        return shown() + " is not a logical value (0, 1, TRUE or FALSE)";
-    }
+    case FieldType::Graphic: return blobContents(f, v, codePage, scratch, problem, unmappable);
+    case FieldType::Logical: return encodeLogical(v, out);
     case FieldType::Date:
     case FieldType::Time:
-    case FieldType::Timestamp: {
-        if (!isText) return shown() + " is not a date; write it as 'mm/dd/yyyy' or 'mm/dd/yyyy hh:nn:ss'";
-        const auto m = parseMoment(vt);
-        if (!m)
-            return refused(Problem::DateOutOfRange,
-                           shown() + " is not a date or time ('mm/dd/yyyy', 'mm/dd/yyyy hh:nn:ss', 'yyyy-mm-dd hh:nn:ss' or 'hh:nn:ss')");
-        if (f.type == FieldType::Date) {
-            if (!m->hasDate) return refused(Problem::DateOutOfRange, shown() + " is a time of day, not a date");
-            if (m->ms != 0) return refused(Problem::DateOutOfRange, shown() + " has a time of day, which a Date column cannot hold");
-            encodeInt(out, 4, m->day);
-        } else if (f.type == FieldType::Time) {
-            if (m->hasDate && m->day != kZeroDateDay) return refused(Problem::DateOutOfRange, shown() + " has a date, which a Time column cannot hold");
-            encodeInt(out, 4, m->ms);
-        } else {
-            const std::int32_t day = m->hasDate ? m->day : kZeroDateDay;
-            encodeDouble(out, double(day) * double(kMillisPerDay) + double(m->ms));
-        }
-        return std::nullopt;
-    }
-    default: break;
-    }
-    // Numeric fields.
-    if (v.kind == K::True || v.kind == K::False) {
-        if (f.type == FieldType::Bcd) {
-            auto b = encodeBcd(v.kind == K::True ? "1" : "0", f.size);
-            std::memcpy(out, b->data(), b->size());
-        } else if (f.type == FieldType::Number || f.type == FieldType::Money) {
-            encodeDouble(out, v.kind == K::True ? 1.0 : 0.0);
-        } else {
-            encodeInt(out, f.bytes(), v.kind == K::True ? 1 : 0);
-        }
-        return std::nullopt;
-    }
-    const bool wholeNumbers = f.type == FieldType::Short || f.type == FieldType::Long || f.type == FieldType::AutoIncrement;
-    // Digits alone, with a sign at most: the whole-number columns' usual value needs no
-    // other check.
-    long long plainValue = 0;
-    bool plain = false;
-    if (wholeNumbers) {
-        const std::size_t signs = !vt.empty() && (vt[0] == '-' || vt[0] == '+');
-        std::size_t i = signs;
-        for (; i < vt.size() && i - signs < 10 && vt[i] >= '0' && vt[i] <= '9'; ++i) plainValue = plainValue * 10 + (vt[i] - '0');
-        plain = i == vt.size() && i > signs;
-        if (plain && vt[0] == '-') plainValue = -plainValue;
-    }
-    if (!plain && !numericText(vt)) {
-        if (nonFiniteName(vt))
-            return refused(Problem::NumberOutOfRange, shown() + " is not a finite number, which a " + std::string(typeName(f.type)) + " column cannot hold");
-        return shown() + " is not a number";
-    }
-    switch (f.type) {
+    case FieldType::Timestamp: return encodeMoment(f, v, out, problem);
     case FieldType::Short:
     case FieldType::Long:
-    case FieldType::AutoIncrement: {
-        const long long limit = f.type == FieldType::Short ? 32767 : 2147483647;
-        const auto outOfRange = [&] {
-            return refused(Problem::NumberOutOfRange, shown() + " is out of range (-" + std::to_string(limit) + " to " + std::to_string(limit) + ")");
-        };
-        const auto notPositive = [&] { return refused(Problem::NumberOutOfRange, shown() + " is not a positive number"); };
-        if (plain) {
-            if (plainValue > limit || plainValue < -limit) return outOfRange();
-            if (f.type == FieldType::AutoIncrement && plainValue < 1) return notPositive();
-            encodeInt(out, f.bytes(), plainValue);
-            return std::nullopt;
-        }
-        const double d = parseDouble(vt).value_or(HUGE_VAL);
-        if (d != std::floor(d)) return refused(Problem::NumberOutOfRange, shown() + " has a fraction, which a whole-number column cannot hold");
-        if (std::fabs(d) > double(limit)) return outOfRange();
-        if (f.type == FieldType::AutoIncrement && d < 1) return notPositive();
-        encodeInt(out, f.bytes(), static_cast<long long>(d));
-        return std::nullopt;
-    }
+    case FieldType::AutoIncrement:
     case FieldType::Number:
-    case FieldType::Money: {
-        // Up to 15 digits without an exponent, the usual amount, always reads back the same.
-        if (const auto d = shortDecimal(vt)) {
-            encodeDouble(out, *d);
-            return std::nullopt;
-        }
-        const auto d = parseDouble(vt);
-        if (!d) return refused(Problem::NumberOutOfRange, shown() + " is out of range for a floating-point number");
-        if (!readsBackExactly(vt, *d))
-            return refused(Problem::NumberOutOfRange, shown() + " has more digits than a " + std::string(typeName(f.type)) +
-                                                          " column holds exactly; it would read back as " + shortestText(*d));
-        encodeDouble(out, *d);
-        return std::nullopt;
-    }
-    case FieldType::Bcd: {
-        std::string& plainText = blob;
-        if (auto e = bcdPlainText(vt, f.size, plainText)) return refused(Problem::BcdDigits, shown() + *e);
-        const auto b = encodeBcd(plainText, f.size);
-        std::memcpy(out, b->data(), b->size());
-        return std::nullopt;
-    }
+    case FieldType::Money:
+    case FieldType::Bcd: break;
     default: return "column type " + std::string(typeName(f.type)) + " cannot be written";
     }
+    if (v.kind == K::True || v.kind == K::False) {
+        encodeTruth(f, v.kind == K::True, out);
+        return std::nullopt;
+    }
+    if (f.type == FieldType::Number || f.type == FieldType::Money) return encodeFloat(f, v, out, problem);
+    if (f.type == FieldType::Bcd) return encodeDecimal(f, v, out, scratch, problem);
+    return encodeWholeNumber(f, v, out, problem);
 }
 
 std::string fieldText(const Table& table, int index, const unsigned char* record)
 {
-    const Field& f = table.header().fields[index];
+    const Field& f = table.header().fields[std::size_t(index)];
     const unsigned char* d = record + table.fieldOffset(index);
     if (!f.isBlob() || isBlank(d, f.bytes())) return fieldText(table.header(), f, d);
     const std::string data = table.blob(index, record);
     if (f.type == FieldType::Memo || f.type == FieldType::FormattedMemo) return tableText(table.header(), data);
     std::string hex = "X'";
     char buf[4];
-    for (unsigned char ch : data) {
-        std::snprintf(buf, sizeof buf, "%02X", ch);
+    for (const char ch : data) {
+        std::snprintf(buf, sizeof buf, "%02X", unsigned(static_cast<unsigned char>(ch)));
         hex += buf;
     }
     return hex + "'";

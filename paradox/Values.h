@@ -12,6 +12,7 @@
 
 namespace paradox {
 
+class CodePage;
 class Table;
 
 // The field a column definition creates; an error text (without position) when the type
@@ -22,10 +23,6 @@ struct FieldOrError {
 };
 FieldOrError fieldForType(const sql::ColumnDef& column);
 
-// Encodes `value` into `out` (the field's bytes, zero on entry), text in the code page of `table`. For blob fields the
-// contents go to `blob` instead; other fields may use it as room for a conversion, so that
-// a caller that keeps it from row to row spares an allocation. Returns an error text
-// (without position) when the value does not fit the field, and then sets `problem` when given.
 // What becomes of a character of a text value that the table's code page lacks: without
 // `replace` the value is refused; with it the character is written as '?' and the value counted
 // in `altered`.
@@ -33,9 +30,18 @@ struct Unmappable {
     bool replace = false;
     std::uint64_t altered = 0;
 };
-std::optional<std::string> encodeLiteral(const Field& field, const sql::Literal& value, const Header& table,
-                                         unsigned char* out, std::string& blob, Problem* problem = nullptr,
+// Encodes `value` into `out`, the field's bytes (zero on entry), text in `codePage`. The
+// bytes of a blob field are the table's to write: for one the value is only checked.
+// `scratch` is room for a conversion, which a caller that keeps it from row to row spares
+// an allocation. Returns an error text (without position) when the value does not fit the
+// field, and then sets `problem` when given.
+std::optional<std::string> encodeLiteral(const Field& field, const sql::Literal& value, const CodePage& codePage,
+                                         unsigned char* out, std::string& scratch, Problem* problem = nullptr,
                                          Unmappable* unmappable = nullptr);
+// The contents of a blob field, in `codePage`; none for NULL. Returns an error text
+// (without position) when the value cannot be its contents, and then sets `problem` when given.
+std::optional<std::string> blobContents(const Field& field, const sql::Literal& value, const CodePage& codePage,
+                                        std::string& contents, Problem* problem = nullptr, Unmappable* unmappable = nullptr);
 
 // A value as a reason names it: text quoted, cut after 60 characters, control characters written
 // as \xNN; numbers as written; NULL.

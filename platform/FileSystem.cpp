@@ -2,6 +2,7 @@
 #include "platform/Wildcard.h"
 
 #include "paradox/CaseFold.h"
+#include "paradox/Utf8.h"
 #include "report/ErrorReport.h"
 #include "report/ErrorTrap.h"
 
@@ -123,38 +124,12 @@ std::vector<std::string> subFolderNames(const std::string& folder, int& error)
 std::optional<std::u32string> decodeUtf8(const std::string& text)
 {
     std::u32string out;
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        int extra = 0;
-        char32_t cp = 0;
-        if (lead < 0x80) {
-            cp = lead;
-        } else if ((lead & 0xE0) == 0xC0) {
-            extra = 1;
-            cp = lead & 0x1F;
-        } else if ((lead & 0xF0) == 0xE0) {
-            extra = 2;
-            cp = lead & 0x0F;
-        } else if ((lead & 0xF8) == 0xF0) {
-            extra = 3;
-            cp = lead & 0x07;
-        } else {
+    for (std::size_t i = 0; i < text.size();) {
+        const paradox::Utf8Char c = paradox::decodeUtf8(text, i);
+        if (c.length == 0)
             return std::nullopt;
-        }
-        if (static_cast<std::size_t>(extra) > text.size() - i - 1)
-            return std::nullopt;
-        for (int k = 1; k <= extra; ++k) {
-            const auto c = static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]);
-            if ((c & 0xC0) != 0x80)
-                return std::nullopt;
-            cp = (cp << 6) | (c & 0x3F);
-        }
-        static constexpr char32_t kSmallest[] = {0, 0x80, 0x800, 0x10000};
-        if (cp < kSmallest[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
-            return std::nullopt;
-        out.push_back(cp);
-        i += static_cast<std::size_t>(extra) + 1;
+        out.push_back(c.codePoint);
+        i += c.length;
     }
     return out;
 }

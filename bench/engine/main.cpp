@@ -1,13 +1,19 @@
-// bench-engine [--rows N] [--folder DIR]
+// bench-engine [--rows N] [--folder DIR] [--pxsql PATH] [--memo]
 // Executes N INSERT statements (default 1,000,000) of an Orders-shaped keyed table, written
 // exactly as the conversion writes them (row number first, ", " between the other values, a
 // NULL right after its comma), and compares their rate with N record-sized write() calls to a file in the same folder,
 // the floor that any writer paying one system call per statement pays. Only the time
 // inside execute() counts for the engine, not the making of the statement texts. The two
 // take turns batch by batch, so that page cache and writeback treat them alike.
+// Then the same statements, written to a script file, run as a whole `pxsql FOLDER FILE`
+// process (its start and the reading of the file included), against the same floor.
+// --memo instead writes a table whose rows carry a memo of 2,000 characters, as a table
+// with ntext values gives them, and prints the memo text's rate into the .MB file.
+// Every ratio is of rates measured in the same run; CPU time is split into user and system.
 #include "paradox/Database.h"
 #include "paradox/Table.h"
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -18,6 +24,7 @@
 #include <vector>
 #include <algorithm>
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -34,6 +41,52 @@ long maxRssKb()
 double seconds(std::chrono::steady_clock::time_point since)
 {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
+}
+
+// CPU time spent in user and in system mode between two moments.
+struct Cpu {
+    double user = 0, system = 0;
+};
+
+Cpu cpuNow()
+{
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return {double(u.ru_utime.tv_sec) + u.ru_utime.tv_usec / 1e6, double(u.ru_stime.tv_sec) + u.ru_stime.tv_usec / 1e6};
+}
+
+void addSince(Cpu& total, const Cpu& since)
+{
+    const Cpu now = cpuNow();
+    total.user += now.user - since.user;
+    total.system += now.system - since.system;
+}
+
+// Runs `pxsql folder script` and waits for it; the wall time, or a negative one when it failed.
+double runPxsql(const std::string& pxsql, const fs::path& folder, const fs::path& script)
+{
+    const auto start = std::chrono::steady_clock::now();
+    const pid_t child = ::fork();
+    if (child < 0) return -1;
+    if (child == 0) {
+        ::execl(pxsql.c_str(), pxsql.c_str(), folder.c_str(), script.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    const double wall = seconds(start);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? wall : -1;
+}
+
+// A memo value of 2,000 characters, a few of them beyond ASCII, different from row to row.
+std::string memoText(long i)
+{
+    std::string text = "Note " + std::to_string(i) + ": ";
+    while (text.size() < 1990) text += i % 3 ? "delivered to the customer's door, signed for by M\xC3\xBCller; " : "paid in full, invoice closed. ";
+    text.resize(1990);
+    while ((static_cast<unsigned char>(text.back()) & 0xC0) == 0x80 || static_cast<unsigned char>(text.back()) >= 0xC0) text.pop_back();
+    return text;
 }
 
 // One statement as the conversion writes it, with NULLs, date-only values, negative and
@@ -54,23 +107,43 @@ std::string statement(long i)
     return s + date + ");";
 }
 
+// One statement of the memo table.
+std::string memoStatement(long i)
+{
+    std::string quoted;
+    for (char c : memoText(i)) quoted += c == '\'' ? "''" : std::string(1, c);
+    return "INSERT INTO \"Notes\" VALUES (" + std::to_string(i) + ", 'Customer " + std::to_string(i % 977) + "', '" + quoted + "');";
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
     long rows = 1'000'000;
     fs::path folder = fs::temp_directory_path() / "bench-engine";
-    for (int i = 1; i + 1 < argc; i += 2) {
-        if (std::strcmp(argv[i], "--rows") == 0) rows = std::atol(argv[i + 1]);
-        else if (std::strcmp(argv[i], "--folder") == 0) folder = argv[i + 1];
+    // pxsql is built beside this program.
+    std::string pxsql = (fs::path(argv[0]).parent_path() / "pxsql").string();
+    bool memo = false;
+    for (int i = 1; i < argc; ++i) {
+        const bool valued = i + 1 < argc;
+        if (std::strcmp(argv[i], "--memo") == 0) memo = true;
+        else if (valued && std::strcmp(argv[i], "--rows") == 0) rows = std::atol(argv[++i]);
+        else if (valued && std::strcmp(argv[i], "--folder") == 0) folder = argv[++i];
+        else if (valued && std::strcmp(argv[i], "--pxsql") == 0) pxsql = argv[++i];
     }
     fs::remove_all(folder);
-    fs::create_directories(folder);
+    fs::create_directories(folder / "engine");
+    fs::create_directories(folder / "pxsql");
+    const std::string create = memo ? R"(CREATE TABLE "Notes" ("ID" INT, "Customer" TEXT(40), "Note" MEMO);)"
+                                    : R"(CREATE TABLE "Orders" ("SBSID" INT, "OrderID" INT, "Customer" TEXT, "Amount" CURRENCY, "Scan" VARCHAR, "Placed" TIMESTAMP);)";
+    const std::string index = memo ? R"(CREATE INDEX "Notes" ON "Notes" ("ID") with primary)" : R"(CREATE INDEX "Orders" ON "Orders" ("SBSID") with primary)";
+    const std::string table = memo ? "Notes" : "Orders";
+    const bool withPxsql = !memo && fs::exists(pxsql);
     try {
-        paradox::Database db(folder);
-        db.execute(R"(CREATE TABLE "Orders" ("SBSID" INT, "OrderID" INT, "Customer" TEXT, "Amount" CURRENCY, "Scan" VARCHAR, "Placed" TIMESTAMP);)");
-        db.execute(R"(CREATE INDEX "Orders" ON "Orders" ("SBSID") with primary)");
-        const int recordSize = db.table("Orders").header().recordSize;
+        paradox::Database db(folder / "engine");
+        db.execute(create);
+        db.execute(index);
+        const int recordSize = db.table(table).header().recordSize;
 
         // The floor's file is written batch by batch between the engine's batches, so that both
         // meet the same page cache and the same writeback of what was written before.
@@ -82,11 +155,17 @@ int main(int argc, char** argv)
         }
         const std::string record(std::size_t(recordSize), 'x');
         double floorSeconds = 0;
+        Cpu engineCpu, floorCpu;
+
+        // The same statements go to the script that pxsql runs afterwards.
+        const fs::path scriptPath = folder / "script.sql";
+        std::FILE* script = withPxsql ? std::fopen(scriptPath.c_str(), "w") : nullptr;
+        if (script) std::fprintf(script, "%s\n%s\n", create.c_str(), index.c_str());
 
         // Statements are made in batches outside the timed part.
         constexpr long kBatch = 1000;
         std::vector<std::string> batch(kBatch);
-        std::size_t statementBytes = 0;
+        std::size_t statementBytes = 0, memoBytes = 0;
         long rssAtTenth = 0;
         double engineSeconds = 0;
         long rejected = 0;
@@ -95,9 +174,12 @@ int main(int argc, char** argv)
             const long n = std::min(kBatch, rows - first);
             for (long k = 0; k < n; ++k) {
                 const long i = first + k;
-                batch[k] = statement(i);
+                batch[k] = memo ? memoStatement(i) : statement(i);
                 statementBytes += batch[k].size();
+                if (memo) memoBytes += memoText(i).size();
+                if (script) std::fprintf(script, "%s\n", batch[k].c_str());
             }
+            const Cpu cpuStart = cpuNow();
             const auto start = std::chrono::steady_clock::now();
             for (long k = 0; k < n; ++k) {
                 try {
@@ -109,8 +191,10 @@ int main(int argc, char** argv)
                 }
             }
             engineSeconds += seconds(start);
+            addSince(engineCpu, cpuStart);
             if (first <= rows / 10 && rows / 10 < first + n) rssAtTenth = maxRssKb();
 
+            const Cpu floorCpuStart = cpuNow();
             const auto floorStart = std::chrono::steady_clock::now();
             for (long k = 0; k < n; ++k)
                 if (::write(fd, record.data(), record.size()) != ssize_t(record.size())) {
@@ -118,21 +202,52 @@ int main(int argc, char** argv)
                     return 2;
                 }
             floorSeconds += seconds(floorStart);
+            addSince(floorCpu, floorCpuStart);
         }
         const long rssAtEnd = maxRssKb();
         ::close(fd);
+        if (script && std::fclose(script) != 0) {
+            std::perror("script file");
+            return 2;
+        }
 
         const double engineRate = rows / engineSeconds, floorRate = rows / floorSeconds;
-        const double tableMb = double(fs::file_size(folder / "Orders.DB")) / 1e6;
+        const double tableMb = double(fs::file_size(folder / "engine" / (table + ".DB"))) / 1e6;
         std::printf("rows: %ld, record size: %d bytes\n", rows, recordSize);
-        std::printf("engine: %.0f statements/s, %.1f MB/s of statement text, %.1f MB/s of table (%.2f s)\n", engineRate,
-                    statementBytes / 1e6 / engineSeconds, tableMb / engineSeconds, engineSeconds);
-        std::printf("floor:  %.0f write() calls/s, %.1f MB/s (%.2f s)\n", floorRate, rows * double(recordSize) / 1e6 / floorSeconds,
-                    floorSeconds);
+        std::printf("engine: %.0f statements/s, %.1f MB/s of statement text, %.1f MB/s of table (%.2f s; CPU %.2f s user, %.2f s system)\n",
+                    engineRate, statementBytes / 1e6 / engineSeconds, tableMb / engineSeconds, engineSeconds, engineCpu.user, engineCpu.system);
+        std::printf("floor:  %.0f write() calls/s, %.1f MB/s (%.2f s; CPU %.2f s user, %.2f s system)\n", floorRate,
+                    rows * double(recordSize) / 1e6 / floorSeconds, floorSeconds, floorCpu.user, floorCpu.system);
         if (rejected)
             std::printf("REJECTED as table-full: %ld of %ld rows (first: %s)\n", rejected, rows, firstRejected.c_str());
-        std::printf("ratio engine/floor: %.2f (target >= 0.50)\n", engineRate / floorRate);
+        if (memo) {
+            const double memoMb = double(fs::file_size(folder / "engine" / "Notes.MB")) / 1e6;
+            std::printf("memo: %.1f MB/s of memo text (target >= 200); %.1f MB per CPU second (%.1f MB of text, %.1f MB of .MB file)\n",
+                        memoBytes / 1e6 / engineSeconds, memoBytes / 1e6 / (engineCpu.user + engineCpu.system), memoBytes / 1e6, memoMb);
+        } else {
+            std::printf("ratio engine/floor: %.2f (target >= 1.50); of CPU time per row: %.2f\n", engineRate / floorRate,
+                        (floorCpu.user + floorCpu.system) / (engineCpu.user + engineCpu.system));
+        }
         std::printf("max RSS: %ld KB after 10%% of the rows, %ld KB at the end\n", rssAtTenth, rssAtEnd);
+        if (withPxsql) {
+            const double wall = runPxsql(pxsql, folder / "pxsql", scriptPath);
+            if (wall < 0) {
+                std::fprintf(stderr, "bench-engine: %s failed on the script\n", pxsql.c_str());
+                return 1;
+            }
+            rusage children{};
+            getrusage(RUSAGE_CHILDREN, &children);
+            std::printf("pxsql process: %.0f statements/s (%.2f s wall, its start and the reading of %.1f MB of script included; CPU %.2f s user, %.2f s system; max RSS %ld KB)\n",
+                        rows / wall, wall, statementBytes / 1e6, double(children.ru_utime.tv_sec) + children.ru_utime.tv_usec / 1e6,
+                        double(children.ru_stime.tv_sec) + children.ru_stime.tv_usec / 1e6, children.ru_maxrss);
+            std::printf("ratio pxsql/floor: %.2f (target >= 1.50); of CPU time per row: %.2f\n", rows / wall / floorRate,
+                        (floorCpu.user + floorCpu.system) / (double(children.ru_utime.tv_sec) + children.ru_utime.tv_usec / 1e6 +
+                                                             double(children.ru_stime.tv_sec) + children.ru_stime.tv_usec / 1e6));
+            if (fs::file_size(folder / "pxsql" / "Orders.DB") != fs::file_size(folder / "engine" / "Orders.DB")) {
+                std::fprintf(stderr, "bench-engine: pxsql wrote a table of another size than the engine\n");
+                return 1;
+            }
+        }
         fs::remove_all(folder);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "bench-engine: %s\n", e.what());

@@ -3,9 +3,14 @@
 #pragma once
 
 #include "TableReader.h"
+#include "TestPaths.h"
+#include "paradox/Database.h"
+
+#include <gtest/gtest.h>
 
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -24,6 +29,18 @@ inline Run pxcheckIndex(const std::filesystem::path& px) { return testsupport::r
 // The CSV lines after "records:" in the reader's output, and its "problem:" lines.
 inline std::vector<std::string> pxcheckRecords(const std::string& out) { return testsupport::recordLines(out); }
 inline std::vector<std::string> problems(const std::string& out) { return testsupport::problemLines(out); }
+
+// A fixture with a fresh folder of its own, named after the test, and a Database on it.
+class FreshDatabase : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        folder = testsupport::freshFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
+        db = std::make_unique<paradox::Database>(folder);
+    }
+    std::filesystem::path folder;
+    std::unique_ptr<paradox::Database> db;
+};
 
 // Every record of a table as the engine reads it: fields as text, joined by commas.
 std::vector<std::string> engineRows(paradox::Table& table);

@@ -19,16 +19,7 @@ using namespace paradox;
 
 namespace {
 
-class Blobs : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        folder = testsupport::freshFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
-        db = std::make_unique<Database>(folder);
-    }
-    fs::path folder;
-    std::unique_ptr<Database> db;
-};
+class Blobs : public ptest::FreshDatabase {};
 
 std::string randomBytes(std::size_t size, unsigned seed)
 {

@@ -3,8 +3,10 @@
 
 #include "TestPaths.h"
 #include "paradox/CaseFold.h"
+#include "paradox/CodePage.h"
 #include "paradox/Database.h"
 #include "paradox/Encoding.h"
+#include "paradox/Utf8.h"
 #include "paradox/Values.h"
 
 #include <gtest/gtest.h>
@@ -45,7 +47,8 @@ struct Golden {
 std::string encoded(const Field& f, const sql::Literal& v, std::optional<std::string>* error = nullptr)
 {
     std::string out(std::size_t(f.bytes()), '\0'), blob;
-    auto e = encodeLiteral(f, v, Header{}, reinterpret_cast<unsigned char*>(out.data()), blob);
+    auto e = f.isBlob() ? blobContents(f, v, CodePage::of(Header{}), blob)
+                        : encodeLiteral(f, v, CodePage::of(Header{}), reinterpret_cast<unsigned char*>(out.data()), blob);
     if (error) *error = e;
     return ptest::hex(out);
 }
@@ -212,6 +215,27 @@ TEST(Encoding, ReasonsShowControlCharactersEscaped)
     }
 }
 
+// Full-width dates are read by position, other spellings by the general reading: the two
+// agree on every value and refuse the same impossible ones.
+TEST(Encoding, DatesReadTheSameInEverySpelling)
+{
+    const Field ts = field(FieldType::Timestamp, 8), date = field(FieldType::Date, 4);
+    for (const auto& [full, other] : std::vector<std::pair<std::string, std::string>>{
+             {"03/04/2021 05:06:07", "3/4/2021 5:06:07"},
+             {"12/31/9999 23:59:59", "9999-12-31 23:59:59"},
+             {"02/29/2000 00:00:00", "2000-02-29T00:00"},
+             {"01/01/0001", "1/1/0001"},
+         })
+        EXPECT_EQ(encoded(ts, text(full)), encoded(ts, text(other))) << full;
+    EXPECT_EQ(encoded(date, text("08/31/2021")), encoded(date, text("2021-08-31")));
+    for (const char* impossible : {"02/29/2021 00:00:00", "13/01/2021 00:00:00", "00/10/2021", "01/01/2021 24:00:00",
+                                   "01/01/2021 23:60:00", "01/01/2021 23:00:60", "01/01/0000", "1a/01/2021", "01/01/2021x00:00:00"}) {
+        std::optional<std::string> error;
+        encoded(ts, text(impossible), &error);
+        EXPECT_TRUE(error) << impossible;
+    }
+}
+
 TEST(Encoding, IntegersDoublesAndBcdDecodeToWhatWasEncoded)
 {
     unsigned char b[8];
@@ -247,15 +271,56 @@ TEST(Encoding, CalendarMatchesTheProlepticGregorianDayCount)
     EXPECT_FALSE(validDate(10000, 1, 1));
 }
 
-TEST(Encoding, CodePage1252RoundTripsAndRefusesWhatItLacks)
+TEST(Encoding, CodePagesRoundTripAndRefuseWhatTheyLack)
 {
-    std::string cp;
-    EXPECT_FALSE(utf8ToCp1252("O'Neil \xE2\x82\xAC \xC3\xBC \xC5\xA0", cp));
+    const CodePage windows = CodePage::numbered(1252), dos = CodePage::numbered(437);
+    std::string cp, back;
+    EXPECT_FALSE(windows.fromUtf8("O'Neil \xE2\x82\xAC \xC3\xBC \xC5\xA0", cp));
     EXPECT_EQ(ptest::hex(cp), "4f 27 4e 65 69 6c 20 80 20 fc 20 8a");
-    EXPECT_EQ(cp1252ToUtf8(cp), "O'Neil \xE2\x82\xAC \xC3\xBC \xC5\xA0");
-    EXPECT_EQ(utf8ToCp1252("ab\xE4\xB8\xAD", cp), 2u);   // a CJK character
-    EXPECT_EQ(utf8ToCp1252("\xC2\x81", cp), 0u);         // U+0081 has no place in 1252
-    EXPECT_EQ(utf8ToCp1252("a\xC3", cp), 1u);            // cut-off UTF-8
+    ASSERT_TRUE(windows.toUtf8(cp, back));
+    EXPECT_EQ(back, "O'Neil \xE2\x82\xAC \xC3\xBC \xC5\xA0");
+    EXPECT_EQ(windows.fromUtf8("ab\xE4\xB8\xAD", cp), 2u);   // a CJK character
+    EXPECT_EQ(windows.fromUtf8("\xC2\x81", cp), 0u);         // U+0081 has no place in 1252
+    EXPECT_EQ(windows.fromUtf8("a\xC3", cp), 1u);            // cut-off UTF-8
+    // The same text in another code page has other bytes; what one lacks the other may hold.
+    EXPECT_FALSE(dos.fromUtf8("\xC3\xBC \xE2\x94\x82", cp));
+    EXPECT_EQ(ptest::hex(cp), "81 20 b3");
+    EXPECT_EQ(dos.fromUtf8("\xE2\x82\xAC", cp), 0u);
+    EXPECT_EQ(dos.name(), "code page 437");
+    // Unassigned bytes and NUL read as U+FFFD; a code page without a table reads ASCII only.
+    ASSERT_TRUE(windows.toUtf8(std::string("a\x81\0", 3), back));
+    EXPECT_EQ(back, "a\xEF\xBF\xBD\xEF\xBF\xBD");
+    EXPECT_FALSE(CodePage::numbered(9999).toUtf8("\xE9", back));
+    EXPECT_EQ(CodePage::numbered(9999).fromUtf8("ab\xC3\xA9", cp), 2u);
+}
+
+// Overlong forms, surrogates and code points beyond U+10FFFF are malformed for every reader
+// of UTF-8 in the program: the code page conversion, case folding and the reasons' text.
+TEST(Encoding, OneStrictUtf8DecoderRefusesOverlongFormsAndSurrogates)
+{
+    const std::vector<std::string> malformed{
+        "\xC0\xAF", "\xC1\xBF", "\xE0\x82\xA0", "\xE0\x9F\xBF", "\xF0\x8F\xBF\xBF",   // overlong
+        "\xED\xA0\x80", "\xED\xBF\xBF",                                                 // surrogates
+        "\xF4\x90\x80\x80", "\xF5\x80\x80\x80", "\xFF",                                  // beyond U+10FFFF
+        "\x80", "\xC3", "\xE2\x82", "\xC3\x28",                                            // cut off or stray
+    };
+    const CodePage windows = CodePage::numbered(1252);
+    std::string cp;
+    for (const std::string& bytes : malformed) {
+        EXPECT_EQ(decodeUtf8(bytes, 0).length, 0u) << ptest::hex(bytes);
+        EXPECT_FALSE(validUtf8("a" + bytes)) << ptest::hex(bytes);
+        EXPECT_EQ(windows.fromUtf8("a" + bytes, cp), 1u) << ptest::hex(bytes);
+        EXPECT_EQ(foldCase("A" + bytes), "a" + bytes) << ptest::hex(bytes);
+    }
+    // An overlong NBSP would otherwise slip into a table as a real one.
+    std::optional<std::string> error;
+    encoded(field(FieldType::Alpha, 10), text("\xE0\x82\xA0"), &error);
+    ASSERT_TRUE(error);
+    EXPECT_EQ(*error, "character 1 of '\\xe0\\x82\\xa0' is not in code page 1252");
+    // The shortest forms of the boundaries are well-formed.
+    for (const char* good : {"\x7F", "\xC2\x80", "\xDF\xBF", "\xE0\xA0\x80", "\xED\x9F\xBF", "\xEE\x80\x80", "\xF0\x90\x80\x80", "\xF4\x8F\xBF\xBF"})
+        EXPECT_NE(decodeUtf8(good, 0).length, 0u) << ptest::hex(good);
+    EXPECT_EQ(decodeUtf8("\xF4\x8F\xBF\xBF", 0).codePoint, char32_t(0x10FFFF));
 }
 
 TEST(Encoding, CaseFoldingTakesWholeCharactersAndKeepsBrokenBytes)

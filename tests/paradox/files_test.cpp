@@ -32,16 +32,7 @@ void expectCleanIndex(const fs::path& px)
     EXPECT_NE(r.out.find("index matches the table: yes"), std::string::npos) << r.out;
 }
 
-class Files : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        folder = testsupport::freshFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
-        db = std::make_unique<Database>(folder);
-    }
-    fs::path folder;
-    std::unique_ptr<Database> db;
-};
+class Files : public ptest::FreshDatabase {};
 
 }  // namespace
 
@@ -87,6 +78,31 @@ TEST_F(Files, EveryTypeRoundTripsThroughPxcheckAndTheEngine)
     EXPECT_NE(r.out.find("codepage: 1252"), std::string::npos);
     EXPECT_NE(r.out.find("version: 5.0 (byte 0x0B)"), std::string::npos);
     expectCleanIndex(folder / "All.PX");
+}
+
+// Memos of every size: in the record, several sharing a block, one filling a block alone, one
+// with a block of its own, NULL between them, and a reopened table that starts a new shared
+// block. pxlib finds each through its slot, and the blob file has the size of that layout.
+TEST_F(Files, MemosOfEverySizeLieWhereTheIndependentReaderFindsThem)
+{
+    db->execute(R"(CREATE TABLE "Notes" ("K" INT, "M" MEMO(10));)");
+    const std::vector<std::size_t> sizes{3, 11, 300, 0, 2048, 40, 2049, 5000, 16, 700, 1500, 1};
+    std::vector<std::string> memos;
+    for (std::size_t k = 0; k < sizes.size(); ++k) {
+        std::string memo;
+        for (std::size_t i = 0; i < sizes[k]; ++i) memo += char('a' + (i * 7 + k) % 26);
+        if (k == 5) db = std::make_unique<Database>(folder);   // the rest after a reopen
+        db->execute("INSERT INTO \"Notes\" VALUES (" + std::to_string(k) + ", " + (memo.empty() ? "NULL" : "'" + memo + "'") + ")");
+        memos.push_back(std::to_string(k) + "," + memo);
+    }
+    db.reset();
+    const auto r = ptest::pxcheck(folder / "Notes.DB");
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_TRUE(ptest::problems(r.out).empty()) << r.out;
+    EXPECT_EQ(ptest::pxcheckRecords(r.out), memos);
+    // Header; a shared block for 11, 300 and 2048 bytes, another after the reopen for 40, 16,
+    // 700 and 1500; blocks of their own of one and two units for 2049 and 5000 bytes.
+    EXPECT_EQ(fs::file_size(folder / "Notes.MB"), std::uintmax_t(4096 * (1 + 2 + 1 + 2)));
 }
 
 TEST_F(Files, KeyedTablesStayInKeyOrderAndRejectDuplicates)

@@ -23,16 +23,7 @@ std::string rejection(Database& db, const std::string& statement)
     return "accepted";
 }
 
-class Sql : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        folder = testsupport::freshFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
-        db = std::make_unique<Database>(folder);
-    }
-    std::filesystem::path folder;
-    std::unique_ptr<Database> db;
-};
+class Sql : public ptest::FreshDatabase {};
 
 }  // namespace
 

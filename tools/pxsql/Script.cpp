@@ -1,5 +1,6 @@
 #include "Script.h"
 
+#include <array>
 #include <cctype>
 
 namespace pxsql {
@@ -7,6 +8,13 @@ namespace pxsql {
 namespace {
 
 bool space(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
+
+// The characters outside a literal or name that take() does more with than append them.
+constexpr auto kRunStops = [] {
+    std::array<bool, 256> stops{};
+    for (const char c : std::string_view("'\"`[;\n")) stops[static_cast<unsigned char>(c)] = true;
+    return stops;
+}();
 
 bool statementKeyword(const std::string& upperWord)
 {
@@ -19,7 +27,42 @@ ScriptReader::ScriptReader(Sink sink, std::size_t maxStatementBytes) : sink_(std
 
 void ScriptReader::feed(std::string_view piece)
 {
-    for (char c : piece) take(c);
+    for (std::size_t i = 0; i < piece.size();) {
+        const std::size_t run = plainRun(piece, i);
+        if (run == 0) {
+            take(piece[i++]);
+            continue;
+        }
+        append(piece.substr(i, run));
+        i += run;
+    }
+}
+
+// How many characters from `i` on take() would only append to the open statement, so that
+// they can be appended at once: inside a literal or name those before its closing quote,
+// outside one those before a quote or ';'; never a line break, which take() counts.
+std::size_t ScriptReader::plainRun(std::string_view piece, std::size_t i) const
+{
+    if (!started_ || closeSeen_ || lineStartPending_ || comment_ || dashSeen_) return 0;
+    std::size_t j = i;
+    if (close_) {
+        while (j < piece.size() && piece[j] != close_ && piece[j] != '\n') ++j;
+    } else {
+        while (j < piece.size() && !kRunStops[static_cast<unsigned char>(piece[j])]) ++j;
+    }
+    return j - i;
+}
+
+void ScriptReader::append(std::string_view run)
+{
+    current_.text += run;
+    if (current_.text.size() > max_) tooLong();
+}
+
+void ScriptReader::tooLong() const
+{
+    throw ScriptError("line " + std::to_string(current_.line) + ": the statement that begins here is longer than " +
+                      std::to_string(max_) + " bytes; the rest of the script is not read");
 }
 
 void ScriptReader::finish()
@@ -75,9 +118,7 @@ void ScriptReader::take(char c)
         current_.line = line_;
     }
     current_.text += c;
-    if (current_.text.size() > max_)
-        throw ScriptError("line " + std::to_string(current_.line) + ": the statement that begins here is longer than " +
-                          std::to_string(max_) + " bytes; the rest of the script is not read");
+    if (current_.text.size() > max_) tooLong();
     if (closeSeen_) {
         // The quote before ends the literal or name unless this one doubles it.
         closeSeen_ = false;

@@ -42,6 +42,9 @@ public:
     void finish();
 
 private:
+    std::size_t plainRun(std::string_view piece, std::size_t i) const;
+    void append(std::string_view run);
+    [[noreturn]] void tooLong() const;
     void take(char c);
     void resolveLineStart();
     void emit(std::size_t length);

@@ -59,7 +59,7 @@ void tableFile(const std::filesystem::path& folder, const std::uint8_t* data, st
             }
         });
         try {
-            db.execute("INSERT INTO f (" + std::string("\"") + paradox::cp1252ToUtf8(t.header().fields[0].name) + "\") VALUES (NULL)");
+            db.execute("INSERT INTO f (" + std::string("\"") + paradox::tableText(t.header(), t.header().fields[0].name) + "\") VALUES (NULL)");
         } catch (const paradox::Error&) {
         }
         // Values for every memo and blob field, large enough for the .MB file, shared blocks
@@ -69,7 +69,7 @@ void tableFile(const std::filesystem::path& folder, const std::uint8_t* data, st
             const paradox::Field& f = t.header().fields[i];
             if (!f.isBlob()) continue;
             const bool text = f.type == paradox::FieldType::Memo || f.type == paradox::FieldType::FormattedMemo;
-            columns += std::string(columns.empty() ? "" : ", ") + "\"" + paradox::cp1252ToUtf8(f.name) + "\"";
+            columns += std::string(columns.empty() ? "" : ", ") + "\"" + paradox::tableText(t.header(), f.name) + "\"";
             values += std::string(values.empty() ? "" : ", ") + (text ? "'" + std::string(i % 2 ? 3000 : 40, 'm') + "'"
                                                                       : "X'" + std::string(i % 2 ? 6000 : 80, 'A') + "'");
         }
