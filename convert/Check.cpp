@@ -1,5 +1,6 @@
 #include "convert/Check.h"
 
+#include "db/EngineBackend.h"
 #include "paradox/CodePage.h"
 #include "paradox/Database.h"
 #include "paradox/Format.h"
@@ -119,6 +120,7 @@ std::string ProblemText(CheckProblem problem)
     case CheckProblem::DateOutOfRange: return "a date outside the type's range";
     case CheckProblem::BcdDigits: return "digits a BCD field cannot hold";
     case CheckProblem::BinaryPlaceholder: return "binary replaced by the placeholder";
+    case CheckProblem::Altered: return "a character outside the table's code page written as '?'";
     case CheckProblem::DuplicateKey: return "duplicate key";
     case CheckProblem::TableFull: return "more rows than a Paradox table holds";
     case CheckProblem::Other: break;
@@ -131,9 +133,10 @@ bool TableCheck::losesData() const
     return !problems.empty() || !definitionError.empty() || !readError.empty();
 }
 
-ConversionCheck::ConversionCheck(const std::string& paradoxFolder)
+ConversionCheck::ConversionCheck(const std::string& paradoxFolder, const TypeOptions& options)
     : validator_(std::make_unique<paradox::Validator>(paradoxFolder))
 {
+    validator_->setTextOptions(db::engineTextOptions(ParadoxTextFor(options)));
 }
 
 ConversionCheck::~ConversionCheck() = default;
@@ -156,10 +159,15 @@ bool ConversionCheck::statement(const std::string& statement, const std::string&
         source = sourceRow.empty() ? std::to_string(current_.rows + 1) : sourceRow;
         if (current_.rows++ == 0)
             firstRow_ = source;
-        noteCharacters(statement);
     }
+    noteCharacters(statement);
     try {
         validator_->validate(statement, &otherValues_);
+        if (!validator_->alteredValues().empty()) {
+            ++current_.rowsAltered;
+            for (const paradox::Validator::AlteredValue& altered : validator_->alteredValues())
+                count(source, CheckProblem::Altered, altered.column, altered.columnType, {});
+        }
         return true;
     } catch (const paradox::SqlError& refusal) {
         if (!row) {
@@ -204,11 +212,11 @@ void ConversionCheck::count(const std::string& sourceRow, CheckProblem problem, 
     current_.problems.push_back(ColumnProblem{column, type, problem, 1, sourceRow, reason, {}});
 }
 
-// Only characters beyond ASCII matter to a code page; the table's name, which the statement
-// also holds, is not written in the table's code page.
+// Only characters beyond ASCII matter to a code page. The table's and its columns' names are
+// written in the table's code page as well as its text.
 void ConversionCheck::noteCharacters(const std::string& statement)
 {
-    for (std::size_t i = valuesStart(statement); i < statement.size(); ++i) {
+    for (std::size_t i = 0; i < statement.size(); ++i) {
         const auto lead = static_cast<unsigned char>(statement[i]);
         if (lead < 0x80)
             continue;
@@ -224,8 +232,9 @@ void ConversionCheck::noteCharacters(const std::string& statement)
 std::string ConversionCheck::codePageOption(const std::string& table) const
 {
     const bool plain = std::ranges::all_of(table, [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; });
+    const std::uint16_t own = validator_->textOptions().codePageOf(table);
     for (const std::uint16_t codePage : kCodePages) {
-        if (!holds(codePage, characters_))
+        if (codePage == own || !holds(codePage, characters_))
             continue;
         const std::string choice = table + "=" + std::to_string(codePage);
         return "--code-page " + (plain ? choice : "'" + choice + "'");
@@ -253,7 +262,7 @@ const TableCheck& ConversionCheck::tableFinished(const TableSummary& summary)
     }
     for (ColumnProblem& problem : done.problems) {
         problem.option = keepingOption(problem.problem, adoType(problem.column));
-        if (problem.problem == CheckProblem::NotInCodePage)
+        if (problem.problem == CheckProblem::NotInCodePage || problem.problem == CheckProblem::Altered)
             if (const std::string option = codePageOption(done.table); !option.empty())
                 problem.option = option;
     }
@@ -283,7 +292,9 @@ std::string CheckLines(const TableCheck& table)
     out << table.rows << (table.rows == 1 ? " row" : " rows");
     if (table.rowsRefused > 0)
         out << ", " << table.rowsRefused << " would be refused";
-    else if (table.problems.empty())
+    if (table.rowsAltered > 0)
+        out << ", " << table.rowsAltered << (table.rowsRefused > 0 ? " altered" : " would be altered");
+    if (table.rowsRefused == 0 && table.rowsAltered == 0 && table.problems.empty())
         out << ", all fit";
     out << '\n';
     if (!table.readError.empty())

@@ -114,20 +114,23 @@ void Validator::settle()
     }
 }
 
+void Validator::setTextOptions(TextOptions options) { text_ = options.checked(); }
+
 void Validator::createTable(const sql::CreateTable& ct, const std::string& nameInCodePage)
 {
     const std::string folded = foldCase(ct.table.text);
+    const CodePage codePage = CodePage::numbered(text_.codePageOf(ct.table.text));
     if (!replacing_ || replacing_->next || replacing_->folded != folded) {
         settle();
         if (exists(ct.table.text)) refused(ct.table.pos, "table \"" + ct.table.text + "\" already exists");
-        Model m = modelOf(definedHeader(ct, nameInCodePage, codePage_));
+        Model m = modelOf(definedHeader(ct, nameInCodePage, codePage));
         gone_.erase(folded);
         tables_.insert_or_assign(folded, std::move(m));
         return;
     }
     // A failed definition leaves the table being replaced as it was.
     try {
-        replacing_->next = modelOf(definedHeader(ct, nameInCodePage, codePage_));
+        replacing_->next = modelOf(definedHeader(ct, nameInCodePage, codePage));
     } catch (...) {
         replacing_.reset();
         throw;
@@ -178,7 +181,9 @@ void Validator::insert(const sql::Insert& in, std::vector<SqlError>* otherValues
     settle();
     Model& m = table(in.table);
     refusals_.clear();
-    const std::optional<std::uint32_t> lastAuto = encodeRow(in, m.header, m.codePage, m.offsets, record_, blobs_, scratch_, &refusals_);
+    alteredFields_.clear();
+    Unmappable unmappable{text_.replaceUnmappable, 0, &alteredFields_};
+    const std::optional<std::uint32_t> lastAuto = encodeRow(in, m.header, m.codePage, m.offsets, record_, blobs_, scratch_, &refusals_, &unmappable);
     if (!refusals_.empty()) {
         // The first is the one executing the row meets.
         if (otherValues) otherValues->assign(refusals_.begin() + 1, refusals_.end());
@@ -194,6 +199,10 @@ void Validator::insert(const sql::Insert& in, std::vector<SqlError>* otherValues
     if (m.rows >= capacity(m.header))
         throw SqlError(errorAt(in.valuesPos, tableFullText(in.table.text, m.header)), Problem::TableFull, {}, {});
     if (m.keys) m.keys->add(key);
+    for (const int field : alteredFields_) {
+        const Field& f = m.header.fields[std::size_t(field)];
+        altered_.push_back({tableText(m.header, f.name), fieldTypeText(f)});
+    }
     ++m.rows;
     m.onDisk = false;
     if (lastAuto) m.header.autoInc = *lastAuto;
@@ -202,6 +211,7 @@ void Validator::insert(const sql::Insert& in, std::vector<SqlError>* otherValues
 void Validator::validate(std::string_view statementUtf8, std::vector<SqlError>* otherValues)
 {
     if (otherValues) otherValues->clear();
+    altered_.clear();
     const Executing statement(statementUtf8);
     sql::parse(statementUtf8, parsed_);
     if (const auto* drop = std::get_if<sql::DropTable>(&parsed_)) {
