@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cstring>
 #include <sstream>
 #include <string_view>
 
@@ -151,22 +152,23 @@ bool ConversionCheck::losesData() const
 
 void ConversionCheck::datatype(const DatatypeRecord& record) { datatypes_.push_back(record); }
 
-bool ConversionCheck::statement(const std::string& statement, const std::string& sourceRow)
+bool ConversionCheck::statement(const std::string& statement, const std::function<std::string()>& sourceRow)
 {
     const bool row = statement.starts_with(kInsert);
-    std::string source;
-    if (row) {
-        source = sourceRow.empty() ? std::to_string(current_.rows + 1) : sourceRow;
-        if (current_.rows++ == 0)
-            firstRow_ = source;
-    }
+    const std::int64_t number = row ? ++current_.rows : 0;
+    // A row is named only when it is the table's first or has a problem: naming it by its key
+    // costs more than checking it.
+    const auto source = [&] { return sourceRow ? sourceRow() : std::to_string(number); };
+    if (number == 1)
+        firstRow_ = source();
     noteCharacters(statement);
     try {
         validator_->validate(statement, &otherValues_);
         if (!validator_->alteredValues().empty()) {
             ++current_.rowsAltered;
+            const std::string name = source();
             for (const paradox::Validator::AlteredValue& altered : validator_->alteredValues())
-                count(source, CheckProblem::Altered, altered.column, altered.columnType, {});
+                count(name, CheckProblem::Altered, altered.column, altered.columnType, {});
         }
         return true;
     } catch (const paradox::SqlError& refusal) {
@@ -181,9 +183,10 @@ bool ConversionCheck::statement(const std::string& statement, const std::string&
         ++current_.rowsRefused;
         if (onRefused)
             onRefused(insertTable(statement), keyValue(statement), checkProblem(refusal.problem()));
-        count(source, checkProblem(refusal.problem()), refusal.column(), refusal.columnType(), refusal.what());
+        const std::string name = source();
+        count(name, checkProblem(refusal.problem()), refusal.column(), refusal.columnType(), refusal.what());
         for (const paradox::SqlError& other : otherValues_)
-            count(source, checkProblem(other.problem()), other.column(), other.columnType(), other.what());
+            count(name, checkProblem(other.problem()), other.column(), other.columnType(), other.what());
     } catch (const paradox::Error& failure) {
         // A table of the folder that cannot be read, say: every row would fail the same way.
         if (current_.definitionError.empty())
@@ -216,16 +219,31 @@ void ConversionCheck::count(const std::string& sourceRow, CheckProblem problem, 
 // written in the table's code page as well as its text.
 void ConversionCheck::noteCharacters(const std::string& statement)
 {
-    for (std::size_t i = 0; i < statement.size(); ++i) {
+    const std::size_t size = statement.size();
+    for (std::size_t i = 0; i < size;) {
+        // Eight ASCII bytes at a time: most text is ASCII.
+        if (std::uint64_t word = 0; i + sizeof word <= size) {
+            std::memcpy(&word, statement.data() + i, sizeof word);
+            if ((word & 0x8080808080808080ull) == 0) {
+                i += sizeof word;
+                continue;
+            }
+        }
         const auto lead = static_cast<unsigned char>(statement[i]);
-        if (lead < 0x80)
+        if (lead < 0x80) {
+            ++i;
             continue;
+        }
         const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
         char32_t c = lead & (0x3F >> (length - 1));
-        for (std::size_t k = 1; k < length && i + k < statement.size(); ++k)
+        for (std::size_t k = 1; k < length && i + k < size; ++k)
             c = (c << 6) | (static_cast<unsigned char>(statement[i + k]) & 0x3F);
-        characters_.insert(c);
-        i += length - 1;
+        if (c >= seenBelow_.size() || !seenBelow_[c]) {
+            characters_.insert(c);
+            if (c < seenBelow_.size())
+                seenBelow_[c] = true;
+        }
+        i += length;
     }
 }
 
@@ -268,6 +286,7 @@ const TableCheck& ConversionCheck::tableFinished(const TableSummary& summary)
     }
     datatypes_.clear();
     characters_.clear();
+    seenBelow_.reset();
     firstRow_.clear();
     tables_.push_back(std::move(done));
     return tables_.back();

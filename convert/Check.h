@@ -6,6 +6,7 @@
 #include "convert/DatatypeRecord.h"
 #include "convert/Run.h"
 
+#include <bitset>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -73,7 +74,7 @@ public:
 
     void datatype(const DatatypeRecord& record);
     // A row without `sourceRow` is named by its number in the table.
-    bool statement(const std::string& statement, const std::string& sourceRow = {}) override;
+    bool statement(const std::string& statement, const std::function<std::string()>& sourceRow = {}) override;
     // Ends the table the run just left; its result is the last of tables().
     const TableCheck& tableFinished(const TableSummary& summary);
 
@@ -97,6 +98,7 @@ private:
     TableCheck current_;
     std::vector<DatatypeRecord> datatypes_;
     std::set<char32_t> characters_; // every character beyond ASCII of the table's statements
+    std::bitset<0x800> seenBelow_;  // those of two UTF-8 bytes, to spare a lookup per character
     std::vector<paradox::SqlError> otherValues_;
     std::string firstRow_;
     std::vector<TableCheck> tables_;

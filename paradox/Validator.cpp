@@ -71,6 +71,7 @@ Validator::Model Validator::modelOf(const Header& header)
         off += f.bytes();
     }
     if (header.keyed()) m.keys.emplace(std::size_t(header.keyLength()));
+    m.capacity = capacity(header);
     return m;
 }
 
@@ -155,10 +156,12 @@ void Validator::makeKeyed(Model& m, const sql::CreateIndex& ci)
             refused(ci.columns.front().pos, "table \"" + ci.table.text + "\" holds rows with the same key, so the primary index cannot be created");
         for (const std::string& key : found) keys.add(key);
     }
-    if (m.rows > capacity(keyed))
+    const std::uint64_t keyedCapacity = capacity(keyed);
+    if (m.rows > keyedCapacity)
         refused(ci.columns.front().pos, "table \"" + ci.table.text + "\" holds more rows than a primary index can number: a keyed Paradox table holds at most " +
                                             std::to_string(kMaxIndexedBlocks) + " blocks of " + std::to_string(kLargestBlockCode * 1024) + " bytes");
     m.header = keyed;
+    m.capacity = keyedCapacity;
     m.keys.emplace(std::move(keys));
 }
 
@@ -179,7 +182,11 @@ void Validator::createIndex(const sql::CreateIndex& ci)
 void Validator::insert(const sql::Insert& in, std::vector<SqlError>* otherValues)
 {
     settle();
-    Model& m = table(in.table);
+    if (!inserting_ || in.table.text != insertingName_) {
+        inserting_ = &table(in.table);
+        insertingName_ = in.table.text;
+    }
+    Model& m = *inserting_;
     refusals_.clear();
     alteredFields_.clear();
     Unmappable unmappable{text_.replaceUnmappable, 0, &alteredFields_};
@@ -196,7 +203,7 @@ void Validator::insert(const sql::Insert& in, std::vector<SqlError>* otherValues
             throw SqlError(errorAt(keyPosition(in, m.header), duplicateKeyText(in.table.text, m.header, m.offsets, record_)), Problem::DuplicateKey,
                            tableText(m.header, m.header.fields.front().name), fieldTypeText(m.header.fields.front()));
     }
-    if (m.rows >= capacity(m.header))
+    if (m.rows >= m.capacity)
         throw SqlError(errorAt(in.valuesPos, tableFullText(in.table.text, m.header)), Problem::TableFull, {}, {});
     if (m.keys) m.keys->add(key);
     for (const int field : alteredFields_) {
@@ -214,6 +221,7 @@ void Validator::validate(std::string_view statementUtf8, std::vector<SqlError>* 
     altered_.clear();
     const Executing statement(statementUtf8);
     sql::parse(statementUtf8, parsed_);
+    if (!std::holds_alternative<sql::Insert>(parsed_)) inserting_ = nullptr;
     if (const auto* drop = std::get_if<sql::DropTable>(&parsed_)) {
         checkTableName(drop->table, codePage_);
         settle();

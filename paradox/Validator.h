@@ -70,6 +70,7 @@ private:
         std::vector<int> offsets;
         std::uint64_t rows = 0;
         std::optional<Keys> keys;
+        std::uint64_t capacity = 0;  // the rows it can hold
         bool onDisk = false;  // read from the folder, no row inserted since
     };
     // A DROP TABLE waiting for the statement after it, as in Database.
@@ -97,6 +98,10 @@ private:
     TextOptions text_;
     std::vector<int> alteredFields_;
     std::vector<AlteredValue> altered_;
+    // The table the last INSERT went into, by its name as written there, so that a run of rows
+    // into one table looks it up once; any other statement forgets it.
+    Model* inserting_ = nullptr;
+    std::string insertingName_;
     std::string record_, scratch_;
     std::vector<Table::Blob> blobs_;
     std::vector<SqlError> refusals_;
