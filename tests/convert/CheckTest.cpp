@@ -86,7 +86,10 @@ protected:
                             "CREATE TABLE Polish (ID int NOT NULL PRIMARY KEY, City nvarchar(40));"
                             "INSERT INTO Polish VALUES (1, '\xC5\x81\xC3\xB3" "d\xC5\xBA'), (2, 'Krak\xC3\xB3w');"
                             "CREATE TABLE Mixed (ID int NOT NULL PRIMARY KEY, Greek nvarchar(40), Cyrillic nvarchar(40));"
-                            "INSERT INTO Mixed VALUES (1, '\xCE\xA9', '\xD0\x96'), (2, '\xCE\xA9', 'a'), (3, 'a', 'b');");
+                            "INSERT INTO Mixed VALUES (1, '\xCE\xA9', '\xD0\x96'), (2, '\xCE\xA9', 'a'), (3, 'a', 'b');"
+                            // Greek text under a column name of code page 1252: code page 1253 lacks the name.
+                            "CREATE TABLE Names (ID int NOT NULL PRIMARY KEY, \"Caf\xC3\xA9\" nvarchar(40));"
+                            "INSERT INTO Names VALUES (1, '\xCE\xBB\xCF\x8C\xCE\xB3\xCE\xBF\xCF\x82');");
         server = new testsupport::DemoServer({{"Problems", folder / "Problems.sqlite"}, {"Languages", folder / "Languages.sqlite"}});
     }
 
@@ -255,16 +258,17 @@ TEST_F(CheckAgainstRun, TheCheckJudgesTextInTheRunsCodePagesAndCountsWhatItWould
     // holds each table's text where one does.
     const CheckedAndRun plain = checkThenRun("Languages", {}, "lang-1252");
     EXPECT_EQ(plain.flagged, plain.refused);
-    EXPECT_EQ(rowCounts(plain.refused), (RowCounts{{"Greek", 2}, {"Cyrillic", 2}, {"Polish", 1}, {"Mixed", 2}}));
+    EXPECT_EQ(rowCounts(plain.refused), (RowCounts{{"Greek", 2}, {"Cyrillic", 2}, {"Polish", 1}, {"Mixed", 2}, {"Names", 1}}));
     expectOptions(plain.checked, {{"Greek", "--code-page Greek=1253"},
                                   {"Cyrillic", "--code-page Cyrillic=1251"},
                                   {"Polish", "--code-page Polish=1250"},
-                                  {"Mixed", "--unmappable replace"}});
+                                  {"Mixed", "--unmappable replace"},
+                                  {"Names", "--unmappable replace"}});
 
     // A code page per table (the later of two spellings of one table wins): the tables fit,
     // and the code page a table already has is not offered again.
     convert::TypeOptions pages;
-    for (const char* choice : {"Greek=1253", "cyrillic=1251", "POLISH=1252", "polish=1250", "Mixed=1253"})
+    for (const char* choice : {"Greek=1253", "cyrillic=1251", "POLISH=1252", "polish=1250", "Mixed=1253", "Names=1253"})
         ASSERT_FALSE(convert::AddCodePage(pages, choice));
     const CheckedAndRun paged = checkThenRun("Languages", pages, "lang-pages");
     EXPECT_EQ(paged.flagged, paged.refused);
@@ -274,6 +278,9 @@ TEST_F(CheckAgainstRun, TheCheckJudgesTextInTheRunsCodePagesAndCountsWhatItWould
     ASSERT_EQ(paged.checked.at("Mixed").problems.size(), 1u);
     EXPECT_EQ(paged.checked.at("Mixed").problems[0].column, "Cyrillic");
     expectOptions(paged.checked, {{"Mixed", "--unmappable replace"}});
+    // A table whose column name its code page lacks cannot be made, by the run as by the check.
+    EXPECT_NE(paged.checked.at("Names").definitionError.find("lacks"), std::string::npos) << convert::CheckLines(paged.checked.at("Names"));
+    EXPECT_TRUE(runtest::tableFile(paged.runFolder, "Names").empty());
 
     // Replacing: nothing is refused; every value the run writes with '?' is counted in its
     // column, with its first row, and no value goes unseen.
@@ -282,7 +289,7 @@ TEST_F(CheckAgainstRun, TheCheckJudgesTextInTheRunsCodePagesAndCountsWhatItWould
     const CheckedAndRun replaced = checkThenRun("Languages", replacing, "lang-replace");
     EXPECT_TRUE(replaced.refused.empty());
     EXPECT_TRUE(replaced.flagged.empty());
-    for (const char* table : {"Greek", "Cyrillic", "Polish", "Mixed"}) {
+    for (const char* table : {"Greek", "Cyrillic", "Polish", "Mixed", "Names"}) {
         const convert::TableCheck& checked = replaced.checked.at(table);
         const runtest::ReadBack written = runtest::readBack(runtest::tableFile(replaced.runFolder, table));
         std::map<std::string, std::pair<std::int64_t, std::string>> questionMarks; // column -> rows, first row's ID
