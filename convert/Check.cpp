@@ -1,5 +1,6 @@
 #include "convert/Check.h"
 
+#include "db/EngineBackend.h"
 #include "paradox/CodePage.h"
 #include "paradox/Database.h"
 #include "paradox/Format.h"
@@ -9,6 +10,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cstring>
 #include <sstream>
 #include <string_view>
 
@@ -119,6 +121,7 @@ std::string ProblemText(CheckProblem problem)
     case CheckProblem::DateOutOfRange: return "a date outside the type's range";
     case CheckProblem::BcdDigits: return "digits a BCD field cannot hold";
     case CheckProblem::BinaryPlaceholder: return "binary replaced by the placeholder";
+    case CheckProblem::Altered: return "a character outside the table's code page written as '?'";
     case CheckProblem::DuplicateKey: return "duplicate key";
     case CheckProblem::TableFull: return "more rows than a Paradox table holds";
     case CheckProblem::Other: break;
@@ -131,9 +134,10 @@ bool TableCheck::losesData() const
     return !problems.empty() || !definitionError.empty() || !readError.empty();
 }
 
-ConversionCheck::ConversionCheck(const std::string& paradoxFolder)
+ConversionCheck::ConversionCheck(const std::string& paradoxFolder, const TypeOptions& options)
     : validator_(std::make_unique<paradox::Validator>(paradoxFolder))
 {
+    validator_->setTextOptions(db::engineTextOptions(ParadoxTextFor(options)));
 }
 
 ConversionCheck::~ConversionCheck() = default;
@@ -148,18 +152,24 @@ bool ConversionCheck::losesData() const
 
 void ConversionCheck::datatype(const DatatypeRecord& record) { datatypes_.push_back(record); }
 
-bool ConversionCheck::statement(const std::string& statement, const std::string& sourceRow)
+bool ConversionCheck::statement(const std::string& statement, const std::function<std::string()>& sourceRow)
 {
     const bool row = statement.starts_with(kInsert);
-    std::string source;
-    if (row) {
-        source = sourceRow.empty() ? std::to_string(current_.rows + 1) : sourceRow;
-        if (current_.rows++ == 0)
-            firstRow_ = source;
-        noteCharacters(statement);
-    }
+    const std::int64_t number = row ? ++current_.rows : 0;
+    // A row is named only when it is the table's first or has a problem: naming it by its key
+    // costs more than checking it.
+    const auto source = [&] { return sourceRow ? sourceRow() : std::to_string(number); };
+    if (number == 1)
+        firstRow_ = source();
+    noteCharacters(statement);
     try {
         validator_->validate(statement, &otherValues_);
+        if (!validator_->alteredValues().empty()) {
+            ++current_.rowsAltered;
+            const std::string name = source();
+            for (const paradox::Validator::AlteredValue& altered : validator_->alteredValues())
+                count(name, CheckProblem::Altered, altered.column, altered.columnType, {});
+        }
         return true;
     } catch (const paradox::SqlError& refusal) {
         if (!row) {
@@ -173,9 +183,10 @@ bool ConversionCheck::statement(const std::string& statement, const std::string&
         ++current_.rowsRefused;
         if (onRefused)
             onRefused(insertTable(statement), keyValue(statement), checkProblem(refusal.problem()));
-        count(source, checkProblem(refusal.problem()), refusal.column(), refusal.columnType(), refusal.what());
+        const std::string name = source();
+        count(name, checkProblem(refusal.problem()), refusal.column(), refusal.columnType(), refusal.what());
         for (const paradox::SqlError& other : otherValues_)
-            count(source, checkProblem(other.problem()), other.column(), other.columnType(), other.what());
+            count(name, checkProblem(other.problem()), other.column(), other.columnType(), other.what());
     } catch (const paradox::Error& failure) {
         // A table of the folder that cannot be read, say: every row would fail the same way.
         if (current_.definitionError.empty())
@@ -204,28 +215,44 @@ void ConversionCheck::count(const std::string& sourceRow, CheckProblem problem, 
     current_.problems.push_back(ColumnProblem{column, type, problem, 1, sourceRow, reason, {}});
 }
 
-// Only characters beyond ASCII matter to a code page; the table's name, which the statement
-// also holds, is not written in the table's code page.
+// Only characters beyond ASCII matter to a code page. The table's and its columns' names are
+// written in the table's code page as well as its text.
 void ConversionCheck::noteCharacters(const std::string& statement)
 {
-    for (std::size_t i = valuesStart(statement); i < statement.size(); ++i) {
+    const std::size_t size = statement.size();
+    for (std::size_t i = 0; i < size;) {
+        // Eight ASCII bytes at a time: most text is ASCII.
+        if (std::uint64_t word = 0; i + sizeof word <= size) {
+            std::memcpy(&word, statement.data() + i, sizeof word);
+            if ((word & 0x8080808080808080ull) == 0) {
+                i += sizeof word;
+                continue;
+            }
+        }
         const auto lead = static_cast<unsigned char>(statement[i]);
-        if (lead < 0x80)
+        if (lead < 0x80) {
+            ++i;
             continue;
+        }
         const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
         char32_t c = lead & (0x3F >> (length - 1));
-        for (std::size_t k = 1; k < length && i + k < statement.size(); ++k)
+        for (std::size_t k = 1; k < length && i + k < size; ++k)
             c = (c << 6) | (static_cast<unsigned char>(statement[i + k]) & 0x3F);
-        characters_.insert(c);
-        i += length - 1;
+        if (c >= seenBelow_.size() || !seenBelow_[c]) {
+            characters_.insert(c);
+            if (c < seenBelow_.size())
+                seenBelow_[c] = true;
+        }
+        i += length;
     }
 }
 
 std::string ConversionCheck::codePageOption(const std::string& table) const
 {
     const bool plain = std::ranges::all_of(table, [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; });
+    const std::uint16_t own = validator_->textOptions().codePageOf(table);
     for (const std::uint16_t codePage : kCodePages) {
-        if (!holds(codePage, characters_))
+        if (codePage == own || !holds(codePage, characters_))
             continue;
         const std::string choice = table + "=" + std::to_string(codePage);
         return "--code-page " + (plain ? choice : "'" + choice + "'");
@@ -253,12 +280,13 @@ const TableCheck& ConversionCheck::tableFinished(const TableSummary& summary)
     }
     for (ColumnProblem& problem : done.problems) {
         problem.option = keepingOption(problem.problem, adoType(problem.column));
-        if (problem.problem == CheckProblem::NotInCodePage)
+        if (problem.problem == CheckProblem::NotInCodePage || problem.problem == CheckProblem::Altered)
             if (const std::string option = codePageOption(done.table); !option.empty())
                 problem.option = option;
     }
     datatypes_.clear();
     characters_.clear();
+    seenBelow_.reset();
     firstRow_.clear();
     tables_.push_back(std::move(done));
     return tables_.back();
@@ -283,7 +311,9 @@ std::string CheckLines(const TableCheck& table)
     out << table.rows << (table.rows == 1 ? " row" : " rows");
     if (table.rowsRefused > 0)
         out << ", " << table.rowsRefused << " would be refused";
-    else if (table.problems.empty())
+    if (table.rowsAltered > 0)
+        out << ", " << table.rowsAltered << (table.rowsRefused > 0 ? " altered" : " would be altered");
+    if (table.rowsRefused == 0 && table.rowsAltered == 0 && table.problems.empty())
         out << ", all fit";
     out << '\n';
     if (!table.readError.empty())

@@ -6,6 +6,7 @@
 #include "convert/DatatypeRecord.h"
 #include "convert/Run.h"
 
+#include <bitset>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -28,6 +29,7 @@ enum class CheckProblem {
     DateOutOfRange,
     BcdDigits,
     BinaryPlaceholder, // written as the placeholder text, not refused
+    Altered,           // written with '?' for characters outside the table's code page, not refused
     DuplicateKey,
     TableFull,         // the rows from the first one on that the table cannot hold
     Other,
@@ -52,6 +54,7 @@ struct TableCheck {
     bool skipped = false;         // an existing table the run would keep
     std::int64_t rows = 0;        // rows read from the source
     std::int64_t rowsRefused = 0; // rows whose statement the engine refuses
+    std::int64_t rowsAltered = 0; // rows written with '?' for a character the code page lacks
     std::string definitionError;  // why the table cannot be made; then none of its rows is written
     std::string readError;        // why the source could not be read to its end
     bool readFromStart = true;    // false: not one row could be read
@@ -60,17 +63,18 @@ struct TableCheck {
     bool losesData() const;
 };
 
-// Takes the statements and datatype records of a run, table by table.
+// Takes the statements and datatype records of a run, table by table, and judges them with
+// the code pages and the choice for unmappable characters of the run's type options.
 class ConversionCheck : public StatementCheck {
 public:
-    explicit ConversionCheck(const std::string& paradoxFolder);
+    explicit ConversionCheck(const std::string& paradoxFolder, const TypeOptions& options = {});
     ~ConversionCheck();
     ConversionCheck(const ConversionCheck&) = delete;
     ConversionCheck& operator=(const ConversionCheck&) = delete;
 
     void datatype(const DatatypeRecord& record);
     // A row without `sourceRow` is named by its number in the table.
-    bool statement(const std::string& statement, const std::string& sourceRow = {}) override;
+    bool statement(const std::string& statement, const std::function<std::string()>& sourceRow = {}) override;
     // Ends the table the run just left; its result is the last of tables().
     const TableCheck& tableFinished(const TableSummary& summary);
 
@@ -86,13 +90,15 @@ private:
                const std::string& reason);
     int adoType(const std::string& column) const;
     void noteCharacters(const std::string& statement);
-    // "--code-page TABLE=N" for the first code page that holds every character of the table.
+    // "--code-page TABLE=N" for the first code page other than the table's own that holds every
+    // character of the table, its name and its columns' names included.
     std::string codePageOption(const std::string& table) const;
 
     std::unique_ptr<paradox::Validator> validator_;
     TableCheck current_;
     std::vector<DatatypeRecord> datatypes_;
-    std::set<char32_t> characters_; // every character beyond ASCII of the table's values
+    std::set<char32_t> characters_; // every character beyond ASCII of the table's statements
+    std::bitset<0x800> seenBelow_;  // those of two UTF-8 bytes, to spare a lookup per character
     std::vector<paradox::SqlError> otherValues_;
     std::string firstRow_;
     std::vector<TableCheck> tables_;

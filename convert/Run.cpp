@@ -235,7 +235,7 @@ private:
     bool executeOnParadox(const std::string& statement, bool row)
     {
         if (StatementCheck* check = p_.statementCheck)
-            return !check->statement(statement, row ? rowKey() : std::string());
+            return !check->statement(statement, row ? std::function<std::string()>([this] { return rowKey(); }) : nullptr);
         try {
             stopsTheRun([&] { existing(s_.Paradox_conn).Execute(statement); });
         } catch (const db::LastingError&) {

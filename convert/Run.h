@@ -28,8 +28,9 @@ class StatementCheck {
 public:
     virtual ~StatementCheck() = default;
     // False when the folder would refuse the statement. `sourceRow` names the source row of a
-    // row's statement as a refused row is named (its primary-key value, else its number).
-    virtual bool statement(const std::string& statement, const std::string& sourceRow) = 0;
+    // row's statement as a refused row is named (its primary-key value, else its number); it is
+    // asked only for the rows that need a name.
+    virtual bool statement(const std::string& statement, const std::function<std::string()>& sourceRow) = 0;
 };
 
 // What the run is asked to do, read once when it starts: the main window's fields or the

@@ -1,6 +1,7 @@
 #include "db/EngineBackend.h"
 
 #include "db/OdbcConnectionString.h"
+#include "paradox/CaseFold.h"
 #include "paradox/Database.h"
 #include "paradox/RowChecksum.h"
 #include "paradox/Table.h"
@@ -54,17 +55,6 @@ auto translated(F&& f)
     }
 }
 
-paradox::TextOptions textOptions(const ParadoxText& text)
-{
-    paradox::TextOptions options;
-    if (text.codePage != 0)
-        options.codePage = static_cast<std::uint16_t>(text.codePage);
-    for (const auto& [table, codePage] : text.tableCodePages)
-        options.tables[table] = static_cast<std::uint16_t>(codePage);
-    options.replaceUnmappable = text.replaceUnmappable;
-    return options;
-}
-
 class EngineBackend final : public Backend {
 public:
     EngineBackend(const std::filesystem::path& folder, const ParadoxText& text)
@@ -72,7 +62,7 @@ public:
               // The connection is there to write: a second writer of the folder is refused
               // here, before it changes anything.
               auto database = std::make_unique<paradox::Database>(folder);
-              database->setTextOptions(textOptions(text));
+              database->setTextOptions(engineTextOptions(text));
               database->lockForWriting();
               return database;
           }))
@@ -132,6 +122,18 @@ std::filesystem::path paradoxFolder(const std::string& connectionString)
     if (folder->size() > 1 && folder->back() == '\\')
         folder->pop_back();
     return std::filesystem::path(*folder);
+}
+
+paradox::TextOptions engineTextOptions(const ParadoxText& text)
+{
+    paradox::TextOptions options;
+    if (text.codePage != 0)
+        options.codePage = static_cast<std::uint16_t>(text.codePage);
+    // Folded here, so that of two spellings of one table the later one wins.
+    for (const auto& [table, codePage] : text.tableCodePages)
+        options.tables[paradox::foldCase(table)] = static_cast<std::uint16_t>(codePage);
+    options.replaceUnmappable = text.replaceUnmappable;
+    return options;
 }
 
 std::unique_ptr<Backend> openEngineBackend(const std::string& connectionString, const ParadoxText& text)

@@ -238,6 +238,7 @@ std::optional<std::uint32_t> encodeRow(const sql::Insert& in, const Header& h, c
         if (!v) continue;
         std::optional<std::string> error;
         Problem problem = Problem::Other;
+        const std::uint64_t alteredBefore = unmappable ? unmappable->altered : 0;
         if (f.isBlob()) {
             if (blobCount == blobs.size()) blobs.emplace_back();
             Table::Blob& blob = blobs[blobCount++];
@@ -251,6 +252,7 @@ std::optional<std::uint32_t> encodeRow(const sql::Insert& in, const Header& h, c
                               int(i)));
             continue;
         }
+        if (unmappable && unmappable->alteredFields && unmappable->altered != alteredBefore) unmappable->alteredFields->push_back(int(i));
         if (f.type == FieldType::AutoIncrement) {
             const auto value = std::uint32_t(decodeInt(out, 4));
             if (value > lastAuto) {
@@ -407,25 +409,32 @@ void Database::settle()
         replaceTable(folder_, replacement.name, replacement.newStem, guard_.get());
 }
 
-void Database::setTextOptions(TextOptions options)
+TextOptions TextOptions::checked() const
 {
-    auto check = [](std::uint16_t codePage) {
-        if (!sortOrderFor(codePage)) throw Error("The engine writes no tables in code page " + std::to_string(codePage));
+    auto check = [](std::uint16_t number) {
+        if (!sortOrderFor(number)) throw Error("The engine writes no tables in code page " + std::to_string(number));
     };
-    check(options.codePage);
-    std::map<std::string, std::uint16_t> tables;
-    for (const auto& [name, codePage] : options.tables) {
-        check(codePage);
-        tables[foldCase(name)] = codePage;
+    check(codePage);
+    TextOptions folded = *this;
+    folded.tables.clear();
+    for (const auto& [name, number] : tables) {
+        check(number);
+        folded.tables[foldCase(name)] = number;
     }
-    options.tables = std::move(tables);
-    text_ = std::move(options);
+    return folded;
 }
+
+std::uint16_t TextOptions::codePageOf(std::string_view tableUtf8) const
+{
+    const auto own = tables.find(foldCase(tableUtf8));
+    return own == tables.end() ? codePage : own->second;
+}
+
+void Database::setTextOptions(TextOptions options) { text_ = options.checked(); }
 
 void Database::createTable(const sql::CreateTable& ct, const std::string& cp)
 {
-    const auto own = text_.tables.find(foldCase(ct.table.text));
-    const CodePage codePage = CodePage::numbered(own == text_.tables.end() ? text_.codePage : own->second);
+    const CodePage codePage = CodePage::numbered(text_.codePageOf(ct.table.text));
     if (!replacing_ || !replacing_->newStem.empty() || replacing_->folded != foldCase(ct.table.text)) {
         settle();
         if (findFamilyFile(folder_, ct.table.text, ".DB")) sqlError(ct.table.pos, tableRef(ct.table) + " already exists");

@@ -80,6 +80,12 @@ struct TextOptions {
     std::uint16_t codePage = 1252;                   // of every table created
     std::map<std::string, std::uint16_t> tables;     // of single tables, by case-folded name
     bool replaceUnmappable = false;                  // write '?' for it instead of refusing the value
+
+    // These options with the names of `tables` case-folded; Error for a code page the engine
+    // writes no tables in.
+    TextOptions checked() const;
+    // The code page a table of this name is created in, once checked().
+    std::uint16_t codePageOf(std::string_view tableUtf8) const;
 };
 
 class CommitGuard;

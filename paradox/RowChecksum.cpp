@@ -5,6 +5,7 @@
 
 #include <bit>
 #include <cstring>
+#include <functional>
 #include <string_view>
 
 namespace paradox {
@@ -122,7 +123,9 @@ void readRowChecksums(const std::filesystem::path& dbPath,
     table->forEach([&](const unsigned char* record) {
         ++place;
         const std::uint64_t sum = checksumOf(*table, record, [&](int field, const unsigned char* r) { return table->blob(field, r); });
-        row(sum, [&] { return recordName(*table, record, place); });
+        // Handed on by reference: a function object of its own would be allocated for every row.
+        const auto name = [&] { return recordName(*table, record, place); };
+        row(sum, std::cref(name));
     });
 }
 

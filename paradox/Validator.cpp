@@ -71,6 +71,7 @@ Validator::Model Validator::modelOf(const Header& header)
         off += f.bytes();
     }
     if (header.keyed()) m.keys.emplace(std::size_t(header.keyLength()));
+    m.capacity = capacity(header);
     return m;
 }
 
@@ -114,20 +115,23 @@ void Validator::settle()
     }
 }
 
+void Validator::setTextOptions(TextOptions options) { text_ = options.checked(); }
+
 void Validator::createTable(const sql::CreateTable& ct, const std::string& nameInCodePage)
 {
     const std::string folded = foldCase(ct.table.text);
+    const CodePage codePage = CodePage::numbered(text_.codePageOf(ct.table.text));
     if (!replacing_ || replacing_->next || replacing_->folded != folded) {
         settle();
         if (exists(ct.table.text)) refused(ct.table.pos, "table \"" + ct.table.text + "\" already exists");
-        Model m = modelOf(definedHeader(ct, nameInCodePage, codePage_));
+        Model m = modelOf(definedHeader(ct, nameInCodePage, codePage));
         gone_.erase(folded);
         tables_.insert_or_assign(folded, std::move(m));
         return;
     }
     // A failed definition leaves the table being replaced as it was.
     try {
-        replacing_->next = modelOf(definedHeader(ct, nameInCodePage, codePage_));
+        replacing_->next = modelOf(definedHeader(ct, nameInCodePage, codePage));
     } catch (...) {
         replacing_.reset();
         throw;
@@ -152,10 +156,12 @@ void Validator::makeKeyed(Model& m, const sql::CreateIndex& ci)
             refused(ci.columns.front().pos, "table \"" + ci.table.text + "\" holds rows with the same key, so the primary index cannot be created");
         for (const std::string& key : found) keys.add(key);
     }
-    if (m.rows > capacity(keyed))
+    const std::uint64_t keyedCapacity = capacity(keyed);
+    if (m.rows > keyedCapacity)
         refused(ci.columns.front().pos, "table \"" + ci.table.text + "\" holds more rows than a primary index can number: a keyed Paradox table holds at most " +
                                             std::to_string(kMaxIndexedBlocks) + " blocks of " + std::to_string(kLargestBlockCode * 1024) + " bytes");
     m.header = keyed;
+    m.capacity = keyedCapacity;
     m.keys.emplace(std::move(keys));
 }
 
@@ -176,9 +182,15 @@ void Validator::createIndex(const sql::CreateIndex& ci)
 void Validator::insert(const sql::Insert& in, std::vector<SqlError>* otherValues)
 {
     settle();
-    Model& m = table(in.table);
+    if (!inserting_ || in.table.text != insertingName_) {
+        inserting_ = &table(in.table);
+        insertingName_ = in.table.text;
+    }
+    Model& m = *inserting_;
     refusals_.clear();
-    const std::optional<std::uint32_t> lastAuto = encodeRow(in, m.header, m.codePage, m.offsets, record_, blobs_, scratch_, &refusals_);
+    alteredFields_.clear();
+    Unmappable unmappable{text_.replaceUnmappable, 0, &alteredFields_};
+    const std::optional<std::uint32_t> lastAuto = encodeRow(in, m.header, m.codePage, m.offsets, record_, blobs_, scratch_, &refusals_, &unmappable);
     if (!refusals_.empty()) {
         // The first is the one executing the row meets.
         if (otherValues) otherValues->assign(refusals_.begin() + 1, refusals_.end());
@@ -191,9 +203,13 @@ void Validator::insert(const sql::Insert& in, std::vector<SqlError>* otherValues
             throw SqlError(errorAt(keyPosition(in, m.header), duplicateKeyText(in.table.text, m.header, m.offsets, record_)), Problem::DuplicateKey,
                            tableText(m.header, m.header.fields.front().name), fieldTypeText(m.header.fields.front()));
     }
-    if (m.rows >= capacity(m.header))
+    if (m.rows >= m.capacity)
         throw SqlError(errorAt(in.valuesPos, tableFullText(in.table.text, m.header)), Problem::TableFull, {}, {});
     if (m.keys) m.keys->add(key);
+    for (const int field : alteredFields_) {
+        const Field& f = m.header.fields[std::size_t(field)];
+        altered_.push_back({tableText(m.header, f.name), fieldTypeText(f)});
+    }
     ++m.rows;
     m.onDisk = false;
     if (lastAuto) m.header.autoInc = *lastAuto;
@@ -202,8 +218,10 @@ void Validator::insert(const sql::Insert& in, std::vector<SqlError>* otherValues
 void Validator::validate(std::string_view statementUtf8, std::vector<SqlError>* otherValues)
 {
     if (otherValues) otherValues->clear();
+    altered_.clear();
     const Executing statement(statementUtf8);
     sql::parse(statementUtf8, parsed_);
+    if (!std::holds_alternative<sql::Insert>(parsed_)) inserting_ = nullptr;
     if (const auto* drop = std::get_if<sql::DropTable>(&parsed_)) {
         checkTableName(drop->table, codePage_);
         settle();

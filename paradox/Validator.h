@@ -33,6 +33,18 @@ public:
     // One statement in UTF-8; it counts as done unless it throws SqlError. A row refused for
     // a value puts the refusals of its other fields' values in `otherValues` when given.
     void validate(std::string_view statementUtf8, std::vector<SqlError>* otherValues = nullptr);
+    // As Database::setTextOptions: the code pages of the tables created from here on, and
+    // whether a character a code page lacks is written as '?'.
+    void setTextOptions(TextOptions options);
+    const TextOptions& textOptions() const { return text_; }
+
+    // A value of the row the last statement inserted that would be written with '?' for a
+    // character its table's code page lacks: its column and type as a refusal names them.
+    struct AlteredValue {
+        std::string column;
+        std::string columnType;
+    };
+    const std::vector<AlteredValue>& alteredValues() const { return altered_; }
     // The type of a column of a table the statements made or the folder holds, as a refusal
     // names it ("Alpha 255"); empty when there is no such table or column.
     std::string columnType(const std::string& tableUtf8, const std::string& columnUtf8);
@@ -58,6 +70,7 @@ private:
         std::vector<int> offsets;
         std::uint64_t rows = 0;
         std::optional<Keys> keys;
+        std::uint64_t capacity = 0;  // the rows it can hold
         bool onDisk = false;  // read from the folder, no row inserted since
     };
     // A DROP TABLE waiting for the statement after it, as in Database.
@@ -81,7 +94,14 @@ private:
     std::set<std::string> gone_;                   // folded names of the folder's tables dropped
     std::optional<Replacement> replacing_;
     sql::Statement parsed_;
-    CodePage codePage_ = CodePage::of(Header{});  // of the tables it creates and the names it checks, as in Database
+    CodePage codePage_ = CodePage::of(Header{});  // of the names it checks, as in Database
+    TextOptions text_;
+    std::vector<int> alteredFields_;
+    std::vector<AlteredValue> altered_;
+    // The table the last INSERT went into, by its name as written there, so that a run of rows
+    // into one table looks it up once; any other statement forgets it.
+    Model* inserting_ = nullptr;
+    std::string insertingName_;
     std::string record_, scratch_;
     std::vector<Table::Blob> blobs_;
     std::vector<SqlError> refusals_;

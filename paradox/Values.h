@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace paradox {
 
@@ -25,10 +26,11 @@ FieldOrError fieldForType(const sql::ColumnDef& column);
 
 // What becomes of a character of a text value that the table's code page lacks: without
 // `replace` the value is refused; with it the character is written as '?' and the value counted
-// in `altered`.
+// in `altered`. encodeRow also lists such values' fields in `alteredFields` when given.
 struct Unmappable {
     bool replace = false;
     std::uint64_t altered = 0;
+    std::vector<int>* alteredFields = nullptr;
 };
 // Encodes `value` into `out`, the field's bytes (zero on entry), text in `codePage`. The
 // bytes of a blob field are the table's to write: for one the value is only checked.

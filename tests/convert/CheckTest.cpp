@@ -75,7 +75,22 @@ protected:
                             "INSERT INTO TooWide VALUES (1, 1);"
                             "CREATE TABLE Clean (ID int NOT NULL PRIMARY KEY, Name nvarchar(40));"
                             "INSERT INTO Clean VALUES (1, 'a'), (2, 'b');");
-        server = new testsupport::DemoServer({{"Problems", folder / "Problems.sqlite"}});
+        // Text of one code page each but 1252, and a table whose two columns no one code page holds.
+        dbtest::writeSqlite(folder / "Languages.sqlite",
+                            "CREATE TABLE Greek (ID int NOT NULL PRIMARY KEY, City nvarchar(40));"
+                            "INSERT INTO Greek VALUES (1, '\xCE\x91\xCE\xB8\xCE\xAE\xCE\xBD\xCE\xB1'), (2, 'Paris'),"
+                            " (3, '\xCE\x98\xCE\xB5\xCF\x83\xCF\x83\xCE\xB1\xCE\xBB\xCE\xBF\xCE\xBD\xCE\xAF\xCE\xBA\xCE\xB7');"
+                            "CREATE TABLE Cyrillic (ID int NOT NULL PRIMARY KEY, City nvarchar(40));"
+                            "INSERT INTO Cyrillic VALUES (1, '\xD0\x9C\xD0\xBE\xD1\x81\xD0\xBA\xD0\xB2\xD0\xB0'), (2, 'Berlin'),"
+                            " (3, '\xD0\x9A\xD0\xB8\xD1\x97\xD0\xB2');"
+                            "CREATE TABLE Polish (ID int NOT NULL PRIMARY KEY, City nvarchar(40));"
+                            "INSERT INTO Polish VALUES (1, '\xC5\x81\xC3\xB3" "d\xC5\xBA'), (2, 'Krak\xC3\xB3w');"
+                            "CREATE TABLE Mixed (ID int NOT NULL PRIMARY KEY, Greek nvarchar(40), Cyrillic nvarchar(40));"
+                            "INSERT INTO Mixed VALUES (1, '\xCE\xA9', '\xD0\x96'), (2, '\xCE\xA9', 'a'), (3, 'a', 'b');"
+                            // Greek text under a column name of code page 1252: code page 1253 lacks the name.
+                            "CREATE TABLE Names (ID int NOT NULL PRIMARY KEY, \"Caf\xC3\xA9\" nvarchar(40));"
+                            "INSERT INTO Names VALUES (1, '\xCE\xBB\xCF\x8C\xCE\xB3\xCE\xBF\xCF\x82');");
+        server = new testsupport::DemoServer({{"Problems", folder / "Problems.sqlite"}, {"Languages", folder / "Languages.sqlite"}});
     }
 
     static void TearDownTestSuite()
@@ -84,11 +99,52 @@ protected:
         server = nullptr;
     }
 
-    static void prepare(RunHarness& h, const std::string& name)
+    static void prepare(RunHarness& h, const std::string& name, const std::string& database = "Problems")
     {
         h.frontend.folder = runtest::samplesCopy(name).string();
         h.frontend.loginFields =
-            MSSQL::Login{"127.0.0.1", std::to_string(server->port()), "Problems", server->user(), server->password(), false, {}};
+            MSSQL::Login{"127.0.0.1", std::to_string(server->port()), database, server->user(), server->password(), false, {}};
+    }
+
+    // A check of a database and a real run of it with the same type options, each into a
+    // copy of the samples of its own.
+    struct CheckedAndRun {
+        std::map<std::string, convert::TableCheck> checked;
+        RowsByTable flagged;  // the rows the check would refuse
+        RowsByTable refused;  // the rows the run refused
+        std::map<std::string, std::int64_t> altered;  // values the run wrote with '?', by table
+        std::string runFolder;
+    };
+    static CheckedAndRun checkThenRun(const std::string& database, const convert::TypeOptions& types, const std::string& name)
+    {
+        CheckedAndRun both;
+        RunHarness checking;
+        prepare(checking, name + "-checked", database);
+        checking.frontend.types = types;
+        convert::ConversionCheck check(checking.frontend.folder, types);
+        checking.frontend.check = &check;
+        check.onRefused = [&](const std::string& table, const std::string& key, CheckProblem) { both.flagged[table].insert(key); };
+        checking.frontend.onTableFinished = [&](runtest::ScriptedFrontend& f) {
+            for (const convert::DatatypeRecord& record : f.datatypes)
+                check.datatype(record);
+            f.datatypes.clear();
+            const convert::TableCheck& done = check.tableFinished(f.finished.back());
+            both.checked[done.table] = done;
+        };
+        EXPECT_EQ(checking.run().outcome, convert::RunOutcome::Finished);
+        EXPECT_TRUE(checking.dialogs.errorReports().empty());
+
+        RunHarness running;
+        prepare(running, name + "-run", database);
+        running.frontend.types = types;
+        const convert::RunResult result = running.run();
+        EXPECT_EQ(result.outcome, convert::RunOutcome::Finished);
+        if (!result.rejectedRowsPath.empty())
+            both.refused = rejectedRows(result.rejectedRowsPath);
+        for (const convert::TableSummary& table : result.tables)
+            both.altered[table.table] = table.valuesAltered;
+        both.runFolder = running.frontend.folder;
+        return both;
     }
 
     static testsupport::DemoServer* server;
@@ -174,6 +230,100 @@ TEST_F(CheckAgainstRun, TheCheckFlagsTheRowsTheRunRefusesAndWritesNothing)
     std::ifstream rejected(result.rejectedRowsPath);
     const std::string text(std::istreambuf_iterator<char>(rejected), {});
     EXPECT_NE(text.find("CREATE TABLE \"TooWide\""), std::string::npos);
+}
+
+// table -> rows; the rows' keys run on across the tables of a run.
+using RowCounts = std::map<std::string, std::size_t>;
+RowCounts rowCounts(const RowsByTable& rows)
+{
+    RowCounts counts;
+    for (const auto& [table, keys] : rows)
+        counts[table] = keys.size();
+    return counts;
+}
+
+// The option each problem of a table names.
+void expectOptions(const std::map<std::string, convert::TableCheck>& checked, const std::map<std::string, std::string>& options)
+{
+    for (const auto& [table, option] : options) {
+        ASSERT_TRUE(checked.contains(table)) << table;
+        for (const convert::ColumnProblem& problem : checked.at(table).problems)
+            EXPECT_EQ(problem.option, option) << convert::CheckLines(checked.at(table));
+    }
+}
+
+TEST_F(CheckAgainstRun, TheCheckJudgesTextInTheRunsCodePagesAndCountsWhatItWouldAlter)
+{
+    // Code page 1252: the check flags the rows the run refuses, and names the code page that
+    // holds each table's text where one does.
+    const CheckedAndRun plain = checkThenRun("Languages", {}, "lang-1252");
+    EXPECT_EQ(plain.flagged, plain.refused);
+    EXPECT_EQ(rowCounts(plain.refused), (RowCounts{{"Greek", 2}, {"Cyrillic", 2}, {"Polish", 1}, {"Mixed", 2}, {"Names", 1}}));
+    expectOptions(plain.checked, {{"Greek", "--code-page Greek=1253"},
+                                  {"Cyrillic", "--code-page Cyrillic=1251"},
+                                  {"Polish", "--code-page Polish=1250"},
+                                  {"Mixed", "--unmappable replace"},
+                                  {"Names", "--unmappable replace"}});
+
+    // A code page per table (the later of two spellings of one table wins): the tables fit,
+    // and the code page a table already has is not offered again.
+    convert::TypeOptions pages;
+    for (const char* choice : {"Greek=1253", "cyrillic=1251", "POLISH=1252", "polish=1250", "Mixed=1253", "Names=1253"})
+        ASSERT_FALSE(convert::AddCodePage(pages, choice));
+    const CheckedAndRun paged = checkThenRun("Languages", pages, "lang-pages");
+    EXPECT_EQ(paged.flagged, paged.refused);
+    EXPECT_EQ(rowCounts(paged.refused), (RowCounts{{"Mixed", 1}}));
+    for (const char* table : {"Greek", "Cyrillic", "Polish"})
+        EXPECT_FALSE(paged.checked.at(table).losesData()) << convert::CheckLines(paged.checked.at(table));
+    ASSERT_EQ(paged.checked.at("Mixed").problems.size(), 1u);
+    EXPECT_EQ(paged.checked.at("Mixed").problems[0].column, "Cyrillic");
+    expectOptions(paged.checked, {{"Mixed", "--unmappable replace"}});
+    // A table whose column name its code page lacks cannot be made, by the run as by the check.
+    EXPECT_NE(paged.checked.at("Names").definitionError.find("lacks"), std::string::npos) << convert::CheckLines(paged.checked.at("Names"));
+    EXPECT_TRUE(runtest::tableFile(paged.runFolder, "Names").empty());
+
+    // Replacing: nothing is refused; every value the run writes with '?' is counted in its
+    // column, with its first row, and no value goes unseen.
+    convert::TypeOptions replacing;
+    replacing.unmappable = convert::Unmappable::Replace;
+    const CheckedAndRun replaced = checkThenRun("Languages", replacing, "lang-replace");
+    EXPECT_TRUE(replaced.refused.empty());
+    EXPECT_TRUE(replaced.flagged.empty());
+    for (const char* table : {"Greek", "Cyrillic", "Polish", "Mixed", "Names"}) {
+        const convert::TableCheck& checked = replaced.checked.at(table);
+        const runtest::ReadBack written = runtest::readBack(runtest::tableFile(replaced.runFolder, table));
+        std::map<std::string, std::pair<std::int64_t, std::string>> questionMarks; // column -> rows, first row's ID
+        std::int64_t rowsAltered = 0;
+        for (const auto& record : written.records) {
+            bool altered = false;
+            for (std::size_t field = 2; field < record.size(); ++field) { // after SBSID and ID
+                if (record[field].find('?') == std::string::npos)
+                    continue;
+                auto& [rows, first] = questionMarks[written.names[field]];
+                if (rows++ == 0)
+                    first = record[1];
+                altered = true;
+            }
+            rowsAltered += altered;
+        }
+        std::map<std::string, std::pair<std::int64_t, std::string>> counted;
+        std::int64_t valuesCounted = 0;
+        for (const convert::ColumnProblem& problem : checked.problems) {
+            EXPECT_EQ(problem.problem, CheckProblem::Altered) << convert::CheckLines(checked);
+            counted[problem.column] = {problem.rows, problem.firstRow};
+            valuesCounted += problem.rows;
+        }
+        EXPECT_EQ(counted, questionMarks) << convert::CheckLines(checked);
+        EXPECT_EQ(checked.rowsAltered, rowsAltered) << table;
+        EXPECT_EQ(valuesCounted, replaced.altered.at(table)) << table;
+        EXPECT_TRUE(checked.losesData()) << table;
+    }
+    EXPECT_EQ(replaced.altered.at("Mixed"), 3);
+    expectOptions(replaced.checked, {{"Greek", "--code-page Greek=1253"}, {"Mixed", ""}});
+    EXPECT_EQ(convert::CheckLines(replaced.checked.at("Mixed")),
+              "Mixed: 3 rows, 2 would be altered\n"
+              "  Mixed, column Greek (Alpha 255): a character outside the table's code page written as '?', 2 rows, first row 1\n"
+              "  Mixed, column Cyrillic (Alpha 255): a character outside the table's code page written as '?', 1 row, first row 1\n");
 }
 
 } // namespace

@@ -129,4 +129,22 @@ TEST_F(CliCheckTest, TheStatementFileWarnsAsTheCheckDoes)
     EXPECT_TRUE(fs::exists(file));
 }
 
+TEST_F(CliCheckTest, ReplacedCharactersAreShownAsAlteredInTheCheckAndTheStatementFilesWarnings)
+{
+    testsupport::DemoServer server;
+    const fs::path folder = samplesCopy("check-altered");
+    const std::string altered = "Customers: 5 rows, 1 would be refused, 2 altered\n"
+                                "  Customers, column Notes (Alpha 255): a character outside the table's code page written as '?', 1 row, "
+                                "first row 3\n";
+
+    const CliResult checked = check(server, "Sales", folder, {"--check", "--tables", "Customers", "--unmappable", "replace"});
+    EXPECT_EQ(checked.status, 1) << checked.out << checked.err;
+    EXPECT_EQ(checked.out.rfind(altered, 0), 0u) << checked.out;
+
+    const fs::path file = testsupport::freshFolder("check-altered-file") / "customers.sql";
+    const CliResult written =
+        check(server, "Sales", folder, {"--sql", file.string(), "--overwrite", "yes", "--tables", "Customers", "--unmappable", "replace"});
+    EXPECT_NE(written.err.find("warning: " + altered), std::string::npos) << written.err;
+}
+
 } // namespace

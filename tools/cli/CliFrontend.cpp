@@ -31,7 +31,7 @@ CliFrontend::CliFrontend(const Options& options, std::ostream* statements, bool 
     : options_(options), selection_(options.tables, options.exclude), statements_(statements), terminal_(terminal)
 {
     if (options.check || statements)
-        check_ = std::make_unique<convert::ConversionCheck>(options.folder);
+        check_ = std::make_unique<convert::ConversionCheck>(options.folder, options.types);
 }
 
 void CliFrontend::information(const std::string& text, const std::string&)
