@@ -13,7 +13,7 @@ constexpr std::size_t kBatchRows = 512;
 constexpr std::size_t kBatchBytes = 256 * 1024;
 constexpr std::size_t kQueuedBatches = 4;
 // How long a consumer that waits may wait for a batch to fill before it gets what is there.
-constexpr auto kWaitingConsumerDelay = std::chrono::milliseconds(1);
+constexpr auto kWaitingConsumerDelay = std::chrono::milliseconds(4);
 
 // A value handed back by the consumer keeps its storage for the next value read into its place,
 // unless it is this large.
