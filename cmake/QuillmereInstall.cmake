@@ -10,8 +10,14 @@ set(quillmere_programs quillmere quillmere-cli pxsql quillmere-demo-server quill
 # Every program prints the version of project() for --version.
 configure_file(${CMAKE_CURRENT_LIST_DIR}/QuillmereVersion.h.in ${CMAKE_BINARY_DIR}/generated/QuillmereVersion.h @ONLY)
 foreach(program ${quillmere_programs})
-  target_include_directories(${program} PRIVATE ${CMAKE_BINARY_DIR}/generated)
+  if(TARGET ${program})
+    target_include_directories(${program} PRIVATE ${CMAKE_BINARY_DIR}/generated)
+  endif()
 endforeach()
+# The build without the window (for Windows) has no install rules or package.
+if(NOT QUILLMERE_WINDOW)
+  return()
+endif()
 
 # The programs look for their files in ../share/quillmere, so the two folders keep this relation.
 install(TARGETS ${quillmere_programs} RUNTIME DESTINATION bin)

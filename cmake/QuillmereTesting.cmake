@@ -1,4 +1,12 @@
-find_package(GTest REQUIRED)
+# A build for another system compiles GoogleTest from the sources Debian's libgtest-dev ships.
+if(CMAKE_CROSSCOMPILING)
+  set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+  add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+else()
+  find_package(GTest REQUIRED)
+endif()
 
 # quillmere_add_test(NAME SOURCES a.cpp b.cpp LIBS lib... [GUI] [X11] [TIMEOUT s] [LABELS l...])
 # GUI tests get a QApplication (tests/support/gui_test_main.cpp) and the offscreen platform; X11
@@ -28,5 +36,5 @@ function(quillmere_add_test name)
   set_tests_properties(${name} PROPERTIES
     TIMEOUT ${T_TIMEOUT}
     LABELS "${T_LABELS}"
-    ENVIRONMENT "QT_QPA_PLATFORM=${platform};QUILLMERE_SETTINGS_DIR=${work}/settings;QUILLMERE_TEST_WORK=${work};QUILLMERE_BIN_DIR=${CMAKE_BINARY_DIR}/bin;QUILLMERE_SOURCE_DIR=${CMAKE_SOURCE_DIR};QUILLMERE_TESTS_DIR=${CMAKE_BINARY_DIR}/tests")
+    ENVIRONMENT "WINEDEBUG=-all;QT_QPA_PLATFORM=${platform};QUILLMERE_SETTINGS_DIR=${work}/settings;QUILLMERE_TEST_WORK=${work};QUILLMERE_BIN_DIR=${CMAKE_BINARY_DIR}/bin;QUILLMERE_SOURCE_DIR=${CMAKE_SOURCE_DIR};QUILLMERE_TESTS_DIR=${CMAKE_BINARY_DIR}/tests")
 endfunction()

@@ -2,20 +2,22 @@
 //
 // A commit of the engine is a handful of small stores to the mapped .DB and .PX files, or a
 // rename or two, and no order of stores to two files keeps them in agreement at every
-// moment. So the steps are listed first in a journal shared with a guardian process forked
-// for the purpose: when the writer dies (its end of a socket closes) while the journal is
-// armed, the guardian makes every listed step again, in order, and exits. Each step is
-// idempotent (store these bytes at that offset, rename this file to that name, remove that
-// file), so it does not matter how many of them the writer had made.
+// moment. So the steps are listed first in a journal shared with a guardian process started
+// for the purpose: when the writer dies while the journal is armed, the guardian makes every
+// listed step again, in order, and exits. Each step is idempotent (store these bytes at that
+// offset, rename this file to that name, remove that file), so it does not matter how many of
+// them the writer had made.
 //
-// The writer may run other threads (the GUI), so the guardian makes async-signal-safe calls
-// only: no allocation, no locks, no stdio. Where there is no fork(), or fork() fails, or a
-// commit does not fit the journal, commits are made unguarded, as a plain sequence of stores.
+// On POSIX (posix/CommitGuard.cpp) the guardian is forked and sees the writer go when its end
+// of a socket closes; the writer may run other threads (the GUI), so the guardian makes
+// async-signal-safe calls only: no allocation, no locks, no stdio. On Windows
+// (windows/CommitGuard.cpp) it is the program itself started again with CreateProcess, waiting
+// on the writer's process. Where the guardian cannot be started, or a commit does not fit the
+// journal, commits are made unguarded, as a plain sequence of stores.
 #pragma once
 
 #include <algorithm>
 #include <cstddef>
-#include <csignal>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
@@ -83,26 +85,25 @@ public:
     CommitGuard(const CommitGuard&) = delete;
     CommitGuard& operator=(const CommitGuard&) = delete;
 
-    // Forks the guardian unless it runs already or could not be started. Called before the
+    // Starts the guardian unless it runs already or could not be started. Called before the
     // first write, so that it inherits no mapping of the tables it guards.
     void start();
     bool running() const { return guardian_ > 0; }
-    // A descriptor the guardian keeps open until it ends (the folder's writer lock); only a
-    // guardian started afterwards has it.
-    void keepOpen(int fd) { kept_ = fd; }
+    // A descriptor or handle the guardian keeps open until it ends (the folder's writer lock);
+    // only a guardian started afterwards has it.
+    void keepOpen(std::intptr_t file) { kept_ = file; }
     // Publishes the commit to the guardian; false when it is made unguarded.
     bool arm(const Commit& commit);
     void disarm();
 
-private:
+    // The memory the writer shares with its guardian (CommitGuardJournal.h).
     struct Journal;
-#if defined(__unix__) || defined(__APPLE__)
-    [[noreturn]] static void guard(int socket, int kept, Journal* journal, int fdLimit, const sigset_t& mask);
-#endif
+
+private:
     Journal* journal_ = nullptr;
-    int socket_ = -1;
-    int kept_ = -1;
-    long guardian_ = 0;     // process id
+    std::intptr_t farewell_ = -1;   // the writer's end of the socket, or the event, that says it closed normally
+    std::intptr_t kept_ = -1;
+    std::intptr_t guardian_ = 0;    // process id (POSIX), process handle (Windows)
     bool tried_ = false;
 };
 

@@ -4,6 +4,7 @@
 #include "paradox/CodePage.h"
 #include "paradox/CommitGuard.h"
 #include "paradox/Encoding.h"
+#include "paradox/FileIo.h"
 #include "paradox/FolderLock.h"
 #include "paradox/RowChecksum.h"
 #include "paradox/Sql.h"
@@ -17,8 +18,6 @@
 #include <cstring>
 #include <set>
 #include <system_error>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -313,20 +312,19 @@ using namespace detail;
 
 Database::Database(fs::path folder) : folder_(std::move(folder)), guard_(std::make_unique<CommitGuard>())
 {
-    struct stat st {};
-    if (::stat(folder_.c_str(), &st) != 0) {
+    fileio::FolderIdentity identity;
+    if (!fileio::identify(folder_, identity)) {
         const int err = errno;
         throw FileError("Cannot open the folder '" + folder_.string() + "': " + std::strerror(err), err);
     }
-    if (!S_ISDIR(st.st_mode)) throw FileError("Cannot open the folder '" + folder_.string() + "': " + std::strerror(ENOTDIR), ENOTDIR);
-    folderDevice_ = st.st_dev;
-    folderInode_ = st.st_ino;
+    folderDevice_ = identity.device;
+    folderInode_ = identity.node;
 }
 
 void Database::checkFolder() const
 {
-    struct stat st {};
-    if (::stat(folder_.c_str(), &st) != 0 || st.st_dev != folderDevice_ || st.st_ino != folderInode_)
+    fileio::FolderIdentity identity;
+    if (!fileio::identify(folder_, identity) || identity != fileio::FolderIdentity{folderDevice_, folderInode_})
         throw FolderError("The folder '" + folder_.string() + "' is gone: it was removed or moved away while its tables were written", ENOENT);
 }
 
@@ -362,7 +360,7 @@ std::vector<std::string> Database::tableNames()
     std::vector<std::string> names;
     std::error_code ec;
     for (const auto& entry : fs::directory_iterator(folder_, ec)) {
-        const std::string name = entry.path().filename().string();
+        const std::string name = fileio::nameOf(entry.path().filename());
         if (name.size() > 3 && foldCase(name.substr(name.size() - 3)) == ".db" && entry.is_regular_file(ec))
             names.push_back(name.substr(0, name.size() - 3));
     }
@@ -462,9 +460,9 @@ void Database::execute(std::string_view statementUtf8)
     } catch (const FileError& e) {
         checkFolder();
         const int code = e.code();
-        if (code == ENOSPC || code == EDQUOT || code == EFBIG)
+        if (fileio::noRoom(code))
             throw FolderError("The folder '" + folder_.string() + "' has no room for more data (" + e.what() + ")", code);
-        if ((code == EACCES || code == EPERM || code == EROFS) && ::access(folder_.c_str(), W_OK | X_OK) != 0)
+        if ((code == EACCES || code == EPERM || code == EROFS) && !fileio::writable(folder_))
             throw FolderError("The folder '" + folder_.string() + "' can no longer be written (" + e.what() + ")", code);
         throw;
     }
@@ -513,7 +511,7 @@ void Database::perform(const sql::CreateIndex& ci)
     const Replacement replacement = std::move(*replacing_);
     replacing_.reset();
     try {
-        makePrimaryIndex(*Table::open(folder_ / (replacement.newStem + ".DB"), guard_.get()), ci);
+        makePrimaryIndex(*Table::open(folder_ / fileio::pathOf(replacement.newStem + ".DB"), guard_.get()), ci);
         replaceTable(folder_, replacement.name, replacement.newStem, guard_.get());
     } catch (...) {
         discardQuietly(folder_, replacement.newStem);

@@ -1,18 +1,20 @@
 // One writer per folder: an exclusive lock on a file of the folder, held from a Database's
 // first write until it closes.
 //
-// The lock is the kernel's (flock, LockFileEx), so a writer that is killed never leaves it
-// behind; the file only carries it, and the process id of its holder for the message. Its
-// name is none that Paradox programs take for a table or for their own lock files. Readers
-// never take the lock.
+// The lock is the kernel's (flock on POSIX; on Windows the file opened for writing by one
+// handle only), so a writer that is killed never leaves it behind; the file only carries it,
+// and the process id of its holder for the message. Its name is none that Paradox programs
+// take for a table or for their own lock files. Readers never take the lock.
 //
-// A commit guardian forked by the writer keeps the lock open, so that when the writer is
+// A commit guardian started by the writer keeps the lock open, so that when the writer is
 // killed in the middle of a commit nobody writes the folder before the guardian has finished
 // that commit. A new writer that finds the lock held although its holder is gone is waiting
 // for such a guardian, which takes a moment, and waits for it.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
+#include <string>
 
 namespace paradox {
 
@@ -27,16 +29,16 @@ public:
     FolderLock(const FolderLock&) = delete;
     FolderLock& operator=(const FolderLock&) = delete;
 
-    // The descriptor that holds the lock, -1 when none: a guardian forked later keeps it open.
-    int descriptor() const;
+    // The descriptor or handle that holds the lock, -1 when none: a guardian started later
+    // keeps it open.
+    std::intptr_t descriptor() const { return handle_; }
 
 private:
+    [[noreturn]] static void inUse(const std::filesystem::path& folder, long holder);
+    [[noreturn]] static void cannotLock(const std::filesystem::path& folder, const std::string& why);
+
     std::filesystem::path path_;
-#ifdef _WIN32
-    void* handle_ = nullptr;
-#else
-    int fd_ = -1;
-#endif
+    std::intptr_t handle_ = -1;
 };
 
 }  // namespace paradox

@@ -4,18 +4,15 @@
 #include "paradox/CodePage.h"
 #include "paradox/Database.h"
 #include "paradox/Encoding.h"
+#include "paradox/FileIo.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <exception>
-#include <fcntl.h>
 #include <system_error>
 #include <thread>
 #include <utility>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -25,38 +22,38 @@ namespace {
 
 [[noreturn]] void fail(const fs::path& file, std::string_view action, int err = errno)
 {
-    throw FileError("Cannot " + std::string(action) + " file '" + file.string() + "': " + std::strerror(err), err);
+    throw FileError("Cannot " + std::string(action) + " file '" + fileio::nameOf(file) + "': " + std::strerror(err), err);
 }
 
 [[noreturn]] void damaged(const fs::path& file, const std::string& what)
 {
-    throw Error("The Paradox file '" + file.string() + "' is damaged: " + what);
+    throw Error("The Paradox file '" + fileio::nameOf(file) + "' is damaged: " + what);
 }
 
-void preadAll(int fd, void* buf, std::size_t len, off_t at, const fs::path& file)
+void preadAll(fileio::Handle fd, void* buf, std::size_t len, std::uint64_t at, const fs::path& file)
 {
     auto* p = static_cast<unsigned char*>(buf);
     while (len > 0) {
-        const ssize_t n = ::pread(fd, p, len, at);
+        const std::int64_t n = fileio::readAt(fd, p, len, at);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) fail(file, "read");
         if (n == 0) damaged(file, "it ends before offset " + std::to_string(std::uint64_t(at) + len));
         p += n;
         len -= std::size_t(n);
-        at += n;
+        at += std::uint64_t(n);
     }
 }
 
-void pwriteAll(int fd, const void* buf, std::size_t len, off_t at, const fs::path& file)
+void pwriteAll(fileio::Handle fd, const void* buf, std::size_t len, std::uint64_t at, const fs::path& file)
 {
     const auto* p = static_cast<const unsigned char*>(buf);
     while (len > 0) {
-        const ssize_t n = ::pwrite(fd, p, len, at);
+        const std::int64_t n = fileio::writeAt(fd, p, len, at);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) fail(file, "write");
         p += n;
         len -= std::size_t(n);
-        at += n;
+        at += std::uint64_t(n);
     }
 }
 
@@ -88,18 +85,16 @@ fs::path tempName(const fs::path& target)
 // whose blocks are all allocated is not flushed by ext4 when it is renamed over the old
 // one (its guard against delayed allocation), which for a large table takes longer than
 // writing it.
-int createTemp(const fs::path& temp, std::size_t size)
+fileio::Handle createTemp(const fs::path& temp, std::size_t size)
 {
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) fail(temp, "create");
-#ifdef __linux__
-    if (size > 0 && ::fallocate(fd, 0, 0, off_t(size)) != 0 && (errno == ENOSPC || errno == EDQUOT || errno == EFBIG)) {
+    const fileio::Handle fd = fileio::open(temp, fileio::Open::Replace);
+    if (fd == fileio::kNoHandle) fail(temp, "create");
+    if (size > 0 && !fileio::allocate(fd, 0, size) && fileio::noRoom(errno)) {
         const int err = errno;
-        ::close(fd);
-        ::unlink(temp.c_str());
+        fileio::close(fd);
+        fileio::remove(temp);
         fail(temp, "write", err);
     }
-#endif
     return fd;
 }
 
@@ -107,32 +102,32 @@ int createTemp(const fs::path& temp, std::size_t size)
 fs::path writeTemp(const fs::path& target, const std::vector<unsigned char>& bytes)
 {
     const fs::path temp = tempName(target);
-    const int fd = createTemp(temp, bytes.size());
+    const fileio::Handle fd = createTemp(temp, bytes.size());
     try {
         pwriteAll(fd, bytes.data(), bytes.size(), 0, temp);
     } catch (...) {
-        ::close(fd);
-        ::unlink(temp.c_str());
+        fileio::close(fd);
+        fileio::remove(temp);
         throw;
     }
-    ::close(fd);
+    fileio::close(fd);
     return temp;
 }
 
-void closeInBackground(int fd)
+void closeInBackground(fileio::Handle fd)
 {
     try {
-        std::thread([fd] { ::close(fd); }).detach();
+        std::thread([fd] { fileio::close(fd); }).detach();
     } catch (const std::system_error&) {
-        ::close(fd);
+        fileio::close(fd);
     }
 }
 
 void renameInto(const fs::path& temp, const fs::path& target)
 {
-    if (::rename(temp.c_str(), target.c_str()) != 0) {
+    if (!fileio::rename(temp, target)) {
         const int err = errno;
-        ::unlink(temp.c_str());
+        fileio::remove(temp);
         fail(target, "replace", err);
     }
 }
@@ -150,11 +145,7 @@ std::string upper(std::string_view s)
     return out;
 }
 
-std::size_t pageSize()
-{
-    static const std::size_t size = std::size_t(::sysconf(_SC_PAGESIZE));
-    return size;
-}
+using fileio::pageSize;
 
 void encodeBlockHeader(unsigned char* b, int next, int prev, int lastOffset)
 {
@@ -178,7 +169,7 @@ std::optional<fs::path> findFamilyFile(const fs::path& folder, std::string_view 
     const std::string want = foldCase(std::string(stem) + std::string(ext));
     std::error_code ec;
     for (const auto& entry : fs::directory_iterator(folder, ec))
-        if (foldCase(entry.path().filename().string()) == want) return entry.path();
+        if (foldCase(fileio::nameOf(entry.path().filename())) == want) return entry.path();
     if (ec) throw FileError("Cannot read folder '" + folder.string() + "': " + ec.message(), ec.value());
     return std::nullopt;
 }
@@ -193,7 +184,7 @@ std::vector<fs::path> companionFiles(const fs::path& folder, std::string_view st
     std::error_code ec;
     std::vector<fs::path> family;
     for (const auto& entry : fs::directory_iterator(folder, ec)) {
-        const std::string name = foldCase(entry.path().filename().string());
+        const std::string name = foldCase(fileio::nameOf(entry.path().filename()));
         if (name.size() <= folded.size() || !name.starts_with(folded)) continue;
         const std::string ext = upper(name.substr(folded.size()));
         const bool digits2 = ext.size() == 3 && std::isdigit(static_cast<unsigned char>(ext[1])) &&
@@ -215,12 +206,12 @@ std::vector<fs::path> companionFiles(const fs::path& folder, std::string_view st
 // Flushes a file, or a folder's entries, to the disk.
 void syncToDisk(const fs::path& path)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) fail(path, "open");
-    const int rc = ::fsync(fd);
+    const fileio::Handle fd = fileio::open(path, fileio::Open::Flush);
+    if (fd == fileio::kNoHandle) fail(path, "open");
+    const bool flushed = fileio::flush(fd);
     const int err = errno;
-    ::close(fd);
-    if (rc != 0) fail(path, "write", err);
+    fileio::close(fd);
+    if (!flushed) fail(path, "write", err);
 }
 
 }  // namespace
@@ -229,9 +220,9 @@ bool dropTable(const fs::path& folder, std::string_view stem)
 {
     const auto db = findFamilyFile(folder, stem, ".DB");
     if (!db) return false;
-    if (::unlink(db->c_str()) != 0) fail(*db, "delete");
+    if (!fileio::remove(*db)) fail(*db, "delete");
     for (const auto& file : companionFiles(folder, stem))
-        if (::unlink(file.c_str()) != 0 && errno != ENOENT) fail(file, "delete");
+        if (!fileio::remove(file) && errno != ENOENT) fail(file, "delete");
     return true;
 }
 
@@ -243,7 +234,7 @@ void replaceTable(const fs::path& folder, std::string_view stem, std::string_vie
         const auto made = findFamilyFile(folder, newStem, ext);
         if (!made) continue;
         syncToDisk(*made);
-        moves.emplace_back(*made, findFamilyFile(folder, stem, ext).value_or(folder / (std::string(stem) + ext)));
+        moves.emplace_back(*made, findFamilyFile(folder, stem, ext).value_or(folder / fileio::pathOf(std::string(stem) + ext)));
     }
     std::vector<fs::path> leftOver;
     for (const auto& file : companionFiles(folder, stem))
@@ -268,9 +259,8 @@ void replaceTable(const fs::path& folder, std::string_view stem, std::string_vie
     try {
         for (const CommitGuard::Step& s : commit.steps()) {
             const fs::path& file = commit.path(s.file);
-            if (s.kind == CommitGuard::Step::Rename && ::rename(file.c_str(), commit.path(s.to).c_str()) != 0)
-                fail(commit.path(s.to), "replace");
-            if (s.kind == CommitGuard::Step::Remove && ::unlink(file.c_str()) != 0 && errno != ENOENT) fail(file, "delete");
+            if (s.kind == CommitGuard::Step::Rename && !fileio::rename(file, commit.path(s.to))) fail(commit.path(s.to), "replace");
+            if (s.kind == CommitGuard::Step::Remove && !fileio::remove(file) && errno != ENOENT) fail(file, "delete");
         }
     } catch (...) {
         if (armed) guard->disarm();
@@ -289,10 +279,10 @@ void Table::create(const fs::path& folder, std::string_view stem, Header h)
     h.fileBlocks = h.firstBlock = h.lastBlock = 0;
     h.headerSize = std::uint16_t(headerBytesNeeded(h, false));
     const bool blobs = std::any_of(h.fields.begin(), h.fields.end(), [](const Field& f) { return f.isBlob(); });
-    const fs::path db = folder / (std::string(stem) + ".DB");
+    const fs::path db = folder / fileio::pathOf(std::string(stem) + ".DB");
     for (const char* ext : {".PX", ".MB"})
-        if (auto stale = findFamilyFile(folder, stem, ext); stale && ::unlink(stale->c_str()) != 0) fail(*stale, "delete");
-    if (blobs) replaceFile(folder / (std::string(stem) + ".MB"), encodeMbHeader());
+        if (auto stale = findFamilyFile(folder, stem, ext); stale && !fileio::remove(*stale)) fail(*stale, "delete");
+    if (blobs) replaceFile(folder / fileio::pathOf(std::string(stem) + ".MB"), encodeMbHeader());
     replaceFile(db, encodeHeader(h, false));
 }
 
@@ -326,13 +316,13 @@ private:
 
 void Table::unmapAll()
 {
-    if (dbMap_) ::munmap(dbMap_, dbMapLen_);
-    if (pxMap_) ::munmap(pxMap_, pxMapLen_);
+    if (dbMap_) fileio::unmap(dbMap_, dbMapLen_);
+    if (pxMap_) fileio::unmap(pxMap_, pxMapLen_);
     dbMap_ = pxMap_ = nullptr;
-    for (int* fd : {&db_, &px_, &mb_, &mbReader_})
-        if (*fd >= 0) {
-            ::close(*fd);
-            *fd = -1;
+    for (fileio::Handle* fd : {&db_, &px_, &mb_, &mbReader_})
+        if (*fd != fileio::kNoHandle) {
+            fileio::close(*fd);
+            *fd = fileio::kNoHandle;
         }
     sharedSlot_ = -1;
     writing_ = false;
@@ -343,27 +333,26 @@ void Table::load()
 {
     stale_ = true;
     unmapAll();
-    db_ = ::open(dbPath_.c_str(), O_RDONLY | O_CLOEXEC);
-    if (db_ < 0) fail(dbPath_, "open");
-    struct stat st {};
-    if (::fstat(db_, &st) != 0) fail(dbPath_, "examine");
+    db_ = fileio::open(dbPath_, fileio::Open::Read);
+    if (db_ == fileio::kNoHandle) fail(dbPath_, "open");
+    std::uint64_t fileSize = 0;
+    if (!fileio::size(db_, fileSize)) fail(dbPath_, "examine");
     unsigned char fixed[hdr::FixedEnd];
-    if (st.st_size < hdr::FixedEnd) damaged(dbPath_, "it is shorter than a Paradox header");
+    if (fileSize < hdr::FixedEnd) damaged(dbPath_, "it is shorter than a Paradox header");
     preadAll(db_, fixed, sizeof fixed, 0, dbPath_);
-    const std::size_t headerSize = std::min<std::size_t>(getLe16(fixed + hdr::HeaderSize), std::size_t(st.st_size));
+    const std::size_t headerSize = std::min<std::size_t>(getLe16(fixed + hdr::HeaderSize), std::size_t(fileSize));
     std::vector<unsigned char> head(std::max<std::size_t>(headerSize, hdr::FixedEnd));
     preadAll(db_, head.data(), head.size(), 0, dbPath_);
-    if (passwordProtected(head)) throw Error("The table '" + dbPath_.stem().string() + "' is protected by a password, which this program cannot open");
+    if (passwordProtected(head)) throw Error("The table '" + fileio::nameOf(dbPath_.stem()) + "' is protected by a password, which this program cannot open");
     try {
         h_ = decodeHeader(head.data(), head.size(), false);
     } catch (const FormatFault& f) {
         damaged(dbPath_, f.what);
     }
-    const std::uint64_t fileSize = std::uint64_t(st.st_size);
     const std::uint64_t need = h_.headerSize + std::uint64_t(h_.fileBlocks) * std::uint64_t(h_.blockSize());
     // Paradox may end a file right after the records of its last block.
     if (fileSize < need && fileSize < lastBlockEnd(fileSize))
-        damaged(dbPath_, "it has " + std::to_string(st.st_size) + " bytes, its " + std::to_string(h_.fileBlocks) +
+        damaged(dbPath_, "it has " + std::to_string(fileSize) + " bytes, its " + std::to_string(h_.fileBlocks) +
                              " blocks need " + std::to_string(need));
     codePage_ = CodePage::of(h_);
     keyLength_ = h_.keyLength();
@@ -384,7 +373,7 @@ void Table::load()
         const std::uint64_t at = h_.headerSize + std::uint64_t(b - 1) * std::uint64_t(h_.blockSize());
         const std::size_t have = std::size_t(std::min<std::uint64_t>(buf.size(), fileSize > at ? fileSize - at : 0));
         std::fill(buf.begin(), buf.end(), 0);
-        preadAll(db_, buf.data(), std::max<std::size_t>(have, kBlockHeader), off_t(at), dbPath_);
+        preadAll(db_, buf.data(), std::max<std::size_t>(have, kBlockHeader), at, dbPath_);
         const int next = getLe16(buf.data()), back = getLe16(buf.data() + 2);
         const int last = std::int16_t(getLe16(buf.data() + 4));
         if (back != prev) damaged(dbPath_, "block " + std::to_string(b) + " links back to " + std::to_string(back));
@@ -403,8 +392,8 @@ void Table::load()
         const BlockRef& lastRef = blocks_.back();
         lastKey_.resize(std::size_t(keyLen));
         preadAll(db_, lastKey_.data(), std::size_t(keyLen),
-                 off_t(h_.headerSize) + off_t(lastRef.number - 1) * h_.blockSize() + kBlockHeader +
-                     off_t(lastRef.count - 1) * h_.recordSize,
+                 h_.headerSize + std::uint64_t(lastRef.number - 1) * std::uint64_t(h_.blockSize()) + kBlockHeader +
+                     std::uint64_t(lastRef.count - 1) * h_.recordSize,
                  dbPath_);
     }
     stale_ = false;
@@ -420,7 +409,7 @@ std::uint64_t Table::lastBlockEnd(std::uint64_t fileSize) const
     const std::uint64_t start = h_.headerSize + std::uint64_t(h_.fileBlocks - 1) * std::uint64_t(h_.blockSize());
     if (fileSize < start + kBlockHeader) return start + kBlockHeader;
     unsigned char head[kBlockHeader];
-    preadAll(db_, head, sizeof head, off_t(start), dbPath_);
+    preadAll(db_, head, sizeof head, start, dbPath_);
     const int last = std::int16_t(getLe16(head + 4));
     if (last < -h_.recordSize || last > h_.blockSize() - kBlockHeader - h_.recordSize) return start + std::uint64_t(h_.blockSize());
     return start + kBlockHeader + std::uint64_t(last + h_.recordSize);
@@ -455,19 +444,18 @@ void Table::beginWriting()
     if (writing_) return;
     // Before the first mapping, which the guardian would otherwise inherit.
     if (guard_) guard_->start();
-    ::close(db_);
-    db_ = ::open(dbPath_.c_str(), O_RDWR | O_CLOEXEC);
-    if (db_ < 0) fail(dbPath_, "open for writing");
+    fileio::close(db_);
+    db_ = fileio::open(dbPath_, fileio::Open::ReadWrite);
+    if (db_ == fileio::kNoHandle) fail(dbPath_, "open for writing");
     // A file that ends after the records of its last block gets the rest of the block,
     // where the next records go.
-    struct stat st {};
+    std::uint64_t fileSize = 0;
     const std::uint64_t full = h_.headerSize + std::uint64_t(h_.fileBlocks) * std::uint64_t(h_.blockSize());
-    if (::fstat(db_, &st) != 0) fail(dbPath_, "examine");
-    if (std::uint64_t(st.st_size) < full && ::ftruncate(db_, off_t(full)) != 0) fail(dbPath_, "extend");
+    if (!fileio::size(db_, fileSize)) fail(dbPath_, "examine");
+    if (fileSize < full && !fileio::resize(db_, full)) fail(dbPath_, "extend");
     dbMapLen_ = h_.headerSize + std::size_t(kMaxBlocks) * std::size_t(h_.blockSize());
-    void* m = ::mmap(nullptr, dbMapLen_, PROT_READ | PROT_WRITE, MAP_SHARED, db_, 0);
-    if (m == MAP_FAILED) fail(dbPath_, "map");
-    dbMap_ = static_cast<unsigned char*>(m);
+    dbMap_ = fileio::map(db_, dbMapLen_);
+    if (!dbMap_) fail(dbPath_, "map");
     writing_ = true;
     // A process killed between the stores of an unguarded append leaves the header behind
     // the block chain; the chain is what counts.
@@ -477,7 +465,7 @@ void Table::beginWriting()
     released_ = h_.headerSize + (blocks_.empty() ? 0 : std::size_t(h_.lastBlock - 1) * std::size_t(h_.blockSize()));
     released_ = released_ / pageSize() * pageSize();
     const std::size_t headerPages = (h_.headerSize + pageSize() - 1) / pageSize() * pageSize();
-    if (released_ > headerPages) ::madvise(dbMap_ + headerPages, released_ - headerPages, MADV_DONTNEED);
+    if (released_ > headerPages) fileio::release(dbMap_ + headerPages, released_ - headerPages);
     released_ = std::max(released_, headerPages);
 }
 
@@ -570,15 +558,15 @@ void Table::writePx() { installPx(stagePx()); }
 // file on disk holds it already.
 std::optional<fs::path> Table::stagePx()
 {
-    pxPath_ = findFamilyFile(dbPath_.parent_path(), dbPath_.stem().string(), ".PX")
+    pxPath_ = findFamilyFile(dbPath_.parent_path(), fileio::nameOf(dbPath_.stem()), ".PX")
                   .value_or(fs::path(dbPath_).replace_extension(dbPath_.extension() == ".db" ? ".px" : ".PX"));
     pxAbsolute_ = guardianPath(pxPath_);
     pxTemp_ = tempName(pxAbsolute_);
     std::vector<unsigned char> image = pxImage(stagedLevels_);
-    if (px_ < 0) px_ = ::open(pxPath_.c_str(), O_RDWR | O_CLOEXEC);
-    if (px_ >= 0) {
-        struct stat st {};
-        if (::fstat(px_, &st) == 0 && std::size_t(st.st_size) == image.size()) {
+    if (px_ == fileio::kNoHandle) px_ = fileio::open(pxPath_, fileio::Open::ReadWrite);
+    if (px_ != fileio::kNoHandle) {
+        std::uint64_t bytes = 0;
+        if (fileio::size(px_, bytes) && bytes == image.size()) {
             std::vector<unsigned char> now(image.size());
             preadAll(px_, now.data(), now.size(), 0, pxPath_);
             if (now == image) {
@@ -592,28 +580,34 @@ std::optional<fs::path> Table::stagePx()
 
 void Table::installPx(const std::optional<fs::path>& staged)
 {
+    if (staged && !fileio::kReplacesOpenFiles) closePx();
     if (staged) renameInto(*staged, pxPath_);
     openPx(staged.has_value());
+}
+
+void Table::closePx()
+{
+    if (pxMap_) fileio::unmap(pxMap_, pxMapLen_);
+    pxMap_ = nullptr;
+    if (px_ != fileio::kNoHandle) fileio::close(px_);
+    px_ = fileio::kNoHandle;
 }
 
 // Maps the index; `replaced`: a staged one has just been renamed into place.
 void Table::openPx(bool replaced)
 {
     if (replaced) {
-        if (pxMap_) ::munmap(pxMap_, pxMapLen_);
-        pxMap_ = nullptr;
-        if (px_ >= 0) ::close(px_);
+        closePx();
         pxLevels_ = stagedLevels_;
-        px_ = ::open(pxPath_.c_str(), O_RDWR | O_CLOEXEC);
-        if (px_ < 0) fail(pxPath_, "open for writing");
+        px_ = fileio::open(pxPath_, fileio::Open::ReadWrite);
+        if (px_ == fileio::kNoHandle) fail(pxPath_, "open for writing");
     }
     if (!pxMap_) {
         unsigned char head[hdr::FixedEnd];
         preadAll(px_, head, sizeof head, 0, pxPath_);
         pxMapLen_ = getLe16(head + hdr::HeaderSize) + std::size_t(kMaxBlocks) * std::size_t(h_.blockSize());
-        void* m = ::mmap(nullptr, pxMapLen_, PROT_READ | PROT_WRITE, MAP_SHARED, px_, 0);
-        if (m == MAP_FAILED) fail(pxPath_, "map");
-        pxMap_ = static_cast<unsigned char*>(m);
+        pxMap_ = fileio::map(px_, pxMapLen_);
+        if (!pxMap_) fail(pxPath_, "map");
     }
 }
 
@@ -648,13 +642,12 @@ bool Table::pxPrepareEntry()
     const int headerSize = getLe16(pxMap_ + hdr::HeaderSize);
     // Taken on disk now: the block is written through the mapping, where a full disk would
     // end the process instead of failing the statement.
-    const off_t end = off_t(headerSize) + off_t(fileBlocks) * h_.blockSize();
-#ifdef __linux__
-    if (::fallocate(px_, 0, end, h_.blockSize()) != 0 && (errno != EOPNOTSUPP || ::ftruncate(px_, end + h_.blockSize()) != 0))
-#else
-    if (::ftruncate(px_, end + h_.blockSize()) != 0)
-#endif
+    const std::uint64_t blockSize = std::uint64_t(h_.blockSize());
+    const std::uint64_t end = std::uint64_t(headerSize) + std::uint64_t(fileBlocks) * blockSize;
+    if (!fileio::allocate(px_, end, blockSize) && (errno != EOPNOTSUPP || !fileio::resize(px_, end + blockSize)))
         fail(dbPath_, "extend the index of");
+    pxMap_ = fileio::remap(px_, pxMap_, pxMapLen_);
+    if (!pxMap_) fail(pxPath_, "map");
     return true;
 }
 
@@ -713,16 +706,16 @@ void Table::writeBlobs(std::string& record, const std::vector<Blob>& blobs)
         std::uint32_t where = 0;
         if (blob.data.size() > std::size_t(leader)) {
             // Looked up once, when the file is opened: the folder is not read again for every blob.
-            if (mb_ < 0)
-                mbPath_ = findFamilyFile(dbPath_.parent_path(), dbPath_.stem().string(), ".MB")
+            if (mb_ == fileio::kNoHandle)
+                mbPath_ = findFamilyFile(dbPath_.parent_path(), fileio::nameOf(dbPath_.stem()), ".MB")
                               .value_or(fs::path(dbPath_).replace_extension(dbPath_.extension() == ".db" ? ".mb" : ".MB"));
             const fs::path& mbPath = mbPath_;
-            if (mb_ < 0) {
-                mb_ = ::open(mbPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-                if (mb_ < 0) fail(mbPath, "open for writing");
-                struct stat st {};
-                if (::fstat(mb_, &st) != 0) fail(mbPath, "examine");
-                mbSize_ = (std::uint64_t(st.st_size) + kMbUnit - 1) / kMbUnit * kMbUnit;
+            if (mb_ == fileio::kNoHandle) {
+                mb_ = fileio::open(mbPath, fileio::Open::ReadWriteNew);
+                if (mb_ == fileio::kNoHandle) fail(mbPath, "open for writing");
+                std::uint64_t bytes = 0;
+                if (!fileio::size(mb_, bytes)) fail(mbPath, "examine");
+                mbSize_ = (bytes + kMbUnit - 1) / kMbUnit * kMbUnit;
                 if (mbSize_ == 0) {
                     const auto head = encodeMbHeader();
                     pwriteAll(mb_, head.data(), head.size(), 0, mbPath);
@@ -735,7 +728,7 @@ void Table::writeBlobs(std::string& record, const std::vector<Blob>& blobs)
                 const auto bytes = encodeMbBlob(blob.data, 1);
                 // The format's limit, not the disk's: the table's other rows still fit.
                 if (mbSize_ + bytes.size() > 0xFFFFFF00ull) throw FileError("Cannot extend file '" + mbPath.string() + "': " + std::strerror(EFBIG));
-                pwriteAll(mb_, bytes.data(), bytes.size(), off_t(mbSize_), mbPath);
+                pwriteAll(mb_, bytes.data(), bytes.size(), mbSize_, mbPath);
                 where = std::uint32_t(mbSize_) | 0xFF;
                 mbSize_ += bytes.size();
             }
@@ -771,7 +764,7 @@ std::uint32_t Table::writeSharedBlob(const std::string& data, const fs::path& mb
     // what it held before is written again unchanged.
     std::memcpy(sharedImage_.data() + std::size_t(sharedChunk_) * kMbChunk, data.data(), data.size());
     std::memcpy(sharedImage_.data() + 12 + 5 * std::size_t(sharedSlot_), slot, sizeof slot);
-    pwriteAll(mb_, sharedImage_.data(), sharedImage_.size(), off_t(sharedBlock_), mbPath);
+    pwriteAll(mb_, sharedImage_.data(), sharedImage_.size(), sharedBlock_, mbPath);
     const std::uint32_t where = std::uint32_t(sharedBlock_) | std::uint32_t(sharedSlot_);
     --sharedSlot_;
     sharedChunk_ += chunks;
@@ -823,7 +816,9 @@ void Table::appendInPlace(const std::string& record, std::optional<std::uint32_t
     if (newBlock_.size() != std::size_t(bs)) newBlock_.assign(std::size_t(bs), 0);
     encodeBlockHeader(newBlock_.data(), 0, h_.lastBlock, 0);
     std::memcpy(newBlock_.data() + kBlockHeader, record.data(), std::size_t(rs));
-    pwriteAll(db_, newBlock_.data(), newBlock_.size(), off_t(h_.headerSize) + off_t(number - 1) * bs, dbPath_);
+    pwriteAll(db_, newBlock_.data(), newBlock_.size(), h_.headerSize + std::uint64_t(number - 1) * std::uint64_t(bs), dbPath_);
+    dbMap_ = fileio::remap(db_, dbMap_, dbMapLen_);
+    if (!dbMap_) fail(dbPath_, "map");
     const bool pxReady = keyed() && pxPrepareEntry();
     blocks_.push_back({std::uint16_t(number), 1, record.substr(0, std::size_t(keyLength_))});
     // An index that needs another level is written in full before the block joins the
@@ -841,6 +836,7 @@ void Table::appendInPlace(const std::string& record, std::optional<std::uint32_t
         pxAddEntry(blocks_.back().firstKey, std::uint16_t(number));
     else if (stagedPx)
         commit_.rename(commit_.file(pxTemp_), commit_.file(pxAbsolute_));
+    if (stagedPx && !fileio::kReplacesOpenFiles) closePx();
     commit();
     if (keyed() && !pxReady) openPx(stagedPx.has_value());
     h_.fileBlocks = std::uint16_t(number);
@@ -851,7 +847,7 @@ void Table::appendInPlace(const std::string& record, std::optional<std::uint32_t
     // Blocks behind the last one are not touched again by appends; the header page stays.
     const std::size_t keep = (h_.headerSize + std::size_t(number - 1) * std::size_t(bs)) / pageSize() * pageSize();
     if (keep > released_ + (std::size_t(1) << 20)) {
-        ::madvise(dbMap_ + released_, keep - released_, MADV_DONTNEED);
+        fileio::release(dbMap_ + released_, keep - released_);
         released_ = keep;
     }
 }
@@ -863,7 +859,7 @@ void Table::checkKeyOrder(const Header& h) const
     if (binarySortOrder(h)) return;
     for (int i = 0; i < h.keyFields && i < int(h.fields.size()); ++i)
         if (h.fields[std::size_t(i)].type == FieldType::Alpha)
-            throw Error("The table '" + dbPath_.stem().string() + "' sorts its keys in the order \"" + h.sortName +
+            throw Error("The table '" + fileio::nameOf(dbPath_.stem()) + "' sorts its keys in the order \"" + h.sortName +
                         "\", which this program cannot keep; the table is not changed");
 }
 
@@ -962,7 +958,7 @@ void Table::growBlocks()
     std::vector<unsigned char> buffer = encodeHeader(h, false);
     buffer.resize(std::max<std::size_t>(h.headerSize, std::size_t(bs)), 0);
     const fs::path temp = tempName(dbPath_);
-    const int fd = createTemp(temp, std::size_t(h.headerSize) + std::size_t(nBlocks) * std::size_t(bs));
+    const fileio::Handle fd = createTemp(temp, std::size_t(h.headerSize) + std::size_t(nBlocks) * std::size_t(bs));
     std::vector<BlockRef> grown;
     try {
         pwriteAll(fd, buffer.data(), h.headerSize, 0, temp);
@@ -971,7 +967,7 @@ void Table::growBlocks()
         auto flush = [&] {
             const int k = int(grown.size());
             encodeBlockHeader(buffer.data(), k + 1 == nBlocks ? 0 : k + 2, k, (inBlock - 1) * rs);
-            pwriteAll(fd, buffer.data(), std::size_t(bs), off_t(h.headerSize) + off_t(k) * bs, temp);
+            pwriteAll(fd, buffer.data(), std::size_t(bs), h.headerSize + std::uint64_t(k) * std::uint64_t(bs), temp);
             grown.push_back({std::uint16_t(k + 1), inBlock,
                              std::string(reinterpret_cast<const char*>(buffer.data()) + kBlockHeader, std::size_t(h.keyLength()))});
             std::fill(buffer.begin(), buffer.end(), 0);
@@ -983,11 +979,11 @@ void Table::growBlocks()
         });
         if (inBlock) flush();
     } catch (...) {
-        ::close(fd);
-        ::unlink(temp.c_str());
+        fileio::close(fd);
+        fileio::remove(temp);
         throw;
     }
-    ::close(fd);
+    fileio::close(fd);
     blocks_ = std::move(grown);
     h_ = h;
     replaceFiles(keyed() && stagePx());
@@ -1001,13 +997,14 @@ void Table::replaceFiles(bool stagedPx)
     commit_.clear();
     if (stagedPx) commit_.rename(commit_.file(pxTemp_), commit_.file(pxAbsolute_));
     commit_.rename(commit_.file(dbTemp_), commit_.file(dbAbsolute_));
+    if (!fileio::kReplacesOpenFiles) unmapAll();
     commit();
     // The replaced file has left the folder. Closing its last descriptor frees its pages
     // and disk blocks, tens of milliseconds for a large table, which the statement need
     // not wait for.
-    if (dbMap_) ::munmap(dbMap_, dbMapLen_);
+    if (dbMap_) fileio::unmap(dbMap_, dbMapLen_);
     dbMap_ = nullptr;
-    closeInBackground(std::exchange(db_, -1));
+    if (db_ != fileio::kNoHandle) closeInBackground(std::exchange(db_, fileio::kNoHandle));
     load();
 }
 
@@ -1031,7 +1028,7 @@ void Table::rebuild(std::vector<std::string> records, Header h)
     try {
         writeTemp(dbPath_, image);
     } catch (...) {
-        if (stagedPx) ::unlink(pxTemp_.c_str());
+        if (stagedPx) fileio::remove(pxTemp_);
         throw;
     }
     replaceFiles(stagedPx);
@@ -1065,7 +1062,7 @@ void Table::forEach(const std::function<void(const unsigned char*)>& fn) const
     std::vector<unsigned char> buf(std::size_t(h_.blockSize()));
     for (const BlockRef& r : blocks_) {
         preadAll(db_, buf.data(), kBlockHeader + std::size_t(r.count) * h_.recordSize,
-                 off_t(h_.headerSize) + off_t(r.number - 1) * h_.blockSize(), dbPath_);
+                 h_.headerSize + std::uint64_t(r.number - 1) * std::uint64_t(h_.blockSize()), dbPath_);
         for (int i = 0; i < r.count; ++i) fn(buf.data() + kBlockHeader + std::size_t(i) * h_.recordSize);
     }
 }
@@ -1079,36 +1076,36 @@ std::string Table::blob(int field, const unsigned char* record) const
     if (len == 0) return {};
     if (len <= std::uint32_t(leader)) return std::string(reinterpret_cast<const char*>(d), len);
     // Found and opened once: looking the file up in its folder costs more than reading a blob.
-    if (mbReader_ < 0) {
-        const fs::path found = findFamilyFile(dbPath_.parent_path(), dbPath_.stem().string(), ".MB").value_or(fs::path());
+    if (mbReader_ == fileio::kNoHandle) {
+        const fs::path found = findFamilyFile(dbPath_.parent_path(), fileio::nameOf(dbPath_.stem()), ".MB").value_or(fs::path());
         if (found.empty()) damaged(dbPath_, "its blob file is missing");
-        mbReader_ = ::open(found.c_str(), O_RDONLY | O_CLOEXEC);
-        if (mbReader_ < 0) fail(found, "open");
+        mbReader_ = fileio::open(found, fileio::Open::Read);
+        if (mbReader_ == fileio::kNoHandle) fail(found, "open");
         mbReaderPath_ = found;
     }
-    const int fd = mbReader_;
+    const fileio::Handle fd = mbReader_;
     const fs::path& mbPath = mbReaderPath_;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0) fail(mbPath, "examine");
+    std::uint64_t fileSize = 0;
+    if (!fileio::size(fd, fileSize)) fail(mbPath, "examine");
     const std::uint64_t base = where & ~0xFFu, index = where & 0xFFu;
     unsigned char head[12];
-    if (base + sizeof head > std::uint64_t(st.st_size)) damaged(mbPath, "a blob lies beyond the end of the file");
-    preadAll(fd, head, sizeof head, off_t(base), mbPath);
+    if (base + sizeof head > fileSize) damaged(mbPath, "a blob lies beyond the end of the file");
+    preadAll(fd, head, sizeof head, base, mbPath);
     std::uint64_t at = 0;
     if (head[0] == 2 && index == 0xFF && getLe32(head + 3) == len) {
         at = base + 9;
     } else if (head[0] == 3 && index < 64) {
         unsigned char slot[5];
-        preadAll(fd, slot, sizeof slot, off_t(base + 12 + 5 * index), mbPath);
+        preadAll(fd, slot, sizeof slot, base + 12 + 5 * index, mbPath);
         if (slot[0] == 0 || slot[1] == 0 || std::uint32_t((slot[1] - 1) * 16 + slot[4]) != len)
             damaged(mbPath, "a blob slot does not match its record");
         at = base + slot[0] * 16u;
     } else {
         damaged(mbPath, "the block at offset " + std::to_string(base) + " does not hold a blob of " + std::to_string(len) + " bytes");
     }
-    if (at + len > std::uint64_t(st.st_size)) damaged(mbPath, "a blob is cut short");
+    if (at + len > fileSize) damaged(mbPath, "a blob is cut short");
     std::string out(len, '\0');
-    preadAll(fd, out.data(), len, off_t(at), mbPath);
+    preadAll(fd, out.data(), len, at, mbPath);
     return out;
 }
 

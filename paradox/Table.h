@@ -14,6 +14,7 @@
 
 #include "paradox/CodePage.h"
 #include "paradox/CommitGuard.h"
+#include "paradox/FileIo.h"
 #include "paradox/Format.h"
 
 #include <cstdint>
@@ -106,6 +107,7 @@ private:
     void writePx();
     std::optional<std::filesystem::path> stagePx();
     void installPx(const std::optional<std::filesystem::path>& staged);
+    void closePx();
     void openPx(bool replaced);
     bool pxPrepareEntry();
     void pxAddEntry(const std::string& key, std::uint16_t child);
@@ -125,8 +127,8 @@ private:
     CodePage codePage_ = CodePage::of(h_);
     int keyLength_ = 0;                 // of h_, as loaded
     bool keyOrderKept_ = false;         // h_'s sort order is the order of the keys' bytes
-    int db_ = -1, px_ = -1, mb_ = -1;
-    mutable int mbReader_ = -1;                // the blob file as blob() reads it
+    fileio::Handle db_ = fileio::kNoHandle, px_ = fileio::kNoHandle, mb_ = fileio::kNoHandle;
+    mutable fileio::Handle mbReader_ = fileio::kNoHandle;   // the blob file as blob() reads it
     mutable std::filesystem::path mbReaderPath_;
     unsigned char* dbMap_ = nullptr;
     std::size_t dbMapLen_ = 0;

@@ -4,5 +4,5 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 bash scripts/build.sh
-cd build
-ctest --output-on-failure -j"$(nproc)" --timeout 900
+(cd build && ctest --output-on-failure -j"$(nproc)" --timeout 900)
+bash scripts/windows-cross.sh

@@ -243,7 +243,9 @@ TEST_F(Files, DropRemovesTheWholeFamilyFoundWithoutRegardToCase)
     for (const char* f : {"ORDERS.DB", "ORDERS.PX", "orders.mb", "Orders.X02", "ORDERS.Y02", "ORDERS.XG0", "ORDERS.VAL", "ORDERS.TV", "ORDERS.FAM",
                           "ORDERSX.DB", "ORDERS.TXT"})
         ptest::writeFile(folder / f, "x");
-    fs::copy_file(testsupport::pxlibSamples() / "keyed.db", folder / "ORDERS.DB", fs::copy_options::overwrite_existing);
+    // Removed first: the C++ library of mingw-w64 does not copy over a file.
+    fs::remove(folder / "ORDERS.DB");
+    fs::copy_file(testsupport::pxlibSamples() / "keyed.db", folder / "ORDERS.DB");
     EXPECT_EQ(db->tableNames(), (std::vector<std::string>{"ORDERS", "ORDERSX"}));
     db->execute(R"(DROP TABLE "Orders";)");
     // A DROP takes effect with the next statement that is not the CREATE TABLE of a replacement.
@@ -348,7 +350,8 @@ TEST_F(Files, SsconvertOpensTheTable)
     const fs::path csv = folder / "Orders.csv";
     bool converted = false;
     for (int attempt = 0; attempt < 10 && !converted; ++attempt)
-        converted = ptest::run({ssconvert.string(), (folder / "Orders.DB").string(), csv.string()}).status == 0 && fs::exists(csv);
+        converted = ptest::run({ssconvert.string(), testsupport::readerPath(folder / "Orders.DB"), testsupport::readerPath(csv)}).status == 0 &&
+                    fs::exists(csv);
     ASSERT_TRUE(converted);
     const std::string text = ptest::readFile(csv);
     EXPECT_NE(text.find("O'Neil"), std::string::npos) << text;

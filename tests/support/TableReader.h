@@ -15,6 +15,9 @@ struct Run {
 
 // Runs a program with arguments (no shell); `input` goes to its standard input.
 Run run(const std::vector<std::string>& argv, const std::string& input = {}, bool withStderr = false);
+// A path as the reader (or another program of the build machine) takes it. The tests of a
+// Windows build reach such programs through Wine: there it is the path's Unix name.
+std::string readerPath(const std::filesystem::path& file);
 
 // pxread over a table (.db) or a primary index (.px), standard error included. Status 0: read
 // without fault; 2: a part cannot be read; 3: read, with "problem:" lines.

@@ -23,5 +23,7 @@ inline std::filesystem::path sourceDir() { return envPath("QUILLMERE_SOURCE_DIR"
 
 // A fresh, empty folder of this test's own below the test's work folder.
 std::filesystem::path freshFolder(const std::string& name);
+// Whether a read-only file refuses this process: not for root on POSIX, nor under Wine run by root.
+bool permissionsBind();
 
 } // namespace testsupport

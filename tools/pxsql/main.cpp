@@ -16,8 +16,23 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#ifdef _WIN32
+#include <io.h>
+#endif
 
 namespace {
+
+#ifdef _WIN32
+// Scripts and what is printed are bytes, as on POSIX: no line ends translated, no end at Ctrl-Z.
+constexpr int kScriptFlags = O_RDONLY | O_BINARY;
+void readAndWriteBytes()
+{
+    for (int fd : {0, 1, 2}) _setmode(fd, _O_BINARY);
+}
+#else
+constexpr int kScriptFlags = O_RDONLY | O_CLOEXEC;
+void readAndWriteBytes() {}
+#endif
 
 const char* const kUsage = "usage: pxsql FOLDER [FILE]\n       pxsql FOLDER --dump TABLE\n       pxsql FOLDER --info TABLE\n";
 
@@ -89,7 +104,7 @@ void info(paradox::Table& t)
 // script: a directory or a device such as /dev/zero is refused before anything is read.
 int openScript(const char* path)
 {
-    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    const int fd = ::open(path, kScriptFlags);
     struct stat st {};
     if (fd < 0 || ::fstat(fd, &st) != 0) {
         std::cerr << "pxsql: cannot read the script " << path << ": " << std::strerror(errno) << '\n';
@@ -133,6 +148,7 @@ bool readScript(int fd, const std::string& name, pxsql::ScriptReader& reader)
 
 int main(int argc, char** argv)
 {
+    readAndWriteBytes();
     if (argc == 2 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h")) {
         help();
         return 0;
