@@ -93,7 +93,11 @@ public:
         }
         trap_(102, [&] { s_.busy = true; });
         trap_(104, [&] { s_.mssql_conn = std::make_unique<db::Connection>(); });
-        trap_(106, [&] { source_ = std::make_unique<db::Recordset>(); });
+        trap_(106, [&] {
+            source_ = std::make_unique<db::Recordset>();
+            // The next rows come from the server while the ones before are written.
+            source_->readsAhead = true;
+        });
         trap_(108, [&] { s_.Paradox_conn = std::make_unique<db::Connection>(); });
         trap_(114, [&] { settings_.paradoxFolder = p_.questions.offerSpaceFreeCopy(settings_.paradoxFolder); });
 

@@ -76,7 +76,10 @@ void Recordset::Open(const std::string& source, Connection& activeConnection, in
 {
     if (cursor_)
         throw Error(kObjectOpen);
-    attach(activeConnection.backend().query(source));
+    std::unique_ptr<Cursor> cursor = activeConnection.backend().query(source);
+    if (readsAhead)
+        cursor->readAhead();
+    attach(std::move(cursor));
 }
 
 void Recordset::requireOpen() const

@@ -135,6 +135,11 @@ public:
     Recordset(Recordset&&) noexcept;
     Recordset& operator=(Recordset&&) noexcept;
 
+    // Set before Open: the rows after the current one are read on a thread of their own while
+    // the caller works on the current one. Its connection is then used by nothing else until
+    // the recordset is closed.
+    bool readsAhead = false;
+
     void Open(const std::string& source, Connection& activeConnection, int cursorType = adOpenStatic,
               int lockType = adLockOptimistic);
     // ADO's EOF; the C library reserves that name for a macro.

@@ -23,6 +23,10 @@ public:
     virtual bool next(std::vector<Field>& fields) = 0;
     // Number of rows of the whole result, or -1 when it is not known.
     virtual std::int64_t recordCount() = 0;
+    // Reads the following rows on a thread of its own while the caller works on those before;
+    // the connection must then not be used until the cursor is gone. A backend that cannot
+    // reads each row when it is asked for.
+    virtual void readAhead() {}
 };
 
 class Backend {

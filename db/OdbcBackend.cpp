@@ -4,6 +4,7 @@
 #include "db/OdbcHandles.h"
 #include "db/OdbcText.h"
 #include "db/OdbcTypes.h"
+#include "db/ReadAhead.h"
 #include "db/TlsLogin.h"
 
 #include <algorithm>
@@ -241,13 +242,15 @@ public:
 
     ~OdbcCursor() override
     {
+        readAhead_.reset();
         if (owner_)
             owner_->detach(this);
     }
 
-    // The connection is going: the rows end here.
+    // The connection is going: the rows end here, once a reading thread has let go of them.
     void release() noexcept
     {
+        readAhead_.reset();
         stmt_.reset();
         owner_ = nullptr;
     }
@@ -275,20 +278,22 @@ public:
 
     bool next(std::vector<Field>& fields) override
     {
-        if (!stmt_)
-            throw Error(kObjectClosed);
-        SQLRETURN rc = SQLFetch(stmt_.get());
-        if (rc == SQL_NO_DATA) {
-            stmt_.reset();
+        if (readAhead_)
+            return readAhead_->next(fields);
+        row_.resize(columns_.size());
+        if (!fetch(row_.data()))
             return false;
-        }
-        owner_->checkConnected(rc, stmt_, "SQLFetch");
-        for (std::size_t i = 0; i < columns_.size(); ++i) {
-            fields[i].value = read(static_cast<SQLUSMALLINT>(i + 1), columns_[i].type.kind);
-            if (columns_[i].sqlType == odbc::kSqlSsTimestampOffset)
-                padYear(fields[i].value);
-        }
+        // Swapped, so that the previous row's storage is reused for the next.
+        for (std::size_t i = 0; i < columns_.size(); ++i)
+            std::swap(fields[i].value, row_[i]);
         return true;
+    }
+
+    // From here on the statement belongs to the reading thread until the cursor is closed.
+    void readAhead() override
+    {
+        if (!readAhead_)
+            readAhead_ = std::make_unique<ReadAhead>(columns_.size(), [this](Value* row) { return fetch(row); });
     }
 
     std::int64_t recordCount() override { return rows_; }
@@ -375,13 +380,14 @@ private:
         return indicator != SQL_NULL_DATA;
     }
 
-    // Text and binary of any length, in pieces; empty when the value is NULL.
-    template <class Unit>
-    std::optional<std::basic_string<Unit>> readPieces(SQLUSMALLINT column, SQLSMALLINT cType)
+    // Text and binary of any length, in pieces, into `data` (a string or vector of units whose
+    // storage is reused); false when the value is NULL.
+    template <class Unit, class Units>
+    bool readPieces(SQLUSMALLINT column, SQLSMALLINT cType, Units& data)
     {
         const std::size_t terminator = cType == SQL_C_BINARY ? 0 : sizeof(Unit);
         const std::size_t room = buffer_.size() - terminator;
-        std::basic_string<Unit> data;
+        data.clear();
         SQLLEN before = SQL_NO_TOTAL;
         for (;;) {
             SQLLEN indicator = 0;
@@ -391,7 +397,7 @@ private:
                 break;
             check(rc, stmt_, "SQLGetData");
             if (indicator == SQL_NULL_DATA)
-                return std::nullopt;
+                return false;
             // Each piece leaves less to read; a driver that hands out the same rest again would
             // keep this loop going for ever.
             if (indicator != SQL_NO_TOTAL && before != SQL_NO_TOTAL && indicator >= before)
@@ -401,25 +407,38 @@ private:
             before = indicator;
             const bool last = indicator != SQL_NO_TOTAL && static_cast<std::size_t>(indicator) <= room;
             const std::size_t bytes = last ? static_cast<std::size_t>(indicator) : room;
-            data.append(reinterpret_cast<const Unit*>(buffer_.data()), bytes / sizeof(Unit));
+            const Unit* units = reinterpret_cast<const Unit*>(buffer_.data());
+            data.insert(data.end(), units, units + bytes / sizeof(Unit));
             if (last)
                 break;
         }
-        return data;
+        return true;
+    }
+
+    // Into `text`, whose storage is reused; false when the value is NULL.
+    bool readText(SQLUSMALLINT column, std::string& text)
+    {
+        if (const Bound* b = whole(column, sizeof(char16_t))) {
+            if (b->indicator == SQL_NULL_DATA)
+                return false;
+            utf16ToUtf8(std::u16string_view(reinterpret_cast<const char16_t*>(b->data.data()),
+                                            static_cast<std::size_t>(b->indicator) / sizeof(char16_t)),
+                        text);
+            return true;
+        }
+        const bool present = readPieces<char16_t>(column, SQL_C_WCHAR, pieces_);
+        if (present)
+            utf16ToUtf8(pieces_, text);
+        // A long value's room is not kept for the rows after it.
+        if (pieces_.capacity() > buffer_.size())
+            std::u16string().swap(pieces_);
+        return present;
     }
 
     std::optional<std::string> readText(SQLUSMALLINT column)
     {
-        if (const Bound* b = whole(column, sizeof(char16_t))) {
-            if (b->indicator == SQL_NULL_DATA)
-                return std::nullopt;
-            return utf16ToUtf8(std::u16string_view(reinterpret_cast<const char16_t*>(b->data.data()),
-                                                   static_cast<std::size_t>(b->indicator) / sizeof(char16_t)));
-        }
-        auto text = readPieces<char16_t>(column, SQL_C_WCHAR);
-        if (!text)
-            return std::nullopt;
-        return utf16ToUtf8(*text);
+        std::string text;
+        return readText(column, text) ? std::optional<std::string>(std::move(text)) : std::nullopt;
     }
 
     // Exact numbers come as digits, which need no wide characters.
@@ -430,10 +449,32 @@ private:
                 return std::nullopt;
             return std::string(reinterpret_cast<const char*>(b->data.data()), static_cast<std::size_t>(b->indicator));
         }
-        return readPieces<char>(column, SQL_C_CHAR);
+        std::string digits;
+        return readPieces<char>(column, SQL_C_CHAR, digits) ? std::optional<std::string>(std::move(digits))
+                                                            : std::nullopt;
     }
 
-    Value read(SQLUSMALLINT column, odbc::ValueKind kind);
+    // The column's value into `value`; text and binary reuse the storage it holds.
+    void read(SQLUSMALLINT column, odbc::ValueKind kind, Value& value);
+
+    // Fetches the next row into `values`, one per column; false after the last row.
+    bool fetch(Value* values)
+    {
+        if (!stmt_)
+            throw Error(kObjectClosed);
+        SQLRETURN rc = SQLFetch(stmt_.get());
+        if (rc == SQL_NO_DATA) {
+            stmt_.reset();
+            return false;
+        }
+        owner_->checkConnected(rc, stmt_, "SQLFetch");
+        for (std::size_t i = 0; i < columns_.size(); ++i) {
+            read(static_cast<SQLUSMALLINT>(i + 1), columns_[i].type.kind, values[i]);
+            if (columns_[i].sqlType == odbc::kSqlSsTimestampOffset)
+                padYear(values[i]);
+        }
+        return true;
+    }
 
     OdbcBackend* owner_;
     odbc::StatementHandle stmt_;
@@ -442,6 +483,10 @@ private:
     std::vector<Column> columns_;
     std::vector<Bound> bound_;
     std::vector<std::uint8_t> buffer_ = std::vector<std::uint8_t>(64 * 1024);
+    std::u16string pieces_; // a long text value as read, before it becomes UTF-8
+    std::vector<Value> row_; // a row fetched without reading ahead
+    // Last, so that its thread has stopped before the members it reads go.
+    std::unique_ptr<ReadAhead> readAhead_;
 };
 
 OdbcBackend::~OdbcBackend()
@@ -513,61 +558,79 @@ std::string guidText(const SQLGUID& g)
     return text;
 }
 
-Value OdbcCursor::read(SQLUSMALLINT column, odbc::ValueKind kind)
+// The alternative `value` is to hold, keeping the storage it holds already.
+template <class T>
+T& holding(Value& value)
+{
+    if (T* held = std::get_if<T>(&value))
+        return *held;
+    return value.emplace<T>();
+}
+
+void OdbcCursor::read(SQLUSMALLINT column, odbc::ValueKind kind, Value& value)
 {
     using odbc::ValueKind;
     switch (kind) {
-    case ValueKind::Text: {
-        auto text = readText(column);
-        return text ? Value(std::move(*text)) : Value(Null{});
-    }
+    case ValueKind::Text:
+        if (!readText(column, holding<std::string>(value)))
+            value = Null{};
+        return;
     case ValueKind::Bit: {
         unsigned char v = 0;
-        return readFixed(column, SQL_C_BIT, v) ? Value(v != 0) : Value(Null{});
+        value = readFixed(column, SQL_C_BIT, v) ? Value(v != 0) : Value(Null{});
+        return;
     }
     case ValueKind::Integer: {
         SQLBIGINT v = 0;
-        return readFixed(column, SQL_C_SBIGINT, v) ? Value(static_cast<std::int64_t>(v)) : Value(Null{});
+        value = readFixed(column, SQL_C_SBIGINT, v) ? Value(static_cast<std::int64_t>(v)) : Value(Null{});
+        return;
     }
     case ValueKind::Single: {
         SQLREAL v = 0;
-        return readFixed(column, SQL_C_FLOAT, v) ? Value(static_cast<double>(v)) : Value(Null{});
+        value = readFixed(column, SQL_C_FLOAT, v) ? Value(static_cast<double>(v)) : Value(Null{});
+        return;
     }
     case ValueKind::Double: {
         SQLDOUBLE v = 0;
-        return readFixed(column, SQL_C_DOUBLE, v) ? Value(static_cast<double>(v)) : Value(Null{});
+        value = readFixed(column, SQL_C_DOUBLE, v) ? Value(static_cast<double>(v)) : Value(Null{});
+        return;
     }
     case ValueKind::Decimal: {
         auto text = readDigits(column);
-        return text ? Value(decimalFromText(std::move(*text))) : Value(Null{});
+        value = text ? Value(decimalFromText(std::move(*text))) : Value(Null{});
+        return;
     }
     case ValueKind::Date: {
         SQL_DATE_STRUCT d{};
-        if (!readFixed(column, SQL_C_TYPE_DATE, d))
-            return Null{};
-        return DateTime{d.year, d.month, d.day, 0, 0, 0, 0};
+        value = readFixed(column, SQL_C_TYPE_DATE, d) ? Value(DateTime{d.year, d.month, d.day, 0, 0, 0, 0})
+                                                      : Value(Null{});
+        return;
     }
     case ValueKind::Time: {
         // Text keeps the fraction of a second, which the ODBC time structure has no room for.
         auto text = readText(column);
-        return text ? Value(timeFromText(*text)) : Value(Null{});
+        value = text ? Value(timeFromText(*text)) : Value(Null{});
+        return;
     }
     case ValueKind::Timestamp: {
         SQL_TIMESTAMP_STRUCT t{};
-        if (!readFixed(column, SQL_C_TYPE_TIMESTAMP, t))
-            return Null{};
-        return DateTime{t.year, t.month, t.day, t.hour, t.minute, t.second, static_cast<std::uint32_t>(t.fraction)};
+        value = readFixed(column, SQL_C_TYPE_TIMESTAMP, t)
+                    ? Value(DateTime{t.year, t.month, t.day, t.hour, t.minute, t.second,
+                                     static_cast<std::uint32_t>(t.fraction)})
+                    : Value(Null{});
+        return;
     }
     case ValueKind::Guid: {
         SQLGUID g{};
-        return readFixed(column, SQL_C_GUID, g) ? Value(Guid{guidText(g)}) : Value(Null{});
+        value = readFixed(column, SQL_C_GUID, g) ? Value(Guid{guidText(g)}) : Value(Null{});
+        return;
     }
-    case ValueKind::Binary: {
-        auto bytes = readPieces<std::uint8_t>(column, SQL_C_BINARY);
-        return bytes ? Value(Bytes(bytes->begin(), bytes->end())) : Value(Null{});
+    case ValueKind::Binary:
+        if (!readPieces<std::uint8_t>(column, SQL_C_BINARY, holding<Bytes>(value)))
+            value = Null{};
+        return;
     }
-    }
-    return Null{};
+    value = Null{};
 }
 
 std::unique_ptr<Cursor> OdbcBackend::tables()

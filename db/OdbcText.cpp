@@ -37,8 +37,15 @@ std::u16string utf8ToUtf16(std::string_view text)
 
 std::string utf16ToUtf8(std::u16string_view text)
 {
+    std::string out;
+    utf16ToUtf8(text, out);
+    return out;
+}
+
+void utf16ToUtf8(std::u16string_view text, std::string& out)
+{
     // Written through a pointer into room for the longest result: three bytes per unit at most.
-    std::string out(text.size() * 3, '\0');
+    out.resize(text.size() * 3);
     char* p = out.data();
     auto put = [&p](char32_t byte) { *p++ = static_cast<char>(byte); };
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -66,7 +73,6 @@ std::string utf16ToUtf8(std::u16string_view text)
         put(0x80 | (c & 0x3F));
     }
     out.resize(static_cast<std::size_t>(p - out.data()));
-    return out;
 }
 
 } // namespace db

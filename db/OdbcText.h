@@ -9,5 +9,7 @@ namespace db {
 
 std::u16string utf8ToUtf16(std::string_view text);
 std::string utf16ToUtf8(std::u16string_view text);
+// The same into `out`, whose storage is reused.
+void utf16ToUtf8(std::u16string_view text, std::string& out);
 
 } // namespace db

@@ -86,6 +86,12 @@ const std::vector<RowCase>& rowCases()
         {"ApostropheDoubledInTableWithNumericColumn", "T", 0,
          {field("n", db::adSmallInt, std::int64_t{-4}), field("name", db::adVarChar, std::string("O'Brien''s"))},
          "INSERT INTO \"T\" VALUES (0,-4, 'O''Brien''''s');"},
+        {"ApostrophesDoubledInShortAndLongText", "T", 0,
+         {field("a", db::adVarChar, std::string("'")), field("b", db::adVarChar, std::string(31, 'x') + "'"),
+          field("c", db::adVarChar, std::string(32, 'x') + "''"),
+          field("d", db::adVarChar, "'" + std::string(40, 'y') + "'")},
+         "INSERT INTO \"T\" VALUES (0,'''', '" + std::string(31, 'x') + "''', '" + std::string(32, 'x') + "''''', '''" +
+             std::string(40, 'y') + "''');"},
         {"NumbersShortestAndExact", "T", 0,
          {field("d", db::adDouble, 0.1), field("third", db::adDouble, 1.0 / 3), field("neg", db::adDouble, -2.5),
           field("big", db::adBigInt, std::int64_t{9000000000}), field("dec", db::adNumeric, db::Decimal{"-0.0000"}),

@@ -71,6 +71,13 @@ public:
     }
     std::vector<convert::RejectedRow> rejectedRows;
     void rowRejected(const convert::RejectedRow& row) override { rejectedRows.push_back(row); }
+    // Called at every row with the table and its rows done so far.
+    std::function<void(const std::string&, std::int64_t)> onRowsDone;
+    void rowsDone(const std::string& table, std::int64_t done, std::int64_t) override
+    {
+        if (onRowsDone)
+            onRowsDone(table, done);
+    }
     void tableFinished(const convert::TableSummary& summary) override
     {
         finished.push_back(summary);
