@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds the engine, pxsql and the engine's tests for 64-bit Windows into build-windows/
+# Builds pxsql, quillmere-cli and the engine's tests for 64-bit Windows into build-windows/
 # (cmake --preset windows-cross, mingw-w64) and runs the tests under Wine when it is installed.
+# The test of a conversion by quillmere-cli.exe compares it with the Linux build's in build/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 launcher=()

@@ -11,6 +11,8 @@
 #include <cerrno>
 #include <climits>
 #include <random>
+#include <string>
+#include <vector>
 
 namespace platform {
 
@@ -25,14 +27,28 @@ std::wstring widePath(const std::string& path) { return paradox::fileio::pathOf(
 // Another program may read the file while it is written, and rename or remove it.
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
-// A new file's security: access for its owner alone, nothing inherited from the folder, as the
-// mode 0600 gives on POSIX. Made once and kept for the process.
+// A new file's security: access for the user the program runs as alone, nothing inherited from
+// the folder, as the mode 0600 gives on POSIX. Made once and kept for the process; the user is
+// named by their SID, which every system matches (not every one knows the owner-rights SID).
 SECURITY_ATTRIBUTES* ownerOnly()
 {
     static SECURITY_ATTRIBUTES attributes = [] {
         SECURITY_ATTRIBUTES made{static_cast<DWORD>(sizeof(SECURITY_ATTRIBUTES)), nullptr, FALSE};
-        ::ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;;FA;;;OW)", SDDL_REVISION_1,
-                                                               &made.lpSecurityDescriptor, nullptr);
+        HANDLE token = nullptr;
+        if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token))
+            return made;
+        DWORD size = 0;
+        ::GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+        std::vector<unsigned char> user(size);
+        wchar_t* sid = nullptr;
+        if (::GetTokenInformation(token, TokenUser, user.data(), size, &size) &&
+            ::ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid, &sid)) {
+            const std::wstring text = L"D:P(A;;FA;;;" + std::wstring(sid) + L")";
+            ::ConvertStringSecurityDescriptorToSecurityDescriptorW(text.c_str(), SDDL_REVISION_1,
+                                                                   &made.lpSecurityDescriptor, nullptr);
+            ::LocalFree(sid);
+        }
+        ::CloseHandle(token);
         return made;
     }();
     return &attributes;
