@@ -17,4 +17,10 @@ fi
 # A Wine prefix of the build's own, made once before the tests start side by side.
 export WINEPREFIX="$PWD/build-windows/wine" WINEDEBUG=-all
 [ -d "$WINEPREFIX" ] || wineboot --init >/dev/null 2>&1
+# The prefix's server and Wine's own processes (services, devices) are started here, holding no
+# test's output: started by the first test that runs Wine, they would keep that test's output
+# open, and CTest waiting on it, until the last test ends. The server stays 10 seconds after the
+# last Wine program; one still running from a run before (which refuses a second) will do.
+wineserver -p 10 </dev/null >/dev/null 2>&1 || true
+wine cmd /c exit </dev/null >/dev/null 2>&1
 ctest --preset windows-cross -j"$(nproc)"
