@@ -4,6 +4,8 @@
 // naming its table and the reason, ending with ';', so that pxsql can run the file again once the
 // cause is mended.
 
+#include "platform/Files.h"
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -16,7 +18,6 @@ inline constexpr const char* kRejectedRowsFile = "rejected-rows.sql";
 class RejectedRows {
 public:
     explicit RejectedRows(std::string folder);
-    ~RejectedRows();
     RejectedRows(const RejectedRows&) = delete;
     RejectedRows& operator=(const RejectedRows&) = delete;
 
@@ -32,7 +33,7 @@ public:
 
 private:
     std::string path_;
-    int fd_ = -1;
+    platform::OutputFile file_;
     std::int64_t count_ = 0;
 };
 

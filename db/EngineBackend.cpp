@@ -3,6 +3,7 @@
 #include "db/OdbcConnectionString.h"
 #include "paradox/CaseFold.h"
 #include "paradox/Database.h"
+#include "paradox/FileIo.h"
 #include "paradox/RowChecksum.h"
 #include "paradox/Table.h"
 
@@ -121,7 +122,7 @@ std::filesystem::path paradoxFolder(const std::string& connectionString)
         throw Error("The Paradox connection string names no folder (Dbq= or DefaultDir=).");
     if (folder->size() > 1 && folder->back() == '\\')
         folder->pop_back();
-    return std::filesystem::path(*folder);
+    return paradox::fileio::pathOf(*folder);
 }
 
 paradox::TextOptions engineTextOptions(const ParadoxText& text)

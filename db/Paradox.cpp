@@ -2,7 +2,9 @@
 
 #include "db/OdbcConnectionString.h"
 #include "paradox/CaseFold.h"
+#include "paradox/FileIo.h"
 #include "platform/FileSystem.h"
+#include "platform/Files.h"
 #include "report/ErrorReport.h"
 #include "report/ErrorTrap.h"
 
@@ -14,8 +16,6 @@
 #include <optional>
 #include <stdexcept>
 #include <vector>
-
-#include <sys/stat.h>
 
 namespace Paradox {
 
@@ -56,7 +56,7 @@ std::string trimSpaces(const std::string& text)
 
 void createFolder(const std::string& folder)
 {
-    if (mkdir(folder.c_str(), 0777) != 0)
+    if (!platform::CreateFolder(folder))
         fail(errno, folder);
 }
 
@@ -69,10 +69,10 @@ void copyFolderInto(const std::string& source, const std::string& target)
     if (!platform::IsFolder(source))
         fail(ENOENT, source);
     std::error_code error;
-    const fs::path from = fs::canonical(source, error);
+    const fs::path from = fs::canonical(paradox::fileio::pathOf(source), error);
     if (error)
         fail(error.value(), source);
-    const fs::path to = fs::canonical(target, error);
+    const fs::path to = fs::canonical(paradox::fileio::pathOf(target), error);
     if (error)
         fail(error.value(), target);
     const auto [end, at] = std::mismatch(from.begin(), from.end(), to.begin(), to.end());

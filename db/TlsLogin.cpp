@@ -1,6 +1,10 @@
 #include "db/TlsLogin.h"
 
 #include "db/Ado.h"
+#include "db/ServerSocket.h"
+#include "paradox/FileIo.h"
+#include "platform/Environment.h"
+#include "platform/Files.h"
 
 #include <array>
 #include <cstdint>
@@ -9,13 +13,6 @@
 #include <filesystem>
 #include <fstream>
 #include <mutex>
-
-#ifndef _WIN32
-#include <netdb.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-#endif
 
 namespace db {
 
@@ -46,33 +43,11 @@ std::optional<ServerAddress> serverAddress(const std::vector<ConnectionAttribute
 
 enum class ServerEncryption { Unknown, Offered, NotSupported };
 
-#ifdef _WIN32
-ServerEncryption askServer(const ServerAddress&) { return ServerEncryption::Unknown; }
-#else
-bool waitFor(int fd, short events)
-{
-    pollfd p{fd, events, 0};
-    return ::poll(&p, 1, 5000) == 1;
-}
-
 // A PRELOGIN with the VERSION and ENCRYPTION (on) options, and the ENCRYPTION option of the answer.
 ServerEncryption askServer(const ServerAddress& address)
 {
-    addrinfo hints{};
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    if (::getaddrinfo(address.host.c_str(), address.port.c_str(), &hints, &found) != 0)
-        return ServerEncryption::Unknown;
-    int fd = -1;
-    for (addrinfo* a = found; a && fd < 0; a = a->ai_next) {
-        fd = ::socket(a->ai_family, a->ai_socktype | SOCK_CLOEXEC, a->ai_protocol);
-        if (fd >= 0 && ::connect(fd, a->ai_addr, a->ai_addrlen) != 0) {
-            ::close(fd);
-            fd = -1;
-        }
-    }
-    ::freeaddrinfo(found);
-    if (fd < 0)
+    ServerSocket socket;
+    if (!socket.connect(address.host, address.port))
         return ServerEncryption::Unknown;
     const std::array<std::uint8_t, 26> prelogin{0x12, 0x01, 0x00, 26,   0x00, 0x00, 0x01, 0x00, // header
                                                 0x00, 0x00, 11,   0x00, 6,                    // VERSION
@@ -81,9 +56,9 @@ ServerEncryption askServer(const ServerAddress& address)
     std::array<std::uint8_t, 512> reply{};
     std::size_t got = 0;
     ServerEncryption answer = ServerEncryption::Unknown;
-    if (::send(fd, prelogin.data(), prelogin.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(prelogin.size())) {
-        while (got < reply.size() && waitFor(fd, POLLIN)) {
-            const ssize_t n = ::recv(fd, reply.data() + got, reply.size() - got, 0);
+    if (socket.send(prelogin.data(), prelogin.size())) {
+        while (got < reply.size()) {
+            const std::int64_t n = socket.receive(reply.data() + got, reply.size() - got);
             if (n <= 0)
                 break;
             got += static_cast<std::size_t>(n);
@@ -91,7 +66,6 @@ ServerEncryption askServer(const ServerAddress& address)
                 break;
         }
     }
-    ::close(fd);
     if (got < 9 || reply[0] != 0x04)
         return ServerEncryption::Unknown;
     for (std::size_t at = 8; at + 5 <= got && reply[at] != 0xFF; at += 5) {
@@ -103,7 +77,6 @@ ServerEncryption askServer(const ServerAddress& address)
     }
     return answer;
 }
-#endif
 
 } // namespace
 
@@ -127,19 +100,17 @@ CertificateAuthorityConfig::CertificateAuthorityConfig(std::vector<ConnectionAtt
         throw Error("The server name or the CA file name holds a line break or bracket FreeTDS cannot take.");
     lock_ = std::unique_lock(configMutex());
     std::error_code ignored;
-    std::string path = (std::filesystem::temp_directory_path(ignored) / "quillmere-freetds-XXXXXX").string();
-#ifndef _WIN32
-    const int fd = ::mkstemp(path.data());
-    if (fd < 0)
+    std::string path =
+        paradox::fileio::nameOf(std::filesystem::temp_directory_path(ignored) / "quillmere-freetds-XXXXXX");
+    if (!platform::OutputFile().createUnique(path))
         throw Error("Cannot create the private FreeTDS configuration in " + path + ".");
-    ::close(fd);
-#endif
-    std::ofstream(path) << "[" << host << "]\n\thost = " << host << "\n" << place << "\tca file = " << *caFile
-                        << "\n\tcheck certificate hostname = yes\n";
+    std::ofstream(paradox::fileio::pathOf(path))
+        << "[" << host << "]\n\thost = " << host << "\n"
+        << place << "\tca file = " << *caFile << "\n\tcheck certificate hostname = yes\n";
     file_ = path;
     if (const char* current = std::getenv("FREETDSCONF"))
         previous_ = current;
-    ::setenv("FREETDSCONF", file_.c_str(), 1);
+    platform::SetEnvironment("FREETDSCONF", file_);
     std::erase_if(attributes, [](const ConnectionAttribute& a) {
         return equalsIgnoringCase(a.key, "Server") || equalsIgnoringCase(a.key, "Port");
     });
@@ -151,11 +122,11 @@ CertificateAuthorityConfig::~CertificateAuthorityConfig()
     if (file_.empty())
         return;
     if (previous_)
-        ::setenv("FREETDSCONF", previous_->c_str(), 1);
+        platform::SetEnvironment("FREETDSCONF", *previous_);
     else
-        ::unsetenv("FREETDSCONF");
+        platform::UnsetEnvironment("FREETDSCONF");
     std::error_code ignored;
-    std::filesystem::remove(file_, ignored);
+    std::filesystem::remove(paradox::fileio::pathOf(file_), ignored);
 }
 
 std::optional<std::string> encryptedLoginFailure(const std::vector<ConnectionAttribute>& attributes)

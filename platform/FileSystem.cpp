@@ -1,7 +1,10 @@
 #include "platform/FileSystem.h"
+#include "platform/Files.h"
+#include "platform/FolderEntries.h"
 #include "platform/Wildcard.h"
 
 #include "paradox/CaseFold.h"
+#include "paradox/FileIo.h"
 #include "paradox/Utf8.h"
 #include "report/ErrorReport.h"
 #include "report/ErrorTrap.h"
@@ -9,35 +12,27 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <memory>
 #include <optional>
-#include <sstream>
-
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace platform {
 
-namespace {
-
-// Folder paths from this length on are not walked (the system's path limit).
-constexpr std::size_t kMaxPath = PATH_MAX;
-
-std::string failureText(int error, const std::string& path)
-{
-    return std::string(std::strerror(error)) + ": " + path;
-}
+namespace detail {
 
 [[noreturn]] void fail(int error, const std::string& path)
 {
-    throw FileSystemError(error, failureText(error, path));
+    throw FileSystemError(error, std::string(std::strerror(error)) + ": " + path);
 }
+
+} // namespace detail
+
+namespace {
+
+using detail::fail;
+
+// Folder paths from this length on are not walked (the system's path limit).
+constexpr std::size_t kMaxPath = PATH_MAX;
 
 std::string withSeparator(std::string folder)
 {
@@ -46,7 +41,7 @@ std::string withSeparator(std::string folder)
     return folder;
 }
 
-// The path without trailing separators, so that lstat() looks at a link itself rather than
+// The path without trailing separators, so that KindOfPath looks at a link itself rather than
 // through it; the root stays "/".
 std::string withoutSeparator(const std::string& path)
 {
@@ -55,11 +50,6 @@ std::string withoutSeparator(const std::string& path)
         --end;
     return path.substr(0, end);
 }
-
-struct DirCloser {
-    void operator()(DIR* dir) const { closedir(dir); }
-};
-using DirHandle = std::unique_ptr<DIR, DirCloser>;
 
 void sortByFoldedName(std::vector<std::string>& names)
 {
@@ -73,52 +63,19 @@ void sortByFoldedName(std::vector<std::string>& names)
         names.push_back(std::move(entry.second));
 }
 
-bool isPermissionDenied(int error) { return error == EACCES || error == EPERM; }
-bool isPathNotFound(int error) { return error == ENOENT || error == ENOTDIR; }
-
 // Whether the folder is one the walk leaves out: a symbolic link, which could lead it in a loop.
 bool isExcludedFolder(const std::string& folder)
 {
-    struct stat st {};
-    const std::string self = withoutSeparator(folder);
-    if (lstat(self.c_str(), &st) != 0)
+    PathKind kind = PathKind::Missing;
+    if (!KindOfPath(withoutSeparator(folder), kind))
         fail(errno, folder);
-    return S_ISLNK(st.st_mode);
+    if (kind == PathKind::Missing)
+        fail(ENOENT, folder);
+    return kind == PathKind::Link;
 }
 
-bool isSubFolder(const std::string& folder, const dirent& entry)
-{
-    if (entry.d_type == DT_DIR)
-        return true;
-    if (entry.d_type != DT_LNK && entry.d_type != DT_UNKNOWN)
-        return false;
-    return IsFolder(folder + entry.d_name);
-}
-
-// Names of the sub-folders of `folder`, links to folders included. A failure ends the listing and
-// is handed back as its errno, with the names found until then.
-std::vector<std::string> subFolderNames(const std::string& folder, int& error)
-{
-    error = 0;
-    std::vector<std::string> names;
-    const DirHandle dir(opendir(folder.c_str()));
-    if (!dir) {
-        error = errno;
-        return names;
-    }
-    for (;;) {
-        errno = 0;
-        const dirent* entry = readdir(dir.get());
-        if (!entry) {
-            error = errno;
-            break;
-        }
-        if (isSubFolder(folder, *entry))
-            names.emplace_back(entry->d_name);
-    }
-    sortByFoldedName(names);
-    return names;
-}
+bool isPermissionDenied(int error) { return error == EACCES || error == EPERM; }
+bool isPathNotFound(int error) { return error == ENOENT || error == ENOTDIR; }
 
 // Unicode code point of each UTF-8 sequence; nullopt for text that is not UTF-8.
 std::optional<std::u32string> decodeUtf8(const std::string& text)
@@ -144,56 +101,7 @@ bool isUnsafeCodePoint(char32_t cp)
     return cp < 32 || cp >= 127 || cp == U'?';
 }
 
-std::string unescapeMountPoint(const std::string& field)
-{
-    std::string out;
-    for (std::size_t i = 0; i < field.size(); ++i) {
-        if (field[i] == '\\' && i + 3 < field.size()) {
-            const std::string octal = field.substr(i + 1, 3);
-            out += static_cast<char>(std::strtol(octal.c_str(), nullptr, 8));
-            i += 3;
-        } else {
-            out += field[i];
-        }
-    }
-    return out;
-}
-
-bool isBelow(const std::string& path, const std::string& mountPoint)
-{
-    if (mountPoint == "/")
-        return true;
-    return path == mountPoint
-        || (path.size() > mountPoint.size() && path.compare(0, mountPoint.size(), mountPoint) == 0
-            && path[mountPoint.size()] == '/');
-}
-
 } // namespace
-
-bool IsFolder(const std::string& path)
-{
-    struct stat st {};
-    return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-bool PathExists(const std::string& path)
-{
-    struct stat st {};
-    return !path.empty() && stat(path.c_str(), &st) == 0;
-}
-
-bool IsOpenableFile(const std::string& path)
-{
-    if (path.empty())
-        return false;
-    const int fd = open(path.c_str(), O_PATH | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    struct stat st {};
-    const bool file = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-    close(fd);
-    return file;
-}
 
 bool HasUnsafeCharacters(const std::string& name)
 {
@@ -207,25 +115,9 @@ std::vector<std::string> ListFiles(const std::string& folder, const std::string&
 {
     const std::string path = withSeparator(folder);
     std::vector<std::string> names;
-    const DirHandle dir(opendir(path.c_str()));
-    if (!dir) {
-        if (isPathNotFound(errno))
-            return names;
-        fail(errno, path);
-    }
     const std::u32string wanted = caseFolded(pattern);
-    for (;;) {
-        errno = 0;
-        const dirent* entry = readdir(dir.get());
-        if (!entry) {
-            if (errno != 0)
-                fail(errno, path);
-            break;
-        }
-        const std::string name = entry->d_name;
-        if (entry->d_type == DT_DIR || !wildcardMatch(caseFolded(name), wanted))
-            continue;
-        if (IsOpenableFile(path + name))
+    for (const std::string& name : detail::nonFolderNames(path)) {
+        if (wildcardMatch(caseFolded(name), wanted) && IsOpenableFile(path + name))
             names.push_back(name);
     }
     sortByFoldedName(names);
@@ -253,7 +145,9 @@ void GetSubDirectories2016(std::vector<std::string>& folders, bool recurse, repo
 
         // Failures of the listing are not reported; a folder that cannot be read leaves the list.
         int error = 0;
-        for (const std::string& name : subFolderNames(folder, error)) {
+        std::vector<std::string> names = detail::subFolderNames(folder, error);
+        sortByFoldedName(names);
+        for (const std::string& name : names) {
             if (name == "." || name == "..")
                 continue;
             // A folder may hold many thousands of sub-folders: one yield for each.
@@ -286,46 +180,12 @@ std::string FileNameOfPath(const std::string& path)
     return at == std::string::npos ? path : path.substr(at + 1);
 }
 
-std::string DriveRootOf(const std::string& path)
-{
-    char resolved[PATH_MAX];
-    if (!realpath(path.c_str(), resolved))
-        fail(errno, path);
-    const std::string canonical = resolved;
-
-    std::ifstream mounts("/proc/self/mountinfo");
-    if (!mounts)
-        fail(errno ? errno : ENOENT, "/proc/self/mountinfo");
-    std::string best = "/";
-    std::string line;
-    while (std::getline(mounts, line)) {
-        // Fields: mount id, parent id, device, root, mount point, ...
-        std::istringstream fields(line);
-        std::string id, parent, device, root, mountPoint;
-        if (!(fields >> id >> parent >> device >> root >> mountPoint))
-            continue;
-        mountPoint = unescapeMountPoint(mountPoint);
-        if (isBelow(canonical, mountPoint) && mountPoint.size() > best.size())
-            best = mountPoint;
-    }
-    return withSeparator(best);
-}
-
-std::string ApplicationFolder()
-{
-    std::error_code error;
-    const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (error)
-        throw FileSystemError(error.value(), failureText(error.value(), "/proc/self/exe"));
-    return program.parent_path().string();
-}
-
 std::string ApplicationDataFolder()
 {
-    const std::filesystem::path program = ApplicationFolder();
-    const std::filesystem::path installed = program.parent_path() / "share" / "quillmere";
+    const std::string program = ApplicationFolder();
+    const std::filesystem::path installed = paradox::fileio::pathOf(program).parent_path() / "share" / "quillmere";
     std::error_code error;
-    return std::filesystem::is_directory(installed, error) ? installed.string() : program.string();
+    return std::filesystem::is_directory(installed, error) ? paradox::fileio::nameOf(installed) : program;
 }
 
 std::string AppDriveRoot()

@@ -6,11 +6,14 @@
 // FileNameOfPath splits at "/". What the queries mean here:
 // - file-name patterns ignore letter case ("ORDERS.DB" matches "*.db");
 // - hidden means a name with a leading dot; such files are listed like any other;
-// - the folders a walk leaves out are symbolic links to folders, so a walk never loops through a
-//   link;
+// - the folders a walk leaves out are symbolic links to folders (on Windows every reparse point:
+//   links, junctions, mounted volumes), so a walk never loops through a link;
 // - "permission denied" is EACCES or EPERM, "path not found" is ENOENT or ENOTDIR;
 // - the code page of the name test is the fixed Windows-1252;
-// - the drive of a path is the mount point that holds it.
+// - the drive of a path is the mount point that holds it; on Windows its volume ("C:/", a folder
+//   a volume is mounted on, or a share "//server/share/").
+// On Windows the system takes "\" as a separator in a path handed in as well; FileNameOfPath and
+// the folder lists know "/" alone.
 
 #include <stdexcept>
 #include <string>

@@ -1,4 +1,7 @@
 #include "CliFrontend.h"
+#include "Terminal.h"
+
+#include "paradox/FileIo.h"
 
 #include <algorithm>
 #include <cmath>
@@ -7,7 +10,6 @@
 #include <iostream>
 #include <limits>
 #include <sstream>
-#include <unistd.h>
 
 namespace cli {
 
@@ -16,7 +18,7 @@ namespace {
 // A yes/no answer typed on the controlling terminal; No when there is none.
 bool askTerminal(const std::string& prompt)
 {
-    if (!isatty(STDIN_FILENO))
+    if (!InputIsTerminal())
         return false;
     std::cerr << prompt << " [y/N] " << std::flush;
     std::string answer;
@@ -77,10 +79,11 @@ convert::RunSettings CliFrontend::settings() const
     settings.convertsTable = [this](const MSSQL::SourceTable& table) { return selection_.selects(table); };
     settings.rowFailureReports = options_.verbose ? std::numeric_limits<std::int64_t>::max() : 0;
     std::error_code error;
+    const std::filesystem::path folder = paradox::fileio::pathOf(options_.folder);
     // A check leaves a folder that is not there unmade; the run would make it, empty.
-    settings.needsParadoxTables = options_.check && !std::filesystem::exists(options_.folder, error) && !error
+    settings.needsParadoxTables = options_.check && !std::filesystem::exists(folder, error) && !error
                                       ? false
-                                      : !std::filesystem::is_empty(options_.folder, error) || error;
+                                      : !std::filesystem::is_empty(folder, error) || error;
     settings.verifiesTables = options_.verify;
     settings.typeOptions = options_.types;
     return settings;
@@ -100,7 +103,7 @@ bool CliFrontend::askOverwrite(const std::string& table)
         break;
     }
     finishLine();
-    if (!isatty(STDIN_FILENO)) {
+    if (!InputIsTerminal()) {
         std::cerr << "The Paradox table " << table << " exists; kept (no terminal to ask, see --overwrite)\n";
         return false;
     }
@@ -188,7 +191,8 @@ void CliFrontend::tableFinished(const convert::TableSummary& summary)
     if (tableRejections_ > kRowLinesPerTable)
         std::cerr << summary.table << ": " << tableRejections_ - kRowLinesPerTable
                   << " more rejected rows not shown; every rejected row is in "
-                  << (std::filesystem::path(options_.folder) / convert::kRejectedRowsFile).string() << '\n'
+                  << paradox::fileio::nameOf(paradox::fileio::pathOf(options_.folder) / convert::kRejectedRowsFile)
+                  << '\n'
                   << std::flush;
     tableRejections_ = 0;
     // The statement file's rows that the folder would refuse or alter, as --check tells them.

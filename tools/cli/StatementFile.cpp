@@ -3,11 +3,6 @@
 #include <cerrno>
 #include <cstring>
 #include <stdexcept>
-#include <vector>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace cli {
 
@@ -20,51 +15,39 @@ std::runtime_error failure(const std::string& path, const std::string& what, int
 
 std::string folderOf(const std::string& path)
 {
-    const std::size_t slash = path.rfind('/');
+    const std::size_t slash = path.find_last_of(platform::kFolderSeparators);
     if (slash == std::string::npos)
         return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
+    return path.substr(0, slash == 0 ? 1 : slash);
 }
 
-// A new file next to `path`, created by this process alone (mode 0600, O_EXCL); its name goes to `temp`.
-int createTemporary(const std::string& path, std::string& temp)
+// A new file next to `path`, created by this process alone (readable by its owner only, a name
+// nobody had); its name goes to `temp`.
+void createTemporary(const std::string& path, platform::OutputFile& file, std::string& temp)
 {
-    struct stat existing {};
-    if (::lstat(path.c_str(), &existing) == 0) {
-        if (S_ISLNK(existing.st_mode))
-            throw std::runtime_error("the statement file " + path + " is a symbolic link; it is not written through");
-        if (!S_ISREG(existing.st_mode))
-            throw std::runtime_error("the statement file " + path + " exists and is not a regular file");
-    } else if (errno != ENOENT) {
+    platform::PathKind existing = platform::PathKind::Missing;
+    if (!platform::KindOfPath(path, existing))
         throw failure(path, "cannot be checked", errno);
-    }
-    const std::size_t slash = path.rfind('/');
+    if (existing == platform::PathKind::Link)
+        throw std::runtime_error("the statement file " + path + " is a symbolic link; it is not written through");
+    if (existing != platform::PathKind::Missing && existing != platform::PathKind::File)
+        throw std::runtime_error("the statement file " + path + " exists and is not a regular file");
+    const std::size_t slash = path.find_last_of(platform::kFolderSeparators);
     const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    const std::string templateText = folderOf(path) + "/." + name + ".XXXXXX";
-    std::vector<char> pattern(templateText.begin(), templateText.end());
-    pattern.push_back('\0');
-    const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
-    if (fd < 0)
+    std::string pattern = folderOf(path) + "/." + name + ".XXXXXX";
+    if (!file.createUnique(pattern))
         throw failure(path, "cannot be created", errno);
-    temp.assign(pattern.data());
-    return fd;
+    temp = pattern;
 }
 
 } // namespace
 
-StatementFile::Buffer::Buffer(int fd) : fd_(fd) { setp(room_, room_ + sizeof room_); }
+StatementFile::Buffer::Buffer(platform::OutputFile& file) : file_(file) { setp(room_, room_ + sizeof room_); }
 
 bool StatementFile::Buffer::flushAll()
 {
-    const char* from = pbase();
-    while (from < pptr()) {
-        const ssize_t written = ::write(fd_, from, static_cast<std::size_t>(pptr() - from));
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return false;
-        from += written;
-    }
+    if (!file_.writeAll(pbase(), static_cast<std::size_t>(pptr() - pbase())))
+        return false;
     setp(room_, room_ + sizeof room_);
     return true;
 }
@@ -80,20 +63,18 @@ StatementFile::Buffer::int_type StatementFile::Buffer::overflow(int_type c)
 
 int StatementFile::Buffer::sync() { return flushAll() ? 0 : -1; }
 
-StatementFile::StatementFile(const std::string& path)
-    : path_(path), fd_(createTemporary(path, temp_)), buffer_(fd_), out_(&buffer_)
+StatementFile::StatementFile(const std::string& path) : path_(path), buffer_(file_), out_(&buffer_)
 {
+    createTemporary(path, file_, temp_);
 }
 
 StatementFile::~StatementFile() { discard(); }
 
 void StatementFile::discard()
 {
-    if (fd_ >= 0)
-        ::close(fd_);
-    fd_ = -1;
+    file_.close();
     if (!temp_.empty())
-        ::unlink(temp_.c_str());
+        platform::RemoveFile(temp_);
     temp_.clear();
 }
 
@@ -105,28 +86,23 @@ void StatementFile::commit()
         discard();
         throw failure(path_, "could not be written completely", error);
     }
-    const bool synced = ::fsync(fd_) == 0;
+    const bool synced = file_.sync();
     int error = errno;
-    const bool closed = ::close(fd_) == 0;
-    fd_ = -1;
+    const bool closed = file_.close();
     if (!synced || !closed) {
         if (synced)
             error = errno;
         discard();
         throw failure(path_, "could not be written completely", error);
     }
-    if (::rename(temp_.c_str(), path_.c_str()) != 0) {
+    if (!platform::RenameFile(temp_, path_)) {
         const int error = errno;
         discard();
         throw failure(path_, "could not take the place of the one before", error);
     }
     temp_.clear();
     // The rename itself lasts only once the folder is on disk too.
-    const int folder = ::open(folderOf(path_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder >= 0) {
-        ::fsync(folder);
-        ::close(folder);
-    }
+    platform::SyncFolder(folderOf(path_));
 }
 
 } // namespace cli

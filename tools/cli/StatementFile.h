@@ -4,6 +4,8 @@
 // complete and on disk: a run that ends early keeps the file of the run before, and a
 // symbolic link in its place is refused, never written through.
 
+#include "platform/Files.h"
+
 #include <ostream>
 #include <streambuf>
 #include <string>
@@ -27,7 +29,7 @@ public:
 private:
     class Buffer : public std::streambuf {
     public:
-        explicit Buffer(int fd);
+        explicit Buffer(platform::OutputFile& file);
         bool flushAll();
 
     protected:
@@ -35,7 +37,7 @@ private:
         int sync() override;
 
     private:
-        int fd_;
+        platform::OutputFile& file_;
         char room_[64 * 1024];
     };
 
@@ -43,7 +45,7 @@ private:
 
     std::string path_;
     std::string temp_;
-    int fd_ = -1;
+    platform::OutputFile file_;
     Buffer buffer_;
     std::ostream out_;
 };

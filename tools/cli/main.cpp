@@ -1,22 +1,23 @@
 // quillmere-cli: the Start Converting run of the main window for scripts and unattended use.
 
 #include "CliFrontend.h"
-#include "QuillmereVersion.h"
 #include "Options.h"
+#include "QuillmereVersion.h"
 #include "StatementFile.h"
 #include "TableSelection.h"
+#include "Terminal.h"
 #include "convert/Run.h"
 #include "db/Ado.h"
 #include "db/MSSQL.h"
+#include "paradox/FileIo.h"
 #include "report/ErrorReport.h"
 
-#include <cstdlib>
 #include <filesystem>
 #include <iostream>
 #include <optional>
 #include <ranges>
-#include <termios.h>
-#include <unistd.h>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -25,26 +26,20 @@ namespace {
 bool readPassword(cli::Options& options, std::string& error)
 {
     if (!options.passwordEnv.empty()) {
-        const char* value = std::getenv(options.passwordEnv.c_str());
+        const std::optional<std::string> value = cli::EnvironmentValue(options.passwordEnv);
         if (!value) {
             error = "the environment variable " + options.passwordEnv + " is not set";
             return false;
         }
-        options.login.password = value;
+        options.login.password = *value;
         return true;
     }
-    if (!isatty(STDIN_FILENO)) {
+    if (!cli::InputIsTerminal()) {
         std::getline(std::cin, options.login.password);
         return true;
     }
     std::cerr << "Password for " << options.login.user << "@" << options.login.server << ": " << std::flush;
-    termios saved{};
-    tcgetattr(STDIN_FILENO, &saved);
-    termios silent = saved;
-    silent.c_lflag &= static_cast<tcflag_t>(~ECHO);
-    tcsetattr(STDIN_FILENO, TCSANOW, &silent);
-    std::getline(std::cin, options.login.password);
-    tcsetattr(STDIN_FILENO, TCSANOW, &saved);
+    cli::ReadUnseenLine(options.login.password);
     std::cerr << '\n';
     return true;
 }
@@ -114,8 +109,13 @@ std::optional<int> chooseTables(const cli::Options& options)
 
 int main(int argc, char** argv)
 {
+    std::vector<std::string> arguments = cli::ProgramArguments(argc, argv);
+    std::vector<char*> argumentTexts;
+    for (std::string& argument : arguments)
+        argumentTexts.push_back(argument.data());
     std::string error;
-    std::optional<cli::Options> options = cli::parseOptions(argc, argv, error);
+    std::optional<cli::Options> options =
+        cli::parseOptions(static_cast<int>(argumentTexts.size()), argumentTexts.data(), error);
     if (!options) {
         std::cerr << "quillmere-cli: " << error << "\n\n" << cli::usageText();
         return cli::kNothingDone;
@@ -139,9 +139,10 @@ int main(int argc, char** argv)
 
     // A folder that does not exist yet is made, and the run takes it as an empty one.
     std::error_code folderError;
+    const std::filesystem::path folder = paradox::fileio::pathOf(options->folder);
     // A check writes nothing, the folder included.
-    if (!options->check && !std::filesystem::exists(options->folder, folderError) && !folderError)
-        std::filesystem::create_directories(options->folder, folderError);
+    if (!options->check && !std::filesystem::exists(folder, folderError) && !folderError)
+        std::filesystem::create_directories(folder, folderError);
     if (folderError) {
         std::cerr << "quillmere-cli: nothing done: the folder \"" << options->folder
                   << "\" cannot be made: " << folderError.message() << '\n';
@@ -158,7 +159,7 @@ int main(int argc, char** argv)
         }
     }
 
-    cli::CliFrontend frontend(*options, sqlFile ? &sqlFile->stream() : nullptr, isatty(STDERR_FILENO) != 0);
+    cli::CliFrontend frontend(*options, sqlFile ? &sqlFile->stream() : nullptr, cli::ErrorIsTerminal());
     convert::Conversion conversion;
     convert::RunPorts ports{frontend, frontend, frontend, frontend, frontend.statementCheck()};
     const convert::RunResult result =
