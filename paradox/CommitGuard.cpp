@@ -16,6 +16,7 @@
 #endif
 #include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -41,10 +42,17 @@ void CommitGuard::Commit::rename(int from, int to) { steps_.push_back({Step::Ren
 
 void CommitGuard::Commit::remove(int file) { steps_.push_back({Step::Remove, std::uint8_t(file), 0, 0, 0, {}}); }
 
+void CommitGuard::Commit::hold(int held, std::uint64_t length) { steps_.push_back({Step::Hold, std::uint8_t(held), 0, 0, length, {}}); }
+
 struct CommitGuard::Journal {
     std::uint32_t armed;    // the number of steps of the commit under way, 0 when none is
     Step steps[kMaxSteps];
     char paths[kMaxFiles][kPathBytes];
+    struct Held {
+        std::uint64_t length;
+        std::uint32_t used;
+        char path[kPathBytes];
+    } held[kMaxHeld];
 };
 
 #ifdef PARADOX_GUARDIAN
@@ -92,11 +100,15 @@ void CommitGuard::guard(int socket, int kept, Journal* journal, int fdLimit, con
     while ((n = ::read(socket, &byte, 1)) < 0 && errno == EINTR) {
     }
     if (n > 0) _exit(CommitGuard::Idle);
-    const std::uint32_t count = std::atomic_ref<std::uint32_t>(journal->armed).load(std::memory_order_acquire);
-    if (count == 0 || count > std::uint32_t(CommitGuard::kMaxSteps)) _exit(CommitGuard::Idle);
-    bool failed = false;
+    std::uint32_t count = std::atomic_ref<std::uint32_t>(journal->armed).load(std::memory_order_acquire);
+    if (count > std::uint32_t(CommitGuard::kMaxSteps)) count = 0;
+    bool failed = false, acted = count > 0;
     for (std::uint32_t i = 0; i < count; ++i) {
         const CommitGuard::Step& s = journal->steps[i];
+        if (s.kind == CommitGuard::Step::Hold) {
+            if (s.file < CommitGuard::kMaxHeld) journal->held[s.file].length = s.offset;
+            continue;
+        }
         if (s.kind == CommitGuard::Step::Rename) {
             // Gone already: the writer had made this rename.
             if (::rename(journal->paths[s.file], journal->paths[s.to]) != 0 && errno != ENOENT) failed = true;
@@ -110,7 +122,19 @@ void CommitGuard::guard(int socket, int kept, Journal* journal, int fdLimit, con
         if (fd < 0 || ::pwrite(fd, s.bytes, s.length, off_t(s.offset)) != ssize_t(s.length)) failed = true;
         if (fd >= 0) ::close(fd);
     }
-    _exit(failed ? CommitGuard::Failed : CommitGuard::Finished);
+    // Files written ahead lose what no commit counted.
+    for (Journal::Held& h : journal->held) {
+        if (!std::atomic_ref<std::uint32_t>(h.used).load(std::memory_order_acquire)) continue;
+        const int fd = ::open(h.path, O_WRONLY);
+        struct stat st {};
+        if (fd >= 0 && ::fstat(fd, &st) == 0 && std::uint64_t(st.st_size) > h.length) {
+            acted = true;
+            if (::ftruncate(fd, off_t(h.length)) != 0) failed = true;
+        }
+        if (fd >= 0) ::close(fd);
+    }
+    if (failed) _exit(CommitGuard::Failed);
+    _exit(acted ? CommitGuard::Finished : CommitGuard::Idle);
 }
 
 void CommitGuard::start()
@@ -188,6 +212,35 @@ void CommitGuard::disarm()
     std::atomic_ref<std::uint32_t>(journal_->armed).store(0, std::memory_order_release);
 }
 
+int CommitGuard::holdLength(const std::filesystem::path& absolute, std::uint64_t length)
+{
+    if (!journal_ || !absolute.is_absolute() || absolute.native().size() >= std::size_t(kPathBytes)) return -1;
+    for (int i = 0; i < kMaxHeld; ++i) {
+        Journal::Held& h = journal_->held[i];
+        std::atomic_ref<std::uint32_t> used(h.used);
+        if (used.load(std::memory_order_relaxed)) continue;
+        std::memcpy(h.path, absolute.c_str(), absolute.native().size() + 1);
+        h.length = length;
+        used.store(1, std::memory_order_release);
+        std::atomic_signal_fence(std::memory_order_seq_cst);
+        return i;
+    }
+    return -1;
+}
+
+void CommitGuard::setHeld(int held, std::uint64_t length)
+{
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    std::atomic_ref<std::uint64_t>(journal_->held[held].length).store(length, std::memory_order_release);
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+}
+
+void CommitGuard::release(int held)
+{
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    std::atomic_ref<std::uint32_t>(journal_->held[held].used).store(0, std::memory_order_release);
+}
+
 CommitGuard::~CommitGuard()
 {
     if (guardian_ <= 0) return;
@@ -212,6 +265,9 @@ CommitGuard::~CommitGuard()
 void CommitGuard::start() { tried_ = true; }
 bool CommitGuard::arm(const Commit&) { return false; }
 void CommitGuard::disarm() {}
+int CommitGuard::holdLength(const std::filesystem::path&, std::uint64_t) { return -1; }
+void CommitGuard::setHeld(int, std::uint64_t) {}
+void CommitGuard::release(int) {}
 CommitGuard::~CommitGuard() = default;
 
 #endif

@@ -375,7 +375,10 @@ Table& Database::table(std::string_view nameUtf8)
 {
     const Executing name(nameUtf8);
     settle();
-    return table(sql::Name{std::string(nameUtf8), 0, 0});
+    // Read from its files, it ends where its blocks do.
+    Table& t = table(sql::Name{std::string(nameUtf8), 0, 0});
+    t.cutRoomAhead();
+    return t;
 }
 
 Table& Database::table(const sql::Name& n)
@@ -475,7 +478,11 @@ void Database::run(std::string_view statementUtf8)
     const Executing statement(statementUtf8);
     sql::parse(statementUtf8, parsed_);
     if (!lock_) lockForWriting();
-    lookAtFolder(std::holds_alternative<sql::Insert>(parsed_));
+    const bool inserting = std::holds_alternative<sql::Insert>(parsed_);
+    // Only a run of INSERTs keeps the room their tables took ahead.
+    if (!inserting)
+        for (auto& [name, t] : open_) t->cutRoomAhead();
+    lookAtFolder(inserting);
     std::visit([this](const auto& st) { perform(st); }, parsed_);
 }
 

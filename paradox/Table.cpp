@@ -15,6 +15,7 @@
 #include <utility>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -55,6 +56,27 @@ void pwriteAll(int fd, const void* buf, std::size_t len, off_t at, const fs::pat
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) fail(file, "write");
         p += n;
+        len -= std::size_t(n);
+        at += n;
+    }
+}
+
+// Writes `len` zero bytes at `at`, up to a megabyte in one call.
+void writeZeros(int fd, std::size_t len, off_t at, const fs::path& file)
+{
+    static const unsigned char zeros[64 * 1024] = {};
+    constexpr std::size_t kPieces = 16;
+    iovec pieces[kPieces];
+    while (len > 0) {
+        std::size_t count = 0, bytes = 0;
+        for (; count < kPieces && bytes < len; ++count) {
+            const std::size_t piece = std::min(sizeof zeros, len - bytes);
+            pieces[count] = {const_cast<unsigned char*>(zeros), piece};
+            bytes += piece;
+        }
+        const ssize_t n = ::pwritev(fd, pieces, int(count), at);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) fail(file, "write");
         len -= std::size_t(n);
         at += n;
     }
@@ -326,6 +348,7 @@ private:
 
 void Table::unmapAll()
 {
+    cutRoomAhead();
     if (dbMap_) ::munmap(dbMap_, dbMapLen_);
     if (pxMap_) ::munmap(pxMap_, pxMapLen_);
     dbMap_ = pxMap_ = nullptr;
@@ -440,6 +463,8 @@ void Table::commit()
         for (const CommitGuard::Step& s : commit_.steps()) {
             if (s.kind == CommitGuard::Step::Store)
                 std::memcpy((&commit_.path(s.file) == &dbAbsolute_ ? dbMap_ : pxMap_) + s.offset, s.bytes, s.length);
+            else if (s.kind == CommitGuard::Step::Hold)
+                guard_->setHeld(s.file, s.offset);
             else
                 renameInto(commit_.path(s.file), commit_.path(s.to));
         }
@@ -464,6 +489,8 @@ void Table::beginWriting()
     const std::uint64_t full = h_.headerSize + std::uint64_t(h_.fileBlocks) * std::uint64_t(h_.blockSize());
     if (::fstat(db_, &st) != 0) fail(dbPath_, "examine");
     if (std::uint64_t(st.st_size) < full && ::ftruncate(db_, off_t(full)) != 0) fail(dbPath_, "extend");
+    // Whatever lies past the blocks is no room of this table's: it is written over.
+    dbEnd_ = full;
     dbMapLen_ = h_.headerSize + std::size_t(kMaxBlocks) * std::size_t(h_.blockSize());
     void* m = ::mmap(nullptr, dbMapLen_, PROT_READ | PROT_WRITE, MAP_SHARED, db_, 0);
     if (m == MAP_FAILED) fail(dbPath_, "map");
@@ -794,6 +821,43 @@ void Table::touchForCommit(int blockNumber)
     }
 }
 
+// Whether the .DB reaches `end`, taking room ahead when it does not: zeros for as many
+// blocks as the table has, up to a megabyte, in one call. Only the guardian can cut that
+// room again should the process die, so without one there is none, and each new block is
+// written by a call of its own.
+bool Table::roomAhead(std::uint64_t end)
+{
+    if (end <= dbEnd_) return true;
+    if (!guard_ || !guard_->running()) return false;
+    if (heldDb_ < 0 && (heldDb_ = guard_->holdLength(dbAbsolute_, dbEnd_)) < 0) return false;
+    constexpr std::uint64_t kMostAhead = std::uint64_t(1) << 20;
+    const auto bs = std::uint64_t(h_.blockSize());
+    const std::uint64_t blocks = std::clamp<std::uint64_t>(h_.fileBlocks, 1, std::max<std::uint64_t>(1, kMostAhead / bs));
+    const std::uint64_t ahead = std::max(blocks * bs, end - dbEnd_);
+    try {
+        writeZeros(db_, std::size_t(ahead), off_t(dbEnd_), dbPath_);
+    } catch (const FileError&) {
+        // A disk too full for the room may still take the one block, as without room ahead.
+        if (::ftruncate(db_, off_t(dbEnd_)) != 0) throw;
+        return false;
+    }
+    dbEnd_ += ahead;
+    return true;
+}
+
+void Table::cutRoomAhead() noexcept
+{
+    if (heldDb_ < 0) return;
+    // The file's own header, which the commits keep, says where its blocks end.
+    if (dbMap_) {
+        const std::uint64_t blocksEnd = getLe16(dbMap_ + hdr::HeaderSize) +
+                                        std::uint64_t(getLe16(dbMap_ + hdr::FileBlocks)) * std::uint64_t(dbMap_[hdr::BlockCode]) * 1024;
+        if (blocksEnd < dbEnd_ && ::ftruncate(db_, off_t(blocksEnd)) == 0) dbEnd_ = blocksEnd;
+    }
+    guard_->release(heldDb_);
+    heldDb_ = -1;
+}
+
 void Table::appendInPlace(const std::string& record, std::optional<std::uint32_t> lastAutoInc)
 {
     const int rs = h_.recordSize, bs = h_.blockSize();
@@ -820,10 +884,19 @@ void Table::appendInPlace(const std::string& record, std::optional<std::uint32_t
     // that also extends the file: cheaper than growing the file and then faulting in and
     // zero-filling a fresh page through the mapping. The chain does not reach it yet.
     // Past the block header and the first record the buffer stays zero from block to block.
-    if (newBlock_.size() != std::size_t(bs)) newBlock_.assign(std::size_t(bs), 0);
-    encodeBlockHeader(newBlock_.data(), 0, h_.lastBlock, 0);
-    std::memcpy(newBlock_.data() + kBlockHeader, record.data(), std::size_t(rs));
-    pwriteAll(db_, newBlock_.data(), newBlock_.size(), off_t(h_.headerSize) + off_t(number - 1) * bs, dbPath_);
+    // With room ahead, the zeros there are the block's and only its header and record are
+    // stored, through the mapping.
+    const std::uint64_t end = blockOffset(number) + std::size_t(bs);
+    if (roomAhead(end)) {
+        encodeBlockHeader(block(number), 0, h_.lastBlock, 0);
+        std::memcpy(block(number) + kBlockHeader, record.data(), std::size_t(rs));
+    } else {
+        if (newBlock_.size() != std::size_t(bs)) newBlock_.assign(std::size_t(bs), 0);
+        encodeBlockHeader(newBlock_.data(), 0, h_.lastBlock, 0);
+        std::memcpy(newBlock_.data() + kBlockHeader, record.data(), std::size_t(rs));
+        pwriteAll(db_, newBlock_.data(), newBlock_.size(), off_t(h_.headerSize) + off_t(number - 1) * bs, dbPath_);
+        dbEnd_ = end;
+    }
     const bool pxReady = keyed() && pxPrepareEntry();
     blocks_.push_back({std::uint16_t(number), 1, record.substr(0, std::size_t(keyLength_))});
     // An index that needs another level is written in full before the block joins the
@@ -837,6 +910,7 @@ void Table::appendInPlace(const std::string& record, std::optional<std::uint32_t
     commit_.store16(db, hdr::LastBlock, std::uint16_t(number));
     commit_.store32(db, hdr::NumRecords, h_.numRecords + 1);
     if (lastAutoInc) commit_.store32(db, hdr::AutoInc, *lastAutoInc);
+    if (heldDb_ >= 0) commit_.hold(heldDb_, end);
     if (pxReady)
         pxAddEntry(blocks_.back().firstKey, std::uint16_t(number));
     else if (stagedPx)
@@ -998,6 +1072,8 @@ void Table::growBlocks()
 // half of the change.
 void Table::replaceFiles(bool stagedPx)
 {
+    // The guardian must not cut the new file to the old one's length.
+    cutRoomAhead();
     commit_.clear();
     if (stagedPx) commit_.rename(commit_.file(pxTemp_), commit_.file(pxAbsolute_));
     commit_.rename(commit_.file(dbTemp_), commit_.file(dbAbsolute_));
