@@ -351,6 +351,7 @@ void Database::forget(std::string_view nameUtf8)
     const auto it = open_.find(foldCase(nameUtf8));
     if (it == open_.end()) return;
     std::erase_if(byText_, [&](const auto& entry) { return entry.second == it->second.get(); });
+    if (lastInsertedInto_ == it->second.get()) lastInsertedInto_ = nullptr;
     open_.erase(it);
 }
 
@@ -457,7 +458,7 @@ void Database::createTable(const sql::CreateTable& ct, const std::string& cp)
 // after it, and are raised as FolderError, naming the folder and the cause.
 void Database::execute(std::string_view statementUtf8)
 {
-    lastRowChecksum_.reset();
+    lastInsertedInto_ = nullptr;
     try {
         run(statementUtf8);
     } catch (const FolderError&) {
@@ -545,7 +546,13 @@ void Database::insert(const sql::Insert& in)
         sqlError(keyPosition(in, h), duplicateKeyText(in.table.text, h, t.fieldOffsets(), record_), Problem::DuplicateKey, h, 0);
     if (result == Table::Result::Full) throw SqlError(errorAt(in.valuesPos, tableFullText(in.table.text, h)), Problem::TableFull, {}, {});
     alteredValues_ += unmappable.altered;
-    lastRowChecksum_ = rowChecksum(t, reinterpret_cast<const unsigned char*>(record_.data()), blobs_);
+    lastInsertedInto_ = &t;
+}
+
+std::optional<std::uint64_t> Database::lastRowChecksum() const
+{
+    if (!lastInsertedInto_) return std::nullopt;
+    return rowChecksum(*lastInsertedInto_, reinterpret_cast<const unsigned char*>(record_.data()), blobs_);
 }
 
 }  // namespace paradox

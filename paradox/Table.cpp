@@ -459,14 +459,19 @@ unsigned char* Table::block(int number) const { return dbMap_ + blockOffset(numb
 void Table::commit()
 {
     const bool armed = guard_ && guard_->arm(commit_);
+    // Unarmed, a kill between the stores and a new held length would leave the guardian to
+    // cut off the block the header already counts: the file keeps its new length first.
+    if (!armed)
+        for (const CommitGuard::Step& s : commit_.steps())
+            if (s.kind == CommitGuard::Step::Hold) guard_->setHeld(s.file, s.offset);
     try {
         for (const CommitGuard::Step& s : commit_.steps()) {
             if (s.kind == CommitGuard::Step::Store)
                 std::memcpy((&commit_.path(s.file) == &dbAbsolute_ ? dbMap_ : pxMap_) + s.offset, s.bytes, s.length);
-            else if (s.kind == CommitGuard::Step::Hold)
-                guard_->setHeld(s.file, s.offset);
-            else
+            else if (s.kind != CommitGuard::Step::Hold)
                 renameInto(commit_.path(s.file), commit_.path(s.to));
+            else if (armed)
+                guard_->setHeld(s.file, s.offset);
         }
     } catch (...) {
         if (armed) guard_->disarm();

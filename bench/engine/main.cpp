@@ -1,4 +1,4 @@
-// bench-engine [--rows N] [--folder DIR] [--pxsql PATH] [--memo]
+// bench-engine [--rows N] [--folder DIR] [--pxsql PATH] [--memo] [--keep]
 // Executes N INSERT statements (default 1,000,000) of an Orders-shaped keyed table, written
 // exactly as the conversion writes them (row number first, ", " between the other values, a
 // NULL right after its comma), and compares their rate with N record-sized write() calls to a file in the same folder,
@@ -10,6 +10,7 @@
 // --memo instead writes a table whose rows carry a memo of 2,000 characters, as a table
 // with ntext values gives them, and prints the memo text's rate into the .MB file.
 // Every ratio is of rates measured in the same run; CPU time is split into user and system.
+// --keep leaves the folder, its tables and script.sql, for a comparison or a profile.
 #include "paradox/Database.h"
 #include "paradox/Table.h"
 
@@ -142,10 +143,11 @@ int main(int argc, char** argv)
     fs::path folder = fs::temp_directory_path() / "bench-engine";
     // pxsql is built beside this program.
     std::string pxsql = (fs::path(argv[0]).parent_path() / "pxsql").string();
-    bool memo = false;
+    bool memo = false, keep = false;
     for (int i = 1; i < argc; ++i) {
         const bool valued = i + 1 < argc;
         if (std::strcmp(argv[i], "--memo") == 0) memo = true;
+        else if (std::strcmp(argv[i], "--keep") == 0) keep = true;
         else if (valued && std::strcmp(argv[i], "--rows") == 0) rows = std::atol(argv[++i]);
         else if (valued && std::strcmp(argv[i], "--folder") == 0) folder = argv[++i];
         else if (valued && std::strcmp(argv[i], "--pxsql") == 0) pxsql = argv[++i];
@@ -271,7 +273,7 @@ int main(int argc, char** argv)
                     return 1;
                 }
         }
-        fs::remove_all(folder);
+        if (!keep) fs::remove_all(folder);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "bench-engine: %s\n", e.what());
         return 1;
