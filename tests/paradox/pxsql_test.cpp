@@ -1,11 +1,60 @@
-// pxsql from outside: scripts with line numbers and exit status, --dump and --info.
+// pxsql from outside: scripts with line numbers and exit status, --dump and --info; and
+// its reader's split of a script into statements, however the script is cut into pieces.
 #include "Helpers.h"
 
+#include "Script.h"
 #include "TestPaths.h"
 
 #include <gtest/gtest.h>
 
+#include <utility>
+#include <vector>
+
 namespace fs = std::filesystem;
+
+namespace {
+
+// The statements and the lines they begin on, the script fed in pieces of `size` bytes.
+std::vector<std::pair<std::size_t, std::string>> statementsOf(std::string_view script, std::size_t size)
+{
+    std::vector<std::pair<std::size_t, std::string>> out;
+    pxsql::ScriptReader reader([&](const pxsql::ScriptStatement& st) { out.emplace_back(st.line, st.text); });
+    for (std::size_t at = 0; at < script.size(); at += size) reader.feed(script.substr(at, size));
+    reader.finish();
+    return out;
+}
+
+}  // namespace
+
+// Statements whole on their lines and statements that are not: quotes doubled in values and
+// names, ';' inside them, a value over two lines, a statement without ';' ended by the next
+// line's keyword, remarks, blanks and CRLF. Read whole or in pieces down to a byte, the same
+// statements begin on the same lines.
+TEST(PxsqlScript, APieceOrAWholeScriptSplitsIntoTheSameStatements)
+{
+    const std::string script =
+        "CREATE TABLE \"T;1\" (\"A\"\"b\" INT, [C;]]d] CHAR(9), `E` MEMO);\n"
+        "CREATE INDEX \"T;1\" ON \"T;1\" (\"A\"\"b\") WITH PRIMARY\n"
+        "INSERT INTO \"T;1\" VALUES (1, 'it''s;', 'x');\r\n"
+        "-- a remark; with a 'quote\n"
+        "  INSERT INTO \"T;1\" VALUES (2, 'two\nlines;', '');INSERT INTO \"T;1\" VALUES (3, '''', 'y');\n"
+        "\n"
+        "INSERT INTO \"T;1\" VALUES (4, 'a', 'b') ;  ;\n"
+        "INSERT INTO \"T;1\" VALUES (5, 'ends', 'open'";
+    const std::vector<std::pair<std::size_t, std::string>> expected = {
+        {1, "CREATE TABLE \"T;1\" (\"A\"\"b\" INT, [C;]]d] CHAR(9), `E` MEMO);"},
+        {2, "CREATE INDEX \"T;1\" ON \"T;1\" (\"A\"\"b\") WITH PRIMARY\n"},
+        {3, "INSERT INTO \"T;1\" VALUES (1, 'it''s;', 'x');"},
+        {5, "INSERT INTO \"T;1\" VALUES (2, 'two\nlines;', '');"},
+        {6, "INSERT INTO \"T;1\" VALUES (3, '''', 'y');"},
+        {8, "INSERT INTO \"T;1\" VALUES (4, 'a', 'b') ;"},
+        {8, ";"},
+        {9, "INSERT INTO \"T;1\" VALUES (5, 'ends', 'open'"},
+    };
+    for (const std::size_t size : {script.size(), std::size_t(1), std::size_t(2), std::size_t(7), std::size_t(64)})
+        EXPECT_EQ(statementsOf(script, size), expected) << "pieces of " << size << " bytes";
+}
+
 
 TEST(Pxsql, RunsAScriptReportsRejectedStatementsByLineAndCarriesOn)
 {

@@ -28,6 +28,10 @@ ScriptReader::ScriptReader(Sink sink, std::size_t maxStatementBytes) : sink_(std
 void ScriptReader::feed(std::string_view piece)
 {
     for (std::size_t i = 0; i < piece.size();) {
+        if (const std::size_t whole = wholeLine(piece, i)) {
+            i += whole;
+            continue;
+        }
         const std::size_t run = plainRun(piece, i);
         if (run == 0) {
             take(piece[i++]);
@@ -36,6 +40,39 @@ void ScriptReader::feed(std::string_view piece)
         append(piece.substr(i, run));
         i += run;
     }
+}
+
+// Between statements, a statement that ends with ';' on the line it begins on, as most do, is
+// handed on at once when the piece holds all of it: what take() would do character by
+// character, without its states. 0, having done nothing, for anything else.
+std::size_t ScriptReader::wholeLine(std::string_view piece, std::size_t i)
+{
+    if (started_ || dashSeen_ || comment_ || lineStartPending_) return 0;
+    const auto first = static_cast<unsigned char>(piece[i]);
+    if (first == '-' || space(char(first))) return 0;
+    char close = 0;
+    for (std::size_t j = i; j < piece.size(); ++j) {
+        const char c = piece[j];
+        if (c == '\n') return 0;
+        if (close) {
+            if (c != close) continue;
+            // A closing quote the piece ends with may yet be doubled.
+            if (j + 1 == piece.size()) return 0;
+            if (piece[j + 1] == close) ++j;
+            else close = 0;
+        } else if (c == '\'' || c == '"' || c == '`' || c == '[') {
+            close = c == '[' ? ']' : c;
+        } else if (c == ';') {
+            const std::size_t length = j + 1 - i;
+            current_.line = line_;
+            current_.text.assign(piece.data() + i, length);
+            if (length > max_) tooLong();
+            started_ = true;
+            emit(length);
+            return length;
+        }
+    }
+    return 0;
 }
 
 // How many characters from `i` on take() would only append to the open statement, so that

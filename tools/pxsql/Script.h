@@ -42,6 +42,7 @@ public:
     void finish();
 
 private:
+    std::size_t wholeLine(std::string_view piece, std::size_t i);
     std::size_t plainRun(std::string_view piece, std::size_t i) const;
     void append(std::string_view run);
     [[noreturn]] void tooLong() const;
