@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cctype>
+#include <cstring>
 
 namespace pxsql {
 
@@ -50,20 +51,15 @@ std::size_t ScriptReader::wholeLine(std::string_view piece, std::size_t i)
     if (started_ || dashSeen_ || comment_ || lineStartPending_) return 0;
     const auto first = static_cast<unsigned char>(piece[i]);
     if (first == '-' || space(char(first))) return 0;
-    char close = 0;
-    for (std::size_t j = i; j < piece.size(); ++j) {
-        const char c = piece[j];
-        if (c == '\n') return 0;
-        if (close) {
-            if (c != close) continue;
-            // A closing quote the piece ends with may yet be doubled.
-            if (j + 1 == piece.size()) return 0;
-            if (piece[j + 1] == close) ++j;
-            else close = 0;
-        } else if (c == '\'' || c == '"' || c == '`' || c == '[') {
-            close = c == '[' ? ']' : c;
-        } else if (c == ';') {
-            const std::size_t length = j + 1 - i;
+    const char* const pieceEnd = piece.data() + piece.size();
+    const char* p = piece.data() + i;
+    const auto* lineEnd = static_cast<const char*>(std::memchr(p, '\n', std::size_t(pieceEnd - p)));
+    const char* const end = lineEnd ? lineEnd : pieceEnd;
+    for (;;) {
+        while (p != end && !kRunStops[static_cast<unsigned char>(*p)]) ++p;
+        if (p == end) return 0;
+        if (*p == ';') {
+            const std::size_t length = std::size_t(p + 1 - piece.data()) - i;
             current_.line = line_;
             current_.text.assign(piece.data() + i, length);
             if (length > max_) tooLong();
@@ -71,8 +67,20 @@ std::size_t ScriptReader::wholeLine(std::string_view piece, std::size_t i)
             emit(length);
             return length;
         }
+        const char close = *p == '[' ? ']' : *p;
+        for (++p;;) {
+            p = static_cast<const char*>(std::memchr(p, close, std::size_t(end - p)));
+            if (!p) return 0;
+            // A closing quote the piece ends with may yet be doubled.
+            if (p + 1 == pieceEnd) return 0;
+            if (p + 1 != end && p[1] == close) {
+                p += 2;
+                continue;
+            }
+            ++p;
+            break;
+        }
     }
-    return 0;
 }
 
 // How many characters from `i` on take() would only append to the open statement, so that
