@@ -26,6 +26,11 @@ void CommitGuard::Commit::rename(int from, int to) { steps_.push_back({Step::Ren
 
 void CommitGuard::Commit::remove(int file) { steps_.push_back({Step::Remove, std::uint8_t(file), 0, 0, 0, {}}); }
 
+void CommitGuard::Commit::hold(int held, std::uint64_t length)
+{
+    steps_.push_back({Step::Hold, std::uint8_t(held), 0, 0, length, {}});
+}
+
 bool CommitGuard::arm(const Commit& commit)
 {
     if (!journal_) return false;
@@ -56,6 +61,19 @@ void CommitGuard::disarm()
 {
     std::atomic_signal_fence(std::memory_order_seq_cst);
     std::atomic_ref<std::uint32_t>(journal_->armed).store(0, std::memory_order_release);
+}
+
+void CommitGuard::setHeld(int held, std::uint64_t length)
+{
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    std::atomic_ref<std::uint64_t>(journal_->held[held].length).store(length, std::memory_order_release);
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+}
+
+void CommitGuard::release(int held)
+{
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    std::atomic_ref<std::uint32_t>(journal_->held[held].used).store(0, std::memory_order_release);
 }
 
 }  // namespace paradox

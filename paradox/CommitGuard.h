@@ -8,6 +8,12 @@
 // offset, rename this file to that name, remove that file), so it does not matter how many of
 // them the writer had made.
 //
+// A file may also be written ahead of what its table counts: room for the records to come,
+// taken in one call for many of them. The writer names such a file and the length it keeps
+// (its held length, moved on by the commits themselves), and a guardian whose writer dies
+// cuts the file back to it, after finishing any armed commit. Only the POSIX guardian does
+// so; on Windows no file is held, and no room is taken ahead.
+//
 // On POSIX (posix/CommitGuard.cpp) the guardian is forked and sees the writer go when its end
 // of a socket closes; the writer may run other threads (the GUI), so the guardian makes
 // async-signal-safe calls only: no allocation, no locks, no stdio. On Windows
@@ -27,17 +33,17 @@ namespace paradox {
 
 class CommitGuard {
 public:
-    static constexpr int kMaxSteps = 64, kMaxFiles = 8, kPathBytes = 4096;
+    static constexpr int kMaxSteps = 64, kMaxFiles = 8, kMaxHeld = 8, kPathBytes = 4096;
     // How the guardian ended, for whoever reaps it.
     enum Exit { Idle = 0, Finished = 1, Failed = 2 };
 
     struct Step {
-        enum Kind : std::uint8_t { Store, Rename, Remove };
+        enum Kind : std::uint8_t { Store, Rename, Remove, Hold };
         Kind kind;
-        std::uint8_t file;      // the file stored into, renamed or removed
+        std::uint8_t file;      // the file stored into, renamed or removed; of Hold, the held file
         std::uint8_t to;        // the name a rename gives it
         std::uint8_t length;    // of a store, 1 to 8 bytes
-        std::uint64_t offset;
+        std::uint64_t offset;   // of Hold, the length the held file keeps from now on
         unsigned char bytes[8];
     };
 
@@ -66,6 +72,8 @@ public:
         }
         void rename(int from, int to);
         void remove(int file);
+        // The held file `held` (holdLength's number) keeps `length` bytes from this commit on.
+        void hold(int held, std::uint64_t length);
         const std::vector<Step>& steps() const { return steps_; }
         const std::filesystem::path& path(int file) const { return *files_[std::size_t(file)]; }
         int files() const { return int(files_.size()); }
@@ -95,6 +103,16 @@ public:
     // Publishes the commit to the guardian; false when it is made unguarded.
     bool arm(const Commit& commit);
     void disarm();
+
+    // Names a file that is written past `length`, the bytes its table counts: should the
+    // writer die, the guardian cuts it back to its held length. Returns its number for
+    // Commit::hold and setHeld, -1 when no guardian runs, every place is taken, or the
+    // guardian cannot cut files (Windows).
+    int holdLength(const std::filesystem::path& absolute, std::uint64_t length);
+    // Moves a held length on outside a commit.
+    void setHeld(int held, std::uint64_t length);
+    // The file is back at its held length, or gone: the guardian leaves it alone.
+    void release(int held);
 
     // The memory the writer shares with its guardian (CommitGuardJournal.h).
     struct Journal;

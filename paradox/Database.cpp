@@ -351,6 +351,7 @@ void Database::forget(std::string_view nameUtf8)
     const auto it = open_.find(foldCase(nameUtf8));
     if (it == open_.end()) return;
     std::erase_if(byText_, [&](const auto& entry) { return entry.second == it->second.get(); });
+    if (lastInsertedInto_ == it->second.get()) lastInsertedInto_ = nullptr;
     open_.erase(it);
 }
 
@@ -375,7 +376,10 @@ Table& Database::table(std::string_view nameUtf8)
 {
     const Executing name(nameUtf8);
     settle();
-    return table(sql::Name{std::string(nameUtf8), 0, 0});
+    // Read from its files, it ends where its blocks do.
+    Table& t = table(sql::Name{std::string(nameUtf8), 0, 0});
+    t.cutRoomAhead();
+    return t;
 }
 
 Table& Database::table(const sql::Name& n)
@@ -461,7 +465,7 @@ void Database::createTable(const sql::CreateTable& ct, const std::string& cp)
 // after it, and are raised as FolderError, naming the folder and the cause.
 void Database::execute(std::string_view statementUtf8)
 {
-    lastRowChecksum_.reset();
+    lastInsertedInto_ = nullptr;
     try {
         run(statementUtf8);
     } catch (const FolderError&) {
@@ -482,7 +486,12 @@ void Database::run(std::string_view statementUtf8)
     const Executing statement(statementUtf8);
     sql::parse(statementUtf8, parsed_);
     if (!lock_) lockForWriting();
-    lookAtFolder(std::holds_alternative<sql::Insert>(parsed_));
+    const bool inserting = std::holds_alternative<sql::Insert>(parsed_);
+    // Only a run of INSERTs keeps the room their tables took ahead.
+    if (!inserting)
+        for (auto& [name, t] : open_)
+            t->cutRoomAhead();
+    lookAtFolder(inserting);
     std::visit([this](const auto& st) { perform(st); }, parsed_);
 }
 
@@ -545,7 +554,13 @@ void Database::insert(const sql::Insert& in)
         sqlError(keyPosition(in, h), duplicateKeyText(in.table.text, h, t.fieldOffsets(), record_), Problem::DuplicateKey, h, 0);
     if (result == Table::Result::Full) throw SqlError(errorAt(in.valuesPos, tableFullText(in.table.text, h)), Problem::TableFull, {}, {});
     alteredValues_ += unmappable.altered;
-    lastRowChecksum_ = rowChecksum(t, reinterpret_cast<const unsigned char*>(record_.data()), blobs_);
+    lastInsertedInto_ = &t;
+}
+
+std::optional<std::uint64_t> Database::lastRowChecksum() const
+{
+    if (!lastInsertedInto_) return std::nullopt;
+    return rowChecksum(*lastInsertedInto_, reinterpret_cast<const unsigned char*>(record_.data()), blobs_);
 }
 
 }  // namespace paradox

@@ -104,7 +104,7 @@ public:
 
     // The checksum (RowChecksum.h) of the row the last statement inserted; none after any other
     // statement and after a failed one.
-    std::optional<std::uint64_t> lastRowChecksum() const { return lastRowChecksum_; }
+    std::optional<std::uint64_t> lastRowChecksum() const;
 
     // Takes the folder's writer lock now, held until the Database closes; FolderInUseError
     // when another writer holds it. Reading tables needs no lock.
@@ -165,7 +165,9 @@ private:
     std::string record_;                                       // the record being inserted
     std::vector<Table::Blob> blobs_;                           // and the contents of its blob fields
     std::string scratch_;                                      // a value's bytes on their way into it
-    std::optional<std::uint64_t> lastRowChecksum_;
+    // The table the last statement inserted its row into, whose checksum is taken of
+    // record_ and blobs_ when asked for: most runs never ask.
+    const Table* lastInsertedInto_ = nullptr;
 };
 
 }  // namespace paradox

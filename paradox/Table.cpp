@@ -57,6 +57,18 @@ void pwriteAll(fileio::Handle fd, const void* buf, std::size_t len, std::uint64_
     }
 }
 
+// Writes `len` zero bytes at `at`, up to a megabyte in one call.
+void writeZeros(fileio::Handle fd, std::size_t len, std::uint64_t at, const fs::path& file)
+{
+    while (len > 0) {
+        const std::int64_t n = fileio::writeZerosAt(fd, len, at);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) fail(file, "write");
+        len -= std::size_t(n);
+        at += std::uint64_t(n);
+    }
+}
+
 // The path the guardian finds the file by, whatever the working folder is by then; the path
 // as given when the working folder is unknown, and the guard then refuses the commits.
 fs::path guardianPath(const fs::path& p)
@@ -316,6 +328,7 @@ private:
 
 void Table::unmapAll()
 {
+    cutRoomAhead();
     if (dbMap_) fileio::unmap(dbMap_, dbMapLen_);
     if (pxMap_) fileio::unmap(pxMap_, pxMapLen_);
     dbMap_ = pxMap_ = nullptr;
@@ -425,12 +438,19 @@ unsigned char* Table::block(int number) const { return dbMap_ + blockOffset(numb
 void Table::commit()
 {
     const bool armed = guard_ && guard_->arm(commit_);
+    // Unarmed, a kill between the stores and a new held length would leave the guardian to
+    // cut off the block the header already counts: the file keeps its new length first.
+    if (!armed)
+        for (const CommitGuard::Step& s : commit_.steps())
+            if (s.kind == CommitGuard::Step::Hold) guard_->setHeld(s.file, s.offset);
     try {
         for (const CommitGuard::Step& s : commit_.steps()) {
             if (s.kind == CommitGuard::Step::Store)
                 std::memcpy((&commit_.path(s.file) == &dbAbsolute_ ? dbMap_ : pxMap_) + s.offset, s.bytes, s.length);
-            else
+            else if (s.kind != CommitGuard::Step::Hold)
                 renameInto(commit_.path(s.file), commit_.path(s.to));
+            else if (armed)
+                guard_->setHeld(s.file, s.offset);
         }
     } catch (...) {
         if (armed) guard_->disarm();
@@ -453,6 +473,8 @@ void Table::beginWriting()
     const std::uint64_t full = h_.headerSize + std::uint64_t(h_.fileBlocks) * std::uint64_t(h_.blockSize());
     if (!fileio::size(db_, fileSize)) fail(dbPath_, "examine");
     if (fileSize < full && !fileio::resize(db_, full)) fail(dbPath_, "extend");
+    // Whatever lies past the blocks is no room of this table's: it is written over.
+    dbEnd_ = full;
     dbMapLen_ = h_.headerSize + std::size_t(kMaxBlocks) * std::size_t(h_.blockSize());
     dbMap_ = fileio::map(db_, dbMapLen_);
     if (!dbMap_) fail(dbPath_, "map");
@@ -787,6 +809,47 @@ void Table::touchForCommit(int blockNumber)
     }
 }
 
+// Whether the .DB reaches `end`, taking room ahead when it does not: zeros for as many
+// blocks as the table has, up to a megabyte, in one call. Only the guardian can cut that
+// room again should the process die, so without one there is none, and each new block is
+// written by a call of its own.
+bool Table::roomAhead(std::uint64_t end)
+{
+    if (end <= dbEnd_) return true;
+    if (!guard_ || !guard_->running()) return false;
+    if (heldDb_ < 0 && (heldDb_ = guard_->holdLength(dbAbsolute_, dbEnd_)) < 0) return false;
+    constexpr std::uint64_t kMostAhead = std::uint64_t(1) << 20;
+    const auto bs = std::uint64_t(h_.blockSize());
+    const std::uint64_t blocks =
+        std::clamp<std::uint64_t>(h_.fileBlocks, 1, std::max<std::uint64_t>(1, kMostAhead / bs));
+    const std::uint64_t ahead = std::max(blocks * bs, end - dbEnd_);
+    try {
+        writeZeros(db_, std::size_t(ahead), dbEnd_, dbPath_);
+    } catch (const FileError&) {
+        // A disk too full for the room may still take the one block, as without room ahead.
+        if (!fileio::resize(db_, dbEnd_)) throw;
+        return false;
+    }
+    dbEnd_ += ahead;
+    dbMap_ = fileio::remap(db_, dbMap_, dbMapLen_);
+    if (!dbMap_) fail(dbPath_, "map");
+    return true;
+}
+
+void Table::cutRoomAhead() noexcept
+{
+    if (heldDb_ < 0) return;
+    // The file's own header, which the commits keep, says where its blocks end.
+    if (dbMap_) {
+        const std::uint64_t blocksEnd =
+            getLe16(dbMap_ + hdr::HeaderSize) +
+            std::uint64_t(getLe16(dbMap_ + hdr::FileBlocks)) * std::uint64_t(dbMap_[hdr::BlockCode]) * 1024;
+        if (blocksEnd < dbEnd_ && fileio::resize(db_, blocksEnd)) dbEnd_ = blocksEnd;
+    }
+    guard_->release(heldDb_);
+    heldDb_ = -1;
+}
+
 void Table::appendInPlace(const std::string& record, std::optional<std::uint32_t> lastAutoInc)
 {
     const int rs = h_.recordSize, bs = h_.blockSize();
@@ -813,12 +876,22 @@ void Table::appendInPlace(const std::string& record, std::optional<std::uint32_t
     // that also extends the file: cheaper than growing the file and then faulting in and
     // zero-filling a fresh page through the mapping. The chain does not reach it yet.
     // Past the block header and the first record the buffer stays zero from block to block.
-    if (newBlock_.size() != std::size_t(bs)) newBlock_.assign(std::size_t(bs), 0);
-    encodeBlockHeader(newBlock_.data(), 0, h_.lastBlock, 0);
-    std::memcpy(newBlock_.data() + kBlockHeader, record.data(), std::size_t(rs));
-    pwriteAll(db_, newBlock_.data(), newBlock_.size(), h_.headerSize + std::uint64_t(number - 1) * std::uint64_t(bs), dbPath_);
-    dbMap_ = fileio::remap(db_, dbMap_, dbMapLen_);
-    if (!dbMap_) fail(dbPath_, "map");
+    // With room ahead, the zeros there are the block's and only its header and record are
+    // stored, through the mapping.
+    const std::uint64_t end = blockOffset(number) + std::size_t(bs);
+    if (roomAhead(end)) {
+        encodeBlockHeader(block(number), 0, h_.lastBlock, 0);
+        std::memcpy(block(number) + kBlockHeader, record.data(), std::size_t(rs));
+    } else {
+        if (newBlock_.size() != std::size_t(bs)) newBlock_.assign(std::size_t(bs), 0);
+        encodeBlockHeader(newBlock_.data(), 0, h_.lastBlock, 0);
+        std::memcpy(newBlock_.data() + kBlockHeader, record.data(), std::size_t(rs));
+        pwriteAll(db_, newBlock_.data(), newBlock_.size(),
+                  h_.headerSize + std::uint64_t(number - 1) * std::uint64_t(bs), dbPath_);
+        dbEnd_ = end;
+        dbMap_ = fileio::remap(db_, dbMap_, dbMapLen_);
+        if (!dbMap_) fail(dbPath_, "map");
+    }
     const bool pxReady = keyed() && pxPrepareEntry();
     blocks_.push_back({std::uint16_t(number), 1, record.substr(0, std::size_t(keyLength_))});
     // An index that needs another level is written in full before the block joins the
@@ -832,6 +905,7 @@ void Table::appendInPlace(const std::string& record, std::optional<std::uint32_t
     commit_.store16(db, hdr::LastBlock, std::uint16_t(number));
     commit_.store32(db, hdr::NumRecords, h_.numRecords + 1);
     if (lastAutoInc) commit_.store32(db, hdr::AutoInc, *lastAutoInc);
+    if (heldDb_ >= 0) commit_.hold(heldDb_, end);
     if (pxReady)
         pxAddEntry(blocks_.back().firstKey, std::uint16_t(number));
     else if (stagedPx)
@@ -994,6 +1068,8 @@ void Table::growBlocks()
 // half of the change.
 void Table::replaceFiles(bool stagedPx)
 {
+    // The guardian must not cut the new file to the old one's length.
+    cutRoomAhead();
     commit_.clear();
     if (stagedPx) commit_.rename(commit_.file(pxTemp_), commit_.file(pxAbsolute_));
     commit_.rename(commit_.file(dbTemp_), commit_.file(dbAbsolute_));

@@ -2,14 +2,18 @@
 //
 // Appends write straight into a shared mapping of the files, so that when append()
 // returns the kernel holds a valid table with the new record, without a system call per
-// record. The record bytes (and a new index entry) go where no reader looks yet; then a
-// commit of a few small stores makes them visible: the block's last-record offset, the
-// header's counts, the index counts. Those stores sit in two files and cannot be ordered so
-// that each moment is consistent, so a commit is listed first in the CommitGuard's journal:
-// a process killed in the middle leaves the rest to the guardian. Structural rewrites
-// (CREATE, a new primary index, an insert below the last key, a new index level, the move
-// to 32 KB blocks of a table whose blocks are all in use) are written under a temporary
-// name and renamed into place, the index and the table as one commit.
+// record. With a guardian running, the .DB is also written ahead of its blocks: zeros for
+// the blocks to come, many in one call, which new blocks are then written over through the
+// mapping; that room goes again (the file ends after its last block) before the table is
+// read, rewritten or closed, and the guardian cuts it should the process die. The record
+// bytes (and a new index entry) go where no reader looks yet; then a commit of a few small
+// stores makes them visible: the block's last-record offset, the header's counts, the index
+// counts. Those stores sit in two files and cannot be ordered so that each moment is
+// consistent, so a commit is listed first in the CommitGuard's journal: a process killed in
+// the middle leaves the rest to the guardian. Structural rewrites (CREATE, a new primary
+// index, an insert below the last key, a new index level, the move to 32 KB blocks of a
+// table whose blocks are all in use) are written under a temporary name and renamed into
+// place, the index and the table as one commit.
 #pragma once
 
 #include "paradox/CodePage.h"
@@ -66,6 +70,9 @@ public:
     // `lastAutoInc`, when given, becomes the header's auto-increment value, the last one
     // handed out as Paradox counts, in the same commit as the record.
     Result append(std::string& record, const std::vector<Blob>& blobs, std::optional<std::uint32_t> lastAutoInc = std::nullopt);
+    // Cuts the room taken ahead for appends: the files end where the table does. Done by the
+    // table itself before it is rewritten or closed.
+    void cutRoomAhead() noexcept;
     // Makes the first `keyFields` fields the primary key; Duplicate when two rows share a key,
     // Full when its index could not number the blocks the rows need.
     Result makePrimary(int keyFields);
@@ -99,6 +106,7 @@ private:
     unsigned char* block(int number) const;
     void commit();
     void appendInPlace(const std::string& record, std::optional<std::uint32_t> lastAutoInc);
+    bool roomAhead(std::uint64_t end);
     void rebuild(std::vector<std::string> records, Header header);
     static Header raisedToLargestBlocks(Header header);
     static std::optional<Header> laidOutFor(Header header, std::size_t records);
@@ -147,6 +155,8 @@ private:
     std::vector<unsigned char> sharedImage_;  // its bytes, as on disk
     std::filesystem::path mbPath_;      // of the open blob file
     std::vector<unsigned char> newBlock_;  // reused buffer of a block being added
+    std::uint64_t dbEnd_ = 0;              // where the .DB ends, the room ahead included
+    int heldDb_ = -1;                      // the guardian's number of the .DB while it has room ahead
     bool writing_ = false;
     bool stale_ = true;
 };

@@ -1,4 +1,4 @@
-// bench-engine [--rows N] [--folder DIR] [--pxsql PATH] [--memo]
+// bench-engine [--rows N] [--folder DIR] [--pxsql PATH] [--memo] [--keep]
 // Executes N INSERT statements (default 1,000,000) of an Orders-shaped keyed table, written
 // exactly as the conversion writes them (row number first, ", " between the other values, a
 // NULL right after its comma), and compares their rate with N record-sized write() calls to a file in the same folder,
@@ -10,6 +10,7 @@
 // --memo instead writes a table whose rows carry a memo of 2,000 characters, as a table
 // with ntext values gives them, and prints the memo text's rate into the .MB file.
 // Every ratio is of rates measured in the same run; CPU time is split into user and system.
+// --keep leaves the folder, its tables and script.sql, for a comparison or a profile.
 #include "paradox/Database.h"
 #include "paradox/Table.h"
 
@@ -79,6 +80,27 @@ double runPxsql(const std::string& pxsql, const fs::path& folder, const fs::path
     return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? wall : -1;
 }
 
+std::string contents(const fs::path& file)
+{
+    std::string bytes;
+    if (std::FILE* f = std::fopen(file.c_str(), "rb")) {
+        char buffer[1 << 16];
+        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, f)) > 0;)
+            bytes.append(buffer, n);
+        std::fclose(f);
+    }
+    return bytes;
+}
+
+// The bytes of a table's file but the time it was last written (in the .DB's header).
+std::string withoutUpdateTime(std::string bytes)
+{
+    constexpr std::size_t kUpdateTime = 0x60;
+    if (bytes.size() >= kUpdateTime + 4)
+        bytes.replace(kUpdateTime, 4, 4, '\0');
+    return bytes;
+}
+
 // A memo value of 2,000 characters, a few of them beyond ASCII, different from row to row.
 std::string memoText(long i)
 {
@@ -123,10 +145,12 @@ int main(int argc, char** argv)
     fs::path folder = fs::temp_directory_path() / "bench-engine";
     // pxsql is built beside this program.
     std::string pxsql = (fs::path(argv[0]).parent_path() / "pxsql").string();
-    bool memo = false;
+    bool memo = false, keep = false;
     for (int i = 1; i < argc; ++i) {
         const bool valued = i + 1 < argc;
         if (std::strcmp(argv[i], "--memo") == 0) memo = true;
+        else if (std::strcmp(argv[i], "--keep") == 0)
+            keep = true;
         else if (valued && std::strcmp(argv[i], "--rows") == 0) rows = std::atol(argv[++i]);
         else if (valued && std::strcmp(argv[i], "--folder") == 0) folder = argv[++i];
         else if (valued && std::strcmp(argv[i], "--pxsql") == 0) pxsql = argv[++i];
@@ -190,6 +214,10 @@ int main(int argc, char** argv)
                     if (rejected++ == 0) firstRejected = e.what();
                 }
             }
+            // The last batch ends the run: the table is read from here on, and its files end
+            // where its blocks do.
+            if (first + n == rows)
+                db.table(table);
             engineSeconds += seconds(start);
             addSince(engineCpu, cpuStart);
             if (first <= rows / 10 && rows / 10 < first + n) rssAtTenth = maxRssKb();
@@ -243,12 +271,15 @@ int main(int argc, char** argv)
             std::printf("ratio pxsql/floor: %.2f (target >= 1.50); of CPU time per row: %.2f\n", rows / wall / floorRate,
                         (floorCpu.user + floorCpu.system) / (double(children.ru_utime.tv_sec) + children.ru_utime.tv_usec / 1e6 +
                                                              double(children.ru_stime.tv_sec) + children.ru_stime.tv_usec / 1e6));
-            if (fs::file_size(folder / "pxsql" / "Orders.DB") != fs::file_size(folder / "engine" / "Orders.DB")) {
-                std::fprintf(stderr, "bench-engine: pxsql wrote a table of another size than the engine\n");
-                return 1;
-            }
+            for (const char* file : {"Orders.DB", "Orders.PX"})
+                if (withoutUpdateTime(contents(folder / "pxsql" / file)) !=
+                    withoutUpdateTime(contents(folder / "engine" / file))) {
+                    std::fprintf(stderr, "bench-engine: pxsql wrote another %s than the engine\n", file);
+                    return 1;
+                }
         }
-        fs::remove_all(folder);
+        if (!keep)
+            fs::remove_all(folder);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "bench-engine: %s\n", e.what());
         return 1;

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
 #include <pthread.h>
 #include <sys/mman.h>
@@ -14,6 +15,7 @@
 #endif
 #include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -61,11 +63,15 @@ void closeAllBut(int keep, int alsoKeep, int limit)
     while ((n = ::read(socket, &byte, 1)) < 0 && errno == EINTR) {
     }
     if (n > 0) _exit(CommitGuard::Idle);
-    const std::uint32_t count = std::atomic_ref<std::uint32_t>(journal->armed).load(std::memory_order_acquire);
-    if (count == 0 || count > std::uint32_t(CommitGuard::kMaxSteps)) _exit(CommitGuard::Idle);
-    bool failed = false;
+    std::uint32_t count = std::atomic_ref<std::uint32_t>(journal->armed).load(std::memory_order_acquire);
+    if (count > std::uint32_t(CommitGuard::kMaxSteps)) count = 0;
+    bool failed = false, acted = count > 0;
     for (std::uint32_t i = 0; i < count; ++i) {
         const CommitGuard::Step& s = journal->steps[i];
+        if (s.kind == CommitGuard::Step::Hold) {
+            if (s.file < CommitGuard::kMaxHeld) journal->held[s.file].length = s.offset;
+            continue;
+        }
         if (s.kind == CommitGuard::Step::Rename) {
             // Gone already: the writer had made this rename.
             if (::rename(journal->paths[s.file], journal->paths[s.to]) != 0 && errno != ENOENT) failed = true;
@@ -79,7 +85,19 @@ void closeAllBut(int keep, int alsoKeep, int limit)
         if (fd < 0 || ::pwrite(fd, s.bytes, s.length, off_t(s.offset)) != ssize_t(s.length)) failed = true;
         if (fd >= 0) ::close(fd);
     }
-    _exit(failed ? CommitGuard::Failed : CommitGuard::Finished);
+    // Files written ahead lose what no commit counted.
+    for (CommitGuard::Journal::Held& h : journal->held) {
+        if (!std::atomic_ref<std::uint32_t>(h.used).load(std::memory_order_acquire)) continue;
+        const int fd = ::open(h.path, O_WRONLY);
+        struct stat st {};
+        if (fd >= 0 && ::fstat(fd, &st) == 0 && std::uint64_t(st.st_size) > h.length) {
+            acted = true;
+            if (::ftruncate(fd, off_t(h.length)) != 0) failed = true;
+        }
+        if (fd >= 0) ::close(fd);
+    }
+    if (failed) _exit(CommitGuard::Failed);
+    _exit(acted ? CommitGuard::Finished : CommitGuard::Idle);
 }
 
 }  // namespace
@@ -126,6 +144,22 @@ void CommitGuard::start()
     journal_ = journal;
     farewell_ = ends[1];
     guardian_ = pid;
+}
+
+int CommitGuard::holdLength(const std::filesystem::path& absolute, std::uint64_t length)
+{
+    if (!journal_ || !absolute.is_absolute() || absolute.native().size() >= std::size_t(kPathBytes)) return -1;
+    for (int i = 0; i < kMaxHeld; ++i) {
+        Journal::Held& h = journal_->held[i];
+        std::atomic_ref<std::uint32_t> used(h.used);
+        if (used.load(std::memory_order_relaxed)) continue;
+        std::memcpy(h.path, absolute.c_str(), absolute.native().size() + 1);
+        h.length = length;
+        used.store(1, std::memory_order_release);
+        std::atomic_signal_fence(std::memory_order_seq_cst);
+        return i;
+    }
+    return -1;
 }
 
 CommitGuard::~CommitGuard()

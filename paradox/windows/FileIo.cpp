@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -130,6 +131,12 @@ std::int64_t writeAt(Handle file, const void* buffer, std::size_t length, std::u
     if (::WriteFile(native(file), buffer, chunk(length), &moved, &o)) return moved;
     failed();
     return -1;
+}
+
+std::int64_t writeZerosAt(Handle file, std::size_t length, std::uint64_t offset)
+{
+    static const unsigned char zeros[1 << 20] = {};
+    return writeAt(file, zeros, std::min(length, sizeof zeros), offset);
 }
 
 bool resize(Handle file, std::uint64_t bytes)

@@ -241,6 +241,46 @@ TEST_F(Compat, AFileEndingAfterTheLastBlocksRecordsIsWholeAndOneCutShorterIsDama
     EXPECT_NE(error.find("is damaged"), std::string::npos) << error;
 }
 
+// A file may also run on past its last block: zeros a writer put there for blocks to come, kept
+// when the machine lost power before they were cut. Both readers go by the header's blocks and
+// see the same rows; a writer puts its next blocks where the header says they go.
+TEST_F(Compat, AFileLongerThanItsBlocksIsReadAndAppendedToAsItsBlocksSay)
+{
+    {
+        Database db(folder);
+        db.execute(R"(CREATE TABLE "L" ("ID" INT, "Pad" CHAR(200)))");
+        db.execute(R"(CREATE INDEX "L" ON "L" ("ID") WITH PRIMARY)");
+        for (int i = 1; i <= 25; ++i)
+            db.execute("INSERT INTO \"L\" VALUES (" + std::to_string(i) + ", 'p')");
+    }
+    const fs::path file = folder / "L.DB";
+    const std::string whole = ptest::readFile(file);
+    ASSERT_EQ(whole.size(), 0x800u + 2 * 4096u);
+    ptest::writeFile(file, whole + std::string(3 * 4096 + 100, '\0'));
+    const auto before = rowsOf(folder, "L");
+    ASSERT_EQ(before.size(), 25u);
+    for (const auto& [what, r] :
+         {std::pair{"table", ptest::pxcheck(file)}, std::pair{"index", ptest::pxcheckIndex(folder / "L.PX")}}) {
+        EXPECT_EQ(r.status, 0) << what << ":\n" << r.out;
+        EXPECT_TRUE(ptest::problems(r.out).empty()) << what << ":\n" << r.out;
+    }
+    EXPECT_EQ(ptest::pxcheckRecords(ptest::pxcheck(file).out).size(), 25u);
+    {
+        Database db(folder);
+        for (int i = 26; i <= 60; ++i)
+            db.execute("INSERT INTO \"L\" VALUES (" + std::to_string(i) + ", 'q')");
+    }
+    const auto after = rowsOf(folder, "L");
+    ASSERT_EQ(after.size(), 60u);
+    EXPECT_EQ(after.back(), "60,q");
+    const auto r = ptest::pxcheck(file);
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_TRUE(ptest::problems(r.out).empty()) << r.out;
+    EXPECT_EQ(ptest::pxcheckRecords(r.out).size(), 60u);
+    const auto index = ptest::pxcheckIndex(folder / "L.PX");
+    EXPECT_EQ(index.status, 0) << index.out;
+}
+
 // A table with a password (its code at 0x5C, or at 0x25 in 3.x) is named as such, never
 // called damaged, and never written.
 TEST_F(Compat, APasswordProtectedTableIsNamedAsSuchAndNotWritten)

@@ -186,3 +186,41 @@ TEST(CommitGuard, EndsWithItsDatabase)
     EXPECT_EQ(errno, ECHILD);
     EXPECT_EQ(ptest::pxcheck(folder / "T.DB").status, 0);
 }
+
+// Room ahead of a table's blocks is taken only while a guardian runs, which cuts it should the
+// writer die: without one (no fork, or none started) the file ends with its last block after
+// every append; with one it may run on while the table is open, and ends there once cut.
+TEST(CommitGuard, OnlyAGuardedTableTakesRoomAheadOfItsBlocks)
+{
+    const fs::path folder = testsupport::freshFolder("guard-room-ahead");
+    {
+        Database db(folder);
+        db.execute(R"(CREATE TABLE "R" ("ID" INT, "Pad" CHAR(200)))");
+    }
+    const fs::path file = folder / "R.DB";
+    const std::vector<Table::Blob> none;
+    auto blocksEnd = [](const Table& t) {
+        return t.header().headerSize + std::uintmax_t(t.header().fileBlocks) * std::uintmax_t(t.header().blockSize());
+    };
+    {
+        const auto unguarded = Table::open(file);
+        std::string record(std::size_t(unguarded->header().recordSize), '\0');
+        for (int i = 0; i < 200; ++i) {
+            ASSERT_EQ(unguarded->append(record, none), Table::Result::Ok);
+            ASSERT_EQ(fs::file_size(file), blocksEnd(*unguarded)) << "after row " << i;
+        }
+    }
+    CommitGuard guard;
+    const auto guarded = Table::open(file, &guard);
+    std::string record(std::size_t(guarded->header().recordSize), '\0');
+    bool ranOn = false;
+    for (int i = 0; i < 200; ++i) {
+        ASSERT_EQ(guarded->append(record, none), Table::Result::Ok);
+        ranOn = ranOn || fs::file_size(file) > blocksEnd(*guarded);
+    }
+    ASSERT_TRUE(guard.running());
+    EXPECT_TRUE(ranOn);
+    guarded->cutRoomAhead();
+    EXPECT_EQ(fs::file_size(file), blocksEnd(*guarded));
+    EXPECT_EQ(guarded->recordCount(), 400u);
+}

@@ -7,6 +7,7 @@
 #include "paradox/CommitGuard.h"
 #include "paradox/Database.h"
 #include "paradox/FolderLock.h"
+#include "paradox/Table.h"
 
 #include <windows.h>
 
@@ -115,4 +116,27 @@ TEST(WindowsGuard, TablesAreReplacedWhileOpenAndTheLockLeavesWithTheWriter)
     EXPECT_EQ(r.status, 0) << r.out;
     EXPECT_EQ(ptest::pxcheckRecords(r.out).front(), "0,first");
     EXPECT_EQ(ptest::pxcheckIndex(folder / "T.PX").status, 0);
+}
+
+// The guardian here cuts no file back after a kill, so it holds none, and a guarded table takes
+// no room ahead: the file ends with its last block after every append.
+TEST(WindowsGuard, AGuardedTableTakesNoRoomAheadOfItsBlocks)
+{
+    const fs::path folder = testsupport::freshFolder("windows-guard-no-room-ahead");
+    {
+        paradox::Database db(folder);
+        db.execute(R"(CREATE TABLE "R" ("ID" INT, "Pad" CHAR(200)))");
+    }
+    const fs::path file = folder / "R.DB";
+    CommitGuard guard;
+    const auto table = paradox::Table::open(file, &guard);
+    std::string record(std::size_t(table->header().recordSize), '\0');
+    for (int i = 0; i < 100; ++i) {
+        ASSERT_EQ(table->append(record, {}), paradox::Table::Result::Ok);
+        const auto& h = table->header();
+        ASSERT_EQ(fs::file_size(file), h.headerSize + std::uintmax_t(h.fileBlocks) * std::uintmax_t(h.blockSize()))
+            << "after row " << i;
+    }
+    ASSERT_TRUE(guard.running());
+    EXPECT_EQ(guard.holdLength(fs::absolute(file), 0), -1);
 }
