@@ -7,6 +7,7 @@
 
 #include "RecordingDialogs.h"
 #include "app/Form1.h"
+#include "app/Settings.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -39,6 +40,9 @@ int main(int argc, char** argv)
     // The Samples folder holds an ORDERS table already: every overwrite question is answered Yes,
     // as quillmere-cli's --overwrite yes does.
     dialogs.answers.assign(50, true);
+    // quillmere-cli converts without checking first; so does the window here, or the two would not
+    // be doing the same work (and the dialog double would cancel at the window of what the check found).
+    settings::SaveSetting("CheckBeforeConverting", "0");
     Form1 form(dialogs);
     form.Text5->setText("127.0.0.1");
     form.Text6->setText(QString::fromStdString(port));
