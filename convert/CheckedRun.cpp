@@ -89,7 +89,7 @@ CheckedRun::~CheckedRun() = default;
 RunOutcome CheckedRun::check(const TypeOptions& options)
 {
     settings_.typeOptions = options;
-    auto check = std::make_unique<ConversionCheck>(settings_.paradoxFolder);
+    auto check = std::make_unique<ConversionCheck>(settings_.paradoxFolder, options);
     CheckPorts checkPorts(ports_, *check);
     RunPorts ports = checkPorts.ports();
     const RunOutcome outcome = conversion_.run(settings_, ports, errorLocation_).outcome;

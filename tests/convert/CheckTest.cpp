@@ -6,6 +6,7 @@
 #include "SqliteScript.h"
 #include "TestPaths.h"
 #include "convert/Check.h"
+#include "convert/CheckedRun.h"
 #include "paradox/CodePage.h"
 
 #include <gtest/gtest.h>
@@ -349,6 +350,36 @@ TEST(CheckLines, ATableThatCannotBeReadOrMadeLosesItsRows)
     bad.table = "Bad";
     EXPECT_EQ(convert::CheckLines(check.tableFinished(bad)).rfind("Bad: no row would be written: the table cannot be made: SQL error", 0), 0u);
     EXPECT_TRUE(check.losesData());
+}
+
+// The check the window runs before converting judges text with the options it is checked with:
+// a code page per table keeps the Greek and Cyrillic text that code page 1252 would lose.
+TEST_F(CheckAgainstRun, ACheckBeforeTheRunJudgesTextWithTheOptionsChecked)
+{
+    RunHarness h;
+    prepare(h, "checked-run", "Languages");
+    convert::RunPorts ports{h.dialogs, h.frontend, h.frontend, h.frontend, nullptr};
+    convert::CheckedRun run(h.conversion, h.frontend.settings(), ports, "CheckedRun");
+    auto outsideCodePage = [&](const std::string& table) {
+        for (const convert::TableCheck& checked : run.tables())
+            if (checked.table == table)
+                return std::any_of(checked.problems.begin(), checked.problems.end(),
+                                   [](const convert::ColumnProblem& p) { return p.problem == CheckProblem::NotInCodePage; });
+        ADD_FAILURE() << "no check of " << table;
+        return false;
+    };
+
+    ASSERT_EQ(run.check({}), convert::RunOutcome::Finished);
+    EXPECT_TRUE(outsideCodePage("Greek"));
+    EXPECT_TRUE(outsideCodePage("Cyrillic"));
+
+    convert::TypeOptions pages;
+    for (const char* choice : {"Greek=1253", "Cyrillic=1251"})
+        ASSERT_FALSE(convert::AddCodePage(pages, choice));
+    ASSERT_EQ(run.check(pages), convert::RunOutcome::Finished);
+    EXPECT_FALSE(outsideCodePage("Greek"));
+    EXPECT_FALSE(outsideCodePage("Cyrillic"));
+    EXPECT_TRUE(outsideCodePage("Polish"));
 }
 
 } // namespace
