@@ -24,8 +24,8 @@ public:
     // Number of rows of the whole result, or -1 when it is not known.
     virtual std::int64_t recordCount() = 0;
     // Reads the following rows on a thread of its own while the caller works on those before;
-    // the connection must then not be used until the cursor is gone. A backend that cannot
-    // reads each row when it is asked for.
+    // the connection must then not be used until the cursor is gone. A backend that cannot read
+    // ahead reads each row when it is asked for.
     virtual void readAhead() {}
 };
 
