@@ -151,9 +151,9 @@ void DataLossWindow::showLosses()
     }
     summaryLabel->setText(
         lines.empty() ? QStringLiteral("With these choices every value fits. Click Convert to write the tables.")
-                      : QStringLiteral("Paradox cannot hold these values as chosen; the rows that hold them "
-                                       "would not be written. Choose how to keep them and check again, "
-                                       "or convert as chosen."));
+                      : QStringLiteral("Paradox cannot hold these values as chosen: a row that holds one would be "
+                                       "refused, or written with the value changed. Choose how to keep them "
+                                       "and check again, or convert as chosen."));
 }
 
 void DataLossWindow::CheckAgain_Click()
