@@ -36,8 +36,8 @@ bool size(Handle file, std::uint64_t& bytes);
 // One read or write at `offset`: the bytes moved (a read moves 0 at the file's end), -1 on failure.
 std::int64_t readAt(Handle file, void* buffer, std::size_t length, std::uint64_t offset);
 std::int64_t writeAt(Handle file, const void* buffer, std::size_t length, std::uint64_t offset);
-// Writes zeros at `offset` in one call: the bytes written, up to `length` and at most a
-// megabyte, -1 on failure.
+// Writes zeros at `offset` in one call: the bytes written, up to `length` and at most two
+// megabytes, -1 on failure.
 std::int64_t writeZerosAt(Handle file, std::size_t length, std::uint64_t offset);
 bool resize(Handle file, std::uint64_t bytes);
 // Takes the disk room of bytes [offset, offset + length) now, extending the file to reach that

@@ -57,11 +57,18 @@ void pwriteAll(fileio::Handle fd, const void* buf, std::size_t len, std::uint64_
     }
 }
 
-// Writes `len` zero bytes at `at`, up to a megabyte in one call.
+// Room ahead is written in pieces of this size, on offsets that are multiples of it: the
+// system then caches each piece in one large page, which the mapping reaches through one
+// entry. Written in smaller pieces, the same bytes are small pages, and the first store into
+// each through the mapping costs as much as writing a few records.
+constexpr std::uint64_t kLargePage = std::uint64_t(2) << 20;
+
+// Writes `len` zero bytes at `at`, in one call up to each multiple of kLargePage.
 void writeZeros(fileio::Handle fd, std::size_t len, std::uint64_t at, const fs::path& file)
 {
     while (len > 0) {
-        const std::int64_t n = fileio::writeZerosAt(fd, len, at);
+        const std::size_t toBoundary = std::size_t(kLargePage - at % kLargePage);
+        const std::int64_t n = fileio::writeZerosAt(fd, std::min(len, toBoundary), at);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) fail(file, "write");
         len -= std::size_t(n);
@@ -818,11 +825,12 @@ bool Table::roomAhead(std::uint64_t end)
     if (end <= dbEnd_) return true;
     if (!guard_ || !guard_->running()) return false;
     if (heldDb_ < 0 && (heldDb_ = guard_->holdLength(dbAbsolute_, dbEnd_)) < 0) return false;
-    constexpr std::uint64_t kMostAhead = std::uint64_t(1) << 20;
     const auto bs = std::uint64_t(h_.blockSize());
     const std::uint64_t blocks =
-        std::clamp<std::uint64_t>(h_.fileBlocks, 1, std::max<std::uint64_t>(1, kMostAhead / bs));
-    const std::uint64_t ahead = std::max(blocks * bs, end - dbEnd_);
+        std::clamp<std::uint64_t>(h_.fileBlocks, 1, std::max<std::uint64_t>(1, kLargePage / bs));
+    std::uint64_t ahead = std::max(blocks * bs, end - dbEnd_);
+    // A table that takes half a large page at a time takes it up to a large page's end.
+    if (ahead >= kLargePage / 2) ahead = (dbEnd_ + ahead + kLargePage - 1) / kLargePage * kLargePage - dbEnd_;
     try {
         writeZeros(db_, std::size_t(ahead), dbEnd_, dbPath_);
     } catch (const FileError&) {
@@ -919,7 +927,8 @@ void Table::appendInPlace(const std::string& record, std::optional<std::uint32_t
     ++h_.numRecords;
     if (lastAutoInc) h_.autoInc = *lastAutoInc;
     // Blocks behind the last one are not touched again by appends; the header page stays.
-    const std::size_t keep = (h_.headerSize + std::size_t(number - 1) * std::size_t(bs)) / pageSize() * pageSize();
+    // Released in whole large pages, so that the one the appends go on writing stays mapped whole.
+    const std::size_t keep = (h_.headerSize + std::size_t(number - 1) * std::size_t(bs)) / kLargePage * kLargePage;
     if (keep > released_ + (std::size_t(1) << 20)) {
         fileio::release(dbMap_ + released_, keep - released_);
         released_ = keep;

@@ -47,11 +47,11 @@ std::int64_t writeAt(Handle file, const void* buffer, std::size_t length, std::u
     return ::pwrite(int(file), buffer, length, off_t(offset));
 }
 
-// Sixteen pieces of the one zeroed buffer, which the system only ever reads.
+// Up to 32 pieces of the one zeroed buffer, which the system only ever reads.
 std::int64_t writeZerosAt(Handle file, std::size_t length, std::uint64_t offset)
 {
     static const unsigned char zeros[64 * 1024] = {};
-    constexpr std::size_t kPieces = 16;
+    constexpr std::size_t kPieces = 32;
     iovec pieces[kPieces];
     std::size_t count = 0;
     for (std::size_t bytes = 0; count < kPieces && bytes < length; ++count) {

@@ -135,7 +135,7 @@ std::int64_t writeAt(Handle file, const void* buffer, std::size_t length, std::u
 
 std::int64_t writeZerosAt(Handle file, std::size_t length, std::uint64_t offset)
 {
-    static const unsigned char zeros[1 << 20] = {};
+    static const unsigned char zeros[2 << 20] = {};
     return writeAt(file, zeros, std::min(length, sizeof zeros), offset);
 }
 
