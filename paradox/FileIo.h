@@ -74,6 +74,9 @@ unsigned char* map(Handle file, std::size_t length);
 // The mapping after the file grew: the same one where it reaches far enough already, null on failure.
 unsigned char* remap(Handle file, unsigned char* mapped, std::size_t length);
 void unmap(unsigned char* mapped, std::size_t length);
+// Asks for the mapping to be made of large pages where the system can: the first store into
+// each small page of a file's mapping costs as much as writing several records.
+void preferLargePages(unsigned char* mapped, std::size_t length);
 // Hands the mapped pages back to the system; what they hold stays in the file.
 void release(unsigned char* mapped, std::size_t length);
 std::size_t pageSize();

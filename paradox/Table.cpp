@@ -57,10 +57,10 @@ void pwriteAll(fileio::Handle fd, const void* buf, std::size_t len, std::uint64_
     }
 }
 
-// Room ahead is written in pieces of this size, on offsets that are multiples of it: the
-// system then caches each piece in one large page, which the mapping reaches through one
-// entry. Written in smaller pieces, the same bytes are small pages, and the first store into
-// each through the mapping costs as much as writing a few records.
+// Room ahead of a large table ends on a multiple of this size, and zeros written for it go in
+// pieces that end there: the system can then cache the file in large pages, each reached
+// through one entry of the mapping. In small pages, the first store into each through the
+// mapping costs as much as writing a few records.
 constexpr std::uint64_t kLargePage = std::uint64_t(2) << 20;
 
 // Writes `len` zero bytes at `at`, in one call up to each multiple of kLargePage.
@@ -485,6 +485,7 @@ void Table::beginWriting()
     dbMapLen_ = h_.headerSize + std::size_t(kMaxBlocks) * std::size_t(h_.blockSize());
     dbMap_ = fileio::map(db_, dbMapLen_);
     if (!dbMap_) fail(dbPath_, "map");
+    fileio::preferLargePages(dbMap_, dbMapLen_);
     writing_ = true;
     // A process killed between the stores of an unguarded append leaves the header behind
     // the block chain; the chain is what counts.
@@ -832,7 +833,12 @@ bool Table::roomAhead(std::uint64_t end)
     // A table that takes half a large page at a time takes it up to a large page's end.
     if (ahead >= kLargePage / 2) ahead = (dbEnd_ + ahead + kLargePage - 1) / kLargePage * kLargePage - dbEnd_;
     try {
-        writeZeros(db_, std::size_t(ahead), dbEnd_, dbPath_);
+        // The file system takes the room where it can, writing nothing: its pages read as zeros
+        // until stored into. Elsewhere zeros are written.
+        if (!fileio::allocate(db_, dbEnd_, ahead)) {
+            if (errno != EOPNOTSUPP) fail(dbPath_, "extend");
+            writeZeros(db_, std::size_t(ahead), dbEnd_, dbPath_);
+        }
     } catch (const FileError&) {
         // A disk too full for the room may still take the one block, as without room ahead.
         if (!fileio::resize(db_, dbEnd_)) throw;

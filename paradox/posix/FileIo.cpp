@@ -108,6 +108,14 @@ unsigned char* remap(Handle, unsigned char* mapped, std::size_t) { return mapped
 
 void unmap(unsigned char* mapped, std::size_t length) { ::munmap(mapped, length); }
 
+void preferLargePages([[maybe_unused]] unsigned char* mapped, [[maybe_unused]] std::size_t length)
+{
+#ifdef MADV_HUGEPAGE
+    // Only advice: where the system has no large pages for the file, small ones serve.
+    ::madvise(mapped, length, MADV_HUGEPAGE);
+#endif
+}
+
 void release(unsigned char* mapped, std::size_t length) { ::madvise(mapped, length, MADV_DONTNEED); }
 
 std::size_t pageSize()
