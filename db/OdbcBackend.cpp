@@ -300,7 +300,7 @@ public:
 
 private:
     // Columns of fixed or bounded size are bound, so that one SQLFetch converts them all;
-    // the others (long text and binary, times of day) are read piece by piece with SQLGetData.
+    // the others (long text and binary) are read piece by piece with SQLGetData.
     struct Bound {
         SQLSMALLINT cType = 0;   // 0: not bound
         std::vector<std::uint8_t> data;
@@ -316,6 +316,8 @@ private:
         case ValueKind::Single: return {SQL_C_FLOAT, sizeof(SQLREAL)};
         case ValueKind::Double: return {SQL_C_DOUBLE, sizeof(SQLDOUBLE)};
         case ValueKind::Date: return {SQL_C_TYPE_DATE, sizeof(SQL_DATE_STRUCT)};
+        // As digits, which need no wide characters: "hh:mm:ss.fffffffff" and room to spare.
+        case ValueKind::Time: return {SQL_C_CHAR, 64};
         case ValueKind::Timestamp: return {SQL_C_TYPE_TIMESTAMP, sizeof(SQL_TIMESTAMP_STRUCT)};
         case ValueKind::Guid: return {SQL_C_GUID, sizeof(SQLGUID)};
         // Room for every character even where one source byte became two UTF-16 units.
@@ -531,17 +533,18 @@ Decimal decimalFromText(std::string text)
     return Decimal{text};
 }
 
-// "hh:mm:ss" with up to nine digits of fraction, as drivers write a time of day.
-DateTime timeFromText(const std::string& text)
+// "hh:mm:ss" with up to nine digits of fraction, as drivers write a time of day; `text` ends in
+// a NUL after its `size` characters.
+DateTime timeFromText(const char* text, std::size_t size)
 {
     DateTime t;
     int consumed = 0;
-    if (std::sscanf(text.c_str(), "%2d:%2d:%2d%n", &t.hour, &t.minute, &t.second, &consumed) != 3)
-        throw Error("The driver returned \"" + text + "\" for a time of day.");
+    if (std::sscanf(text, "%2d:%2d:%2d%n", &t.hour, &t.minute, &t.second, &consumed) != 3)
+        throw Error("The driver returned \"" + std::string(text, size) + "\" for a time of day.");
     std::size_t pos = static_cast<std::size_t>(consumed);
-    if (pos < text.size() && text[pos] == '.') {
+    if (pos < size && text[pos] == '.') {
         std::uint32_t scale = 100000000;
-        for (++pos; pos < text.size() && std::isdigit(static_cast<unsigned char>(text[pos])) && scale > 0; ++pos) {
+        for (++pos; pos < size && std::isdigit(static_cast<unsigned char>(text[pos])) && scale > 0; ++pos) {
             t.nanosecond += static_cast<std::uint32_t>(text[pos] - '0') * scale;
             scale /= 10;
         }
@@ -608,8 +611,14 @@ void OdbcCursor::read(SQLUSMALLINT column, odbc::ValueKind kind, Value& value)
     }
     case ValueKind::Time: {
         // Text keeps the fraction of a second, which the ODBC time structure has no room for.
+        if (const Bound* b = whole(column, 1)) {
+            value = b->indicator == SQL_NULL_DATA
+                        ? Value(Null{})
+                        : Value(timeFromText(reinterpret_cast<const char*>(b->data.data()), static_cast<std::size_t>(b->indicator)));
+            return;
+        }
         auto text = readText(column);
-        value = text ? Value(timeFromText(*text)) : Value(Null{});
+        value = text ? Value(timeFromText(text->c_str(), text->size())) : Value(Null{});
         return;
     }
     case ValueKind::Timestamp: {
