@@ -14,6 +14,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -223,4 +224,55 @@ TEST(CommitGuard, OnlyAGuardedTableTakesRoomAheadOfItsBlocks)
     guarded->cutRoomAhead();
     EXPECT_EQ(fs::file_size(file), blocksEnd(*guarded));
     EXPECT_EQ(guarded->recordCount(), 400u);
+}
+
+// Room ahead that the disk cannot give is not taken, and costs no row: the block the next row
+// needs is still written when it fits (the file-size limit stands in for a full disk).
+TEST(CommitGuard, RoomAheadTheDiskCannotGiveCostsNoRow)
+{
+    const fs::path folder = testsupport::freshFolder("guard-room-full");
+    {
+        Database db(folder);
+        db.execute(R"(CREATE TABLE "R" ("ID" INT, "Pad" CHAR(200)))");
+    }
+    const fs::path file = folder / "R.DB";
+    const std::vector<Table::Blob> none;
+    CommitGuard guard;
+    const auto table = Table::open(file, &guard);
+    std::string record(std::size_t(table->header().recordSize), '\0');
+    // Enough blocks that the room asked for next is many blocks.
+    for (int i = 0; i < 2000; ++i) ASSERT_EQ(table->append(record, none), Table::Result::Ok);
+    ASSERT_TRUE(guard.running());
+    table->cutRoomAhead();
+    const std::uint64_t before = table->recordCount();
+    const int perBlock = table->header().recordsPerBlock();
+    const std::uint64_t inLastBlock = before % std::uint64_t(perBlock);
+    const std::uint64_t roomForOne = fs::file_size(file) + std::uint64_t(table->header().blockSize());
+
+    struct sigaction ignore{}, previous{};
+    ignore.sa_handler = SIG_IGN;
+    ::sigaction(SIGXFSZ, &ignore, &previous);
+    rlimit saved{};
+    ::getrlimit(RLIMIT_FSIZE, &saved);
+    const rlimit limit{rlim_t(roomForOne), saved.rlim_max};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    std::uint64_t accepted = 0;
+    bool refused = false;
+    for (int i = 0; i < 4 * perBlock && !refused; ++i) {
+        try {
+            ASSERT_EQ(table->append(record, none), Table::Result::Ok);
+            ++accepted;
+        } catch (const FileError&) {
+            refused = true;
+        }
+    }
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    ::sigaction(SIGXFSZ, &previous, nullptr);
+
+    EXPECT_TRUE(refused);
+    const std::uint64_t fits = (inLastBlock ? std::uint64_t(perBlock) - inLastBlock : 0) + std::uint64_t(perBlock);
+    EXPECT_EQ(accepted, fits);
+    table->cutRoomAhead();
+    EXPECT_EQ(table->recordCount(), before + accepted);
+    EXPECT_EQ(ptest::pxcheck(file).status, 0);
 }
