@@ -817,8 +817,8 @@ void Table::touchForCommit(int blockNumber)
     }
 }
 
-// Whether the .DB reaches `end`, taking room ahead when it does not: zeros for as many
-// blocks as the table has, up to a megabyte, in one call. Only the guardian can cut that
+// Whether the .DB reaches `end`, taking room ahead when it does not: as many blocks as the
+// table has, up to a large page (kLargePage), at once. Only the guardian can cut that
 // room again should the process die, so without one there is none, and each new block is
 // written by a call of its own.
 bool Table::roomAhead(std::uint64_t end)

@@ -135,7 +135,7 @@ std::int64_t writeAt(Handle file, const void* buffer, std::size_t length, std::u
 
 std::int64_t writeZerosAt(Handle file, std::size_t length, std::uint64_t offset)
 {
-    static const unsigned char zeros[2 << 20] = {};
+    static const unsigned char zeros[1 << 20] = {};
     return writeAt(file, zeros, std::min(length, sizeof zeros), offset);
 }
 
@@ -232,9 +232,6 @@ unsigned char* remap(Handle file, unsigned char* mapped, std::size_t length)
 }
 
 void unmap(unsigned char* mapped, std::size_t) { ::UnmapViewOfFile(mapped); }
-
-// A view of a file is made of small pages.
-void preferLargePages(unsigned char*, std::size_t) {}
 
 // The pages of a file's view leave memory when the system needs the room.
 void release(unsigned char*, std::size_t) {}

@@ -1,6 +1,7 @@
 // Damaged tables and changes that fail halfway: every statement that names such a table
 // fails with the engine's error, as often as it is tried, and never crashes the process.
 #include "Helpers.h"
+#include "FileSizeLimit.h"
 
 #include "TestPaths.h"
 #include "paradox/Database.h"
@@ -9,10 +10,8 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <functional>
 #include <random>
-#include <sys/resource.h>
 
 namespace fs = std::filesystem;
 using namespace paradox;
@@ -82,17 +81,11 @@ TEST_F(Damaged, AChangeThatFailsHalfwayLeavesTheTableAsItsFilesHoldIt)
     db->table("T");
     const auto before = ptest::readFile(folder / "T.DB");
 
-    struct sigaction ignore {}, previous {};
-    ignore.sa_handler = SIG_IGN;
-    ::sigaction(SIGXFSZ, &ignore, &previous);
-    rlimit limit{}, saved{};
-    ::getrlimit(RLIMIT_FSIZE, &saved);
-    limit = saved;
-    limit.rlim_cur = 16 * 1024;
-    ::setrlimit(RLIMIT_FSIZE, &limit);
-    const std::string message = failure([&] { db->execute(R"(CREATE INDEX T ON T ("ID") WITH PRIMARY)"); });
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    ::sigaction(SIGXFSZ, &previous, nullptr);
+    std::string message;
+    {
+        const ptest::FileSizeLimit limit(16 * 1024);
+        message = failure([&] { db->execute(R"(CREATE INDEX T ON T ("ID") WITH PRIMARY)"); });
+    }
     EXPECT_NE(message.find("File too large"), std::string::npos) << message;
 
     EXPECT_EQ(ptest::readFile(folder / "T.DB"), before);

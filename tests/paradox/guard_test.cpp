@@ -2,6 +2,7 @@
 // armed it leaves the files alone. The writers here are forked children that arm a journal
 // and die before making the steps, which no kill of a real engine hits on purpose.
 #include "Helpers.h"
+#include "FileSizeLimit.h"
 
 #include "TestPaths.h"
 #include "paradox/CommitGuard.h"
@@ -14,7 +15,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/prctl.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -188,17 +188,25 @@ TEST(CommitGuard, EndsWithItsDatabase)
     EXPECT_EQ(ptest::pxcheck(folder / "T.DB").status, 0);
 }
 
+namespace {
+
+// The .DB of an empty table of 204-byte records, in a fresh folder of this name.
+fs::path paddedTable(const std::string& folderName)
+{
+    const fs::path folder = testsupport::freshFolder(folderName);
+    Database db(folder);
+    db.execute(R"(CREATE TABLE "R" ("ID" INT, "Pad" CHAR(200)))");
+    return folder / "R.DB";
+}
+
+}  // namespace
+
 // Room ahead of a table's blocks is taken only while a guardian runs, which cuts it should the
 // writer die: without one (no fork, or none started) the file ends with its last block after
 // every append; with one it may run on while the table is open, and ends there once cut.
 TEST(CommitGuard, OnlyAGuardedTableTakesRoomAheadOfItsBlocks)
 {
-    const fs::path folder = testsupport::freshFolder("guard-room-ahead");
-    {
-        Database db(folder);
-        db.execute(R"(CREATE TABLE "R" ("ID" INT, "Pad" CHAR(200)))");
-    }
-    const fs::path file = folder / "R.DB";
+    const fs::path file = paddedTable("guard-room-ahead");
     const std::vector<Table::Blob> none;
     auto blocksEnd = [](const Table& t) {
         return t.header().headerSize + std::uintmax_t(t.header().fileBlocks) * std::uintmax_t(t.header().blockSize());
@@ -230,12 +238,7 @@ TEST(CommitGuard, OnlyAGuardedTableTakesRoomAheadOfItsBlocks)
 // needs is still written when it fits (the file-size limit stands in for a full disk).
 TEST(CommitGuard, RoomAheadTheDiskCannotGiveCostsNoRow)
 {
-    const fs::path folder = testsupport::freshFolder("guard-room-full");
-    {
-        Database db(folder);
-        db.execute(R"(CREATE TABLE "R" ("ID" INT, "Pad" CHAR(200)))");
-    }
-    const fs::path file = folder / "R.DB";
+    const fs::path file = paddedTable("guard-room-full");
     const std::vector<Table::Blob> none;
     CommitGuard guard;
     const auto table = Table::open(file, &guard);
@@ -249,25 +252,19 @@ TEST(CommitGuard, RoomAheadTheDiskCannotGiveCostsNoRow)
     const std::uint64_t inLastBlock = before % std::uint64_t(perBlock);
     const std::uint64_t roomForOne = fs::file_size(file) + std::uint64_t(table->header().blockSize());
 
-    struct sigaction ignore{}, previous{};
-    ignore.sa_handler = SIG_IGN;
-    ::sigaction(SIGXFSZ, &ignore, &previous);
-    rlimit saved{};
-    ::getrlimit(RLIMIT_FSIZE, &saved);
-    const rlimit limit{rlim_t(roomForOne), saved.rlim_max};
-    ::setrlimit(RLIMIT_FSIZE, &limit);
     std::uint64_t accepted = 0;
     bool refused = false;
-    for (int i = 0; i < 4 * perBlock && !refused; ++i) {
-        try {
-            ASSERT_EQ(table->append(record, none), Table::Result::Ok);
-            ++accepted;
-        } catch (const FileError&) {
-            refused = true;
+    {
+        const ptest::FileSizeLimit limit(roomForOne);
+        for (int i = 0; i < 4 * perBlock && !refused; ++i) {
+            try {
+                ASSERT_EQ(table->append(record, none), Table::Result::Ok);
+                ++accepted;
+            } catch (const FileError&) {
+                refused = true;
+            }
         }
     }
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    ::sigaction(SIGXFSZ, &previous, nullptr);
 
     EXPECT_TRUE(refused);
     const std::uint64_t fits = (inLastBlock ? std::uint64_t(perBlock) - inLastBlock : 0) + std::uint64_t(perBlock);
