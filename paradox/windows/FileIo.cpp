@@ -233,6 +233,9 @@ unsigned char* remap(Handle file, unsigned char* mapped, std::size_t length)
 
 void unmap(unsigned char* mapped, std::size_t) { ::UnmapViewOfFile(mapped); }
 
+// A view of a file is made of small pages.
+void preferLargePages(unsigned char*, std::size_t) {}
+
 // The pages of a file's view leave memory when the system needs the room.
 void release(unsigned char*, std::size_t) {}
 
