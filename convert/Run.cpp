@@ -97,6 +97,7 @@ public:
             source_ = std::make_unique<db::Recordset>();
             // The next rows come from the server while the ones before are written.
             source_->readsAhead = true;
+            source_->needsValue = [this](const db::Field& field) { return !writtenAsPlaceholder(field) || isKeyColumn(field.name); };
         });
         trap_(108, [&] { s_.Paradox_conn = std::make_unique<db::Connection>(); });
         trap_(114, [&] { settings_.paradoxFolder = p_.questions.offerSpaceFreeCopy(settings_.paradoxFolder); });
@@ -525,6 +526,18 @@ private:
             return;
         summary_.verifyError = table + difference;
         throw db::Error(summary_.verifyError);
+    }
+
+    // A binary column whose every value becomes the placeholder text: its values are not used,
+    // except to name rows when it is part of the key.
+    bool writtenAsPlaceholder(const db::Field& field) const
+    {
+        return options_.binary == BinaryColumns::Placeholder && TypeRuleForField(field, options_).columnClass == ColumnClass::Binary;
+    }
+
+    bool isKeyColumn(const std::string& name) const
+    {
+        return std::ranges::any_of(keyColumns_, [&](const std::string& column) { return paradox::foldCase(column) == paradox::foldCase(name); });
     }
 
     // The source row being written as its user finds it: its primary-key value, the values in

@@ -5,6 +5,8 @@
 #include "db/OdbcBackend.h"
 #include "db/OdbcConnectionString.h"
 
+#include <algorithm>
+
 namespace db {
 
 std::unique_ptr<Backend> openBackend(const std::string& connectionString, const Connection& settings)
@@ -77,6 +79,14 @@ void Recordset::Open(const std::string& source, Connection& activeConnection, in
     if (cursor_)
         throw Error(kObjectOpen);
     std::unique_ptr<Cursor> cursor = activeConnection.backend().query(source);
+    if (needsValue) {
+        const std::vector<Field> fields = cursor->describe();
+        std::vector<bool> unread(fields.size());
+        for (std::size_t i = 0; i < fields.size(); ++i)
+            unread[i] = !needsValue(fields[i]);
+        if (std::ranges::find(unread, true) != unread.end())
+            cursor->leaveUnread(unread);
+    }
     if (readsAhead)
         cursor->readAhead();
     attach(std::move(cursor));

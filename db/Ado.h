@@ -7,6 +7,7 @@
 #include "db/Value.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -139,6 +140,9 @@ public:
     // the caller works on the current one. Its connection is then used by nothing else until
     // the recordset is closed.
     bool readsAhead = false;
+    // Set before Open: a column whose field this says false of is one whose values the caller
+    // does not use, so they need not be read; they may then be null in every row.
+    std::function<bool(const Field&)> needsValue;
 
     void Open(const std::string& source, Connection& activeConnection, int cursorType = adOpenStatic,
               int lockType = adLockOptimistic);

@@ -27,6 +27,9 @@ public:
     // the connection must then not be used until the cursor is gone. A backend that cannot read
     // ahead reads each row when it is asked for.
     virtual void readAhead() {}
+    // The values of the columns marked true need not be read from the source: a backend that
+    // leaves them unread gives null for them. Called before readAhead() and the first row.
+    virtual void leaveUnread(const std::vector<bool>& /*columns*/) {}
 };
 
 class Backend {

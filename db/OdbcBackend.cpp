@@ -298,6 +298,14 @@ public:
 
     std::int64_t recordCount() override { return rows_; }
 
+    void leaveUnread(const std::vector<bool>& columns) override
+    {
+        if (readAhead_)
+            throw Error("The columns left unread must be chosen before the rows are read ahead.");
+        unread_ = columns;
+        unread_.resize(columns_.size(), false);
+    }
+
 private:
     // Columns of fixed or bounded size are bound, so that one SQLFetch converts them all;
     // the others (long text and binary) are read piece by piece with SQLGetData.
@@ -471,6 +479,10 @@ private:
         }
         owner_->checkConnected(rc, stmt_, "SQLFetch");
         for (std::size_t i = 0; i < columns_.size(); ++i) {
+            if (!unread_.empty() && unread_[i]) {
+                values[i] = Null{};
+                continue;
+            }
             read(static_cast<SQLUSMALLINT>(i + 1), columns_[i].type.kind, values[i]);
             if (columns_[i].sqlType == odbc::kSqlSsTimestampOffset)
                 padYear(values[i]);
@@ -484,6 +496,7 @@ private:
     std::string table_; // the source table, for messages; may be empty
     std::vector<Column> columns_;
     std::vector<Bound> bound_;
+    std::vector<bool> unread_; // columns whose values the caller does not use; empty: none
     std::vector<std::uint8_t> buffer_ = std::vector<std::uint8_t>(64 * 1024);
     std::u16string pieces_; // a long text value as read, before it becomes UTF-8
     std::vector<Value> row_; // a row fetched without reading ahead

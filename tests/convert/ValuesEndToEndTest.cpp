@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cmath>
 #include <cstdlib>
@@ -219,6 +220,8 @@ INSERT INTO Broken VALUES (1, 1), (2, 'abc'), (3, 3), (4, 4);
 CREATE TABLE Stamps (ID int NOT NULL PRIMARY KEY, T datetime, Tm time, D date, Whole datetime2);
 INSERT INTO Stamps VALUES (1, '2024-02-29 13:45:30.123', '08:15:00.5', '2024-02-29', '2024-02-29 13:45:30');
 INSERT INTO Stamps VALUES (2, '2024-03-01 00:00:00.250', '08:15:00', '2024-03-01', '2024-03-01 00:00:00');
+CREATE TABLE Pictures (Code image NOT NULL PRIMARY KEY, Photo image, Caption nvarchar(20));
+INSERT INTO Pictures VALUES (X'0A0B', X'FFD8FF', 'kept'), (X'0C', X'00', 'cut' || char(0));
 )");
         server_ = new testsupport::DemoServer({{"Unusual", file}});
         harness_ = new runtest::RunHarness;
@@ -343,6 +346,20 @@ TEST_F(UnusualValues, DroppedFractionsOfASecondAreNamedOncePerColumn)
     EXPECT_EQ(stamps.droppedFractions[1].values, 1);
     EXPECT_EQ(stamps.droppedFractions[1].firstValue, "08:15:00.5");
     EXPECT_TRUE(reports("Stamps").empty());
+}
+
+// A binary column written as the placeholder is not read from the source, but one that is part
+// of the key (which the demo server allows) still names the rows it costs.
+TEST_F(UnusualValues, BinaryColumnsKeptAsThePlaceholderStillNameTheirRows)
+{
+    EXPECT_EQ(summary("Pictures").rowsWritten, 1);
+    const runtest::ReadBack written = table("Pictures");
+    ASSERT_EQ(written.records.size(), 1u);
+    EXPECT_EQ(std::vector<std::string>(written.records[0].begin() + 1, written.records[0].end()),
+              (std::vector<std::string>{"<OLEOBJECT>", "<OLEOBJECT>", "kept"}));
+    const auto rejected = std::ranges::find(harness_->frontend.rejectedRows, std::string("Pictures"), &convert::RejectedRow::table);
+    ASSERT_NE(rejected, harness_->frontend.rejectedRows.end());
+    EXPECT_EQ(rejected->key, "0x0C");
 }
 
 } // namespace

@@ -372,6 +372,33 @@ TEST(SqlServerRows, AMillionRowsStreamInFlatMemory)
     EXPECT_LT(residentKiB() - early, 4 * 1024);
 }
 
+// Columns whose values the caller does not use are null in every row, read ahead or not; the
+// others arrive whole.
+TEST(SqlServerRows, ColumnsLeftUnreadAreNullInEveryRow)
+{
+    testsupport::DemoServer server({{"Big", testsupport::makeOrdersDatabase("Unread.sqlite", 3000, 64)}});
+    db::Connection connection;
+    connection.Open(server.connectionString("Big"));
+    for (const bool readsAhead : {false, true}) {
+        db::Recordset rs;
+        rs.readsAhead = readsAhead;
+        rs.needsValue = [](const db::Field& field) { return field.name != "Scan"; };
+        rs.Open("SELECT * FROM [Orders]", connection);
+        long rows = 0;
+        for (; !rs.Eof(); rs.MoveNext()) {
+            ++rows;
+            ASSERT_TRUE(db::isNull(rs.Fields("Scan").value)) << "row " << rows;
+            ASSERT_EQ(std::get<std::int64_t>(rs.Fields("OrderID").value), rows);
+            ASSERT_FALSE(db::isNull(rs.Fields("Placed").value));
+        }
+        EXPECT_EQ(rows, 3000);
+        rs.Close();
+    }
+    db::Recordset all;
+    all.Open("SELECT * FROM [Orders]", connection);
+    EXPECT_EQ(std::get<db::Bytes>(all.Fields("Scan").value).size(), 64u);
+}
+
 TEST(SqlServerRows, AResultLeftHalfReadFreesTheConnection)
 {
     testsupport::DemoServer server({{"Big", testsupport::makeOrdersDatabase("Half.sqlite", 20000, 0)}});
