@@ -1150,6 +1150,13 @@ Table::Result Table::makePrimary(int keyFields)
 
 void Table::forEach(const std::function<void(const unsigned char*)>& fn) const
 {
+    // A table being written has its file mapped: the records are read where they lie, not
+    // copied block by block (a table that outgrows its blocks is read whole to be rewritten).
+    if (writing_ && dbMap_) {
+        for (const BlockRef& r : blocks_)
+            for (int i = 0; i < r.count; ++i) fn(block(r.number) + kBlockHeader + std::size_t(i) * h_.recordSize);
+        return;
+    }
     std::vector<unsigned char> buf(std::size_t(h_.blockSize()));
     for (const BlockRef& r : blocks_) {
         preadAll(db_, buf.data(), kBlockHeader + std::size_t(r.count) * h_.recordSize,
