@@ -1152,9 +1152,9 @@ void Table::forEach(const std::function<void(const unsigned char*)>& fn) const
 {
     // A table being written has its file mapped: the records are read where they lie, not
     // copied block by block (a table that outgrows its blocks is read whole to be rewritten).
+    // Of the pages, those the appends handed back already are handed back again.
     if (writing_ && dbMap_) {
-        for (const BlockRef& r : blocks_)
-            for (int i = 0; i < r.count; ++i) fn(block(r.number) + kBlockHeader + std::size_t(i) * h_.recordSize);
+        eachInMapping(dbMap_, std::size_t(dbEnd_), released_, fn);
         return;
     }
     std::vector<unsigned char> buf(std::size_t(h_.blockSize()));
@@ -1162,6 +1162,26 @@ void Table::forEach(const std::function<void(const unsigned char*)>& fn) const
         preadAll(db_, buf.data(), kBlockHeader + std::size_t(r.count) * h_.recordSize,
                  h_.headerSize + std::uint64_t(r.number - 1) * std::uint64_t(h_.blockSize()), dbPath_);
         for (int i = 0; i < r.count; ++i) fn(buf.data() + kBlockHeader + std::size_t(i) * h_.recordSize);
+    }
+}
+
+// Calls `fn` with every record where it lies in `mapped`, the file's first `length` bytes, and
+// hands back the pages behind as it goes, up to `releasable`: memory then stays that of a few
+// pages however large the table is, and the pages stay in the file's cache.
+void Table::eachInMapping(unsigned char* mapped, std::size_t length, std::size_t releasable,
+                          const std::function<void(const unsigned char*)>& fn) const
+{
+    std::size_t released = std::min<std::size_t>(releasable, (h_.headerSize + kLargePage - 1) / kLargePage * kLargePage);
+    for (const BlockRef& r : blocks_) {
+        const std::size_t start = blockOffset(r.number);
+        if (start + kBlockHeader + std::size_t(r.count) * std::size_t(h_.recordSize) > length)
+            damaged(dbPath_, "block " + std::to_string(r.number) + " lies beyond the end of the file");
+        for (int i = 0; i < r.count; ++i) fn(mapped + start + kBlockHeader + std::size_t(i) * h_.recordSize);
+        const std::size_t behind = std::min<std::size_t>(releasable, start / kLargePage * kLargePage);
+        if (behind > released + kLargePage) {
+            fileio::release(mapped + released, behind - released);
+            released = behind;
+        }
     }
 }
 
