@@ -1171,14 +1171,15 @@ void Table::forEach(const std::function<void(const unsigned char*)>& fn) const
 void Table::eachInMapping(unsigned char* mapped, std::size_t length, std::size_t releasable,
                           const std::function<void(const unsigned char*)>& fn) const
 {
-    std::size_t released = std::min<std::size_t>(releasable, (h_.headerSize + kLargePage - 1) / kLargePage * kLargePage);
+    // The header's pages stay; the others go a large page at a time, once read.
+    std::size_t released = std::min<std::size_t>(releasable, (h_.headerSize + pageSize() - 1) / pageSize() * pageSize());
     for (const BlockRef& r : blocks_) {
         const std::size_t start = blockOffset(r.number);
         if (start + kBlockHeader + std::size_t(r.count) * std::size_t(h_.recordSize) > length)
             damaged(dbPath_, "block " + std::to_string(r.number) + " lies beyond the end of the file");
         for (int i = 0; i < r.count; ++i) fn(mapped + start + kBlockHeader + std::size_t(i) * h_.recordSize);
         const std::size_t behind = std::min<std::size_t>(releasable, start / kLargePage * kLargePage);
-        if (behind > released + kLargePage) {
+        if (behind > released) {
             fileio::release(mapped + released, behind - released);
             released = behind;
         }
