@@ -1152,9 +1152,19 @@ void Table::forEach(const std::function<void(const unsigned char*)>& fn) const
 {
     // A table being written has its file mapped: the records are read where they lie, not
     // copied block by block (a table that outgrows its blocks is read whole to be rewritten).
-    // Of the pages, those the appends handed back already are handed back again.
+    // Pages the appends had handed back are handed back again once read, a large page at a
+    // time, so that memory stays that of a few pages however large the table is.
     if (writing_ && dbMap_) {
-        eachInMapping(dbMap_, std::size_t(dbEnd_), released_, fn);
+        std::size_t released = std::min(released_, (h_.headerSize + pageSize() - 1) / pageSize() * pageSize());
+        for (const BlockRef& r : blocks_) {
+            const std::size_t start = blockOffset(r.number);
+            for (int i = 0; i < r.count; ++i) fn(dbMap_ + start + kBlockHeader + std::size_t(i) * h_.recordSize);
+            const std::size_t behind = std::min<std::size_t>(released_, start / kLargePage * kLargePage);
+            if (behind > released) {
+                fileio::release(dbMap_ + released, behind - released);
+                released = behind;
+            }
+        }
         return;
     }
     std::vector<unsigned char> buf(std::size_t(h_.blockSize()));
@@ -1162,27 +1172,6 @@ void Table::forEach(const std::function<void(const unsigned char*)>& fn) const
         preadAll(db_, buf.data(), kBlockHeader + std::size_t(r.count) * h_.recordSize,
                  h_.headerSize + std::uint64_t(r.number - 1) * std::uint64_t(h_.blockSize()), dbPath_);
         for (int i = 0; i < r.count; ++i) fn(buf.data() + kBlockHeader + std::size_t(i) * h_.recordSize);
-    }
-}
-
-// Calls `fn` with every record where it lies in `mapped`, the file's first `length` bytes, and
-// hands back the pages behind as it goes, up to `releasable`: memory then stays that of a few
-// pages however large the table is, and the pages stay in the file's cache.
-void Table::eachInMapping(unsigned char* mapped, std::size_t length, std::size_t releasable,
-                          const std::function<void(const unsigned char*)>& fn) const
-{
-    // The header's pages stay; the others go a large page at a time, once read.
-    std::size_t released = std::min<std::size_t>(releasable, (h_.headerSize + pageSize() - 1) / pageSize() * pageSize());
-    for (const BlockRef& r : blocks_) {
-        const std::size_t start = blockOffset(r.number);
-        if (start + kBlockHeader + std::size_t(r.count) * std::size_t(h_.recordSize) > length)
-            damaged(dbPath_, "block " + std::to_string(r.number) + " lies beyond the end of the file");
-        for (int i = 0; i < r.count; ++i) fn(mapped + start + kBlockHeader + std::size_t(i) * h_.recordSize);
-        const std::size_t behind = std::min<std::size_t>(releasable, start / kLargePage * kLargePage);
-        if (behind > released) {
-            fileio::release(mapped + released, behind - released);
-            released = behind;
-        }
     }
 }
 

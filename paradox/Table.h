@@ -103,8 +103,6 @@ private:
     void beginWriting();
     void unmapAll();
     std::size_t blockOffset(int number) const;
-    void eachInMapping(unsigned char* mapped, std::size_t length, std::size_t releasable,
-                       const std::function<void(const unsigned char*)>& fn) const;
     unsigned char* block(int number) const;
     void commit();
     void appendInPlace(const std::string& record, std::optional<std::uint32_t> lastAutoInc);
