@@ -58,15 +58,18 @@ Backend& Connection::backend()
 
 Recordset::Recordset() = default;
 
-Recordset::Recordset(std::unique_ptr<Cursor> cursor) { attach(std::move(cursor)); }
+Recordset::Recordset(std::unique_ptr<Cursor> cursor)
+{
+    std::vector<Field> fields = cursor->describe();
+    attach(std::move(cursor), std::move(fields));
+}
 
 Recordset::~Recordset() = default;
 Recordset::Recordset(Recordset&&) noexcept = default;
 Recordset& Recordset::operator=(Recordset&&) noexcept = default;
 
-void Recordset::attach(std::unique_ptr<Cursor> cursor)
+void Recordset::attach(std::unique_ptr<Cursor> cursor, std::vector<Field> fields)
 {
-    std::vector<Field> fields = cursor->describe();
     const bool empty = !cursor->next(fields);
     cursor_ = std::move(cursor);
     fields_ = std::move(fields);
@@ -79,8 +82,8 @@ void Recordset::Open(const std::string& source, Connection& activeConnection, in
     if (cursor_)
         throw Error(kObjectOpen);
     std::unique_ptr<Cursor> cursor = activeConnection.backend().query(source);
+    std::vector<Field> fields = cursor->describe();
     if (needsValue) {
-        const std::vector<Field> fields = cursor->describe();
         std::vector<bool> unread(fields.size());
         for (std::size_t i = 0; i < fields.size(); ++i)
             unread[i] = !needsValue(fields[i]);
@@ -89,7 +92,7 @@ void Recordset::Open(const std::string& source, Connection& activeConnection, in
     }
     if (readsAhead)
         cursor->readAhead();
-    attach(std::move(cursor));
+    attach(std::move(cursor), std::move(fields));
 }
 
 void Recordset::requireOpen() const

@@ -161,7 +161,8 @@ public:
     bool isOpen() const;
 
 private:
-    void attach(std::unique_ptr<Cursor> cursor);
+    // `fields` as the cursor describes them.
+    void attach(std::unique_ptr<Cursor> cursor, std::vector<Field> fields);
     // Raises db::Error unless the recordset is open.
     void requireOpen() const;
 

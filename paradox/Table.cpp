@@ -900,8 +900,7 @@ void Table::appendInPlace(const std::string& record, std::optional<std::uint32_t
         if (newBlock_.size() != std::size_t(bs)) newBlock_.assign(std::size_t(bs), 0);
         encodeBlockHeader(newBlock_.data(), 0, h_.lastBlock, 0);
         std::memcpy(newBlock_.data() + kBlockHeader, record.data(), std::size_t(rs));
-        pwriteAll(db_, newBlock_.data(), newBlock_.size(),
-                  h_.headerSize + std::uint64_t(number - 1) * std::uint64_t(bs), dbPath_);
+        pwriteAll(db_, newBlock_.data(), newBlock_.size(), blockOffset(number), dbPath_);
         dbEnd_ = end;
         dbMap_ = fileio::remap(db_, dbMap_, dbMapLen_);
         if (!dbMap_) fail(dbPath_, "map");
