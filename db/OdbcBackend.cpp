@@ -451,17 +451,17 @@ private:
         return readText(column, text) ? std::optional<std::string>(std::move(text)) : std::nullopt;
     }
 
-    // Exact numbers come as digits, which need no wide characters.
-    std::optional<std::string> readDigits(SQLUSMALLINT column)
+    // Exact numbers come as digits, which need no wide characters. Into `digits`, whose
+    // storage is reused; false when the value is NULL.
+    bool readDigits(SQLUSMALLINT column, std::string& digits)
     {
         if (const Bound* b = whole(column, 1)) {
             if (b->indicator == SQL_NULL_DATA)
-                return std::nullopt;
-            return std::string(reinterpret_cast<const char*>(b->data.data()), static_cast<std::size_t>(b->indicator));
+                return false;
+            digits.assign(reinterpret_cast<const char*>(b->data.data()), static_cast<std::size_t>(b->indicator));
+            return true;
         }
-        std::string digits;
-        return readPieces<char>(column, SQL_C_CHAR, digits) ? std::optional<std::string>(std::move(digits))
-                                                            : std::nullopt;
+        return readPieces<char>(column, SQL_C_CHAR, digits);
     }
 
     // The column's value into `value`; text and binary reuse the storage it holds.
@@ -531,7 +531,7 @@ bool isExactNumber(std::string_view text)
 }
 
 // "-.5" and ".5" as some drivers write them become "-0.5" and "0.5".
-Decimal decimalFromText(std::string text)
+void normalizeDecimal(std::string& text)
 {
     auto blank = [](unsigned char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
     if (std::any_of(text.begin(), text.end(), blank))
@@ -543,7 +543,6 @@ Decimal decimalFromText(std::string text)
         text.erase(0, 1);
     if (!isExactNumber(text))
         throw Error("The driver returned \"" + text + "\" for an exact number.");
-    return Decimal{text};
 }
 
 // "hh:mm:ss" with up to nine digits of fraction, as drivers write a time of day; `text` ends in
@@ -612,8 +611,11 @@ void OdbcCursor::read(SQLUSMALLINT column, odbc::ValueKind kind, Value& value)
         return;
     }
     case ValueKind::Decimal: {
-        auto text = readDigits(column);
-        value = text ? Value(decimalFromText(std::move(*text))) : Value(Null{});
+        std::string& digits = holding<Decimal>(value).text;
+        if (readDigits(column, digits))
+            normalizeDecimal(digits);
+        else
+            value = Null{};
         return;
     }
     case ValueKind::Date: {
