@@ -304,6 +304,8 @@ public:
             throw Error("The columns left unread must be chosen before the rows are read ahead.");
         unread_ = columns;
         unread_.resize(columns_.size(), false);
+        // A long column that is not read no longer keeps the columns after it from being bound.
+        bindColumns();
     }
 
 private:
@@ -342,12 +344,16 @@ private:
         return {0, 0};
     }
 
+    // Binds every column it can that is not bound yet. Without SQL_GD_ANY_COLUMN, SQLGetData
+    // reads only columns after the last bound one, so binding stops at the first column that
+    // must be read with it; a column left unread is never read and does not stop it.
     void bindColumns()
     {
         bound_.resize(columns_.size());
-        // Without SQL_GD_ANY_COLUMN, SQLGetData reads only columns after the last bound one.
         const bool anyColumn = owner_->getDataAnyColumn();
         for (std::size_t i = 0; i < columns_.size(); ++i) {
+            if (bound_[i].cType || (i < unread_.size() && unread_[i]))
+                continue;
             const auto [cType, bytes] = binding(columns_[i]);
             if (!cType) {
                 if (anyColumn)
