@@ -588,6 +588,17 @@ T& holding(Value& value)
     return value.emplace<T>();
 }
 
+// The value `made` makes when `present`, else NULL. Assigned as its own type, so that a field
+// that held a value of that type in the row before is overwritten in place.
+template <class Make>
+void assign(Value& value, bool present, Make&& made)
+{
+    if (present)
+        value = made();
+    else
+        value = Null{};
+}
+
 void OdbcCursor::read(SQLUSMALLINT column, odbc::ValueKind kind, Value& value)
 {
     using odbc::ValueKind;
@@ -598,22 +609,22 @@ void OdbcCursor::read(SQLUSMALLINT column, odbc::ValueKind kind, Value& value)
         return;
     case ValueKind::Bit: {
         unsigned char v = 0;
-        value = readFixed(column, SQL_C_BIT, v) ? Value(v != 0) : Value(Null{});
+        assign(value, readFixed(column, SQL_C_BIT, v), [&] { return v != 0; });
         return;
     }
     case ValueKind::Integer: {
         SQLBIGINT v = 0;
-        value = readFixed(column, SQL_C_SBIGINT, v) ? Value(static_cast<std::int64_t>(v)) : Value(Null{});
+        assign(value, readFixed(column, SQL_C_SBIGINT, v), [&] { return static_cast<std::int64_t>(v); });
         return;
     }
     case ValueKind::Single: {
         SQLREAL v = 0;
-        value = readFixed(column, SQL_C_FLOAT, v) ? Value(static_cast<double>(v)) : Value(Null{});
+        assign(value, readFixed(column, SQL_C_FLOAT, v), [&] { return static_cast<double>(v); });
         return;
     }
     case ValueKind::Double: {
         SQLDOUBLE v = 0;
-        value = readFixed(column, SQL_C_DOUBLE, v) ? Value(static_cast<double>(v)) : Value(Null{});
+        assign(value, readFixed(column, SQL_C_DOUBLE, v), [&] { return static_cast<double>(v); });
         return;
     }
     case ValueKind::Decimal: {
@@ -626,8 +637,7 @@ void OdbcCursor::read(SQLUSMALLINT column, odbc::ValueKind kind, Value& value)
     }
     case ValueKind::Date: {
         SQL_DATE_STRUCT d{};
-        value = readFixed(column, SQL_C_TYPE_DATE, d) ? Value(DateTime{d.year, d.month, d.day, 0, 0, 0, 0})
-                                                      : Value(Null{});
+        assign(value, readFixed(column, SQL_C_TYPE_DATE, d), [&] { return DateTime{d.year, d.month, d.day, 0, 0, 0, 0}; });
         return;
     }
     case ValueKind::Time: {
@@ -644,15 +654,14 @@ void OdbcCursor::read(SQLUSMALLINT column, odbc::ValueKind kind, Value& value)
     }
     case ValueKind::Timestamp: {
         SQL_TIMESTAMP_STRUCT t{};
-        value = readFixed(column, SQL_C_TYPE_TIMESTAMP, t)
-                    ? Value(DateTime{t.year, t.month, t.day, t.hour, t.minute, t.second,
-                                     static_cast<std::uint32_t>(t.fraction)})
-                    : Value(Null{});
+        assign(value, readFixed(column, SQL_C_TYPE_TIMESTAMP, t), [&] {
+            return DateTime{t.year, t.month, t.day, t.hour, t.minute, t.second, static_cast<std::uint32_t>(t.fraction)};
+        });
         return;
     }
     case ValueKind::Guid: {
         SQLGUID g{};
-        value = readFixed(column, SQL_C_GUID, g) ? Value(Guid{guidText(g)}) : Value(Null{});
+        assign(value, readFixed(column, SQL_C_GUID, g), [&] { return Guid{guidText(g)}; });
         return;
     }
     case ValueKind::Binary:
