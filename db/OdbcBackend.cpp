@@ -570,13 +570,14 @@ DateTime timeFromText(const char* text, std::size_t size)
     return t;
 }
 
-std::string guidText(const SQLGUID& g)
+// Into `out`, whose storage is reused.
+void guidText(const SQLGUID& g, std::string& out)
 {
     char text[37];
     std::snprintf(text, sizeof text, "%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X", static_cast<unsigned>(g.Data1),
                   g.Data2, g.Data3, g.Data4[0], g.Data4[1], g.Data4[2], g.Data4[3], g.Data4[4], g.Data4[5], g.Data4[6],
                   g.Data4[7]);
-    return text;
+    out.assign(text, 36);
 }
 
 // The alternative `value` is to hold, keeping the storage it holds already.
@@ -643,13 +644,13 @@ void OdbcCursor::read(SQLUSMALLINT column, odbc::ValueKind kind, Value& value)
     case ValueKind::Time: {
         // Text keeps the fraction of a second, which the ODBC time structure has no room for.
         if (const Bound* b = whole(column, 1)) {
-            value = b->indicator == SQL_NULL_DATA
-                        ? Value(Null{})
-                        : Value(timeFromText(reinterpret_cast<const char*>(b->data.data()), static_cast<std::size_t>(b->indicator)));
+            assign(value, b->indicator != SQL_NULL_DATA, [&] {
+                return timeFromText(reinterpret_cast<const char*>(b->data.data()), static_cast<std::size_t>(b->indicator));
+            });
             return;
         }
-        auto text = readText(column);
-        value = text ? Value(timeFromText(text->c_str(), text->size())) : Value(Null{});
+        const auto text = readText(column);
+        assign(value, text.has_value(), [&] { return timeFromText(text->c_str(), text->size()); });
         return;
     }
     case ValueKind::Timestamp: {
@@ -661,7 +662,10 @@ void OdbcCursor::read(SQLUSMALLINT column, odbc::ValueKind kind, Value& value)
     }
     case ValueKind::Guid: {
         SQLGUID g{};
-        assign(value, readFixed(column, SQL_C_GUID, g), [&] { return Guid{guidText(g)}; });
+        if (readFixed(column, SQL_C_GUID, g))
+            guidText(g, holding<Guid>(value).text);
+        else
+            value = Null{};
         return;
     }
     case ValueKind::Binary:
