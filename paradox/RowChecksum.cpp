@@ -22,9 +22,19 @@ public:
     void add(const unsigned char* bytes, std::size_t size)
     {
         std::size_t at = 0;
-        for (; at + 32 <= size; at += 32)
-            for (int lane = 0; lane < 4; ++lane)
-                lanes_[lane] = round(lanes_[lane], word(bytes + at + 8 * std::size_t(lane)));
+        // The lanes in locals: the bytes are chars, which may alias the members, so stores to
+        // the members would make every word reload every lane.
+        std::uint64_t l0 = lanes_[0], l1 = lanes_[1], l2 = lanes_[2], l3 = lanes_[3];
+        for (; at + 32 <= size; at += 32) {
+            l0 = round(l0, word(bytes + at));
+            l1 = round(l1, word(bytes + at + 8));
+            l2 = round(l2, word(bytes + at + 16));
+            l3 = round(l3, word(bytes + at + 24));
+        }
+        lanes_[0] = l0;
+        lanes_[1] = l1;
+        lanes_[2] = l2;
+        lanes_[3] = l3;
         for (; at + 8 <= size; at += 8)
             step(word(bytes + at));
         if (at < size) {
