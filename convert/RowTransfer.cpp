@@ -294,14 +294,16 @@ RowStatementBuilder::RowStatementBuilder(const std::string& table, const std::st
 {
 }
 
-bool RowStatementBuilder::isBinary(std::size_t position) const
+RowStatementBuilder::ColumnClass RowStatementBuilder::columnClass(std::size_t position)
 {
-    return std::binary_search(binary_.begin(), binary_.end(), position);
-}
-
-bool RowStatementBuilder::isNumeric(std::size_t position) const
-{
-    return !isBinary(position) && std::binary_search(numeric_.begin(), numeric_.end(), position);
+    if (position >= columnClass_.size())
+        columnClass_.resize(position + 1, ColumnClass::Unknown);
+    ColumnClass& known = columnClass_[position];
+    if (known == ColumnClass::Unknown)
+        known = std::binary_search(binary_.begin(), binary_.end(), position)     ? ColumnClass::Binary
+                : std::binary_search(numeric_.begin(), numeric_.end(), position) ? ColumnClass::Numeric
+                                                                                 : ColumnClass::Plain;
+    return known;
 }
 
 namespace {
@@ -400,7 +402,8 @@ void RowStatementBuilder::appendBinary(const db::Field& field)
 
 void RowStatementBuilder::addValue(std::size_t position, const db::Field& field)
 {
-    if (isBinary(position)) {
+    const ColumnClass kind = columnClass(position);
+    if (kind == ColumnClass::Binary) {
         if (binaryValues_ == BinaryColumns::Blob)
             appendBinary(field);
         else
@@ -412,7 +415,7 @@ void RowStatementBuilder::addValue(std::size_t position, const db::Field& field)
         appendNull();
         return;
     }
-    if (isNumeric(position)) {
+    if (kind == ColumnClass::Numeric) {
         if (const auto* d = std::get_if<double>(&value); d && !std::isfinite(*d)) {
             // No number literal names these: quoted, so that the engine refuses the value by name.
             appendQuoted(NumberText(*d));

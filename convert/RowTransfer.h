@@ -68,8 +68,9 @@ public:
     const std::vector<DroppedFractions>& droppedFractions() const { return droppedFractions_; }
 
 private:
-    bool isNumeric(std::size_t position) const;
-    bool isBinary(std::size_t position) const;
+    enum class ColumnClass : unsigned char { Unknown, Plain, Numeric, Binary };
+    // Binary wins over numeric; looked up in the position lists once per column.
+    ColumnClass columnClass(std::size_t position);
     void appendNull();
     void appendQuoted(std::string_view text);
     void appendBinary(const db::Field& field);
@@ -79,6 +80,7 @@ private:
     std::string quotedTable_;
     std::vector<std::size_t> numeric_;
     std::vector<std::size_t> binary_;
+    std::vector<ColumnClass> columnClass_; // by position
     BinaryColumns binaryValues_;
     std::string statement_;
     enum DateColumn : unsigned char { Unknown, No, Yes };
