@@ -302,8 +302,8 @@ public:
     {
         if (readAhead_)
             throw Error("The columns left unread must be chosen before the rows are read ahead.");
-        unread_ = columns;
-        unread_.resize(columns_.size(), false);
+        unread_.assign(columns.begin(), columns.end());
+        unread_.resize(columns_.size(), 0);
         // A long column that is not read no longer keeps the columns after it from being bound.
         bindColumns();
     }
@@ -502,7 +502,9 @@ private:
     std::string table_; // the source table, for messages; may be empty
     std::vector<Column> columns_;
     std::vector<Bound> bound_;
-    std::vector<bool> unread_; // columns whose values the caller does not use; empty: none
+    // Columns whose values the caller does not use; empty: none. Bytes, not bits: it is looked
+    // at for every value.
+    std::vector<char> unread_;
     std::vector<std::uint8_t> buffer_ = std::vector<std::uint8_t>(64 * 1024);
     std::u16string pieces_; // a long text value as read, before it becomes UTF-8
     std::vector<Value> row_; // a row fetched without reading ahead

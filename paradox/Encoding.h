@@ -62,7 +62,15 @@ inline void encodeDouble(unsigned char* out, double value)
     if (value == 0.0) value = 0.0;   // -0.0 is stored as 0.0
     auto u = std::bit_cast<std::uint64_t>(value);
     u = value >= 0 ? u | 0x8000'0000'0000'0000ull : ~u;
-    for (int i = 0; i < 8; ++i) out[i] = std::uint8_t(u >> (56 - 8 * i));
+    // Spelled out, so that the compiler makes it one byte-swapped store.
+    out[0] = std::uint8_t(u >> 56);
+    out[1] = std::uint8_t(u >> 48);
+    out[2] = std::uint8_t(u >> 40);
+    out[3] = std::uint8_t(u >> 32);
+    out[4] = std::uint8_t(u >> 24);
+    out[5] = std::uint8_t(u >> 16);
+    out[6] = std::uint8_t(u >> 8);
+    out[7] = std::uint8_t(u);
 }
 double decodeDouble(const unsigned char* in);
 bool isBlank(const unsigned char* in, int bytes);
