@@ -44,6 +44,51 @@ void preadAll(fileio::Handle fd, void* buf, std::size_t len, std::uint64_t at, c
     }
 }
 
+// Reads a table's blocks in chain order for the chain walk and forEach. Blocks that follow each
+// other on disk, as a table written in key order has them, are read many to a system call: the
+// window doubles while the chain runs forward and starts again at one block where it jumps.
+class BlockReader {
+public:
+    BlockReader(fileio::Handle fd, const fs::path& file, std::uint64_t fileSize, std::uint64_t headerSize, int blockSize)
+        : fd_(fd), file_(file), fileSize_(fileSize), headerSize_(headerSize), blockSize_(std::size_t(blockSize)),
+          maxRun_(std::max<std::size_t>(1, kWindowBytes / std::size_t(blockSize)))
+    {
+    }
+
+    // The bytes of block `number` from its start: the first `inFile` of them must be in the
+    // file (a shorter file is damaged); of the rest up to `need`, those past its end read as zeros.
+    const unsigned char* read(int number, std::size_t inFile, std::size_t need)
+    {
+        const std::uint64_t at = headerSize_ + std::uint64_t(number - 1) * blockSize_;
+        const bool forward = number == lastNumber_ + 1;
+        lastNumber_ = number;
+        if (at >= start_ && at + inFile <= start_ + inFileLen_ && at + need <= start_ + buffer_.size())
+            return buffer_.data() + (at - start_);
+        run_ = forward ? std::min(run_ * 2, maxRun_) : 1;
+        const std::size_t bytes = std::max(run_ * blockSize_, need);
+        const std::size_t there = at < fileSize_ ? std::size_t(std::min<std::uint64_t>(bytes, fileSize_ - at)) : 0;
+        const std::size_t len = std::max(there, inFile);
+        buffer_.resize(std::max(bytes, len));
+        preadAll(fd_, buffer_.data(), len, at, file_);
+        std::fill(buffer_.begin() + std::ptrdiff_t(len), buffer_.end(), 0);
+        start_ = at;
+        inFileLen_ = len;
+        return buffer_.data();
+    }
+
+private:
+    static constexpr std::size_t kWindowBytes = 256 * 1024;
+    fileio::Handle fd_;
+    const fs::path& file_;
+    std::uint64_t fileSize_, headerSize_;
+    std::size_t blockSize_, maxRun_;
+    std::size_t run_ = 1;
+    int lastNumber_ = -1;
+    std::vector<unsigned char> buffer_;
+    std::uint64_t start_ = 0;
+    std::size_t inFileLen_ = 0;
+};
+
 void pwriteAll(fileio::Handle fd, const void* buf, std::size_t len, std::uint64_t at, const fs::path& file)
 {
     const auto* p = static_cast<const unsigned char*>(buf);
@@ -384,23 +429,20 @@ void Table::load()
 
     blocks_.clear();
     const int keyLen = h_.keyLength();
-    std::vector<unsigned char> buf(kBlockHeader + h_.recordSize);
+    BlockReader reader(db_, dbPath_, fileSize, h_.headerSize, h_.blockSize());
     int b = h_.firstBlock, prev = 0;
     std::uint32_t total = 0;
     while (b != 0) {
         if (b > h_.fileBlocks) damaged(dbPath_, "the block chain reaches block " + std::to_string(b) + ", beyond the file");
         if (blocks_.size() >= h_.fileBlocks) damaged(dbPath_, "the block chain runs in a circle");
-        const std::uint64_t at = h_.headerSize + std::uint64_t(b - 1) * std::uint64_t(h_.blockSize());
-        const std::size_t have = std::size_t(std::min<std::uint64_t>(buf.size(), fileSize > at ? fileSize - at : 0));
-        std::fill(buf.begin(), buf.end(), 0);
-        preadAll(db_, buf.data(), std::max<std::size_t>(have, kBlockHeader), at, dbPath_);
-        const int next = getLe16(buf.data()), back = getLe16(buf.data() + 2);
-        const int last = std::int16_t(getLe16(buf.data() + 4));
+        const unsigned char* buf = reader.read(b, kBlockHeader, kBlockHeader + std::size_t(h_.recordSize));
+        const int next = getLe16(buf), back = getLe16(buf + 2);
+        const int last = std::int16_t(getLe16(buf + 4));
         if (back != prev) damaged(dbPath_, "block " + std::to_string(b) + " links back to " + std::to_string(back));
         if (last < -h_.recordSize || last % h_.recordSize != 0 || last > h_.blockSize() - kBlockHeader - h_.recordSize)
             damaged(dbPath_, "block " + std::to_string(b) + " has a last-record offset of " + std::to_string(last));
         const int count = last / h_.recordSize + 1;
-        blocks_.push_back({std::uint16_t(b), count, std::string(reinterpret_cast<char*>(buf.data()) + kBlockHeader, std::size_t(keyLen))});
+        blocks_.push_back({std::uint16_t(b), count, std::string(reinterpret_cast<const char*>(buf) + kBlockHeader, std::size_t(keyLen))});
         total += std::uint32_t(count);
         prev = b;
         b = next;
@@ -1166,11 +1208,13 @@ void Table::forEach(const std::function<void(const unsigned char*)>& fn) const
         }
         return;
     }
-    std::vector<unsigned char> buf(std::size_t(h_.blockSize()));
+    std::uint64_t fileSize = 0;
+    if (!fileio::size(db_, fileSize)) fail(dbPath_, "examine");
+    BlockReader reader(db_, dbPath_, fileSize, h_.headerSize, h_.blockSize());
     for (const BlockRef& r : blocks_) {
-        preadAll(db_, buf.data(), kBlockHeader + std::size_t(r.count) * h_.recordSize,
-                 h_.headerSize + std::uint64_t(r.number - 1) * std::uint64_t(h_.blockSize()), dbPath_);
-        for (int i = 0; i < r.count; ++i) fn(buf.data() + kBlockHeader + std::size_t(i) * h_.recordSize);
+        const std::size_t used = kBlockHeader + std::size_t(r.count) * h_.recordSize;
+        const unsigned char* buf = reader.read(r.number, used, used);
+        for (int i = 0; i < r.count; ++i) fn(buf + kBlockHeader + std::size_t(i) * h_.recordSize);
     }
 }
 

@@ -321,6 +321,45 @@ TEST_F(Files, RecordAndBlockSizeSweep)
     }
 }
 
+// Blocks whose chain runs back and forth through the file, as a table changed in place leaves
+// them, with runs in disk order longer and shorter than what the engine reads at once.
+TEST_F(Files, ABlockChainThatJumpsAboutTheFileIsReadInChainOrder)
+{
+    db->execute(R"(CREATE TABLE "T" ("ID" INT, "Pad" CHAR(200)))");
+    for (int i = 0; i < 3000; ++i) db->execute("INSERT INTO T VALUES (" + std::to_string(i) + ", 'row " + std::to_string(i) + "')");
+    const std::vector<std::string> expected = engineRows(*db, "T");
+    const std::string bytes = ptest::readFile(folder / "T.DB");
+    const std::size_t headerSize = 0x800, blockSize = 4096;
+    const int blocks = int((bytes.size() - headerSize) / blockSize);
+    ASSERT_EQ(blocks, 150);
+
+    // Where each block of the chain lies: a long run forward, one backward, short runs, single jumps.
+    std::vector<int> place;
+    for (int b = 71; b <= 150; ++b) place.push_back(b);
+    for (int b = 30; b >= 1; --b) place.push_back(b);
+    for (int b = 31; b <= 70; b += 5)
+        for (int k : {2, 0, 1, 3, 4}) place.push_back(b + k);
+    ASSERT_EQ(place.size(), std::size_t(blocks));
+    std::string moved = bytes;
+    auto put16 = [&](std::size_t at, int v) {
+        moved[at] = char(v & 0xff);
+        moved[at + 1] = char(v >> 8);
+    };
+    for (int i = 0; i < blocks; ++i) {
+        const std::size_t to = headerSize + std::size_t(place[std::size_t(i)] - 1) * blockSize;
+        moved.replace(to, blockSize, bytes, headerSize + std::size_t(i) * blockSize, blockSize);
+        put16(to, i + 1 < blocks ? place[std::size_t(i) + 1] : 0);
+        put16(to + 2, i > 0 ? place[std::size_t(i) - 1] : 0);
+    }
+    put16(0x0E, place.front());
+    put16(0x10, place.back());
+    ptest::writeFile(folder / "J.DB", moved);
+
+    Database reopened(folder);
+    EXPECT_EQ(ptest::engineRows(reopened.table("J")), expected);
+    expectClean(folder / "J.DB");
+}
+
 TEST_F(Files, DamagedFilesFailWithAClearError)
 {
     fs::copy_file(testsupport::pxlibSamples() / "keyed.db", folder / "bad.db");
