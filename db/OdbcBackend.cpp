@@ -110,7 +110,7 @@ public:
         check(SQLSetConnectAttrW(dbc_.get(), SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(loginTimeout), 0),
               dbc_, "SQLSetConnectAttr");
         DriverCatalog catalog{[this](std::string_view name) { return registeredDriverLibrary(env_, name); },
-                              findFreeTdsLibrary(), defaultSqlServerPort(), defaultTdsVersion()};
+                              findFreeTdsLibrary(), defaultSqlServerPort(), defaultTdsVersion(), kFreeTdsPacketSize};
         const std::string prepared = prepareConnectionString(connectionString, catalog);
         const std::vector<ConnectionAttribute> attributes = parseConnectionString(prepared);
         std::array<SQLWCHAR, 1024> completed{};
@@ -755,6 +755,8 @@ std::string prepareConnectionString(std::string_view connectionString, const Dri
     }
     if (!catalog.defaultTdsVersion.empty() && !attributeValue(attributes, "TDS_Version"))
         setAttribute(attributes, "TDS_Version", catalog.defaultTdsVersion);
+    if (!catalog.packetSize.empty() && !attributeValue(attributes, "PacketSize"))
+        setAttribute(attributes, "PacketSize", catalog.packetSize);
     return freeTdsConnectionString(attributes);
 }
 

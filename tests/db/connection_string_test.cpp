@@ -101,7 +101,7 @@ db::DriverCatalog catalog(std::map<std::string, std::string> registered, std::st
                 auto it = registered.find(std::string(name));
                 return it == registered.end() ? std::nullopt : std::optional<std::string>(it->second);
             },
-            "/usr/lib/odbc/libtdsodbc.so", std::move(port), std::move(tdsVersion)};
+            "/usr/lib/odbc/libtdsodbc.so", std::move(port), std::move(tdsVersion), ""};
 }
 
 TEST(DriverResolution, WindowsDriverNameWorksUnchanged)
@@ -152,6 +152,18 @@ TEST(DriverResolution, FreeTdsIsAskedForTds74UnlessTheStringNamesAVersion)
               "Driver=/usr/lib/odbc/libtdsodbc.so;Server=h,1;tds_version=7.2;");
 }
 
+TEST(DriverResolution, FreeTdsIsAskedForLargerPacketsUnlessTheStringNamesASize)
+{
+    db::DriverCatalog withPackets = catalog({});
+    withPackets.packetSize = "16383";
+    EXPECT_EQ(db::prepareConnectionString("Driver={SQL Server};Server=h,1;", withPackets),
+              "Driver=/usr/lib/odbc/libtdsodbc.so;Server=h,1;PacketSize=16383;");
+    EXPECT_EQ(db::prepareConnectionString("Driver={SQL Server};Server=h,1;packetsize=512;", withPackets),
+              "Driver=/usr/lib/odbc/libtdsodbc.so;Server=h,1;packetsize=512;");
+    withPackets.registeredLibrary = [](std::string_view) { return std::optional<std::string>("/opt/msodbcsql/libmsodbcsql.so"); };
+    EXPECT_EQ(db::prepareConnectionString("Driver={SQL Server};Server=h,1;", withPackets), "Driver={SQL Server};Server=h,1;");
+}
+
 TEST(DriverResolution, ValueFreeTdsCannotCarryIsRefused)
 {
     try {
@@ -164,7 +176,7 @@ TEST(DriverResolution, ValueFreeTdsCannotCarryIsRefused)
 
 TEST(DriverResolution, WithoutFreeTdsTheNameGoesToTheDriverManager)
 {
-    db::DriverCatalog none{[](std::string_view) { return std::nullopt; }, "", "1433", ""};
+    db::DriverCatalog none{[](std::string_view) { return std::nullopt; }, "", "1433", "", ""};
     EXPECT_EQ(db::prepareConnectionString("Driver={SQL Server};Server=h;", none), "Driver={SQL Server};Server=h;");
 }
 
