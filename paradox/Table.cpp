@@ -67,8 +67,8 @@ public:
         run_ = forward ? std::min(run_ * 2, maxRun_) : 1;
         const std::size_t bytes = std::max(run_ * blockSize_, need);
         const std::size_t there = at < fileSize_ ? std::size_t(std::min<std::uint64_t>(bytes, fileSize_ - at)) : 0;
-        const std::size_t len = std::max(there, inFile);
-        buffer_.resize(std::max(bytes, len));
+        const std::size_t len = std::max(there, inFile);   // at most `bytes`: inFile <= need
+        buffer_.resize(bytes);
         preadAll(fd_, buffer_.data(), len, at, file_);
         std::fill(buffer_.begin() + std::ptrdiff_t(len), buffer_.end(), 0);
         start_ = at;
