@@ -152,7 +152,8 @@ bool ConversionCheck::losesData() const
 
 void ConversionCheck::datatype(const DatatypeRecord& record) { datatypes_.push_back(record); }
 
-bool ConversionCheck::statement(const std::string& statement, const std::function<std::string()>& sourceRow)
+bool ConversionCheck::statement(const std::string& statement, const std::function<std::string()>& sourceRow,
+                                const paradox::sql::Insert* parsed)
 {
     const bool row = statement.starts_with(kInsert);
     const std::int64_t number = row ? ++current_.rows : 0;
@@ -163,7 +164,10 @@ bool ConversionCheck::statement(const std::string& statement, const std::functio
         firstRow_ = source();
     noteCharacters(statement);
     try {
-        validator_->validate(statement, &otherValues_);
+        if (parsed)
+            validator_->validate(statement, *parsed, &otherValues_);
+        else
+            validator_->validate(statement, &otherValues_);
         if (!validator_->alteredValues().empty()) {
             ++current_.rowsAltered;
             const std::string name = source();

@@ -74,7 +74,8 @@ public:
 
     void datatype(const DatatypeRecord& record);
     // A row without `sourceRow` is named by its number in the table.
-    bool statement(const std::string& statement, const std::function<std::string()>& sourceRow = {}) override;
+    bool statement(const std::string& statement, const std::function<std::string()>& sourceRow = {},
+                   const paradox::sql::Insert* parsed = nullptr) override;
     // Ends the table the run just left; its result is the last of tables().
     const TableCheck& tableFinished(const TableSummary& summary);
 

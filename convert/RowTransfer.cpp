@@ -13,6 +13,9 @@ namespace convert {
 
 namespace {
 
+constexpr const char* kInsertInto = "INSERT INTO ";
+constexpr std::string_view kPlaceholder = "<OLEOBJECT>";
+
 std::string trimmed(const std::string& text)
 {
     const auto first = text.find_first_not_of(" \t");
@@ -292,6 +295,10 @@ RowStatementBuilder::RowStatementBuilder(const std::string& table, const std::st
       binary_(ParsePositionList(binaryPositions, ",")),
       binaryValues_(binaryValues)
 {
+    parsed_.table.text = table;
+    parsed_.table.pos = std::strlen(kInsertInto);
+    parsed_.table.textPos = parsed_.table.pos + 1;
+    parsed_.valuesPos = parsed_.table.pos + quotedTable_.size() + 1;
 }
 
 RowStatementBuilder::ColumnClass RowStatementBuilder::columnClass(std::size_t position)
@@ -320,11 +327,45 @@ void appendInteger(std::string& out, std::int64_t n)
 // The statement's text is built in place in one buffer that keeps its size from row to row.
 void RowStatementBuilder::begin(std::int64_t rowNumber)
 {
-    statement_.assign("INSERT INTO ");
+    statement_.assign(kInsertInto);
     statement_ += quotedTable_;
     statement_ += " VALUES (";
+    literals_ = 0;
+    described_ = true;
+    // A row described only in part (see parsed()) left fewer values.
+    if (parsed_.values.size() != spans_.size())
+        parsed_.values.resize(spans_.size());
+    const std::size_t start = statement_.size();
     appendInteger(statement_, rowNumber);
+    describe(paradox::sql::Literal::Kind::Number, start, start, statement_.size() - start);
     statement_ += ',';
+}
+
+void RowStatementBuilder::addLiteral()
+{
+    parsed_.values.emplace_back();
+    spans_.emplace_back();
+}
+
+// Only [-]digits[.digits] is taken as it stands: the parser reads other spellings (an exponent,
+// a bare point) as numbers too, or not at all, and is left to read them.
+void RowStatementBuilder::describeNumber(std::size_t start)
+{
+    const char* const first = statement_.data() + start;
+    const char* const end = statement_.data() + statement_.size();
+    const auto digitsFrom = [end](const char* p) {
+        const char* const from = p;
+        while (p != end && *p >= '0' && *p <= '9')
+            ++p;
+        return p != from ? p : nullptr;
+    };
+    const char* at = digitsFrom(first != end && *first == '-' ? first + 1 : first);
+    if (at && at != end && *at == '.')
+        at = digitsFrom(at + 1);
+    if (at == end)
+        describe(paradox::sql::Literal::Kind::Number, start, start, statement_.size() - start);
+    else
+        described_ = false;
 }
 
 // The column's type is looked up once per table, not once per row.
@@ -343,6 +384,7 @@ void RowStatementBuilder::appendNull()
 {
     if (!statement_.empty() && statement_.back() == ' ')
         statement_.pop_back();
+    describe(paradox::sql::Literal::Kind::Null, statement_.size(), statement_.size(), 0);
     statement_ += "NULL, ";
 }
 
@@ -356,8 +398,8 @@ void RowStatementBuilder::appendQuoted(std::string_view text)
 {
     // A short value, the usual one, is copied character by character through a pointer into
     // room for every character doubled: cheaper than a search call.
+    const std::size_t at = statement_.size();
     if (text.size() <= kShortText) {
-        const std::size_t at = statement_.size();
         statement_.resize(at + 2 * text.size() + 4);
         char* out = statement_.data() + at;
         *out++ = '\'';
@@ -368,18 +410,26 @@ void RowStatementBuilder::appendQuoted(std::string_view text)
         }
         std::memcpy(out, "', ", 3);
         statement_.resize(static_cast<std::size_t>(out + 3 - statement_.data()));
-        return;
-    }
-    statement_ += '\'';
-    // Copies the runs between apostrophes whole, doubling each apostrophe.
-    std::size_t from = 0;
-    for (std::size_t quote = text.find('\''); quote != std::string::npos; quote = text.find('\'', from)) {
-        statement_.append(text.substr(from, quote + 1 - from));
+    } else {
         statement_ += '\'';
-        from = quote + 1;
+        // Copies the runs between apostrophes whole, doubling each apostrophe.
+        std::size_t from = 0;
+        for (std::size_t quote = text.find('\''); quote != std::string::npos; quote = text.find('\'', from)) {
+            statement_.append(text.substr(from, quote + 1 - from));
+            statement_ += '\'';
+            from = quote + 1;
+        }
+        statement_.append(text.substr(from));
+        statement_ += "', ";
     }
-    statement_.append(text.substr(from));
-    statement_ += "', ";
+    const std::size_t written = statement_.size() - at - 4;
+    describe(paradox::sql::Literal::Kind::String, at, at + 1, written);
+    // Doubled apostrophes made it longer: the parser's text is the value itself.
+    if (written != text.size()) {
+        paradox::sql::Literal& literal = parsed_.values[literals_ - 1];
+        literal.owned.assign(text);
+        literal.unescaped = true;
+    }
 }
 
 // The bytes as a binary literal; a value that arrived as anything else is written as the bytes
@@ -390,13 +440,16 @@ void RowStatementBuilder::appendBinary(const db::Field& field)
         appendNull();
         return;
     }
+    describe(paradox::sql::Literal::Kind::Binary, statement_.size(), statement_.size() + 2, 0);
     statement_ += "X'";
+    const std::size_t digits = statement_.size();
     if (const auto* bytes = std::get_if<db::Bytes>(&field.value)) {
         appendHex(statement_, bytes->data(), bytes->size());
     } else {
         const std::string text = textForm(field.value, field.Type);
         appendHex(statement_, reinterpret_cast<const unsigned char*>(text.data()), text.size());
     }
+    spans_[literals_ - 1].size = statement_.size() - digits;
     statement_ += "', ";
 }
 
@@ -406,8 +459,12 @@ void RowStatementBuilder::addValue(std::size_t position, const db::Field& field)
     if (kind == ColumnClass::Binary) {
         if (binaryValues_ == BinaryColumns::Blob)
             appendBinary(field);
-        else
-            statement_ += "'<OLEOBJECT>', ";
+        else {
+            describe(paradox::sql::Literal::Kind::String, statement_.size(), statement_.size() + 1, kPlaceholder.size());
+            statement_ += '\'';
+            statement_ += kPlaceholder;
+            statement_ += "', ";
+        }
         return;
     }
     const db::Value& value = field.value;
@@ -421,23 +478,33 @@ void RowStatementBuilder::addValue(std::size_t position, const db::Field& field)
             appendQuoted(NumberText(*d));
             return;
         }
+        const std::size_t start = statement_.size();
+        // Booleans and integers are digits by construction; other forms are looked at.
+        bool digits = true;
         if (const auto* b = std::get_if<bool>(&value))
             statement_ += *b ? '1' : '0';
         else if (const auto* n = std::get_if<std::int64_t>(&value))
             appendInteger(statement_, *n);
-        else if (const auto* d = std::get_if<db::Decimal>(&value))
-            AppendDecimalText(statement_, d->text);
-        else if (const auto* s = std::get_if<std::string>(&value)) {
-            if (*s == "True" || *s == "False")
-                statement_ += *s == "True" ? '1' : '0';
-            else if (readsAsNumber(*s)) {
-                const std::size_t at = statement_.size();
-                statement_ += *s;
-                std::replace(statement_.begin() + static_cast<std::ptrdiff_t>(at), statement_.end(), ',', '.');
+        else {
+            digits = false;
+            if (const auto* d = std::get_if<db::Decimal>(&value))
+                AppendDecimalText(statement_, d->text);
+            else if (const auto* s = std::get_if<std::string>(&value)) {
+                if (*s == "True" || *s == "False")
+                    statement_ += *s == "True" ? '1' : '0';
+                else if (readsAsNumber(*s)) {
+                    const std::size_t at = statement_.size();
+                    statement_ += *s;
+                    std::replace(statement_.begin() + static_cast<std::ptrdiff_t>(at), statement_.end(), ',', '.');
+                } else
+                    statement_ += *s;
             } else
-                statement_ += *s;
-        } else
-            statement_ += textForm(value, field.Type);
+                statement_ += textForm(value, field.Type);
+        }
+        if (digits)
+            describe(paradox::sql::Literal::Kind::Number, start, start, statement_.size() - start);
+        else
+            describeNumber(start);
         statement_ += ", ";
         return;
     }
@@ -450,8 +517,10 @@ void RowStatementBuilder::addValue(std::size_t position, const db::Field& field)
             if (t->nanosecond != 0)
                 noteDroppedFraction(field, *t);
             // Digits and separators only: nothing to double.
+            const std::size_t start = statement_.size();
             statement_ += '\'';
             AppendDateRuleText(statement_, *t);
+            describe(paradox::sql::Literal::Kind::String, start, start + 1, statement_.size() - start - 1);
             statement_ += "', ";
             return;
         }
@@ -485,6 +554,10 @@ const std::string& RowStatementBuilder::finish()
     // Without any field only the comma after the key value has to go.
     statement_.resize(statement_.size() - (statement_.back() == ',' ? 1 : 2));
     statement_ += ");";
+    if (parsed_.values.size() != literals_)
+        parsed_.values.resize(literals_);
+    for (std::size_t i = 0; i < literals_; ++i)
+        parsed_.values[i].view = std::string_view(statement_.data() + spans_[i].from, spans_[i].size);
     return statement_;
 }
 

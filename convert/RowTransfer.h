@@ -10,6 +10,7 @@
 
 #include "convert/TypeOptions.h"
 #include "db/Ado.h"
+#include "paradox/Sql.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -60,6 +61,11 @@ public:
     void addValue(std::size_t position, const db::Field& field);
     // The finished statement, valid until the next begin().
     const std::string& finish();
+    // What the Paradox engine's parser makes of the finished statement, pointing into it, so
+    // that the engine need not read it again; null for a row with a value the builder wrote
+    // as the source gave it (a numeric column's text that is no plain number), which only the
+    // parser can read. Valid until the next begin().
+    const paradox::sql::Insert* parsed() const { return described_ ? &parsed_ : nullptr; }
 
     // All three for one row.
     std::string build(std::int64_t rowNumber, const std::vector<db::Field>& fields);
@@ -76,6 +82,21 @@ private:
     void appendBinary(const db::Field& field);
     bool isDateColumn(std::size_t position, int adoType);
     void noteDroppedFraction(const db::Field& field, const db::DateTime& value);
+    // The literal that starts at `start` and holds the `size` characters from `from` on.
+    void describe(paradox::sql::Literal::Kind kind, std::size_t start, std::size_t from, std::size_t size)
+    {
+        if (literals_ == spans_.size())
+            addLiteral();
+        paradox::sql::Literal& literal = parsed_.values[literals_];
+        literal.kind = kind;
+        literal.pos = start;
+        literal.unescaped = false;
+        spans_[literals_++] = Span{from, size};
+    }
+    // Room for one more literal than any row had so far.
+    void addLiteral();
+    // The number written from `start` on, when the parser reads it as written.
+    void describeNumber(std::size_t start);
 
     std::string quotedTable_;
     std::vector<std::size_t> numeric_;
@@ -86,6 +107,15 @@ private:
     enum DateColumn : unsigned char { Unknown, No, Yes };
     std::vector<DateColumn> dateColumn_;
     std::vector<DroppedFractions> droppedFractions_;
+    // The row's statement as the parser gives it; the literals' text is placed in finish(),
+    // once the statement no longer moves.
+    paradox::sql::Insert parsed_;
+    struct Span {
+        std::size_t from, size;
+    };
+    std::vector<Span> spans_; // as many as parsed_.values while a row is built
+    std::size_t literals_ = 0;
+    bool described_ = true;
 };
 
 } // namespace convert

@@ -220,15 +220,17 @@ private:
     }
 
     // Sends one finished statement on: executed on Paradox_conn, or appended to the preview list.
-    // True when it went through. `row` marks an insert statement.
-    bool route(int decide, int append, int execute, const std::string& statement, bool row = false)
+    // True when it went through. `row` marks an insert statement, `parsed` what the engine's
+    // parser makes of it where its maker knows that.
+    bool route(int decide, int append, int execute, const std::string& statement, bool row = false,
+               const paradox::sql::Insert* parsed = nullptr)
     {
         const int before = trap_.reportsShown();
         bool unreported = false;
         trap_.when(
             decide, [&] { return settings_.previewMode; },
             [&] { trap_(append, [&] { p_.preview.appendStatement(statement); }); },
-            [&] { trap_(execute, [&] { unreported = executeOnParadox(statement, row); }); });
+            [&] { trap_(execute, [&] { unreported = executeOnParadox(statement, row, parsed); }); });
         const bool through = trap_.reportsShown() == before && !unreported;
         if (!through)
             ++summary_.statementsRejected;
@@ -237,12 +239,13 @@ private:
 
     // Executes one statement; a refused one goes to the rejected-rows file, and its failure rises
     // to the trap unless the row reports of the run are used up. True when it failed unreported.
-    bool executeOnParadox(const std::string& statement, bool row)
+    bool executeOnParadox(const std::string& statement, bool row, const paradox::sql::Insert* parsed)
     {
         if (StatementCheck* check = p_.statementCheck)
-            return !check->statement(statement, row ? std::function<std::string()>([this] { return rowKey(); }) : nullptr);
+            return !check->statement(statement, row ? std::function<std::string()>([this] { return rowKey(); }) : nullptr,
+                                     parsed);
         try {
-            stopsTheRun([&] { existing(s_.Paradox_conn).Execute(statement); });
+            stopsTheRun([&] { existing(s_.Paradox_conn).Execute(statement, parsed); });
         } catch (const db::LastingError&) {
             // The folder itself failed (gone, full): nothing can be kept there, and the run ends
             // at this one report.
@@ -465,7 +468,7 @@ private:
             const std::string* insert = nullptr;
             trap_(470, [&] { insert = &builder.finish(); });
             rowInTable_ = rowCounter;
-            if (insert && route(472, 474, 484, *insert, true))
+            if (insert && route(472, 474, 484, *insert, true, builder.parsed()))
                 ++summary_.rowsWritten;
             else
                 ++summary_.rowsRejected;

@@ -12,6 +12,7 @@
 #include "convert/TypeOptions.h"
 #include "db/Ado.h"
 #include "db/MSSQL.h"
+#include "paradox/Sql.h"
 #include "platform/ListBox.h"
 #include "report/MessageService.h"
 
@@ -29,9 +30,10 @@ public:
     virtual ~StatementCheck() = default;
     // False when the folder would refuse the statement. `sourceRow` names the source row of a
     // row's statement as a refused row is named (its primary-key value, else its number); it is
-    // asked only for the rows that need a name.
-    virtual bool statement(const std::string& statement, const std::function<std::string()>& sourceRow) = 0;
-};
+    // asked only for the rows that need a name. `parsed`, when given, is what the engine's parser
+    // makes of an INSERT's text.
+    virtual bool statement(const std::string& statement, const std::function<std::string()>& sourceRow,
+                           const paradox::sql::Insert* parsed) = 0;};
 
 // What the run is asked to do, read once when it starts: the main window's fields or the
 // command line's options.

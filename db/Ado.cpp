@@ -30,6 +30,14 @@ void Connection::Open(const std::string& connectionString)
 
 void Connection::Execute(const std::string& statement) { backend().execute(statement); }
 
+void Connection::Execute(const std::string& statement, const paradox::sql::Insert* parsed)
+{
+    if (parsed)
+        backend().executeInsert(statement, *parsed);
+    else
+        backend().execute(statement);
+}
+
 Recordset Connection::OpenSchema(int schema)
 {
     if (schema != adSchemaTables)

@@ -14,6 +14,10 @@
 #include <utility>
 #include <vector>
 
+namespace paradox::sql {
+struct Insert;
+}
+
 namespace db {
 
 // ADO data type codes (the values of ADO's DataTypeEnum that the backends produce).
@@ -111,6 +115,9 @@ public:
     void Open(const std::string& connectionString);
     // Runs one complete statement.
     void Execute(const std::string& statement);
+    // The same for an INSERT whose parse (paradox::sql) its maker hands over as well, when it
+    // has one (`parsed` not null).
+    void Execute(const std::string& statement, const paradox::sql::Insert* parsed);
     // Schema 20 (tables): one row per catalog object with the fields TABLE_CATALOG,
     // TABLE_SCHEMA, TABLE_NAME, TABLE_TYPE.
     class Recordset OpenSchema(int schema);

@@ -3,6 +3,7 @@
 // ADO-shaped state; a backend talks to one kind of database.
 
 #include "db/Ado.h"
+#include "paradox/Sql.h"
 
 #include <cstdint>
 #include <functional>
@@ -36,6 +37,9 @@ class Backend {
 public:
     virtual ~Backend() = default;
     virtual void execute(const std::string& statement) = 0;
+    // An INSERT together with what the Paradox engine's parser makes of its text: a backend
+    // that runs on that engine need not read the text again; every other runs the text.
+    virtual void executeInsert(const std::string& statement, const paradox::sql::Insert& /*parsed*/) { execute(statement); }
     // The table schema rowset: TABLE_CATALOG, TABLE_SCHEMA, TABLE_NAME, TABLE_TYPE.
     virtual std::unique_ptr<Cursor> tables() = 0;
     virtual std::unique_ptr<Cursor> query(const std::string& source) = 0;

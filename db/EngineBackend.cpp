@@ -77,6 +77,11 @@ public:
         translated([&] { database_->execute(statement); });
     }
 
+    void executeInsert(const std::string& statement, const paradox::sql::Insert& parsed) override
+    {
+        translated([&] { database_->execute(statement, parsed); });
+    }
+
     std::unique_ptr<Cursor> tables() override
     {
         std::vector<Field> columns;

@@ -463,11 +463,15 @@ void Database::createTable(const sql::CreateTable& ct, const std::string& cp)
 
 // Some failures are the folder's, not the statement's: they would meet every statement
 // after it, and are raised as FolderError, naming the folder and the cause.
-void Database::execute(std::string_view statementUtf8)
+void Database::execute(std::string_view statementUtf8) { execute(statementUtf8, nullptr); }
+
+void Database::execute(std::string_view statementUtf8, const sql::Insert& parsed) { execute(statementUtf8, &parsed); }
+
+void Database::execute(std::string_view statementUtf8, const sql::Insert* parsed)
 {
     lastInsertedInto_ = nullptr;
     try {
-        run(statementUtf8);
+        run(statementUtf8, parsed);
     } catch (const FolderError&) {
         throw;
     } catch (const FileError& e) {
@@ -481,18 +485,21 @@ void Database::execute(std::string_view statementUtf8)
     }
 }
 
-void Database::run(std::string_view statementUtf8)
+void Database::run(std::string_view statementUtf8, const sql::Insert* parsed)
 {
     const Executing statement(statementUtf8);
-    sql::parse(statementUtf8, parsed_);
+    if (!parsed) sql::parse(statementUtf8, parsed_);
     if (!lock_) lockForWriting();
-    const bool inserting = std::holds_alternative<sql::Insert>(parsed_);
+    const bool inserting = parsed || std::holds_alternative<sql::Insert>(parsed_);
     // Only a run of INSERTs keeps the room their tables took ahead.
     if (!inserting)
         for (auto& [name, t] : open_)
             t->cutRoomAhead();
     lookAtFolder(inserting);
-    std::visit([this](const auto& st) { perform(st); }, parsed_);
+    if (parsed)
+        perform(*parsed);
+    else
+        std::visit([this](const auto& st) { perform(st); }, parsed_);
 }
 
 // Tables open for writing go on taking rows after their folder was removed, into files

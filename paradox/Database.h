@@ -101,6 +101,10 @@ public:
     // One statement in UTF-8, optionally ending in ';'. The first statement takes the
     // folder's writer lock. A failure of the folder itself is raised as FolderError.
     void execute(std::string_view statementUtf8);
+    // The same for an INSERT that its maker hands over parsed as well: `parsed` is what
+    // sql::parse makes of the text, so the text is not read again. It stays the statement
+    // that error positions count in, and `parsed` may point into it.
+    void execute(std::string_view statementUtf8, const sql::Insert& parsed);
 
     // The checksum (RowChecksum.h) of the row the last statement inserted; none after any other
     // statement and after a failed one.
@@ -134,7 +138,9 @@ private:
         std::string newStem;    // empty until the CREATE TABLE
     };
 
-    void run(std::string_view statementUtf8);
+    // `parsed` null: the text is parsed here.
+    void execute(std::string_view statementUtf8, const sql::Insert* parsed);
+    void run(std::string_view statementUtf8, const sql::Insert* parsed);
     void lookAtFolder(bool inserting);
     // One statement of each kind.
     void perform(const sql::DropTable& statement);

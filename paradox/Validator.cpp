@@ -217,9 +217,23 @@ void Validator::insert(const sql::Insert& in, std::vector<SqlError>* otherValues
 
 void Validator::validate(std::string_view statementUtf8, std::vector<SqlError>* otherValues)
 {
+    validate(statementUtf8, nullptr, otherValues);
+}
+
+void Validator::validate(std::string_view statementUtf8, const sql::Insert& parsed, std::vector<SqlError>* otherValues)
+{
+    validate(statementUtf8, &parsed, otherValues);
+}
+
+void Validator::validate(std::string_view statementUtf8, const sql::Insert* parsed, std::vector<SqlError>* otherValues)
+{
     if (otherValues) otherValues->clear();
     altered_.clear();
     const Executing statement(statementUtf8);
+    if (parsed) {
+        insert(*parsed, otherValues);
+        return;
+    }
     sql::parse(statementUtf8, parsed_);
     if (!std::holds_alternative<sql::Insert>(parsed_)) inserting_ = nullptr;
     if (const auto* drop = std::get_if<sql::DropTable>(&parsed_)) {

@@ -33,6 +33,8 @@ public:
     // One statement in UTF-8; it counts as done unless it throws SqlError. A row refused for
     // a value puts the refusals of its other fields' values in `otherValues` when given.
     void validate(std::string_view statementUtf8, std::vector<SqlError>* otherValues = nullptr);
+    // The same for an INSERT handed over parsed as well, as Database::execute takes it.
+    void validate(std::string_view statementUtf8, const sql::Insert& parsed, std::vector<SqlError>* otherValues = nullptr);
     // As Database::setTextOptions: the code pages of the tables created from here on, and
     // whether a character a code page lacks is written as '?'.
     void setTextOptions(TextOptions options);
@@ -79,6 +81,8 @@ private:
         std::optional<Model> next;  // the replacing table, once its CREATE TABLE went through
     };
 
+    // `parsed` null: the text is parsed here.
+    void validate(std::string_view statementUtf8, const sql::Insert* parsed, std::vector<SqlError>* otherValues);
     Model& table(const sql::Name& name);
     bool exists(const std::string& nameUtf8);
     void settle();
