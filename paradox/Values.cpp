@@ -85,19 +85,27 @@ bool digitsAt(std::string_view s, std::size_t& i, int minDigits, int maxDigits, 
 // what the general reading gives.
 bool fixedWidthMoment(std::string_view s, std::optional<Moment>& moment)
 {
-    constexpr std::string_view kShape = "00/00/0000 00:00:00";   // 0: a digit
-    if (s.size() != 10 && s.size() != kShape.size()) return false;
+    constexpr std::size_t kWithTime = 19;  // "00/00/0000 00:00:00"
+    if (s.size() != 10 && s.size() != kWithTime) return false;
     const auto at = [&](std::size_t i) { return static_cast<unsigned char>(s[i] - '0'); };
     const auto two = [&](std::size_t i) { return at(i) * 10 + at(i + 1); };
-    for (std::size_t i = 0; i < s.size(); ++i)
-        if (kShape[i] == '0' ? at(i) > 9 : s[i] != kShape[i]) return false;
+    // Field by field, with no pattern to look up: this runs for every date of every row.
+    const auto digits = [&](std::size_t i, std::size_t n) {
+        for (std::size_t k = i; k < i + n; ++k)
+            if (at(k) > 9) return false;
+        return true;
+    };
+    if (!(digits(0, 2) && s[2] == '/' && digits(3, 2) && s[5] == '/' && digits(6, 4))) return false;
+    if (s.size() == kWithTime &&
+        !(s[10] == ' ' && digits(11, 2) && s[13] == ':' && digits(14, 2) && s[16] == ':' && digits(17, 2)))
+        return false;
     const int month = two(0), day = two(3), year = two(6) * 100 + two(8);
     moment.reset();
     if (!validDate(year, month, day)) return true;
     Moment m;
     m.hasDate = true;
     m.day = dayNumber(year, month, day);
-    if (s.size() == kShape.size()) {
+    if (s.size() == kWithTime) {
         const int h = two(11), mi = two(14), sec = two(17);
         if (h > 23 || mi > 59 || sec > 59) return true;
         m.hasTime = true;

@@ -229,7 +229,8 @@ TEST(Encoding, DatesReadTheSameInEverySpelling)
         EXPECT_EQ(encoded(ts, text(full)), encoded(ts, text(other))) << full;
     EXPECT_EQ(encoded(date, text("08/31/2021")), encoded(date, text("2021-08-31")));
     for (const char* impossible : {"02/29/2021 00:00:00", "13/01/2021 00:00:00", "00/10/2021", "01/01/2021 24:00:00",
-                                   "01/01/2021 23:60:00", "01/01/2021 23:00:60", "01/01/0000", "1a/01/2021", "01/01/2021x00:00:00"}) {
+                                   "01/01/2021 23:60:00", "01/01/2021 23:00:60", "01/01/0000", "1a/01/2021", "01/01/2021x00:00:00",
+                                   "01/01/202:", "01/01/2021 00:00:0:", "01/01/2021 0::00:00", "01/01/2021 00/00/00"}) {
         std::optional<std::string> error;
         encoded(ts, text(impossible), &error);
         EXPECT_TRUE(error) << impossible;
