@@ -440,16 +440,15 @@ void RowStatementBuilder::appendBinary(const db::Field& field)
         appendNull();
         return;
     }
-    describe(paradox::sql::Literal::Kind::Binary, statement_.size(), statement_.size() + 2, 0);
+    const std::size_t start = statement_.size();
     statement_ += "X'";
-    const std::size_t digits = statement_.size();
     if (const auto* bytes = std::get_if<db::Bytes>(&field.value)) {
         appendHex(statement_, bytes->data(), bytes->size());
     } else {
         const std::string text = textForm(field.value, field.Type);
         appendHex(statement_, reinterpret_cast<const unsigned char*>(text.data()), text.size());
     }
-    spans_[literals_ - 1].size = statement_.size() - digits;
+    describe(paradox::sql::Literal::Kind::Binary, start, start + 2, statement_.size() - start - 2);
     statement_ += "', ";
 }
 
