@@ -1208,10 +1208,16 @@ void Table::forEach(const std::function<void(const unsigned char*)>& fn) const
         }
         return;
     }
+    forEachIn(0, blocks_.size(), fn);
+}
+
+void Table::forEachIn(std::size_t first, std::size_t last, const std::function<void(const unsigned char*)>& fn) const
+{
     std::uint64_t fileSize = 0;
     if (!fileio::size(db_, fileSize)) fail(dbPath_, "examine");
     BlockReader reader(db_, dbPath_, fileSize, h_.headerSize, h_.blockSize());
-    for (const BlockRef& r : blocks_) {
+    for (std::size_t b = first; b < std::min(last, blocks_.size()); ++b) {
+        const BlockRef& r = blocks_[b];
         const std::size_t used = kBlockHeader + std::size_t(r.count) * h_.recordSize;
         const unsigned char* buf = reader.read(r.number, used, used);
         for (int i = 0; i < r.count; ++i) fn(buf + kBlockHeader + std::size_t(i) * h_.recordSize);
@@ -1227,14 +1233,18 @@ std::string Table::blob(int field, const unsigned char* record) const
     if (len == 0) return {};
     if (len <= std::uint32_t(leader)) return std::string(reinterpret_cast<const char*>(d), len);
     // Found and opened once: looking the file up in its folder costs more than reading a blob.
-    if (mbReader_ == fileio::kNoHandle) {
-        const fs::path found = findFamilyFile(dbPath_.parent_path(), fileio::nameOf(dbPath_.stem()), ".MB").value_or(fs::path());
-        if (found.empty()) damaged(dbPath_, "its blob file is missing");
-        mbReader_ = fileio::open(found, fileio::Open::Read);
-        if (mbReader_ == fileio::kNoHandle) fail(found, "open");
-        mbReaderPath_ = found;
+    fileio::Handle fd = fileio::kNoHandle;
+    {
+        const std::lock_guard<std::mutex> opening(mbReaderOpening_);
+        if (mbReader_ == fileio::kNoHandle) {
+            const fs::path found = findFamilyFile(dbPath_.parent_path(), fileio::nameOf(dbPath_.stem()), ".MB").value_or(fs::path());
+            if (found.empty()) damaged(dbPath_, "its blob file is missing");
+            mbReader_ = fileio::open(found, fileio::Open::Read);
+            if (mbReader_ == fileio::kNoHandle) fail(found, "open");
+            mbReaderPath_ = found;
+        }
+        fd = mbReader_;
     }
-    const fileio::Handle fd = mbReader_;
     const fs::path& mbPath = mbReaderPath_;
     std::uint64_t fileSize = 0;
     if (!fileio::size(fd, fileSize)) fail(mbPath, "examine");

@@ -25,6 +25,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -79,7 +80,11 @@ public:
 
     // Calls `fn` with every record in chain (= key) order.
     void forEach(const std::function<void(const unsigned char*)>& fn) const;
-    // The contents of a blob field of a record read by forEach.
+    // The blocks of the chain, and forEach over those from `first` up to `last`: threads may
+    // read parts of a table opened to be read at once.
+    std::size_t chainLength() const { return blocks_.size(); }
+    void forEachIn(std::size_t first, std::size_t last, const std::function<void(const unsigned char*)>& fn) const;
+    // The contents of a blob field of a record read by forEach, from any thread.
     std::string blob(int field, const unsigned char* record) const;
     int fieldOffset(int field) const { return offsets_[std::size_t(field)]; }
     const std::vector<int>& fieldOffsets() const { return offsets_; }
@@ -136,6 +141,7 @@ private:
     int keyLength_ = 0;                 // of h_, as loaded
     bool keyOrderKept_ = false;         // h_'s sort order is the order of the keys' bytes
     fileio::Handle db_ = fileio::kNoHandle, px_ = fileio::kNoHandle, mb_ = fileio::kNoHandle;
+    mutable std::mutex mbReaderOpening_;
     mutable fileio::Handle mbReader_ = fileio::kNoHandle;   // the blob file as blob() reads it
     mutable std::filesystem::path mbReaderPath_;
     unsigned char* dbMap_ = nullptr;
