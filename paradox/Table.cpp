@@ -62,18 +62,23 @@ public:
         const std::uint64_t at = headerSize_ + std::uint64_t(number - 1) * blockSize_;
         const bool forward = number == lastNumber_ + 1;
         lastNumber_ = number;
-        if (at >= start_ && at + inFile <= start_ + inFileLen_ && at + need <= start_ + buffer_.size())
-            return buffer_.data() + (at - start_);
+        if (at >= start_ && at + inFile <= start_ + inFileLen_ && at + need <= start_ + size_)
+            return buffer_.get() + (at - start_);
         run_ = forward ? std::min(run_ * 2, maxRun_) : 1;
         const std::size_t bytes = std::max(run_ * blockSize_, need);
         const std::size_t there = at < fileSize_ ? std::size_t(std::min<std::uint64_t>(bytes, fileSize_ - at)) : 0;
         const std::size_t len = std::max(there, inFile);   // at most `bytes`: inFile <= need
-        buffer_.resize(bytes);
-        preadAll(fd_, buffer_.data(), len, at, file_);
-        std::fill(buffer_.begin() + std::ptrdiff_t(len), buffer_.end(), 0);
+        // What the buffer held is read over: a larger one is not zeroed or copied into first.
+        if (bytes > capacity_) {
+            buffer_.reset(new unsigned char[bytes]);
+            capacity_ = bytes;
+        }
+        size_ = bytes;
+        preadAll(fd_, buffer_.get(), len, at, file_);
+        std::fill(buffer_.get() + len, buffer_.get() + bytes, 0);
         start_ = at;
         inFileLen_ = len;
-        return buffer_.data();
+        return buffer_.get();
     }
 
 private:
@@ -84,7 +89,8 @@ private:
     std::size_t blockSize_, maxRun_;
     std::size_t run_ = 1;
     int lastNumber_ = -1;
-    std::vector<unsigned char> buffer_;
+    std::unique_ptr<unsigned char[]> buffer_;
+    std::size_t size_ = 0, capacity_ = 0;
     std::uint64_t start_ = 0;
     std::size_t inFileLen_ = 0;
 };
