@@ -307,8 +307,11 @@ private:
         ++i_;
         bool escaped = false;
         if (!scanString(s_, i_, tok_.view, escaped)) error(tok_.offset, "the binary value that starts here has no closing quote");
-        const std::size_t bad = tok_.view.find_first_not_of("0123456789ABCDEFabcdef");
-        if (bad != std::string_view::npos)
+        // A character at a time against ranges: a search for any of 22 characters would try
+        // each of them on every digit of a large blob.
+        const auto hexDigit = [](char c) { return (c >= '0' && c <= '9') || ((c | 0x20) >= 'a' && (c | 0x20) <= 'f'); };
+        const std::size_t bad = std::size_t(std::find_if_not(tok_.view.begin(), tok_.view.end(), hexDigit) - tok_.view.begin());
+        if (bad != tok_.view.size())
             error(tok_.offset + 2 + bad, "a binary value holds hex digits only (X'0A1B'), not '" + std::string(1, tok_.view[bad]) + "'");
         if (tok_.view.size() % 2)
             error(tok_.offset, "a binary value has two hex digits a byte; X'" + std::string(tok_.view.substr(0, 20)) +

@@ -367,11 +367,22 @@ std::string timeText(std::int64_t ms)
 }
 
 // Hex digits, two a byte, as bytes; the parser let only such text through.
+// The value of every hex digit, either case; the parser lets no other character through.
+constexpr std::array<unsigned char, 256> kNibbles = [] {
+    std::array<unsigned char, 256> nibbles{};
+    for (unsigned char d = 0; d < 10; ++d) nibbles['0' + d] = d;
+    for (unsigned char d = 0; d < 6; ++d) nibbles['a' + d] = nibbles['A' + d] = static_cast<unsigned char>(10 + d);
+    return nibbles;
+}();
+
 void bytesOfHex(std::string_view hex, std::string& out)
 {
-    auto nibble = [](char c) { return c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10; };
     out.resize(hex.size() / 2);
-    for (std::size_t i = 0; i < out.size(); ++i) out[i] = char(nibble(hex[2 * i]) << 4 | nibble(hex[2 * i + 1]));
+    // Through pointers: a store through out[] may change the string, which would be read
+    // again for every byte.
+    char* to = out.data();
+    const auto* digits = reinterpret_cast<const unsigned char*>(hex.data());
+    for (std::size_t i = 0, n = out.size(); i < n; ++i, digits += 2) to[i] = char(kNibbles[digits[0]] << 4 | kNibbles[digits[1]]);
 }
 
 }  // namespace
