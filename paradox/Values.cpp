@@ -366,8 +366,7 @@ std::string timeText(std::int64_t ms)
     return out;
 }
 
-// Hex digits, two a byte, as bytes; the parser let only such text through.
-// The value of every hex digit, either case; the parser lets no other character through.
+// The value of every hex digit, either case.
 constexpr std::array<unsigned char, 256> kNibbles = [] {
     std::array<unsigned char, 256> nibbles{};
     for (unsigned char d = 0; d < 10; ++d) nibbles['0' + d] = d;
@@ -375,6 +374,7 @@ constexpr std::array<unsigned char, 256> kNibbles = [] {
     return nibbles;
 }();
 
+// Hex digits, two a byte, as bytes; the parser let only such text through.
 void bytesOfHex(std::string_view hex, std::string& out)
 {
     out.resize(hex.size() / 2);
