@@ -28,8 +28,6 @@ void Connection::Open(const std::string& connectionString)
     alteredValues_ = 0;
 }
 
-void Connection::Execute(const std::string& statement) { backend().execute(statement); }
-
 void Connection::Execute(const std::string& statement, const paradox::sql::Insert* parsed)
 {
     if (parsed)

@@ -113,11 +113,9 @@ public:
     ParadoxText Text;
 
     void Open(const std::string& connectionString);
-    // Runs one complete statement.
-    void Execute(const std::string& statement);
-    // The same for an INSERT whose parse (paradox::sql) its maker hands over as well, when it
-    // has one (`parsed` not null).
-    void Execute(const std::string& statement, const paradox::sql::Insert* parsed);
+    // Runs one complete statement; for an INSERT, its maker may hand over its parse
+    // (paradox::sql) as well.
+    void Execute(const std::string& statement, const paradox::sql::Insert* parsed = nullptr);
     // Schema 20 (tables): one row per catalog object with the fields TABLE_CATALOG,
     // TABLE_SCHEMA, TABLE_NAME, TABLE_TYPE.
     class Recordset OpenSchema(int schema);
