@@ -20,6 +20,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QRadioButton>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -28,6 +29,7 @@
 #include <fstream>
 #include <map>
 #include <memory>
+#include <set>
 
 namespace fs = std::filesystem;
 
@@ -267,6 +269,22 @@ TEST_F(WindowRun, TheProgressTextShowsATableNameWithPercentSignsAsItIs)
 
     EXPECT_EQ(shown, QStringLiteral("Please wait.. Processing table Rate%p of %v"));
     EXPECT_EQ(form->ProgressBar1->text(), QStringLiteral("Progress Bar"));
+}
+
+// The run gives the window's event loop a pass now and then while it works: what reaches the
+// window meanwhile (here a timer's events) is handled during the run, not after it.
+TEST_F(WindowRun, EventsAreHandledWhileTheRunWorks)
+{
+    form->Check1->setChecked(false);
+    std::set<QString> shown;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] { shown.insert(form->ProgressBar1->text()); });
+    timer.start(0);
+    form->PushButton7_Click();
+    timer.stop();
+
+    EXPECT_TRUE(std::ranges::any_of(shown, [](const QString& text) { return text.startsWith("Please wait.. Processing table "); }))
+        << shown.size() << " texts seen";
 }
 
 // In the preview's pass too a refused row costs only itself: the first ten of the run are

@@ -2,6 +2,7 @@
 #include "Terminal.h"
 
 #include "paradox/FileIo.h"
+#include "platform/Clock.h"
 
 #include <algorithm>
 #include <cmath>
@@ -144,13 +145,16 @@ void CliFrontend::setProgressText(const std::string& text)
 
 void CliFrontend::rowsDone(const std::string& table, std::int64_t done, std::int64_t rows)
 {
-    const auto now = std::chrono::steady_clock::now();
+    // Only a terminal shows the line. Called for every row: the clock read is the coarse one.
+    if (!terminal_)
+        return;
+    const auto now = platform::CoarseNow();
     if (done == 0) {
         tableStarted_ = now;
         lastDrawn_ = {};
     }
     // A terminal line costs a write: it is drawn anew a few times a second at most.
-    if (!terminal_ || now - lastDrawn_ < std::chrono::milliseconds(250))
+    if (now - lastDrawn_ < std::chrono::milliseconds(250))
         return;
     lastDrawn_ = now;
     drawLine(progressLine(table, done, rows, std::chrono::duration<double>(now - tableStarted_).count()));

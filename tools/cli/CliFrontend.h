@@ -80,8 +80,8 @@ private:
     std::string text_;
     bool lineDrawn_ = false;
     std::int64_t tableRejections_ = 0;
-    std::chrono::steady_clock::time_point tableStarted_{};
-    std::chrono::steady_clock::time_point lastDrawn_{};
+    std::chrono::milliseconds tableStarted_{};   // on platform::CoarseNow()
+    std::chrono::milliseconds lastDrawn_{};
     std::unique_ptr<convert::ConversionCheck> check_;
 };
 
