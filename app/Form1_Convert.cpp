@@ -99,7 +99,7 @@ struct Form1::ConvertLinks final : convert::RunQuestions,
     }
     void setProgressValue(double percent) override
     {
-        form.ProgressBar1->setValue(static_cast<int>(std::lround(std::clamp(percent, 0.0, 100.0))));
+        form.ProgressBar1->setValuePaintedLater(static_cast<int>(std::lround(std::clamp(percent, 0.0, 100.0))));
     }
     void setBusyPointer(bool busy) override
     {

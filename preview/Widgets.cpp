@@ -76,6 +76,18 @@ ProgressBar::ProgressBar(QWidget* parent) : QProgressBar(parent)
     setAlignment(Qt::AlignCenter);
 }
 
+void ProgressBar::setValuePaintedLater(int value)
+{
+    if (value == this->value() || !updatesEnabled()) {
+        setValue(value);
+        return;
+    }
+    setUpdatesEnabled(false);
+    setValue(value);
+    // Enabling updates again asks for one paint, which the next pass makes.
+    setUpdatesEnabled(true);
+}
+
 void ProgressBar::setText(const QString& text)
 {
     if (text == text_)

@@ -8,6 +8,8 @@
 #include "report/ErrorReport.h"
 
 #include <QClipboard>
+#include <QCoreApplication>
+#include <QEvent>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QHeaderView>
@@ -437,6 +439,42 @@ TEST_F(PreviewTest, PointerRuleKeepsTheHourglass)
     };
     show([&] { form.PushButton1->click(); });
     EXPECT_EQ(during, (std::vector<int>{appearance::Busy, appearance::Busy}));
+}
+
+// Counts the paints of a widget.
+class PaintCounter : public QObject {
+public:
+    explicit PaintCounter(QWidget& widget) { widget.installEventFilter(this); }
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++paints;
+        return false;
+    }
+};
+
+// A run sets the bar for every row: however often the percentage moves between two passes of the
+// event loop, the bar is painted once, at the pass, and then shows the last value.
+TEST(ProgressBar, AValueSetForLaterIsPaintedOnceAtTheNextPass)
+{
+    preview::ProgressBar bar;
+    bar.resize(300, 20);
+    PaintCounter counter(bar);
+    bar.show();
+    for (int pass = 0; pass < 100 && counter.paints == 0; ++pass)
+        QCoreApplication::processEvents();
+    ASSERT_GT(counter.paints, 0) << "the bar was never painted";
+
+    counter.paints = 0;
+    for (int value = 1; value <= 100; ++value)
+        bar.setValuePaintedLater(value);
+    EXPECT_EQ(counter.paints, 0);
+    EXPECT_EQ(bar.value(), 100);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(counter.paints, 1);
 }
 
 } // namespace
