@@ -1,7 +1,8 @@
 // bench-convert-window: one "Start Converting" run of the real main window in direct mode
 // (offscreen, with the window's own yields to pending events), timed around the click.
 //
-//   bench-convert-window --port N --password-env VAR --folder PARADOX_FOLDER
+//   bench-convert-window --port N --password-env VAR --folder PARADOX_FOLDER [--database NAME]
+//     (NAME defaults to Sales)
 //
 // Prints the seconds of the run on standard output; bench-convert starts it.
 
@@ -22,7 +23,7 @@ int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    std::string port, password, folder;
+    std::string port, password, folder, database = "Sales";
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string a = argv[i];
         if (a == "--port")
@@ -31,6 +32,8 @@ int main(int argc, char** argv)
             password = std::getenv(argv[i + 1]) ? std::getenv(argv[i + 1]) : "";
         else if (a == "--folder")
             folder = argv[i + 1];
+        else if (a == "--database")
+            database = argv[i + 1];
     }
     if (port.empty() || folder.empty()) {
         std::fprintf(stderr, "usage: bench-convert-window --port N --password-env VAR --folder PARADOX_FOLDER\n");
@@ -46,7 +49,7 @@ int main(int argc, char** argv)
     Form1 form(dialogs);
     form.Text5->setText("127.0.0.1");
     form.Text6->setText(QString::fromStdString(port));
-    form.Text8->setText("Sales");
+    form.Text8->setText(QString::fromStdString(database));
     form.Text3->setText("sa");
     form.Text4->setText(QString::fromStdString(password));
     form.Check4->setChecked(false);

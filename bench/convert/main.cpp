@@ -21,7 +21,9 @@
 // real main window (bench-convert-window, offscreen), whose rows per second should be at least
 // 0.9x quillmere-cli's. Last, a table of a 2 KB ntext and a 20 KB image column (a row for
 // every 200 orders) converted with --long-text memo --binary blob, its rows per second and
-// megabytes per second (of the Paradox files written) beside those of the plain run.
+// megabytes per second (of the Paradox files written) beside those of the plain run. And a
+// database of many small tables (a table for every 10,000 orders, 10 to 100, of 200 rows each)
+// converted once by quillmere-cli and once in the window, whose rows per second are compared.
 
 #include <algorithm>
 #include <chrono>
@@ -136,6 +138,42 @@ bool writeMediaDatabase(const fs::path& file, long rows)
     }
     sqlite3_finalize(insert);
     const bool done = sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
+    sqlite3_close(db);
+    if (!done)
+        std::cerr << "bench-convert: cannot write " << file << '\n';
+    return done;
+}
+
+// `tables` tables T0001, T0002, ... of `rows` rows each (ID int, Name nvarchar(40), Amount money):
+// the shape of a database of many small tables, where what a run does once a table counts most.
+bool writeManyTablesDatabase(const fs::path& file, long tables, long rows)
+{
+    sqlite3* db = nullptr;
+    if (sqlite3_open(file.c_str(), &db) != SQLITE_OK) {
+        std::cerr << "bench-convert: cannot create " << file << '\n';
+        sqlite3_close(db);
+        return false;
+    }
+    bool done = sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK;
+    for (long table = 1; done && table <= tables; ++table) {
+        char name[32];
+        std::snprintf(name, sizeof name, "T%04ld", table);
+        done = sqlite3_exec(db, (std::string("CREATE TABLE ") + name + " (ID int PRIMARY KEY, Name nvarchar(40), Amount money)").c_str(),
+                            nullptr, nullptr, nullptr) == SQLITE_OK;
+        sqlite3_stmt* insert = nullptr;
+        done = done && sqlite3_prepare_v2(db, (std::string("INSERT INTO ") + name + " VALUES (?, ?, ?)").c_str(), -1,
+                                          &insert, nullptr) == SQLITE_OK;
+        for (long row = 0; done && row < rows; ++row) {
+            const std::string text = "name " + std::to_string(row);
+            sqlite3_bind_int64(insert, 1, row);
+            sqlite3_bind_text(insert, 2, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+            sqlite3_bind_double(insert, 3, static_cast<double>(row) * 1.25);
+            done = sqlite3_step(insert) == SQLITE_DONE;
+            sqlite3_reset(insert);
+        }
+        sqlite3_finalize(insert);
+    }
+    done = done && sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
     sqlite3_close(db);
     if (!done)
         std::cerr << "bench-convert: cannot write " << file << '\n';
@@ -304,6 +342,11 @@ int main(int argc, char** argv)
     const fs::path mediaDatabase = work / "Media.sqlite";
     if (!writeMediaDatabase(mediaDatabase, mediaRows))
         return 1;
+    const long manyTables = std::clamp(rows / 10000, 10L, 100L);
+    constexpr long kManyTablesRows = 200;
+    const fs::path manyDatabase = work / "Many.sqlite";
+    if (!writeManyTablesDatabase(manyDatabase, manyTables, kManyTablesRows))
+        return 1;
 
     int portPipe[2];
     if (::pipe(portPipe) != 0)
@@ -317,8 +360,10 @@ int main(int argc, char** argv)
         const std::string db = "Sales=" + database.string();
         const std::string tenth = "Tenth=" + tenthDatabase.string();
         const std::string media = "Media=" + mediaDatabase.string();
+        const std::string many = "Many=" + manyDatabase.string();
         ::execl(program.c_str(), program.c_str(), "--port", "0", "--user", "sa", "--password", kPassword, "--database",
-                db.c_str(), "--database", tenth.c_str(), "--database", media.c_str(), static_cast<char*>(nullptr));
+                db.c_str(), "--database", tenth.c_str(), "--database", media.c_str(), "--database", many.c_str(),
+                static_cast<char*>(nullptr));
         ::_exit(127);
     }
     ::close(portPipe[1]);
@@ -424,6 +469,17 @@ int main(int argc, char** argv)
     const fs::path mediaFolder = freshFolder(bin, work, "ParadoxMedia");
     const Measured media = run(cli("Media", mediaFolder, {"--overwrite", "yes", "--long-text", "memo", "--binary", "blob"}),
                                work / "media.out", work / "media.err");
+    // Many small tables, once each through quillmere-cli and the window: what the window does once a
+    // table or once a percentage of a table shows here, where a large table hides it.
+    const Measured manyCli = run(cli("Many", freshFolder(bin, work, "ParadoxMany"), {}), work / "many.out", work / "many.err");
+    double manyWindowSeconds = 0;
+    Measured manyWindow;
+    if (windowBuilt) {
+        manyWindow = run({windowProgram.string(), "--port", port, "--password-env", "BENCH_PASSWORD", "--folder",
+                          freshFolder(bin, work, "ParadoxManyWindow").string(), "--database", "Many"},
+                         work / "many-window.out", work / "many-window.err");
+        std::sscanf(readAll(work / "many-window.out").c_str(), "%lf", &manyWindowSeconds);
+    }
     ::kill(server, SIGTERM);
     ::waitpid(server, nullptr, 0);
 
@@ -509,6 +565,22 @@ int main(int argc, char** argv)
         std::printf("Rows per second, window / quillmere-cli: %s (target at least 0.9)\n",
                     spread(perRound(window, ours, speedRatio), "").c_str());
     }
+
+    const long manyRows = manyTables * kManyTablesRows;
+    if (manyCli.status != 0)
+        std::printf("many small tables: quillmere-cli failed (status %d): %s\n", manyCli.status,
+                    readAll(work / "many.err").c_str());
+    else if (windowBuilt && (manyWindow.status != 0 || manyWindowSeconds <= 0))
+        std::printf("many small tables: the window run failed (status %d): %s\n", manyWindow.status,
+                    readAll(work / "many-window.err").c_str());
+    else if (windowBuilt)
+        std::printf("%ld tables of %ld rows: quillmere-cli %.2f s (%.2f s CPU), window %.2f s in Start Converting "
+                    "(%.2f s CPU); rows per second, window / quillmere-cli: %.2f\n",
+                    manyTables, kManyTablesRows, manyCli.wallSeconds, manyCli.cpuSeconds, manyWindowSeconds,
+                    manyWindow.cpuSeconds, manyCli.wallSeconds / manyWindowSeconds);
+    else
+        std::printf("%ld tables of %ld rows: quillmere-cli %.2f s, %.0f rows/s\n", manyTables, kManyTablesRows,
+                    manyCli.wallSeconds, manyRows / manyCli.wallSeconds);
 
     if (media.status == 0) {
         const double plainMegabytes = tableMegabytes(folder, "Orders");
