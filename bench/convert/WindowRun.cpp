@@ -36,7 +36,8 @@ int main(int argc, char** argv)
             database = argv[i + 1];
     }
     if (port.empty() || folder.empty()) {
-        std::fprintf(stderr, "usage: bench-convert-window --port N --password-env VAR --folder PARADOX_FOLDER\n");
+        std::fprintf(stderr, "usage: bench-convert-window --port N --password-env VAR --folder PARADOX_FOLDER "
+                             "[--database NAME]\n");
         return 2;
     }
     testsupport::RecordingDialogs dialogs;
