@@ -9,7 +9,6 @@
 #include "convert/CheckedRun.h"
 #include "convert/Run.h"
 #include "db/Ado.h"
-#include "platform/Clock.h"
 #include "platform/qt/Appearance.h"
 #include "platform/qt/Yield.h"
 #include "preview/Form2.h"
@@ -22,7 +21,6 @@
 #include <QRadioButton>
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <optional>
 
@@ -105,20 +103,10 @@ struct Form1::ConvertLinks final : convert::RunQuestions,
     {
         appearance::setMousePointer(form, busy ? appearance::Busy : appearance::Default);
     }
-    // The run yields per table, row and field. A pass of the event loop costs microseconds
-    // even when nothing is pending, more than a field's own work, so passes are spaced a
-    // millisecond apart at least, a tick of the coarse clock at most while the run is busy:
-    // input still reaches the window within a frame, and the cost stays small. Read at every
-    // yield, the precise clock alone cost more than the passes.
-    void yield() override
-    {
-        const auto now = platform::CoarseNow();
-        if (now - lastPass < std::chrono::milliseconds(1))
-            return;
-        platform::DoEvents();
-        lastPass = platform::CoarseNow();
-    }
-    std::chrono::milliseconds lastPass{};
+    // The run yields per table, row and field, each more often than a pass of the event loop is
+    // worth; the passes are paced.
+    void yield() override { events.letRun(); }
+    platform::PacedEvents events;
     void tableFinished(const convert::TableSummary&) override {}
 
     // convert::LossChoice: the window "Data Paradox cannot hold"; the options it converts with

@@ -252,10 +252,13 @@ void Form2::PushButton1_Click()
     int last = 0;
     if (passed)
         passed = step(110, [&] { last = model_->rowCount(); });
+    // Passed once a row, the event loop painted the changed progress text every time: that cost
+    // 0.27 ms a row, a hundred times what a statement takes to run.
+    platform::PacedEvents events;
     for (row = 1; passed && row <= last; ++row) {
-        if (!step(112, [] { platform::DoEvents(); }) || !loaded_)
+        if (!step(112, [&] { events.letRun(); }) || !loaded_)
             break;
-        if (!step(114, [&] { ProgressBar1->setValue(progressValue(row, model_->rowCount())); })
+        if (!step(114, [&] { ProgressBar1->setValuePaintedLater(progressValue(row, model_->rowCount())); })
             || !step(116, [&] { ProgressBar1->setText(progressText(row, model_->rowCount())); }))
             break;
         // A row that went through in an earlier pass is not run twice.

@@ -80,8 +80,9 @@ void Form3::PushButton2_Click()
     const QString replacement = Text2->text();
     int rows = 0;
     trap(104, [&] { rows = list.rowCount(); });
+    platform::PacedEvents events;
     for (int row = 0; row < rows; ++row) {
-        trap(106, [] { platform::DoEvents(); });
+        trap(106, [&] { events.letRun(); });
         // Steps 108 to 118 find the first occurrence and build the new text; none means no change.
         std::optional<QString> changed;
         trap(108, [&] {

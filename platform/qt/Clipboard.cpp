@@ -93,11 +93,12 @@ QString checkedRowsText(const QAbstractItemModel& list)
     const int rows = list.rowCount();
     const int columns = list.columnCount();
     std::vector<qsizetype> widths(static_cast<std::size_t>(columns), 0);
+    PacedEvents events; // a pass per cell would cost more than the cells
     for (int column = 0; column < columns; ++column) {
         for (int row = 0; row < rows; ++row) {
             widths[static_cast<std::size_t>(column)]
                 = std::max(widths[static_cast<std::size_t>(column)], cellText(list, row, column).size());
-            DoEvents();
+            events.letRun();
         }
     }
     QString text;
@@ -111,7 +112,7 @@ QString checkedRowsText(const QAbstractItemModel& list)
             text += cell;
             text += QString(widths[static_cast<std::size_t>(column)] - cell.size(), QLatin1Char(' '));
             text += QLatin1Char('\t');
-            DoEvents();
+            events.letRun();
         }
         text.chop(1);
         qsizetype end = text.size();

@@ -1,5 +1,7 @@
 #include "platform/qt/Yield.h"
 
+#include "platform/Clock.h"
+
 #include <QCoreApplication>
 
 namespace platform {
@@ -8,6 +10,14 @@ void DoEvents()
 {
     if (QCoreApplication::instance())
         QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+void PacedEvents::letRun()
+{
+    if (lastPass_ && CoarseNow() - *lastPass_ < std::chrono::milliseconds(1))
+        return;
+    DoEvents();
+    lastPass_ = CoarseNow();
 }
 
 } // namespace platform

@@ -16,6 +16,7 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTimer>
 
 namespace previewtest {
 namespace {
@@ -475,6 +476,29 @@ TEST(ProgressBar, AValueSetForLaterIsPaintedOnceAtTheNextPass)
     EXPECT_EQ(bar.value(), 100);
     QCoreApplication::processEvents();
     EXPECT_EQ(counter.paints, 1);
+}
+
+// Execute lets events run while it works, but not once a row: every such pass painted the
+// progress text the row had changed, which cost a hundred times what running the row did.
+TEST_F(PreviewTest, ExecuteLetsEventsRunWithoutPaintingEveryRow)
+{
+    constexpr int rows = 2000;
+    fill(numbered(rows));
+    PaintCounter counter(*form.ProgressBar1);
+    std::vector<std::size_t> executedAtPass;
+    QTimer eachPass;
+    eachPass.setInterval(0);
+    QObject::connect(&eachPass, &QTimer::timeout, [&] { executedAtPass.push_back(paradox.executed.size()); });
+    show([&] {
+        counter.paints = 0;
+        eachPass.start();
+        form.PushButton1->click();
+        eachPass.stop();
+    });
+    EXPECT_EQ(paradox.executed.size(), static_cast<std::size_t>(rows));
+    ASSERT_FALSE(executedAtPass.empty()) << "no event was handled during the pass";
+    EXPECT_LT(executedAtPass.front(), static_cast<std::size_t>(rows));
+    EXPECT_LT(counter.paints, rows / 10);
 }
 
 } // namespace
