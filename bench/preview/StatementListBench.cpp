@@ -1,8 +1,11 @@
 // Appends a million INSERT statements to the SQL Preview window the way a run does, then scrolls
 // through the list, selects rows, edits some, replaces a text in all and executes them all (into a
-// target that takes every statement), and prints times and memory per row.
+// target that takes every statement), and prints times and memory per row. Then executes the same
+// statements into a Paradox folder through the window and, as the baseline, straight into the
+// engine, and prints the ratio of the two.
 // Run under QT_QPA_PLATFORM=offscreen (or any display): bench_statement_list [rows]
 
+#include "paradox/Database.h"
 #include "platform/qt/Yield.h"
 #include "preview/Form2.h"
 #include "preview/Form3.h"
@@ -16,6 +19,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -38,6 +42,24 @@ public:
     void setSQLFormOK(bool) override {}
     void skipTable() override {}
 };
+
+class FolderTarget : public preview::Host {
+public:
+    explicit FolderTarget(const std::filesystem::path& folder) : database(folder) {}
+    void executeOnParadox(const std::string& statement) override { database.execute(statement); }
+    void setSQLFormOK(bool) override {}
+    void skipTable() override {}
+    paradox::Database database;
+};
+
+std::string insertStatement(int i)
+{
+    return "INSERT INTO [Orders] (SBSID, [OrderID], [Customer], [Amount]) VALUES (" + std::to_string(i) + ", "
+           + std::to_string(10000 + i) + ", 'Customer " + std::to_string(i % 977) + "', 12.5)";
+}
+
+const char* const kCreateOrders = "CREATE TABLE [Orders] (SBSID INT, [OrderID] INT, [Customer] TEXT(40), [Amount] CURRENCY)";
+const char* const kIndexOrders = "CREATE INDEX [Orders] ON [Orders] (SBSID) WITH PRIMARY";
 
 long residentKilobytes()
 {
@@ -75,8 +97,7 @@ int main(int argc, char** argv)
     QElapsedTimer timer;
     timer.start();
     for (int i = 1; i <= rows; ++i) {
-        std::string sql = "INSERT INTO [Orders] (SBSID, [OrderID], [Customer], [Amount]) VALUES (" + std::to_string(i)
-            + ", " + std::to_string(10000 + i) + ", 'Customer " + std::to_string(i % 977) + "', 12.5)";
+        std::string sql = insertStatement(i);
         textBytes += sql.size();
         form.appendStatement(sql);
     }
@@ -126,6 +147,50 @@ int main(int argc, char** argv)
         platform::DoEvents();
     const double idlePassUs = ms(timer) * 1000 / idlePasses;
 
+    // Into a Paradox folder: through the window's Execute, and straight into the engine.
+    char folderTemplate[] = "/tmp/bench-statement-list-XXXXXX";
+    if (!mkdtemp(folderTemplate)) {
+        std::perror("mkdtemp");
+        return 1;
+    }
+    const std::filesystem::path folder = folderTemplate;
+    std::filesystem::create_directory(folder / "window");
+    std::filesystem::create_directory(folder / "engine");
+    double windowExecuteMs = 0;
+    {
+        FolderTarget paradox(folder / "window");
+        preview::Form2 executing(&owner, dialogs, paradox);
+        executing.clearStatements();
+        executing.appendStatement(kCreateOrders);
+        executing.appendStatement(kIndexOrders);
+        for (int i = 1; i <= rows; ++i)
+            executing.appendStatement(insertStatement(i));
+        executing.show();
+        QApplication::processEvents();
+        timer.restart();
+        executing.PushButton1_Click();
+        windowExecuteMs = ms(timer);
+    }
+    double engineMs = 0;
+    {
+        paradox::Database database(folder / "engine");
+        timer.restart();
+        database.execute(kCreateOrders);
+        database.execute(kIndexOrders);
+        for (int i = 1; i <= rows; ++i)
+            database.execute(insertStatement(i));
+        engineMs = ms(timer);
+    }
+    // Both ways must have written the same table, or the figures compare nothing.
+    std::error_code sizeError;
+    const bool sameSize = std::filesystem::file_size(folder / "window" / "Orders.DB", sizeError)
+                          == std::filesystem::file_size(folder / "engine" / "Orders.DB", sizeError);
+    std::filesystem::remove_all(folder);
+    if (sizeError || !sameSize) {
+        std::fprintf(stderr, "the window and the engine wrote different tables\n");
+        return 1;
+    }
+
     std::printf("rows                      %d\n", rows);
     std::printf("append                    %.0f ms (%.2f us per row)\n", appendMs, appendMs * 1000 / rows);
     std::printf("first paint               %.1f ms\n", firstPaintMs);
@@ -137,6 +202,9 @@ int main(int argc, char** argv)
     std::printf("one idle event-loop pass   %.2f us\n", idlePassUs);
     std::printf("replace, execute per row / idle pass  %.2f, %.2f\n", replaceMs * 1000 / rows / idlePassUs,
                 executeMs * 1000 / rows / idlePassUs);
+    std::printf("execute into a folder      %.0f ms (%.2f us per row)\n", windowExecuteMs, windowExecuteMs * 1000 / rows);
+    std::printf("the same, engine alone     %.0f ms (%.2f us per row)\n", engineMs, engineMs * 1000 / rows);
+    std::printf("window / engine alone      %.2f\n", windowExecuteMs / engineMs);
     std::printf("statement text            %.1f bytes per row\n", static_cast<double>(textBytes) / rows);
     std::printf("list store                %.1f bytes per row\n", listBytes / rows);
     std::printf("process growth            %.1f bytes per row\n", (after - before) * 1024.0 / rows);
