@@ -346,13 +346,28 @@ void Database::lockForWriting()
     guard_->keepOpen(lock_->descriptor());
 }
 
-void Database::forget(std::string_view nameUtf8)
+void Database::forget(std::string_view nameUtf8) { close(open_.find(foldCase(nameUtf8))); }
+
+void Database::close(std::map<std::string, std::unique_ptr<Table>>::iterator table)
 {
-    const auto it = open_.find(foldCase(nameUtf8));
-    if (it == open_.end()) return;
-    std::erase_if(byText_, [&](const auto& entry) { return entry.second == it->second.get(); });
-    if (lastInsertedInto_ == it->second.get()) lastInsertedInto_ = nullptr;
-    open_.erase(it);
+    if (table == open_.end()) return;
+    std::erase_if(byText_, [&](const auto& entry) { return entry.second == table->second.get(); });
+    if (lastInsertedInto_ == table->second.get()) lastInsertedInto_ = nullptr;
+    openedAt_.erase(table->first);
+    open_.erase(table);
+}
+
+// A run writes its tables one after the other, and an open table holds its files and their
+// mappings: a database of hundreds of tables ran out of file descriptors. The tables closed
+// are opened again from their files when a statement names them.
+void Database::closeOldestTables()
+{
+    constexpr std::size_t kTablesKeptOpen = 16;
+    while (open_.size() >= kTablesKeptOpen && !openedAt_.empty()) {
+        const auto oldest = std::min_element(openedAt_.begin(), openedAt_.end(),
+                                             [](const auto& a, const auto& b) { return a.second < b.second; });
+        close(open_.find(oldest->first));
+    }
 }
 
 const fs::path& Database::folder() const { return folder_; }
@@ -392,12 +407,20 @@ Table& Database::table(const sql::Name& n)
         // A statement failed halfway through the table; it is read again from its files.
         forget(n.text);
     }
-    const auto path = findFamilyFile(folder_, n.text, ".DB");
+    std::optional<fs::path> path;
+    std::error_code ec;
+    if (const auto known = dbFiles_.find(key); known != dbFiles_.end() && fs::is_regular_file(known->second, ec))
+        path = known->second;
+    else
+        path = findFamilyFile(folder_, n.text, ".DB");
     if (!path) sqlError(n.pos, tableRef(n) + " does not exist");
+    dbFiles_[key] = *path;
+    closeOldestTables();
     // Only a table that opened is kept: a damaged file fails again, the same way, next time.
     std::unique_ptr<Table> opened = Table::open(*path, guard_.get());
     Table& t = *opened;
     open_.emplace(key, std::move(opened));
+    openedAt_[key] = ++openings_;
     byText_.emplace(n.text, &t);
     return t;
 }
@@ -441,10 +464,12 @@ void Database::createTable(const sql::CreateTable& ct, const std::string& cp)
     const CodePage codePage = CodePage::numbered(text_.codePageOf(ct.table.text));
     if (!replacing_ || !replacing_->newStem.empty() || replacing_->folded != foldCase(ct.table.text)) {
         settle();
-        if (findFamilyFile(folder_, ct.table.text, ".DB")) sqlError(ct.table.pos, tableRef(ct.table) + " already exists");
+        const MainFiles existing = findMainFiles(folder_, ct.table.text);
+        if (existing.db) sqlError(ct.table.pos, tableRef(ct.table) + " already exists");
         const Header h = definedHeader(ct, cp, codePage);
         forget(ct.table.text);
-        Table::create(folder_, ct.table.text, h);
+        Table::create(folder_, ct.table.text, h, &existing);
+        dbFiles_[foldCase(ct.table.text)] = folder_ / fileio::pathOf(ct.table.text + ".DB");
         return;
     }
     // A name no table can have, as it holds a period. Whatever fails from here on leaves the

@@ -151,6 +151,9 @@ private:
     void checkFolder() const;
     Table& table(const sql::Name& name);
     void forget(std::string_view nameUtf8);
+    void close(std::map<std::string, std::unique_ptr<Table>>::iterator table);
+    // Closes the tables opened longest ago while as many are open as are kept open.
+    void closeOldestTables();
     // Makes a waiting DROP take effect: the table goes, or its replacement takes its place.
     void settle();
     void createTable(const sql::CreateTable& statement, const std::string& nameInCodePage);
@@ -160,7 +163,12 @@ private:
     std::unique_ptr<FolderLock> lock_;                         // released after the guardian ended
     std::unique_ptr<CommitGuard> guard_;                       // finishes the commits of the tables below
     std::map<std::string, std::unique_ptr<Table>> open_;       // by case-folded name
+    std::map<std::string, std::uint64_t> openedAt_;            // when each of them was opened
+    std::uint64_t openings_ = 0;
     std::map<std::string, Table*, std::less<>> byText_;        // by the name as written
+    // The .DB files found or made, by case-folded name: while a file is still where it was
+    // found, the folder need not be read again to open its table.
+    std::map<std::string, std::filesystem::path> dbFiles_;
     std::optional<Replacement> replacing_;
     std::uint64_t folderDevice_ = 0, folderInode_ = 0;
     std::uint32_t insertsUnchecked_ = 0;                       // since the folder was last looked at

@@ -7,7 +7,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
+#include <string_view>
 
 namespace paradox::fileio {
 
@@ -62,6 +64,9 @@ struct FolderIdentity {
 bool identify(const std::filesystem::path& folder, FolderIdentity& identity);
 // Whether new files can be made in the folder.
 bool writable(const std::filesystem::path& folder);
+// Calls `take` with the name of every entry of the folder but "." and "..", until it returns
+// true. False with errno set when the folder cannot be read to its end.
+bool forEachName(const std::filesystem::path& folder, const std::function<bool(std::string_view nameUtf8)>& take);
 
 // Whether a file can be renamed over or removed while this process has it open and mapped.
 // Where it cannot (Windows), the engine lets go of its own files before it replaces them.

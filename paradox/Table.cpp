@@ -232,16 +232,55 @@ void encodeEntry(unsigned char* e, const std::string& key, int child, int count)
     encodeInt(e + key.size() + 4, 2, 0);
 }
 
+// Calls `take` with the name of each entry of the folder and its case-folded form until it
+// returns true. Most names in a folder of tables are ASCII, folded here without a new string each.
+void readFolder(const fs::path& folder, const std::function<bool(std::string_view name, const std::string& folded)>& take)
+{
+    std::string folded;
+    const bool read = fileio::forEachName(folder, [&](std::string_view name) {
+        if (std::all_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+            folded.assign(name);
+            for (char& c : folded)
+                if (c >= 'A' && c <= 'Z') c = char(c + 32);
+        } else {
+            folded = foldCase(name);
+        }
+        return take(name, folded);
+    });
+    if (!read) {
+        const std::error_code ec(errno, std::generic_category());
+        throw FileError("Cannot read folder '" + folder.string() + "': " + ec.message(), ec.value());
+    }
+}
+
 }  // namespace
 
 std::optional<fs::path> findFamilyFile(const fs::path& folder, std::string_view stem, std::string_view ext)
 {
     const std::string want = foldCase(std::string(stem) + std::string(ext));
-    std::error_code ec;
-    for (const auto& entry : fs::directory_iterator(folder, ec))
-        if (foldCase(fileio::nameOf(entry.path().filename())) == want) return entry.path();
-    if (ec) throw FileError("Cannot read folder '" + folder.string() + "': " + ec.message(), ec.value());
-    return std::nullopt;
+    std::optional<fs::path> found;
+    readFolder(folder, [&](std::string_view name, const std::string& folded) {
+        if (folded == want) found = folder / fileio::pathOf(std::string(name));
+        return found.has_value();
+    });
+    return found;
+}
+
+// A folder of thousands of tables takes a while to read: making a table reads it once, not
+// once for each file it looks for.
+MainFiles findMainFiles(const fs::path& folder, std::string_view stem)
+{
+    const std::string folded = foldCase(std::string(stem));
+    MainFiles found;
+    readFolder(folder, [&](std::string_view name, const std::string& foldedName) {
+        if (foldedName.size() == folded.size() + 3 && foldedName.starts_with(folded)) {
+            const std::string_view ext = std::string_view(foldedName).substr(folded.size());
+            std::optional<fs::path>& slot = ext == ".db" ? found.db : ext == ".px" ? found.px : found.mb;
+            if (!slot && (ext == ".db" || ext == ".px" || ext == ".mb")) slot = folder / fileio::pathOf(std::string(name));
+        }
+        return found.db && found.px && found.mb;
+    });
+    return found;
 }
 
 namespace {
@@ -251,11 +290,9 @@ namespace {
 std::vector<fs::path> companionFiles(const fs::path& folder, std::string_view stem)
 {
     const std::string folded = foldCase(std::string(stem)) + ".";
-    std::error_code ec;
     std::vector<fs::path> family;
-    for (const auto& entry : fs::directory_iterator(folder, ec)) {
-        const std::string name = foldCase(fileio::nameOf(entry.path().filename()));
-        if (name.size() <= folded.size() || !name.starts_with(folded)) continue;
+    readFolder(folder, [&](std::string_view entry, const std::string& name) {
+        if (name.size() <= folded.size() || !name.starts_with(folded)) return false;
         const std::string ext = upper(name.substr(folded.size()));
         const bool digits2 = ext.size() == 3 && std::isdigit(static_cast<unsigned char>(ext[1])) &&
                              std::isdigit(static_cast<unsigned char>(ext[2]));
@@ -267,9 +304,9 @@ std::vector<fs::path> companionFiles(const fs::path& folder, std::string_view st
             (ext.size() == 3 && (ext.starts_with("XG") || ext.starts_with("YG")) &&
              std::isdigit(static_cast<unsigned char>(ext[2]))) ||
             ((ext[0] == 'F' || ext[0] == 'R') && (ext.size() == 1 || digit1)))
-            family.push_back(entry.path());
-    }
-    if (ec) throw FileError("Cannot read folder '" + folder.string() + "': " + ec.message(), ec.value());
+            family.push_back(folder / fileio::pathOf(std::string(entry)));
+        return false;
+    });
     return family;
 }
 
@@ -300,11 +337,16 @@ void replaceTable(const fs::path& folder, std::string_view stem, std::string_vie
 {
     // The new files are on the disk before any name points at them.
     std::vector<std::pair<fs::path, fs::path>> moves;   // new file, the name it takes
-    for (const char* ext : {".MB", ".PX", ".DB"}) {
-        const auto made = findFamilyFile(folder, newStem, ext);
-        if (!made) continue;
-        syncToDisk(*made);
-        moves.emplace_back(*made, findFamilyFile(folder, stem, ext).value_or(folder / fileio::pathOf(std::string(stem) + ext)));
+    const MainFiles made = findMainFiles(folder, newStem), old = findMainFiles(folder, stem);
+    const struct {
+        const std::optional<fs::path>& made;
+        const std::optional<fs::path>& old;
+        const char* ext;
+    } files[] = {{made.mb, old.mb, ".MB"}, {made.px, old.px, ".PX"}, {made.db, old.db, ".DB"}};
+    for (const auto& file : files) {
+        if (!file.made) continue;
+        syncToDisk(*file.made);
+        moves.emplace_back(*file.made, file.old.value_or(folder / fileio::pathOf(std::string(stem) + file.ext)));
     }
     std::vector<fs::path> leftOver;
     for (const auto& file : companionFiles(folder, stem))
@@ -340,7 +382,7 @@ void replaceTable(const fs::path& folder, std::string_view stem, std::string_vie
     syncToDisk(folder);
 }
 
-void Table::create(const fs::path& folder, std::string_view stem, Header h)
+void Table::create(const fs::path& folder, std::string_view stem, Header h, const MainFiles* found)
 {
     h.fileType = kUnkeyedDb;
     h.keyFields = 0;
@@ -350,8 +392,9 @@ void Table::create(const fs::path& folder, std::string_view stem, Header h)
     h.headerSize = std::uint16_t(headerBytesNeeded(h, false));
     const bool blobs = std::any_of(h.fields.begin(), h.fields.end(), [](const Field& f) { return f.isBlob(); });
     const fs::path db = folder / fileio::pathOf(std::string(stem) + ".DB");
-    for (const char* ext : {".PX", ".MB"})
-        if (auto stale = findFamilyFile(folder, stem, ext); stale && !fileio::remove(*stale)) fail(*stale, "delete");
+    const MainFiles existing = found ? *found : findMainFiles(folder, stem);
+    for (const auto& stale : {existing.px, existing.mb})
+        if (stale && !fileio::remove(*stale)) fail(*stale, "delete");
     if (blobs) replaceFile(folder / fileio::pathOf(std::string(stem) + ".MB"), encodeMbHeader());
     replaceFile(db, encodeHeader(h, false));
 }
@@ -636,8 +679,12 @@ void Table::writePx() { installPx(stagePx()); }
 // file on disk holds it already.
 std::optional<fs::path> Table::stagePx()
 {
-    pxPath_ = findFamilyFile(dbPath_.parent_path(), fileio::nameOf(dbPath_.stem()), ".PX")
-                  .value_or(fs::path(dbPath_).replace_extension(dbPath_.extension() == ".db" ? ".px" : ".PX"));
+    // The index found or made before is still the one where it still is: the folder is not read
+    // again for it, as with thousands of tables in it that costs more than the index.
+    std::error_code ec;
+    if (pxPath_.empty() || !fs::is_regular_file(pxPath_, ec))
+        pxPath_ = findFamilyFile(dbPath_.parent_path(), fileio::nameOf(dbPath_.stem()), ".PX")
+                      .value_or(fs::path(dbPath_).replace_extension(dbPath_.extension() == ".db" ? ".px" : ".PX"));
     pxAbsolute_ = guardianPath(pxPath_);
     pxTemp_ = tempName(pxAbsolute_);
     std::vector<unsigned char> image = pxImage(stagedLevels_);

@@ -35,6 +35,11 @@ namespace paradox {
 // The family file of `stem` with extension `ext` (".DB", ...), found without regard to case.
 std::optional<std::filesystem::path> findFamilyFile(const std::filesystem::path& folder,
                                                     std::string_view stem, std::string_view ext);
+// The three main files of the table `stem`, as one reading of the folder finds them.
+struct MainFiles {
+    std::optional<std::filesystem::path> db, px, mb;
+};
+MainFiles findMainFiles(const std::filesystem::path& folder, std::string_view stem);
 // Removes every family file of the table (.DB first); false when there was no .DB.
 bool dropTable(const std::filesystem::path& folder, std::string_view stem);
 // Puts the table `newStem`, complete on disk, in the place of the table `stem` as one commit
@@ -52,7 +57,10 @@ public:
     enum class Result { Ok, Duplicate, Full };
 
     // Writes a new, empty, unkeyed table `<stem>.DB` (and `.MB` when it has blob fields).
-    static void create(const std::filesystem::path& folder, std::string_view stem, Header header);
+    // `found`: the table's files as the caller has just read them from the folder, else they
+    // are read here.
+    static void create(const std::filesystem::path& folder, std::string_view stem, Header header,
+                       const MainFiles* found = nullptr);
     // `guard`, when given, must outlive the table.
     static std::unique_ptr<Table> open(const std::filesystem::path& dbPath, CommitGuard* guard = nullptr);
     ~Table();

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <dirent.h>
 #include <fcntl.h>
+#include <memory>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/uio.h>
@@ -95,6 +97,29 @@ bool identify(const std::filesystem::path& folder, FolderIdentity& identity)
 }
 
 bool writable(const std::filesystem::path& folder) { return ::access(folder.c_str(), W_OK | X_OK) == 0; }
+
+// The names as the system gives them: a folder of thousands of tables is read several times a
+// table, and a path made for every entry cost more than reading it.
+bool forEachName(const std::filesystem::path& folder, const std::function<bool(std::string_view nameUtf8)>& take)
+{
+    int error = 0;
+    {
+        const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
+        if (!dir) return false;
+        for (;;) {
+            errno = 0;
+            const dirent* entry = ::readdir(dir.get());
+            if (!entry) {
+                error = errno;
+                break;
+            }
+            const std::string_view name = entry->d_name;
+            if (name != "." && name != ".." && take(name)) break;
+        }
+    }
+    errno = error;
+    return error == 0;
+}
 
 const bool kReplacesOpenFiles = true;
 

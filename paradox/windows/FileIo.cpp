@@ -201,6 +201,26 @@ bool writable(const std::filesystem::path& folder)
     return true;
 }
 
+bool forEachName(const std::filesystem::path& folder, const std::function<bool(std::string_view nameUtf8)>& take)
+{
+    WIN32_FIND_DATAW entry{};
+    HANDLE find = ::FindFirstFileExW((folder / L"*").c_str(), FindExInfoBasic, &entry, FindExSearchNameMatch, nullptr,
+                                     FIND_FIRST_EX_LARGE_FETCH);
+    // A drive's root that holds nothing has no "." and ".." either.
+    if (find == INVALID_HANDLE_VALUE) return ::GetLastError() == ERROR_FILE_NOT_FOUND || failed();
+    bool read = true;
+    for (;;) {
+        const std::wstring_view wide = entry.cFileName;
+        if (wide != L"." && wide != L".." && take(nameOf(std::filesystem::path(wide)))) break;
+        if (!::FindNextFileW(find, &entry)) {
+            read = ::GetLastError() == ERROR_NO_MORE_FILES || failed();
+            break;
+        }
+    }
+    ::FindClose(find);
+    return read;
+}
+
 const bool kReplacesOpenFiles = false;
 
 unsigned char* map(Handle file, std::size_t length)

@@ -11,6 +11,11 @@
 
 #include <fstream>
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/resource.h>
+#endif
+
 namespace fs = std::filesystem;
 using namespace paradox;
 
@@ -397,3 +402,40 @@ TEST_F(Files, SsconvertOpensTheTable)
     EXPECT_NE(text.find("Zoë"), std::string::npos) << text;
     EXPECT_NE(text.find("12.5"), std::string::npos) << text;
 }
+
+#ifndef _WIN32
+// A database of hundreds of tables made in one run: an engine that kept every table it had
+// written open ran out of file descriptors (1,024 by default) after some 500 tables, and every
+// table after failed. Here the process may open 64 files more than it has open.
+TEST_F(Files, ARunOfManyTablesKeepsFewFilesOpen)
+{
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    int highest = 0;
+    for (int fd = 0; fd < 4096; ++fd)
+        if (::fcntl(fd, F_GETFD) != -1) highest = fd;
+    rlimit lowered = saved;
+    lowered.rlim_cur = rlim_t(highest + 1 + 64);
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &lowered), 0);
+    constexpr int kTables = 150;
+    std::string failure;
+    for (int i = 1; i <= kTables && failure.empty(); ++i) {
+        const std::string table = "\"T" + std::to_string(i) + "\"";
+        failure = ptest::engineError([&] {
+            db->execute("CREATE TABLE " + table + " (\"ID\" INT, \"Memo\" MEMO)");
+            db->execute("CREATE INDEX " + table + " ON " + table + " (\"ID\") WITH PRIMARY");
+            db->execute("INSERT INTO " + table + " VALUES (1, '" + std::string(300, 'm') + "')");
+            db->execute("INSERT INTO " + table + " VALUES (2, 'short')");
+        });
+        if (!failure.empty()) failure = "table " + std::to_string(i) + ": " + failure;
+    }
+    ::setrlimit(RLIMIT_NOFILE, &saved);
+    ASSERT_EQ(failure, "");
+    // The first tables, closed long since, open again as they were.
+    EXPECT_EQ(engineRows(*db, "T1"), (std::vector<std::string>{"1," + std::string(300, 'm'), "2,short"}));
+    db->execute("INSERT INTO \"T1\" VALUES (3, 'again')");
+    EXPECT_EQ(engineRows(*db, "T1").size(), 3u);
+    expectClean(folder / "T1.DB");
+    expectCleanIndex(folder / "T1.PX");
+}
+#endif
