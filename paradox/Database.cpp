@@ -407,14 +407,8 @@ Table& Database::table(const sql::Name& n)
         // A statement failed halfway through the table; it is read again from its files.
         forget(n.text);
     }
-    std::optional<fs::path> path;
-    std::error_code ec;
-    if (const auto known = dbFiles_.find(key); known != dbFiles_.end() && fs::is_regular_file(known->second, ec))
-        path = known->second;
-    else
-        path = findFamilyFile(folder_, n.text, ".DB");
+    const std::optional<fs::path> path = dbFile(n.text);
     if (!path) sqlError(n.pos, tableRef(n) + " does not exist");
-    dbFiles_[key] = *path;
     closeOldestTables();
     // Only a table that opened is kept: a damaged file fails again, the same way, next time.
     std::unique_ptr<Table> opened = Table::open(*path, guard_.get());
@@ -423,6 +417,17 @@ Table& Database::table(const sql::Name& n)
     openedAt_[key] = ++openings_;
     byText_.emplace(n.text, &t);
     return t;
+}
+
+// A run of a database of thousands of tables looks for one .DB after another: the folder is
+// read once for all of them, and a file found or made is taken while it is still there.
+std::optional<fs::path> Database::dbFile(std::string_view nameUtf8)
+{
+    const std::string key = foldCase(nameUtf8);
+    if (const auto known = dbFiles_.find(key); known != dbFiles_.end() && hasEntry(known->second)) return known->second;
+    dbFiles_ = findTableFiles(folder_);
+    if (const auto found = dbFiles_.find(key); found != dbFiles_.end()) return found->second;
+    return std::nullopt;
 }
 
 void Database::settle()
@@ -544,7 +549,7 @@ void Database::perform(const sql::DropTable& drop)
     checkTableName(drop.table, codePage_);
     settle();
     forget(drop.table.text);
-    if (!findFamilyFile(folder_, drop.table.text, ".DB")) sqlError(drop.table.pos, tableRef(drop.table) + " does not exist");
+    if (!dbFile(drop.table.text)) sqlError(drop.table.pos, tableRef(drop.table) + " does not exist");
     replacing_ = Replacement{drop.table.text, foldCase(drop.table.text), {}};
 }
 

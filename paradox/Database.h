@@ -150,6 +150,8 @@ private:
     // Raises FolderError when the folder is no longer the one this Database opened.
     void checkFolder() const;
     Table& table(const sql::Name& name);
+    // The table's .DB file, found without regard to case.
+    std::optional<std::filesystem::path> dbFile(std::string_view nameUtf8);
     void forget(std::string_view nameUtf8);
     void close(std::map<std::string, std::unique_ptr<Table>>::iterator table);
     // Closes the tables opened longest ago while as many are open as are kept open.
@@ -166,9 +168,7 @@ private:
     std::map<std::string, std::uint64_t> openedAt_;            // when each of them was opened
     std::uint64_t openings_ = 0;
     std::map<std::string, Table*, std::less<>> byText_;        // by the name as written
-    // The .DB files found or made, by case-folded name: while a file is still where it was
-    // found, the folder need not be read again to open its table.
-    std::map<std::string, std::filesystem::path> dbFiles_;
+    std::map<std::string, std::filesystem::path> dbFiles_;     // .DB files found or made, by case-folded name
     std::optional<Replacement> replacing_;
     std::uint64_t folderDevice_ = 0, folderInode_ = 0;
     std::uint32_t insertsUnchecked_ = 0;                       // since the folder was last looked at

@@ -266,6 +266,40 @@ std::optional<fs::path> findFamilyFile(const fs::path& folder, std::string_view 
     return found;
 }
 
+namespace {
+
+// Takes the entry `name` (case-folded `folded`) of `folder` for the main file it is of the table
+// whose case-folded name is `stem`, if it is one and the first such.
+void noteMainFile(MainFiles& found, const std::string& stem, const fs::path& folder, std::string_view name,
+                  const std::string& folded)
+{
+    if (folded.size() != stem.size() + 3 || !folded.starts_with(stem)) return;
+    const std::string_view ext = std::string_view(folded).substr(stem.size());
+    std::optional<fs::path>& slot = ext == ".db" ? found.db : ext == ".px" ? found.px : found.mb;
+    if (!slot && (ext == ".db" || ext == ".px" || ext == ".mb")) slot = folder / fileio::pathOf(std::string(name));
+}
+
+// Whether the case-folded name is of a file of the table, `stemDot` its case-folded name and a
+// period, other than its .DB: index, blobs, secondary indexes, validity checks, settings, and
+// files a rewrite left under a temporary name.
+bool isCompanion(const std::string& stemDot, const std::string& folded)
+{
+    if (folded.size() <= stemDot.size() || !folded.starts_with(stemDot)) return false;
+    const std::string ext = upper(folded.substr(stemDot.size()));
+    const bool digits2 = ext.size() == 3 && std::isdigit(static_cast<unsigned char>(ext[1])) &&
+                         std::isdigit(static_cast<unsigned char>(ext[2]));
+    const bool digit1 = ext.size() >= 2 && std::all_of(ext.begin() + 1, ext.end(), [](char c) {
+                            return std::isdigit(static_cast<unsigned char>(c));
+                        });
+    return ext == "PX" || ext == "MB" || ext.ends_with(".~NEW") || ext == "VAL" || ext == "TV" || ext == "FAM" || ext == "SET" ||
+           ((ext[0] == 'X' || ext[0] == 'Y') && digits2) ||
+           (ext.size() == 3 && (ext.starts_with("XG") || ext.starts_with("YG")) &&
+            std::isdigit(static_cast<unsigned char>(ext[2]))) ||
+           ((ext[0] == 'F' || ext[0] == 'R') && (ext.size() == 1 || digit1));
+}
+
+}  // namespace
+
 // A folder of thousands of tables takes a while to read: making a table reads it once, not
 // once for each file it looks for.
 MainFiles findMainFiles(const fs::path& folder, std::string_view stem)
@@ -273,38 +307,38 @@ MainFiles findMainFiles(const fs::path& folder, std::string_view stem)
     const std::string folded = foldCase(std::string(stem));
     MainFiles found;
     readFolder(folder, [&](std::string_view name, const std::string& foldedName) {
-        if (foldedName.size() == folded.size() + 3 && foldedName.starts_with(folded)) {
-            const std::string_view ext = std::string_view(foldedName).substr(folded.size());
-            std::optional<fs::path>& slot = ext == ".db" ? found.db : ext == ".px" ? found.px : found.mb;
-            if (!slot && (ext == ".db" || ext == ".px" || ext == ".mb")) slot = folder / fileio::pathOf(std::string(name));
-        }
+        noteMainFile(found, folded, folder, name, foldedName);
         return found.db && found.px && found.mb;
     });
     return found;
 }
 
+std::map<std::string, fs::path> findTableFiles(const fs::path& folder)
+{
+    std::map<std::string, fs::path> tables;
+    readFolder(folder, [&](std::string_view name, const std::string& folded) {
+        if (folded.size() > 3 && folded.ends_with(".db"))
+            tables.emplace(folded.substr(0, folded.size() - 3), folder / fileio::pathOf(std::string(name)));
+        return false;
+    });
+    return tables;
+}
+
+bool hasEntry(const fs::path& path)
+{
+    std::error_code ec;
+    return fs::exists(fs::symlink_status(path, ec));
+}
+
 namespace {
 
-// The files of the table `stem` other than its .DB: index, blobs, secondary indexes,
-// validity checks, settings, and files a rewrite left under a temporary name.
+// The files of the table `stem` other than its .DB (see isCompanion).
 std::vector<fs::path> companionFiles(const fs::path& folder, std::string_view stem)
 {
-    const std::string folded = foldCase(std::string(stem)) + ".";
+    const std::string stemDot = foldCase(std::string(stem)) + ".";
     std::vector<fs::path> family;
-    readFolder(folder, [&](std::string_view entry, const std::string& name) {
-        if (name.size() <= folded.size() || !name.starts_with(folded)) return false;
-        const std::string ext = upper(name.substr(folded.size()));
-        const bool digits2 = ext.size() == 3 && std::isdigit(static_cast<unsigned char>(ext[1])) &&
-                             std::isdigit(static_cast<unsigned char>(ext[2]));
-        const bool digit1 = ext.size() >= 2 && std::all_of(ext.begin() + 1, ext.end(), [](char c) {
-                                return std::isdigit(static_cast<unsigned char>(c));
-                            });
-        if (ext == "PX" || ext == "MB" || ext.ends_with(".~NEW") || ext == "VAL" || ext == "TV" || ext == "FAM" || ext == "SET" ||
-            ((ext[0] == 'X' || ext[0] == 'Y') && digits2) ||
-            (ext.size() == 3 && (ext.starts_with("XG") || ext.starts_with("YG")) &&
-             std::isdigit(static_cast<unsigned char>(ext[2]))) ||
-            ((ext[0] == 'F' || ext[0] == 'R') && (ext.size() == 1 || digit1)))
-            family.push_back(folder / fileio::pathOf(std::string(entry)));
+    readFolder(folder, [&](std::string_view name, const std::string& folded) {
+        if (isCompanion(stemDot, folded)) family.push_back(folder / fileio::pathOf(std::string(name)));
         return false;
     });
     return family;
@@ -337,7 +371,17 @@ void replaceTable(const fs::path& folder, std::string_view stem, std::string_vie
 {
     // The new files are on the disk before any name points at them.
     std::vector<std::pair<fs::path, fs::path>> moves;   // new file, the name it takes
-    const MainFiles made = findMainFiles(folder, newStem), old = findMainFiles(folder, stem);
+    // One reading of the folder finds the files of both tables.
+    const std::string newFolded = foldCase(std::string(newStem)), oldFolded = foldCase(std::string(stem));
+    const std::string oldStemDot = oldFolded + ".";
+    MainFiles made, old;
+    std::vector<fs::path> companions;
+    readFolder(folder, [&](std::string_view name, const std::string& folded) {
+        noteMainFile(made, newFolded, folder, name, folded);
+        noteMainFile(old, oldFolded, folder, name, folded);
+        if (isCompanion(oldStemDot, folded)) companions.push_back(folder / fileio::pathOf(std::string(name)));
+        return false;
+    });
     const struct {
         const std::optional<fs::path>& made;
         const std::optional<fs::path>& old;
@@ -349,7 +393,7 @@ void replaceTable(const fs::path& folder, std::string_view stem, std::string_vie
         moves.emplace_back(*file.made, file.old.value_or(folder / fileio::pathOf(std::string(stem) + file.ext)));
     }
     std::vector<fs::path> leftOver;
-    for (const auto& file : companionFiles(folder, stem))
+    for (const auto& file : companions)
         if (std::none_of(moves.begin(), moves.end(), [&](const auto& m) { return m.second == file; })) leftOver.push_back(file);
 
     // The guardian knows the files by these paths, which must stay put while the commit runs.
@@ -679,12 +723,12 @@ void Table::writePx() { installPx(stagePx()); }
 // file on disk holds it already.
 std::optional<fs::path> Table::stagePx()
 {
-    // The index found or made before is still the one where it still is: the folder is not read
-    // again for it, as with thousands of tables in it that costs more than the index.
-    std::error_code ec;
-    if (pxPath_.empty() || !fs::is_regular_file(pxPath_, ec))
-        pxPath_ = findFamilyFile(dbPath_.parent_path(), fileio::nameOf(dbPath_.stem()), ".PX")
-                      .value_or(fs::path(dbPath_).replace_extension(dbPath_.extension() == ".db" ? ".px" : ".PX"));
+    // The index found or made before, else one named as the table is, is taken while it is
+    // there: reading a folder of thousands of tables for it costs more than the index.
+    const fs::path beside = fs::path(dbPath_).replace_extension(dbPath_.extension() == ".db" ? ".px" : ".PX");
+    if (pxPath_.empty() || !hasEntry(pxPath_))
+        pxPath_ = hasEntry(beside) ? beside
+                                   : findFamilyFile(dbPath_.parent_path(), fileio::nameOf(dbPath_.stem()), ".PX").value_or(beside);
     pxAbsolute_ = guardianPath(pxPath_);
     pxTemp_ = tempName(pxAbsolute_);
     std::vector<unsigned char> image = pxImage(stagedLevels_);

@@ -24,6 +24,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -40,6 +41,10 @@ struct MainFiles {
     std::optional<std::filesystem::path> db, px, mb;
 };
 MainFiles findMainFiles(const std::filesystem::path& folder, std::string_view stem);
+// Every .DB file of the folder by its case-folded table name, the first found of each name.
+std::map<std::string, std::filesystem::path> findTableFiles(const std::filesystem::path& folder);
+// Whether the folder holds an entry of this name, as its listing would show it.
+bool hasEntry(const std::filesystem::path& path);
 // Removes every family file of the table (.DB first); false when there was no .DB.
 bool dropTable(const std::filesystem::path& folder, std::string_view stem);
 // Puts the table `newStem`, complete on disk, in the place of the table `stem` as one commit
