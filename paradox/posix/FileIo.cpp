@@ -98,8 +98,8 @@ bool identify(const std::filesystem::path& folder, FolderIdentity& identity)
 
 bool writable(const std::filesystem::path& folder) { return ::access(folder.c_str(), W_OK | X_OK) == 0; }
 
-// The names as the system gives them: a folder of thousands of tables is read several times a
-// table, and a path made for every entry cost more than reading it.
+// The names as the system gives them: a folder of thousands of tables is read for every table
+// made, and a path made for every entry cost more than reading the entry.
 bool forEachName(const std::filesystem::path& folder, const std::function<bool(std::string_view nameUtf8)>& take)
 {
     int error = 0;
