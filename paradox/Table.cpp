@@ -253,21 +253,6 @@ void readFolder(const fs::path& folder, const std::function<bool(std::string_vie
     }
 }
 
-}  // namespace
-
-std::optional<fs::path> findFamilyFile(const fs::path& folder, std::string_view stem, std::string_view ext)
-{
-    const std::string want = foldCase(std::string(stem) + std::string(ext));
-    std::optional<fs::path> found;
-    readFolder(folder, [&](std::string_view name, const std::string& folded) {
-        if (folded == want) found = folder / fileio::pathOf(std::string(name));
-        return found.has_value();
-    });
-    return found;
-}
-
-namespace {
-
 // Takes the entry `name` (case-folded `folded`) of `folder` for the main file it is of the table
 // whose case-folded name is `stem`, if it is one and the first such.
 void noteMainFile(MainFiles& found, const std::string& stem, const fs::path& folder, std::string_view name,
@@ -299,6 +284,17 @@ bool isCompanion(const std::string& stemDot, const std::string& folded)
 }
 
 }  // namespace
+
+std::optional<fs::path> findFamilyFile(const fs::path& folder, std::string_view stem, std::string_view ext)
+{
+    const std::string want = foldCase(std::string(stem) + std::string(ext));
+    std::optional<fs::path> found;
+    readFolder(folder, [&](std::string_view name, const std::string& folded) {
+        if (folded == want) found = folder / fileio::pathOf(std::string(name));
+        return found.has_value();
+    });
+    return found;
+}
 
 // A folder of thousands of tables takes a while to read: making a table reads it once, not
 // once for each file it looks for.
