@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <chrono>
 #include <functional>
+#include <new>
 #include <optional>
 #include <stdexcept>
 
@@ -276,10 +277,37 @@ private:
 
     void keepChecksum()
     {
-        if (const std::optional<std::uint64_t> checksum = existing(s_.Paradox_conn).backend().lastRowChecksum())
-            written_.add(*checksum);
-        else
+        const std::optional<std::uint64_t> checksum = existing(s_.Paradox_conn).backend().lastRowChecksum();
+        if (!checksum) {
             verifying_ = false;
+            return;
+        }
+        try {
+            written_.add(*checksum);
+        } catch (const std::bad_alloc&) {
+            dropChecksums();
+        }
+    }
+
+    // Room for a checksum of each of the table's rows, taken at once where it is there.
+    void keepRoomForChecksums(std::int64_t rows)
+    {
+        try {
+            written_.reserve(rows);
+        } catch (const std::bad_alloc&) {
+            dropChecksums();
+        } catch (const std::length_error&) {
+            dropChecksums();
+        }
+    }
+
+    // Memory ran out for the checksums: the rows the table took are its rows all the same, so
+    // the table goes on without them and is reported once as not verified, at its read-back.
+    void dropChecksums()
+    {
+        verifying_ = false;
+        checksumsDropped_ = true;
+        written_ = WrittenRows{};
     }
 
     // Runs `step`; a failure that every later step would meet as well ends the run after its
@@ -307,6 +335,7 @@ private:
         const std::int64_t alteredBefore = alteredSoFar();
         summary_ = TableSummary{};
         written_.clear();
+        checksumsDropped_ = false;
         // A check writes no table to read back.
         trap_(trap_.line(), [&] { verifying_ = settings_.verifiesTables && !p_.statementCheck; });
         trap_(154, [&] { p_.progress.yield(); });
@@ -444,7 +473,7 @@ private:
         std::int64_t rowCounter = 0;
         trap_(360, [&] { summary_.sourceRows = rowCount = source_->RecordCount(); });
         if (verifying_ && rowCount > 0)
-            trap_(trap_.line(), [&] { written_.reserve(rowCount); });
+            trap_(trap_.line(), [&] { keepRoomForChecksums(rowCount); });
         trap_(362, [&] { rowCounter = 0; });
         RowStatementBuilder builder(s_.tbl, numericPositions_, binaryPositions_, options_.binary);
         // A cursor that cannot move ends the table instead of repeating its last row forever.
@@ -484,12 +513,21 @@ private:
     }
 
     // Reads the table back after its last row and compares it with the rows it accepted; the
-    // first difference becomes the table's error report. A run that stopped has nothing to compare.
+    // first difference becomes the table's error report. A run that stopped has nothing to compare;
+    // a table whose checksums did not fit in memory is reported as not verified.
     void verify()
     {
         trap_.when(trap_.line(), [&] { return verifying_ && !stopped_ && !settings_.previewMode; }, [&] {
             trap_(trap_.line(), [&] { p_.progress.beforeVerifying(s_.tbl); });
             trap_(trap_.line(), [&] { compareReadBack(); });
+        });
+        trap_.when(trap_.line(), [&] { return checksumsDropped_ && !stopped_ && !settings_.previewMode; }, [&] {
+            trap_(trap_.line(), [&] {
+                summary_.verifyError = "Table " + s_.tbl +
+                                       ": the Paradox table was not read back to verify it: there was not enough memory "
+                                       "for a checksum of each of its rows";
+                throw db::Error(summary_.verifyError);
+            });
         });
     }
 
@@ -608,6 +646,7 @@ private:
     // The checksums of the rows the table accepted, while its verification is on.
     WrittenRows written_;
     bool verifying_ = false;
+    bool checksumsDropped_ = false; // memory ran out for them: the table is not verified
     // The key value: counts the rows of the whole run, not reset between tables.
     std::int64_t rowNumber_ = 0;
 };

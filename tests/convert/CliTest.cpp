@@ -25,6 +25,7 @@
 #include <sqlite3.h>
 #include <sstream>
 #include <string>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <vector>
 
@@ -289,6 +290,35 @@ TEST_F(CliTest, EveryTableIsReadBackAndVerifiedUnlessNoVerifyIsGiven)
     EXPECT_NE(unverified.out.find("Widgets: 12 rows written"), std::string::npos) << unverified.out;
     EXPECT_EQ(unverified.out.find(": verified"), std::string::npos) << unverified.out;
     EXPECT_NE(unverified.out.find("\nWidgets    12       12         0         -"), std::string::npos) << unverified.out;
+}
+
+// Verification keeps a checksum of every row a table took (8 bytes each). Where the memory for
+// them runs out, the rows are still the table's: every one is written and counted as written,
+// and the table is reported once as not verified, with the reason.
+TEST_F(CliTest, ATableWhoseChecksumsDoNotFitInMemoryIsWrittenWholeAndReportedOnceAsNotVerified)
+{
+    constexpr int kRows = 6'000'000; // 48 MB of checksums
+    const fs::path db = makeDatabase("CliNarrow.sqlite", filled("Narrow", "N int", "i", kRows));
+    testsupport::DemoServer server({{"Narrow", db}});
+    const fs::path folder = testsupport::freshFolder("checksum-memory");
+    // Room for everything the run needs, the reading thread's stack included, but not for the checksums.
+    const auto limitData = [] {
+        const rlimit limit{40 << 20, 40 << 20};
+        ::setrlimit(RLIMIT_DATA, &limit);
+    };
+
+    const CliResult run =
+        clitest::CliProcess("quillmere-cli", with(login(server, "Narrow"), {"--folder", folder.string()}), limitData).finish();
+
+    EXPECT_EQ(run.status, 1) << run.out.substr(0, 2000) << run.err.substr(0, 2000);
+    EXPECT_NE(run.out.find("Narrow: 6000000 rows written, 0 rejected"), std::string::npos) << run.out.substr(0, 2000);
+    EXPECT_NE(run.out.find("\nnot verified: Table Narrow: the Paradox table was not read back to verify it: there was "
+                           "not enough memory for a checksum of each of its rows"),
+              std::string::npos)
+        << run.out.substr(0, 2000);
+    EXPECT_NE(run.err.find("quillmere-cli: 1 error report(s)"), std::string::npos) << run.err.substr(0, 2000);
+    const CliResult info = runPxsql({folder.string(), "--info", "Narrow"});
+    EXPECT_NE(info.out.find("records: 6000000\n"), std::string::npos) << info.out << info.err;
 }
 
 // A refused row is one line, `<table> row <key>: <reason>` (the key is the source's primary key
