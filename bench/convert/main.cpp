@@ -26,6 +26,8 @@
 // database of many small tables (a table for every 10,000 orders, 10 to 100, of 200 rows each)
 // converted once by quillmere-cli and once in the window, whose rows per second are compared.
 
+#include "ProcessCpu.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -38,7 +40,6 @@
 #include <iostream>
 #include <random>
 #include <sched.h>
-#include <sstream>
 #include <sqlite3.h>
 #include <string>
 #include <sys/resource.h>
@@ -65,26 +66,6 @@ struct Measured {
 // server and the client take their time from the same cores.
 pid_t watchedServer = 0;
 
-// The CPU seconds a process has spent so far (user and system, from /proc); -1 when unknown.
-double processCpuSeconds(pid_t process)
-{
-    std::ifstream in("/proc/" + std::to_string(process) + "/stat");
-    const std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    // The command name may hold spaces and parentheses; the fields counted here follow its last ')'.
-    const std::size_t end = stat.rfind(')');
-    if (end == std::string::npos)
-        return -1;
-    std::istringstream fields(stat.substr(end + 1));
-    std::string field;
-    // state, ppid, pgrp, session, tty_nr, tpgid, flags, minflt, cminflt, majflt, cmajflt, then utime and stime.
-    for (int i = 0; i < 11 && fields >> field; ++i) {
-    }
-    unsigned long long user = 0, system = 0;
-    if (!(fields >> user >> system))
-        return -1;
-    return static_cast<double>(user + system) / static_cast<double>(::sysconf(_SC_CLK_TCK));
-}
-
 // The cores this process may run on, which the server and the clients share.
 int usableCores()
 {
@@ -103,7 +84,7 @@ Measured run(const std::vector<std::string>& args, const fs::path& out, const fs
     for (const auto& a : args)
         argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
-    const double serverBefore = watchedServer ? processCpuSeconds(watchedServer) : -1;
+    const double serverBefore = watchedServer ? bench::processCpuSeconds(watchedServer) : -1;
     const auto start = std::chrono::steady_clock::now();
     const pid_t child = ::fork();
     if (child == 0) {
@@ -126,7 +107,7 @@ Measured run(const std::vector<std::string>& args, const fs::path& out, const fs
     m.cpuSeconds = static_cast<double>(usage.ru_utime.tv_sec) + static_cast<double>(usage.ru_utime.tv_usec) / 1e6 +
                    m.systemSeconds;
     m.peakKiB = usage.ru_maxrss;
-    const double serverAfter = serverBefore >= 0 ? processCpuSeconds(watchedServer) : -1;
+    const double serverAfter = serverBefore >= 0 ? bench::processCpuSeconds(watchedServer) : -1;
     if (serverAfter >= 0)
         m.serverCpuSeconds = serverAfter - serverBefore;
     return m;

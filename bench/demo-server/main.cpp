@@ -5,6 +5,8 @@
 // application does (text as wide characters, binary in pieces). Prints rows per second, the CPU
 // time of client and server, and the server's peak memory.
 
+#include "ProcessCpu.h"
+
 #include <sql.h>
 #include <sqlext.h>
 
@@ -50,19 +52,7 @@ pid_t spawn(const std::vector<std::string>& args, int* stdoutPipe)
     return child;
 }
 
-// utime + stime of a process in seconds, and its peak resident memory in KiB.
-double cpuSeconds(pid_t pid)
-{
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string field;
-    double ticks = 0;
-    for (int i = 1; i <= 15 && stat >> field; ++i) {
-        if (i == 14 || i == 15)
-            ticks += std::stod(field);
-    }
-    return ticks / static_cast<double>(::sysconf(_SC_CLK_TCK));
-}
-
+// The peak resident memory of a process in KiB.
 long peakKiB(pid_t pid)
 {
     std::ifstream status("/proc/" + std::to_string(pid) + "/status");
@@ -147,7 +137,7 @@ int main(int argc, char** argv)
 
     rusage before{};
     ::getrusage(RUSAGE_SELF, &before);
-    const double serverBefore = cpuSeconds(server);
+    const double serverBefore = bench::processCpuSeconds(server);
     const auto start = std::chrono::steady_clock::now();
     SQLExecDirect(st, (SQLCHAR*)"SELECT * FROM [Orders]", SQL_NTS);
     SQLSMALLINT columns = 0;
@@ -171,7 +161,7 @@ int main(int argc, char** argv)
         return static_cast<double>(r.ru_utime.tv_sec + r.ru_stime.tv_sec) +
                static_cast<double>(r.ru_utime.tv_usec + r.ru_stime.tv_usec) / 1e6;
     };
-    const double serverSeconds = cpuSeconds(server) - serverBefore;
+    const double serverSeconds = bench::processCpuSeconds(server) - serverBefore;
     const long serverPeak = peakKiB(server);
 
     SQLFreeHandle(SQL_HANDLE_STMT, st);
